@@ -1,0 +1,7 @@
+#include "app/gates/StartupGates.h"
+
+namespace mojian {
+
+bool RunStartupGates(HWND) { return true; }
+
+}  // namespace mojian

@@ -1,0 +1,23 @@
+// The preview's view where the system has no HTML engine: a child window
+// that shows an HTML fragment or document laid out, with vertical scrolling.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace mojian {
+
+inline constexpr wchar_t kHtmlViewClass[] = L"MojianHtmlView";
+
+// Registers the window class once per process; safe to call again.
+bool RegisterHtmlViewClass(HINSTANCE instance);
+
+// A visible child of `parent` at the given client position, in pixels.
+HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height);
+
+// Shows `utf8Html` (the preview document's whole current source) in place of
+// what the view showed before, scrolled to the top.
+void HtmlViewSetHtml(HWND view, const std::string& utf8Html);
+
+}  // namespace mojian

@@ -1,0 +1,42 @@
+// Whole-file reading and writing, folders, and the program folder. Paths are
+// UTF-8 here; the Windows side turns them into wide-character paths, so
+// Chinese file names work whatever the system's code page.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mojian {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// The file's bytes, or nothing when it is missing or cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Creates or replaces the file in one piece: the bytes go to a temporary file
+// in the same folder, which then takes the file's place, so a failed write
+// never leaves half a file behind. False when it could not be written.
+bool WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// Creates the file only if no file of that name exists yet. False if it
+// exists or cannot be written; `exists` tells the two apart.
+bool WriteNewFile(const std::string& path, std::string_view bytes, bool& exists);
+
+bool FolderExists(const std::string& path);
+bool CreateFolder(const std::string& path);
+bool RemoveFile(const std::string& path);
+
+// The folder that holds the executable (no trailing separator).
+const std::string& ProgramFolder();
+
+// Tests point the program folder somewhere of their own.
+void SetProgramFolder(std::string folder);
+
+}  // namespace mojian

@@ -1,0 +1,126 @@
+// Files on POSIX systems, for the native builds and tests.
+#include "base/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+namespace mojian {
+
+namespace {
+
+std::string& ProgramFolderStore() {
+    static std::string folder = [] {
+        std::error_code ec;
+        const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        return ec ? std::string(".") : exe.parent_path().string();
+    }();
+    return folder;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { if (fd_ >= 0) ::close(fd_); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { const int fd = fd_; fd_ = -1; return fd; }
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<std::size_t>(n));
+    }
+    return data;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+    const std::string temp = path + ".tmp~";
+    {
+        Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (fd.get() < 0) return false;
+        if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+        if (::close(fd.release()) != 0) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteNewFile(const std::string& path, std::string_view bytes, bool& exists) {
+    exists = false;
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (fd.get() < 0) {
+        exists = (errno == EEXIST);
+        return false;
+    }
+    if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+        ::unlink(path.c_str());
+        return false;
+    }
+    return ::close(fd.release()) == 0;
+}
+
+bool FolderExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && FolderExists(path));
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+const std::string& ProgramFolder() { return ProgramFolderStore(); }
+
+void SetProgramFolder(std::string folder) { ProgramFolderStore() = std::move(folder); }
+
+}  // namespace mojian

@@ -1,0 +1,144 @@
+// Files through the wide-character Win32 calls.
+#include "base/File.h"
+
+#include <windows.h>
+
+#include "base/Utf.h"
+
+namespace mojian {
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    const std::u16string w = Utf8ToUtf16(utf8);
+    return std::wstring(w.begin(), w.end());
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() { if (valid()) CloseHandle(h_); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+    bool Close() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(h) != 0;
+    }
+private:
+    HANDLE h_;
+};
+
+bool WriteAll(HANDLE h, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(h, p, chunk, &written, nullptr) || written == 0) return false;
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
+std::string& ProgramFolderStore() {
+    static std::string folder = [] {
+        std::wstring buf(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+            if (n == 0) return std::string(".");
+            if (n < buf.size()) {
+                buf.resize(n);
+                break;
+            }
+            buf.resize(buf.size() * 2);  // a long path: try a larger buffer
+        }
+        const auto slash = buf.find_last_of(L"\\/");
+        if (slash != std::wstring::npos) buf.resize(slash);
+        return Utf16ToUtf8(std::u16string(buf.begin(), buf.end()));
+    }();
+    return folder;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.get(), &size)) return std::nullopt;
+    std::string data;
+    data.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buf[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(h.get(), buf, sizeof buf, &got, nullptr)) return std::nullopt;
+        if (got == 0) break;
+        data.append(buf, got);
+    }
+    return data;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+    const std::wstring target = Wide(path);
+    const std::wstring temp = target + L".tmp~";
+    {
+        Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+        if (!h.valid()) return false;
+        if (!WriteAll(h.get(), bytes) || !FlushFileBuffers(h.get())) {
+            h.Close();
+            DeleteFileW(temp.c_str());
+            return false;
+        }
+        if (!h.Close()) {
+            DeleteFileW(temp.c_str());
+            return false;
+        }
+    }
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteNewFile(const std::string& path, std::string_view bytes, bool& exists) {
+    exists = false;
+    const std::wstring target = Wide(path);
+    Handle h(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) {
+        const DWORD err = GetLastError();
+        exists = (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    if (!WriteAll(h.get(), bytes) || !FlushFileBuffers(h.get())) {
+        h.Close();
+        DeleteFileW(target.c_str());
+        return false;
+    }
+    return h.Close();
+}
+
+bool FolderExists(const std::string& path) {
+    const DWORD attr = GetFileAttributesW(Wide(path).c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateFolder(const std::string& path) {
+    return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0 || FolderExists(path);
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+const std::string& ProgramFolder() { return ProgramFolderStore(); }
+
+void SetProgramFolder(std::string folder) { ProgramFolderStore() = std::move(folder); }
+
+}  // namespace mojian

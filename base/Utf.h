@@ -1,0 +1,20 @@
+// UTF-8 inside the program, UTF-16 at the Win32 calls: conversions between
+// them that never fail (ill-formed input becomes U+FFFD).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mojian {
+
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Decodes one code point at `pos` and advances `pos`; ill-formed or truncated
+// sequences yield U+FFFD and consume one byte.
+char32_t NextCodePoint(std::string_view utf8, std::size_t& pos);
+
+void AppendUtf8(std::string& out, char32_t cp);
+
+}  // namespace mojian

@@ -1,0 +1,65 @@
+// The template library: the ninety built-in blocks, replaceable for one run,
+// and the lookup from an entry name back to its block.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mojian {
+
+struct ResolvedEntry {
+    enum class What { Nothing, BuiltIn, Custom };
+    What what = What::Nothing;
+    int kind = -1;    // BuiltIn: kind index 0..9
+    int style = -1;   // BuiltIn: 0-based style index (theme position for kind 0)
+    int custom = 0;   // Custom: the custom-source number 1..100
+
+    bool IsBuiltIn() const { return what == What::BuiltIn; }
+    bool IsCustom() const { return what == What::Custom; }
+    bool IsNothing() const { return what == What::Nothing; }
+    friend bool operator==(const ResolvedEntry&, const ResolvedEntry&) = default;
+};
+
+// Exact, whole-string, case- and width-sensitive; built-in names, and custom
+// sources 1 to 100 written without leading zeros. Anything else is Nothing.
+ResolvedEntry ResolveEntry(std::string_view entryName);
+
+class TemplateLibrary {
+public:
+    TemplateLibrary();  // starts from the built-in texts
+
+    // The block's current HTML; empty for a position that holds no block.
+    const std::string& Get(int kind, int style) const;
+    // Replaces the block for as long as this library lives (one run).
+    void Set(int kind, int style, std::string html);
+
+private:
+    std::vector<std::string> blocks_;  // kind-major, style-minor
+};
+
+// The program's library, created on first use and kept for the run.
+TemplateLibrary& Library();
+
+const std::string& GetBlock(int kind, int style);
+void SetBlock(int kind, int style, std::string html);
+
+// Where the custom-source file of an entry lives: program folder, Vexa,
+// the entry name and ".txt".
+std::string WorkingFolder();
+std::string CustomSourcePath(std::string_view entryName);
+
+// The custom source's text as the single-entry preview shows it: GBK decoded,
+// every line (ended by CR or CR LF; a lone LF stays in the text) followed by
+// CR LF. Nothing when the file is missing or cannot be read.
+std::optional<std::string> ReadCustomSource(std::string_view entryName);
+
+// The custom source's text whole and unchanged (GBK decoded), as the page
+// assembly takes it. Nothing when the file is missing or cannot be read.
+std::optional<std::string> ReadCustomSourceWhole(std::string_view entryName);
+
+// Splits decoded text into lines the way ReadCustomSource does.
+std::string NormaliseLines(std::string_view text);
+
+}  // namespace mojian

@@ -1,0 +1,49 @@
+#!/bin/bash
+# Builds everything and runs every test: natively (with AddressSanitizer and
+# UBSan), then the Windows builds under Wine, one program at a time.
+set -uo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$ROOT"
+scripts/deps.sh test || exit 1
+
+build() {  # folder, then cmake options
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+    cmake --build "$dir" -j2
+}
+
+mkdir -p build
+build build/native -DCMAKE_BUILD_TYPE=Debug -DMOJIAN_SANITIZE=ON || exit 1
+build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release || exit 1
+build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release || exit 1
+
+. scripts/wine-env.sh
+trap mojian_stop EXIT
+mojian_start_display || exit 1
+mojian_start_wine
+
+passed=0; failed=0; status=0
+run_ctest() {  # folder, then ctest options
+    local dir=$1; shift
+    echo "== tests in $dir"
+    local log="$dir/ctest.log"
+    (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+    if [ -n "$line" ]; then
+        local f t
+        f=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+        t=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
+        passed=$((passed + t - f)); failed=$((failed + f))
+    else
+        status=1
+    fi
+}
+
+run_ctest build/native -j2
+run_ctest build/win32 -j1
+run_ctest build/win64 -j1
+
+echo "$passed passed, $failed failed"
+exit $status

@@ -1,0 +1,51 @@
+# Sourced by the test and run scripts: a Wine prefix of the project's own,
+# a display (Xvfb when there is none), and one wineserver kept running so
+# every Wine process start is cheap.
+ROOT="${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}"
+export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No HTML engine and no .NET under Wine: never let it offer to download them.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=d}"
+export LANG="${LANG:-C.UTF-8}"
+
+MOJIAN_XVFB_PID=""
+
+mojian_start_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    for n in 99 98 97 96 95; do
+        if [ ! -e "/tmp/.X$n-lock" ]; then
+            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+            MOJIAN_XVFB_PID=$!
+            export DISPLAY=":$n"
+            for _ in $(seq 50); do
+                xdpyinfo >/dev/null 2>&1 && return 0
+                sleep 0.1
+            done
+        fi
+    done
+    echo "could not start Xvfb" >&2
+    return 1
+}
+
+mojian_start_wine() {
+    mkdir -p "$WINEPREFIX"
+    # A prefix made before wine32 was installed cannot run 32-bit programs.
+    if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+        rm -rf "$WINEPREFIX"
+        echo "preparing the Wine prefix (once, about 20 s)"
+        # wineboot returns once the prefix is usable; waiting for the server
+        # to go idle (wineserver -w) can hang on its background services.
+        wine wineboot --init >/dev/null 2>&1 || true
+    fi
+    wineserver -p >/dev/null 2>&1 || true
+}
+
+mojian_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$MOJIAN_XVFB_PID" ]; then
+        kill "$MOJIAN_XVFB_PID" 2>/dev/null || true
+        wait "$MOJIAN_XVFB_PID" 2>/dev/null || true
+    fi
+}

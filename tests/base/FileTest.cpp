@@ -1,0 +1,68 @@
+#include "base/File.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/TempFolder.h"
+
+namespace mojian {
+namespace {
+
+using testing::TempFolder;
+
+TEST(File, WritesReplacesAndReadsChineseNamedFiles) {
+    TempFolder dir;
+    const std::string path = JoinPath(dir.Utf8(), "自定义源码-3.txt");
+    EXPECT_FALSE(ReadWholeFile(path).has_value());
+
+    ASSERT_TRUE(WriteWholeFile(path, std::string("first\r\n\0\xFF", 9)));
+    EXPECT_EQ(ReadWholeFile(path), std::string("first\r\n\0\xFF", 9));
+
+    // a shorter write replaces the whole file, leaving nothing of the old one
+    ASSERT_TRUE(WriteWholeFile(path, "ab"));
+    EXPECT_EQ(ReadWholeFile(path), "ab");
+    ASSERT_TRUE(WriteWholeFile(path, ""));
+    EXPECT_EQ(ReadWholeFile(path), "");
+
+    // no temporary file is left beside it
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(File, WriteIntoMissingFolderFailsWithoutCreatingAnything) {
+    TempFolder dir;
+    const std::string folder = JoinPath(dir.Utf8(), "Vexa");
+    EXPECT_FALSE(FolderExists(folder));
+    EXPECT_FALSE(WriteWholeFile(JoinPath(folder, "a.txt"), "x"));
+    EXPECT_FALSE(FolderExists(folder));
+    ASSERT_TRUE(CreateFolder(folder));
+    EXPECT_TRUE(CreateFolder(folder));  // already there is fine
+    EXPECT_TRUE(FolderExists(folder));
+    EXPECT_TRUE(WriteWholeFile(JoinPath(folder, "a.txt"), "x"));
+}
+
+TEST(File, NewFileNeverReplacesAnExistingOne) {
+    TempFolder dir;
+    const std::string path = JoinPath(dir.Utf8(), "导出模板1.txt");
+    bool exists = true;
+    ASSERT_TRUE(WriteNewFile(path, "one", exists));
+    EXPECT_FALSE(exists);
+    EXPECT_FALSE(WriteNewFile(path, "two", exists));
+    EXPECT_TRUE(exists);
+    EXPECT_EQ(ReadWholeFile(path), "one");
+}
+
+TEST(File, RemoveAndFoldersAreNotFiles) {
+    TempFolder dir;
+    const std::string path = JoinPath(dir.Utf8(), "x.txt");
+    EXPECT_FALSE(RemoveFile(path));
+    ASSERT_TRUE(WriteWholeFile(path, "x"));
+    EXPECT_TRUE(RemoveFile(path));
+    EXPECT_FALSE(ReadWholeFile(path).has_value());
+    EXPECT_FALSE(ReadWholeFile(dir.Utf8()).has_value());  // a folder reads as no file
+}
+
+}  // namespace
+}  // namespace mojian
