@@ -12,10 +12,12 @@ build() {  # folder, then cmake options
     cmake --build "$dir" -j2
 }
 
-mkdir -p build
-build build/native -DCMAKE_BUILD_TYPE=Debug -DMOJIAN_SANITIZE=ON || exit 1
-build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release || exit 1
-build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release || exit 1
+# MOJIAN_BUILD lets several work trees' builds sit side by side.
+B="${MOJIAN_BUILD:-build}"
+mkdir -p "$B"
+build "$B/native" -DCMAKE_BUILD_TYPE=Debug -DMOJIAN_SANITIZE=ON || exit 1
+build "$B/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release || exit 1
+build "$B/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release || exit 1
 
 . scripts/wine-env.sh
 trap mojian_stop EXIT
@@ -41,9 +43,9 @@ run_ctest() {  # folder, then ctest options
     fi
 }
 
-run_ctest build/native -j2
-run_ctest build/win32 -j1
-run_ctest build/win64 -j1
+run_ctest "$B/native" -j2
+run_ctest "$B/win32" -j1
+run_ctest "$B/win64" -j1
 
 echo "$passed passed, $failed failed"
 exit $status

@@ -2,7 +2,7 @@
 # a display (Xvfb when there is none), and one wineserver kept running so
 # every Wine process start is cheap.
 ROOT="${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}"
-export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
+export WINEPREFIX="${WINEPREFIX:-$ROOT/${MOJIAN_BUILD:-build}/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No HTML engine and no .NET under Wine: never let it offer to download them.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=d}"
@@ -14,7 +14,7 @@ mojian_start_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
         return 0
     fi
-    for n in 99 98 97 96 95; do
+    for n in $(seq 99 -1 80); do
         if [ ! -e "/tmp/.X$n-lock" ]; then
             Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
             MOJIAN_XVFB_PID=$!
