@@ -38,8 +38,20 @@ mojian_start_wine() {
         # wineboot returns once the prefix is usable; waiting for the server
         # to go idle (wineserver -w) can hang on its background services.
         wine wineboot --init >/dev/null 2>&1 || true
+        # Wine's own dialog fonts have no Chinese: link them to the CJK font
+        # we install, or message boxes show empty boxes for every character.
+        local f
+        for f in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+        done
+        wineserver -k >/dev/null 2>&1 || true  # the font links are read when the server starts
     fi
     wineserver -p >/dev/null 2>&1 || true
+    # Start Wine's background services now, with their output going nowhere:
+    # started by the first test instead, they would inherit ctest's pipe and
+    # keep that test from ever finishing.
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 mojian_stop() {

@@ -1,7 +1,100 @@
 #include "app/gates/StartupGates.h"
 
+#include <sddl.h>
+#include <wininet.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/gates/GateEnvironment.h"
+#include "app/gates/GateTexts.h"
+#include "service/SettingsExchange.h"
+#include "service/SettingsQuery.h"
+
 namespace mojian {
 
-bool RunStartupGates(HWND) { return true; }
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// The current user's SID as text, so each user on the machine has a lock of
+// their own; empty if it cannot be read (the lock is then machine-session wide).
+std::wstring UserSid() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+    UniqueHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(raw, TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(raw, TokenUser, buffer.data(), size, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+    std::wstring sid(text);
+    LocalFree(text);
+    return sid;
+}
+
+// True when no other copy holds the lock. The lock stays held until the
+// process ends, so it is never closed here.
+bool TakeInstanceLock(const std::wstring& name) {
+    const std::wstring lockName = L"Local\\" + name + L"-" + UserSid();
+    HANDLE lock = CreateMutexW(nullptr, FALSE, lockName.c_str());
+    if (!lock) return true;  // cannot tell; better to start than to refuse wrongly
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(lock);
+        return false;
+    }
+    static std::vector<UniqueHandle> held;  // for the life of the process
+    held.emplace_back(lock);
+    return true;
+}
+
+bool NetworkReachable(const std::string& probeUrl) {
+    return InternetCheckConnectionA(probeUrl.c_str(), FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
+}
+
+std::vector<std::string> QuerySettings(const GateEnvironment& env) {
+    PostFormOptions options;
+    options.timeoutMs = env.timeoutMs;
+    return QuerySystemSettings(env.serviceUrl, options);
+}
+
+}  // namespace
+
+bool RunStartupGates(HWND form) {
+    using namespace gate_texts;
+    GateEnvironment& env = CurrentGateEnvironment();
+
+    if (!TakeInstanceLock(env.instanceName)) {
+        env.messageBox(form, kAlreadyRunning, kAlreadyRunningTitle, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (!NetworkReachable(env.probeUrl)) {
+        env.messageBox(form, kNoNetwork, kNotice, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+
+    const std::vector<std::string> record = QuerySettings(env);
+    if (record.size() <= kVersionField) {
+        // The service is down or said nothing useful: the user can still work.
+        env.messageBox(form, kVersionUnchecked, kNotice, MB_OK | MB_ICONINFORMATION);
+        return true;
+    }
+    if (record[kVersionField] == kProgramVersion) return true;
+
+    env.messageBox(form, kOutdated, kOutdatedTitle, MB_OK);
+    // Asked afresh: the address is whatever the service gives now.
+    const std::vector<std::string> again = QuerySettings(env);
+    if (again.size() > kDownloadField && !again[kDownloadField].empty()) {
+        env.openAddress(again[kDownloadField]);
+    } else {
+        env.messageBox(form, kNoDownloadAddress, kNotice, MB_OK | MB_ICONINFORMATION);
+    }
+    return false;
+}
 
 }  // namespace mojian

@@ -1,0 +1,57 @@
+#include "app/Preview_win.h"
+
+#include "app/html/HtmlView.h"
+
+namespace mojian {
+
+namespace {
+
+class ModelPreviewHost final : public PreviewHost {
+public:
+    ModelPreviewHost(HWND form, HWND frame, int id, const RECT& rect) : form_(form) {
+        view_ = CreateHtmlView(frame, id, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        preview_.SetOnChanged([this] {
+            if (redrawPosted_) return;
+            redrawPosted_ = PostMessageW(form_, kMsgPreviewRedraw, 0, 0) != 0;
+            if (!redrawPosted_) Redraw();  // no queue room: draw now rather than never
+        });
+        // The blank page "loads" when the message loop next runs, as the
+        // real browser's would; a write before then completes it itself.
+        preview_.SetOnNavigate([this] { PostMessageW(form_, kMsgPreviewLoaded, 0, 0); });
+    }
+
+    PreviewBrowser& Browser() override { return preview_; }
+
+    void Place(const RECT& rect) override {
+        MoveWindow(view_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+    }
+
+    void OnFormMessage(UINT msg) override {
+        if (msg == kMsgPreviewLoaded) preview_.CompleteNavigation();
+        if (msg == kMsgPreviewRedraw) {
+            redrawPosted_ = false;
+            Redraw();
+        }
+    }
+
+    const PreviewDocument* Model() const override { return &preview_.Document(); }
+    HWND View() const override { return view_; }
+
+private:
+    void Redraw() {
+        if (view_) HtmlViewSetHtml(view_, preview_.Document().Source());
+    }
+
+    HWND form_;
+    HWND view_ = nullptr;
+    ModelPreview preview_;
+    bool redrawPosted_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<PreviewHost> CreateModelPreviewHost(HWND form, HWND frame, int id, const RECT& rect) {
+    return std::make_unique<ModelPreviewHost>(form, frame, id, rect);
+}
+
+}  // namespace mojian

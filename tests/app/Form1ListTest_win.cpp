@@ -1,0 +1,234 @@
+// The composition list of Form1 under Wine: adding, moving, deleting,
+// clearing, and previewing a clicked line.
+#include "Form1Harness_win.h"
+#include "base/File.h"
+#include "base/Gbk.h"
+#include "base/Utf.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Library.h"
+
+namespace mojian::testing {
+namespace {
+
+using namespace form1;
+using Names = std::vector<std::string>;
+
+TEST_F(Form1Test, AddWritesTheEntryNameOfTheChoice) {
+    const std::string preview = Doc().Source();
+    Click(Kind(1));
+    Click(Style(2));
+    Click(Command(1));
+    Click(Command(1));  // no duplicate check
+    Click(Kind(0));
+    Click(Style(18));
+    Click(Command(1));
+    Click(Style(4));
+    Click(Command(1));
+    Click(Kind(9));
+    Click(Style(12));
+    const std::string chosen = Doc().Source();
+    Click(Command(1));
+    EXPECT_EQ(Lines(), (Names{"图片展示-样式3", "图片展示-样式3", "栏目文字-健康", "栏目文字-雅黑", "搭配促销-样式13"}));
+    EXPECT_EQ(Selection(), -1);           // the new line is not selected
+    EXPECT_EQ(Doc().Source(), chosen);    // nor previewed
+    EXPECT_NE(chosen, preview);
+    EXPECT_FALSE(FolderExists(WorkingFolder()));  // built-in adds write nothing
+}
+
+TEST_F(Form1Test, CustomAddsAreNumberedForTheRunAndWrittenAsGbk) {
+    Click(C(kOption4));
+    SetText(C(kText1), "<p>墨笺\r\n第二行</p>");
+    Click(Command(1));
+    EXPECT_EQ(Lines(), Names{"自定义源码-1"});
+    EXPECT_EQ(GetText(C(kFrame1)), "自定义源码-1");
+    EXPECT_EQ(GetText(C(kLabel1)), "1");
+    EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-1")), Utf8ToGbk("<p>墨笺\r\n第二行</p>") + "\r\n");
+
+    // deleting does not give the number back; an empty editor still writes a line break
+    Select(0);
+    Click(Command(2));
+    SetText(C(kText1), "");
+    Click(Command(1));
+    EXPECT_EQ(Lines(), Names{"自定义源码-2"});
+    EXPECT_EQ(GetText(C(kLabel1)), "2");
+    EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), "\r\n");
+    EXPECT_EQ(Selection(), -1);
+}
+
+TEST_F(Form1Test, AnUnwritableWorkingFolderStillAddsTheLineAndSaysSo) {
+    WriteWholeFile(WorkingFolder(), "a file where the folder should be");
+    Click(C(kOption4));
+    BoxAnswerer answer(IDOK);
+    Click(Command(1));
+    EXPECT_EQ(Lines(), Names{"自定义源码-1"});
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
+    EXPECT_NE(answer.Seen()[0].text.find("自定义源码没能保存"), std::string::npos) << answer.Seen()[0].text;
+    EXPECT_TRUE(IsWindow(form));
+    // the next add goes on numbering
+    Click(Command(1));
+    EXPECT_EQ(Lines(), (Names{"自定义源码-1", "自定义源码-2"}));
+}
+
+TEST_F(Form1Test, MovesSwapNeighboursKeepTheLineSelectedAndPreviewIt) {
+    for (const char* name : {"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"}) AddLine(name);
+    // nothing selected, as right after an add: nothing happens
+    const std::string before = Doc().Source();
+    Click(Command(5));
+    Click(Command(6));
+    Click(Command(2));
+    EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"}));
+    EXPECT_EQ(Doc().Source(), before);
+
+    Select(1);
+    Click(Command(5));
+    EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
+    EXPECT_EQ(Selection(), 2);
+    EXPECT_EQ(Doc().Body(), GetBlock(2, 1));
+    Click(Command(5));  // already last
+    EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
+
+    Select(1);
+    Click(Command(6));
+    EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
+    EXPECT_EQ(Selection(), 0);
+    EXPECT_EQ(Doc().Body(), GetBlock(8, 2));
+    Click(Command(6));  // already first
+    EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
+
+    Select(1);
+    Click(Command(2));
+    EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "尺码表格-样式2"}));
+    EXPECT_EQ(Selection(), -1);
+}
+
+TEST_F(Form1Test, ClearAsksOnlyWhenThereIsSomethingToClear) {
+    {
+        BoxAnswerer answer(IDOK);
+        Click(Command(3));
+        EXPECT_TRUE(answer.Seen().empty());
+    }
+    AddLine("图片展示-样式1");
+    AddLine("自定义源码-1");
+    {
+        BoxAnswerer answer(IDCANCEL);
+        Click(Command(3));
+        ASSERT_EQ(answer.Seen().size(), 1u);
+        EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
+        EXPECT_EQ(answer.Seen()[0].text, "清空后将无法恢复，是否要清空现有的内容？");
+        EXPECT_EQ(answer.Seen()[0].icon, nullptr);
+        EXPECT_EQ(answer.Seen()[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
+    }
+    EXPECT_EQ(Lines().size(), 2u);
+    {
+        BoxAnswerer answer(IDOK);
+        Click(Command(3));
+        EXPECT_EQ(answer.Seen().size(), 1u);
+    }
+    EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(Form1Test, ClickingALinePreviewsThatEntryAlone) {
+    ASSERT_TRUE(CreateFolder(WorkingFolder()));
+    WriteWholeFile(CustomSourcePath("自定义源码-100"), Utf8ToGbk("第一行\n还是第一行\r\n第二行"));
+    for (const char* name : {"栏目文字-活力", "栏目文字-样式1", "自定义源码-100", "图片展示-样式6", "自定义源码-101",
+                             "自定义源码-05", "自定义源码-7", "五分好评-样式3"})
+        AddLine(name);
+
+    ClickLine(0);
+    EXPECT_EQ(Doc().Body(), GetBlock(0, 19));
+    EXPECT_EQ(GetText(C(kText3)), GetBlock(0, 19));
+
+    // names that resolve to nothing change nothing
+    const std::string shown = Doc().Source();
+    ClickLine(1);
+    EXPECT_EQ(Selection(), 1);
+    EXPECT_EQ(Doc().Source(), shown);
+    EXPECT_EQ(GetText(C(kText3)), GetBlock(0, 19));
+
+    ClickLine(2);
+    const std::string custom = "第一行\n还是第一行\r\n第二行\r\n";
+    EXPECT_EQ(GetText(C(kText3)), custom);
+    EXPECT_EQ(Doc().Title(), "New Document");
+    EXPECT_EQ(Doc().Body(), "\r\n" + custom + "\r\n");
+
+    for (int i : {3, 4, 5, 6}) {  // 样式6 of five, 101, 05, and a custom source without its file
+        ClickLine(i);
+        EXPECT_EQ(Doc().Body(), "\r\n" + custom + "\r\n") << i;
+        EXPECT_EQ(GetText(C(kText3)), custom) << i;
+    }
+
+    // the keyboard moves the selection and previews as a click does; the
+    // built-in block replaces only the body, so the title stays
+    SetFocus(List());
+    SendMessageW(List(), WM_KEYDOWN, VK_DOWN, 0);
+    Pump();
+    EXPECT_EQ(Selection(), 7);
+    EXPECT_EQ(Doc().Body(), GetBlock(8, 2));
+    EXPECT_EQ(Doc().Title(), "New Document");
+}
+
+TEST_F(Form1Test, AnEmptyCustomSourcePreviewsTheBareFrame) {
+    ASSERT_TRUE(CreateFolder(WorkingFolder()));
+    WriteWholeFile(CustomSourcePath("自定义源码-2"), "");
+    AddLine("栏目文字-炫黑");
+    AddLine("自定义源码-2");
+    ClickLine(0);
+    ClickLine(1);
+    EXPECT_EQ(GetText(C(kText3)), "");
+    EXPECT_EQ(Doc().Title(), "New Document");
+    EXPECT_EQ(Doc().Body(), "\r\n\r\n");
+}
+
+TEST_F(Form1Test, LongSourcesAreKeptWholeInEveryTextBuffer) {
+    std::string longText;
+    while (longText.size() < 200000) longText += "<p>墨笺 long custom source line</p>\r\n";
+    const std::u16string wide = Utf8ToUtf16(longText);
+    Click(C(kOption4));
+    SetText(C(kText1), longText);
+    EXPECT_EQ(GetWindowTextLengthW(C(kText1)), static_cast<int>(wide.size()));
+    // typed text, too, goes past the edit box's usual 32K
+    SendMessageW(C(kText1), EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SendMessageW(C(kText1), WM_CHAR, 'x', 0);
+    EXPECT_EQ(GetWindowTextLengthW(C(kText1)), static_cast<int>(wide.size()) + 1);
+    SetText(C(kText1), longText);
+
+    Click(Command(1));
+    EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-1")), Utf8ToGbk(longText) + "\r\n");
+    ClickLine(0);
+    EXPECT_EQ(GetText(C(kText3)), longText + "\r\n");
+    SetText(C(kText4), longText);
+    EXPECT_EQ(GetText(C(kText4)), longText);
+}
+
+TEST_F(Form1Test, AFullListRefusesFurtherAddsWithAMessage) {
+    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+    SendMessageW(List(), LB_INITSTORAGE, 32767, 32767 * 16);
+    for (int i = 0; i < 32766; ++i) AddLine("图片展示-样式1");
+    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+    Click(Kind(2));
+    Click(Command(1));  // the last place
+    EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 32767);
+    {
+        BoxAnswerer answer(IDOK);
+        Click(Command(1));
+        ASSERT_EQ(answer.Seen().size(), 1u);
+        EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
+        EXPECT_NE(answer.Seen()[0].text.find("32767"), std::string::npos);
+    }
+    EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 32767);
+
+    // nor a custom source: no number taken, no file written
+    Click(C(kOption4));
+    {
+        BoxAnswerer answer(IDOK);
+        Click(Command(1));
+        EXPECT_EQ(answer.Seen().size(), 1u);
+    }
+    EXPECT_EQ(GetText(C(kLabel1)), "1");
+    EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-1")));
+    EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 32767);
+}
+
+}  // namespace
+}  // namespace mojian::testing
