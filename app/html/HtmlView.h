@@ -20,4 +20,8 @@ HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height);
 // what the view showed before, scrolled to the top.
 void HtmlViewSetHtml(HWND view, const std::string& utf8Html);
 
+// How far the view is scrolled, and the laid-out page's height, in pixels.
+int HtmlViewScrollPos(HWND view);
+int HtmlViewPageHeight(HWND view);
+
 }  // namespace mojian

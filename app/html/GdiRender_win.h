@@ -1,0 +1,83 @@
+// GDI's side of the HTML view: the fonts the layout names, text measured as
+// GDI draws it, and painting a laid-out page into any device context.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/html/Layout.h"
+
+namespace mojian::html {
+
+// Owners for the GDI handles the view creates, and for selections into a DC.
+class MemoryDc {
+public:
+    explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
+    ~MemoryDc() {
+        if (dc_) DeleteDC(dc_);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+template <typename Handle>
+class GdiObject {
+public:
+    explicit GdiObject(Handle h) : h_(h) {}
+    ~GdiObject() {
+        if (h_) DeleteObject(h_);
+    }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    Handle get() const { return h_; }
+
+private:
+    Handle h_;
+};
+
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+    ~Selection() {
+        if (old_) SelectObject(dc_, old_);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// Owns the device context used for measuring and one HFONT per font spec.
+class GdiFonts : public TextMeasurer {
+public:
+    GdiFonts();
+    ~GdiFonts() override = default;
+    GdiFonts(const GdiFonts&) = delete;
+    GdiFonts& operator=(const GdiFonts&) = delete;
+
+    HFONT Get(const FontSpec& font);
+    FontMetrics Metrics(const FontSpec& font) override;
+    int Advance(const FontSpec& font, std::u16string_view character) override;
+
+private:
+    struct Entry {
+        FontSpec spec;
+        std::unique_ptr<GdiObject<HFONT>> font;
+    };
+    std::vector<Entry> fonts_;
+    MemoryDc dc_;
+};
+
+// Paints the operations that meet `clip` (device pixels), with the page's
+// (0, 0) at device (originX, originY). The background is left to the caller.
+void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, int originX, int originY, const RECT& clip);
+
+}  // namespace mojian::html
