@@ -1,0 +1,142 @@
+#include "skin/Draw_win.h"
+
+#include <olectl.h>
+
+namespace mojian::skin {
+
+namespace {
+
+OwnedDc DisplayDc() { return OwnedDc(::CreateDCA("DISPLAY", nullptr, nullptr, nullptr)); }
+
+// A compatible bitmap of w x h in a new context, with a palette realised.
+struct WorkCopy {
+    WorkCopy(HDC ref, int w, int h, HPALETTE pal)
+        : surface(OwnedDc(::CreateCompatibleDC(ref)), Bitmap(::CreateCompatibleBitmap(ref, w, h))),
+          palette(surface.dc(), pal) {}
+    Surface surface;
+    PaletteSelection palette;
+};
+
+}  // namespace
+
+Surface NewSurface(int width, int height) {
+    const OwnedDc ref = DisplayDc();
+    if (!ref) return {};
+    OwnedDc dc(::CreateCompatibleDC(ref.get()));
+    if (!dc) return {};
+    Bitmap bmp(::CreateCompatibleBitmap(ref.get(), width, height));
+    if (!bmp) return {};
+    return Surface(std::move(dc), std::move(bmp));
+}
+
+int NineGridBlt(HDC dst, int dx, int dy, int dw, int dh, HDC src, int sx, int sy, int sw, int sh, int L, int T,
+                int R, int B, std::optional<OleColour> key) {
+    if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return 0;
+    const Surface s = NewSurface(dw, dh);
+    if (!s) return 0;
+    const HDC d = s.dc();
+    if (L == 0 && T == 0 && R == 0 && B == 0) {
+        ::StretchBlt(d, 0, 0, dw, dh, src, sx, sy, sw, sh, SRCCOPY);
+    } else {
+        if (L > 0 && T > 0) ::BitBlt(d, 0, 0, L, T, src, sx, sy, SRCCOPY);
+        if (R > 0 && T > 0) ::BitBlt(d, dw - R, 0, R, T, src, sx + sw - R, sy, SRCCOPY);
+        if (L > 0 && B > 0) ::BitBlt(d, 0, dh - B, L, B, src, sx, sy + sh - B, SRCCOPY);
+        if (R > 0 && B > 0) ::BitBlt(d, dw - R, dh - B, R, B, src, sx + sw - R, sy + sh - B, SRCCOPY);
+        if (L > 0) ::StretchBlt(d, 0, T, L, dh - T - B, src, sx, sy + T, L, sh - T - B, SRCCOPY);
+        if (R > 0) ::StretchBlt(d, dw - R, T, R, dh - T - B, src, sx + sw - R, sy + T, R, sh - T - B, SRCCOPY);
+        if (T > 0) ::StretchBlt(d, L, 0, dw - L - R, T, src, sx + L, sy, sw - L - R, T, SRCCOPY);
+        if (B > 0) ::StretchBlt(d, L, dh - B, dw - L - R, B, src, sx + L, sy + sh - B, sw - L - R, B, SRCCOPY);
+        ::StretchBlt(d, L, T, dw - L - R, dh - T - B, src, sx + L, sy + T, sw - L - R, sh - T - B, SRCCOPY);
+    }
+    if (!key) return ::BitBlt(dst, dx, dy, dw, dh, d, 0, 0, SRCCOPY);
+    KeyedBlt(dst, dx, dy, dw, dh, d, 0, 0, *key);
+    return 1;
+}
+
+void KeyedBlt(HDC dst, int dx, int dy, int w, int h, HDC src, int sx, int sy, OleColour key, HPALETTE palette) {
+    const OwnedDc ref = DisplayDc();
+    if (!ref) return;
+    Palette halftone;
+    if (!palette) {
+        halftone.Reset(::CreateHalftonePalette(ref.get()));
+        palette = halftone.get();
+    }
+    COLORREF rgb = 0;
+    if (FAILED(::OleTranslateColor(key, palette, &rgb))) return;
+    rgb &= 0xFFFFFF;
+
+    const WorkCopy work(ref.get(), w, h, palette);
+    const WorkCopy source(ref.get(), w, h, palette);
+    const Surface mask(OwnedDc(::CreateCompatibleDC(ref.get())), Bitmap(::CreateBitmap(w, h, 1, 1, nullptr)));
+    if (!work.surface || !source.surface || !mask) return;
+    const HDC wdc = work.surface.dc(), sdc = source.surface.dc(), mdc = mask.dc();
+
+    ::BitBlt(wdc, 0, 0, w, h, dst, dx, dy, SRCCOPY);
+    ::SetBkColor(sdc, ::GetBkColor(src));
+    ::SetTextColor(sdc, ::GetTextColor(src));
+    ::BitBlt(sdc, 0, 0, w, h, src, sx, sy, SRCCOPY);
+
+    // Key pixels become 1 in the mask, all others 0.
+    ::SetBkColor(sdc, rgb);
+    ::SetTextColor(sdc, RGB(255, 255, 255));
+    ::BitBlt(mdc, 0, 0, w, h, sdc, 0, 0, SRCCOPY);
+
+    // The key pixels of the source turn black (destination AND NOT mask).
+    ::SetTextColor(sdc, RGB(0, 0, 0));
+    ::SetBkColor(sdc, RGB(255, 255, 255));
+    ::BitBlt(sdc, 0, 0, w, h, mdc, 0, 0, 0x00220326);
+
+    // The work copy keeps the destination under the key and is black
+    // elsewhere; the source is then laid into the black.
+    ::SetTextColor(wdc, RGB(0, 0, 0));
+    ::SetBkColor(wdc, RGB(255, 255, 255));
+    ::BitBlt(wdc, 0, 0, w, h, mdc, 0, 0, SRCAND);
+    ::BitBlt(wdc, 0, 0, w, h, sdc, 0, 0, SRCPAINT);
+
+    ::BitBlt(dst, dx, dy, w, h, wdc, 0, 0, SRCCOPY);
+}
+
+int FillBox(HDC dc, int x, int y, int width, int height, COLORREF colour) {
+    const Brush brush(::CreateSolidBrush(colour));
+    const RECT r{x, y, x + width, y + height};
+    return ::FillRect(dc, &r, brush.get());
+}
+
+int FrameBox(HDC dc, int x, int y, int width, int height, COLORREF colour) {
+    const Brush brush(::CreateSolidBrush(colour));
+    const RECT r{x, y, x + width, y + height};
+    return ::FrameRect(dc, &r, brush.get());
+}
+
+int FocusBox(HDC dc, int x, int y, int width, int height) {
+    const RECT r{x, y, x + width, y + height};
+    return ::DrawFocusRect(dc, &r);
+}
+
+int DrawCaption(HDC dc, std::wstring_view text, int x, int y, int width, int height, UINT format) {
+    RECT r{x, y, x + width, y + height};
+    return ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &r, format);
+}
+
+SkinSurfaces BuildSkinBitmaps() {
+    SkinSurfaces out;
+    for (int i = 0; i < SkinBitmapCount; ++i) {
+        const SkinImage& art = SkinArt(static_cast<SkinBitmap>(i));
+        Surface s = NewSurface(art.width, art.height);
+        if (s) {
+            BITMAPINFO bi{};
+            bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+            bi.bmiHeader.biWidth = art.width;
+            bi.bmiHeader.biHeight = -art.height;  // top-down, as the table runs
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            bi.bmiHeader.biCompression = BI_RGB;
+            ::SetDIBitsToDevice(s.dc(), 0, 0, static_cast<DWORD>(art.width), static_cast<DWORD>(art.height), 0, 0,
+                                0, static_cast<UINT>(art.height), art.pixels.data(), &bi, DIB_RGB_COLORS);
+        }
+        out[static_cast<std::size_t>(i)] = std::move(s);
+    }
+    return out;
+}
+
+}  // namespace mojian::skin

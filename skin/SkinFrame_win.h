@@ -1,0 +1,50 @@
+// What the frame shares with the painters of each class group.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "skin/Skin.h"
+
+namespace mojian::skin {
+
+// One message on its way through SkinWndProc.
+struct SkinMessage {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    WNDPROC prev;
+    ClassGroup group;
+};
+
+// Passes the message unchanged to the window's previous procedure.
+LRESULT Forward(const SkinMessage& m);
+
+// Per-window properties; a missing one reads as 0.
+std::intptr_t PropInt(HWND hwnd, const char* name);
+void SetPropInt(HWND hwnd, const char* name, std::intptr_t value);
+void DropProp(HWND hwnd, const char* name);
+bool HasProp(HWND hwnd, const char* name);
+
+inline constexpr const char* PropProcAddr = "PROCADDR";
+inline constexpr const char* PropOldStyle = "OLDSTYLE";
+inline constexpr const char* PropMouseFlag = "MOUSEFLAG";
+inline constexpr const char* PropTimerId = "TIMERID";
+inline constexpr const char* PropOldState = "OLDSTATE";
+inline constexpr const char* PropAlphaLevel = "ALPHALEVEL";
+inline constexpr const char* PropHdIndex = "HDINDEX";
+inline constexpr const char* PropHmIndex = "HMINDEX";
+inline constexpr const char* PropStateDc[4] = {"0HDC", "1HDC", "2HDC", "3HDC"};
+inline constexpr const char* PropStateBmp[4] = {"0BMP", "1BMP", "2BMP", "3BMP"};
+
+// The engine's skin bitmap as a drawing source (null before set-up).
+HDC SkinDc(SkinBitmap which);
+
+// Push-button group (Buttons_win.cpp).
+void AttachButton(HWND hwnd);
+void DetachButton(HWND hwnd);
+LRESULT ButtonMessage(const SkinMessage& m);
+
+}  // namespace mojian::skin

@@ -1,0 +1,381 @@
+// The frame of the skinning engine: attaching and detaching windows, the
+// per-window properties, the one window procedure and its dispatch, and the
+// adoption of windows that appear later.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "skin/Draw_win.h"
+#include "skin/SkinFrame_win.h"
+
+namespace mojian::skin {
+
+namespace {
+
+struct Engine {
+    bool initialised = false;
+    bool userTrackMouseEvent = false;
+    int attached = 0;
+    int builds = 0;
+    SkinSurfaces skins;
+};
+
+Engine& TheEngine() {
+    static Engine engine;
+    return engine;
+}
+
+WNDPROC PrevProc(HWND hwnd) { return reinterpret_cast<WNDPROC>(::GetPropA(hwnd, PropProcAddr)); }
+
+void Repaint(HWND hwnd) {
+    ::SendMessageW(hwnd, WM_NCPAINT, 1, 0);
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT);
+}
+
+BOOL CALLBACK AttachChild(HWND child, LPARAM) {
+    AttachSkin(child);
+    return TRUE;
+}
+
+BOOL CALLBACK DetachChild(HWND child, LPARAM) {
+    DetachSkin(child);
+    return TRUE;
+}
+
+// Repaints the check boxes and option buttons among a window's siblings
+// after a click, so one that lost its check shows it; their painters come
+// with the check-box and option groups.
+BOOL CALLBACK RefreshChecks(HWND, LPARAM) { return TRUE; }
+
+void AttachGroup(HWND hwnd, ClassGroup group) {
+    switch (group) {
+    case ClassGroup::PushButton:
+        AttachButton(hwnd);
+        break;
+    case ClassGroup::Combo:
+    case ClassGroup::DriveList:
+    case ClassGroup::CheckBox:
+    case ClassGroup::Option:
+        SetPropInt(hwnd, PropMouseFlag, 0);
+        SetPropInt(hwnd, PropOldState, 0);
+        break;
+    case ClassGroup::Header:
+        SetPropInt(hwnd, PropMouseFlag, 0);
+        SetPropInt(hwnd, PropHdIndex, -1);
+        SetPropInt(hwnd, PropHmIndex, -1);
+        break;
+    default:
+        break;
+    }
+}
+
+void DetachGroup(HWND hwnd, ClassGroup group) {
+    switch (group) {
+    case ClassGroup::PushButton:
+        DetachButton(hwnd);
+        break;
+    case ClassGroup::Combo:
+    case ClassGroup::DriveList:
+    case ClassGroup::CheckBox:
+    case ClassGroup::Option:
+        DropProp(hwnd, PropMouseFlag);
+        DropProp(hwnd, PropOldState);
+        break;
+    case ClassGroup::Header:
+        DropProp(hwnd, PropMouseFlag);
+        DropProp(hwnd, PropHdIndex);
+        DropProp(hwnd, PropHmIndex);
+        break;
+    default:
+        break;
+    }
+}
+
+void ReleaseEngine() {
+    Engine& e = TheEngine();
+    e.attached = 0;
+    for (Surface& s : e.skins) s.Release();
+    e.initialised = false;
+}
+
+// --- message reactions of the frame ------------------------------------------
+
+// Messages that the class groups paint on; groups without a painter forward.
+LRESULT RouteToGroup(const SkinMessage& m) {
+    switch (m.group) {
+    case ClassGroup::PushButton:
+        return ButtonMessage(m);
+    // Combo, drive-list, check-box, option, header, progress, data-list,
+    // drop-down list and grid painters hook in here.
+    default:
+        return Forward(m);
+    }
+}
+
+LRESULT OnDestroy(const SkinMessage& m) {
+    DetachSkin(m.hwnd);
+    return ::CallWindowProcW(m.prev, m.hwnd, m.msg, m.wParam, m.lParam);
+}
+
+// Reached only when the detach at WM_DESTROY could not take the procedure
+// back (another procedure was installed on top of ours): nothing of ours
+// may outlive the window.
+LRESULT OnNcDestroy(const SkinMessage& m) {
+    DetachSkin(m.hwnd);
+    DropProp(m.hwnd, PropProcAddr);
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(m.hwnd, GWLP_WNDPROC)) == SkinWndProc) {
+        ::SetWindowLongPtrW(m.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m.prev));
+    }
+    return ::CallWindowProcW(m.prev, m.hwnd, m.msg, m.wParam, m.lParam);
+}
+
+LRESULT OnActivate(const SkinMessage& m) {
+    const HWND other = reinterpret_cast<HWND>(m.lParam);
+    if (other) {
+        if (::GetParent(other) == m.hwnd) {
+            AttachSkin(other);
+        } else if (GroupOf(other) == ClassGroup::Form) {
+            AttachSkin(other);
+        }
+    }
+    return Forward(m);
+}
+
+// WM_ENTERIDLE (the idle dialog box or the window holding a menu) and
+// WM_CTLCOLORLISTBOX (a list box asking for colours, such as a drop-down
+// list): the window named by lParam is adopted.
+LRESULT OnAdoptLParam(const SkinMessage& m) {
+    const LRESULT r = Forward(m);
+    if (m.lParam) AttachSkin(reinterpret_cast<HWND>(m.lParam));
+    return r;
+}
+
+LRESULT OnLeftUp(const SkinMessage& m) {
+    const LRESULT r = RouteToGroup(m);
+    if (::IsWindow(m.hwnd)) {
+        const HWND parent = ::GetParent(m.hwnd);
+        ::EnumChildWindows(parent ? parent : m.hwnd, RefreshChecks, 0);
+    }
+    return r;
+}
+
+}  // namespace
+
+// --- properties and small window routines -------------------------------------
+
+std::intptr_t PropInt(HWND hwnd, const char* name) {
+    return reinterpret_cast<std::intptr_t>(::GetPropA(hwnd, name));
+}
+
+void SetPropInt(HWND hwnd, const char* name, std::intptr_t value) {
+    ::SetPropA(hwnd, name, reinterpret_cast<HANDLE>(value));
+}
+
+void DropProp(HWND hwnd, const char* name) { ::RemovePropA(hwnd, name); }
+
+namespace {
+BOOL CALLBACK FindProp(HWND, LPSTR name, HANDLE, ULONG_PTR wanted) {
+    // Properties set by atom come with an atom in place of a name.
+    if (IS_INTRESOURCE(name)) return TRUE;
+    return lstrcmpiA(name, reinterpret_cast<const char*>(wanted)) != 0;
+}
+}  // namespace
+
+bool HasProp(HWND hwnd, const char* name) {
+    if (::GetPropA(hwnd, name)) return true;
+    return ::EnumPropsExA(hwnd, FindProp, reinterpret_cast<LPARAM>(name)) == FALSE;
+}
+
+HDC SkinDc(SkinBitmap which) { return TheEngine().skins[static_cast<std::size_t>(which)].dc(); }
+
+LRESULT Forward(const SkinMessage& m) { return ::CallWindowProcW(m.prev, m.hwnd, m.msg, m.wParam, m.lParam); }
+
+std::string WindowClassOf(HWND hwnd) {
+    char buf[256] = {};
+    const int n = ::GetClassNameA(hwnd, buf, 255);
+    return LowerAscii(std::string_view(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
+}
+
+std::wstring WindowTextOf(HWND hwnd) {
+    const int n = ::GetWindowTextLengthW(hwnd);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    const int got = ::GetWindowTextW(hwnd, text.data(), n + 1);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+Box WindowBox(HWND hwnd) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    return {r.left, r.top, r.right, r.bottom, r.right - r.left, r.bottom - r.top};
+}
+
+Borders BorderWidths(HWND hwnd) {
+    RECT w{}, c{};
+    ::GetWindowRect(hwnd, &w);
+    ::GetClientRect(hwnd, &c);
+    const LONG_PTR style = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+    return BorderWidthsFrom(w.right - w.left, w.bottom - w.top, c.right - c.left, c.bottom - c.top,
+                            (style & WS_VSCROLL) ? ::GetSystemMetrics(SM_CXVSCROLL) : 0,
+                            (style & WS_HSCROLL) ? ::GetSystemMetrics(SM_CYHSCROLL) : 0);
+}
+
+bool ApiExists(const char* library, const char* function) {
+    HMODULE module = ::GetModuleHandleA(library);
+    bool loaded = false;
+    if (!module) {
+        module = ::LoadLibraryA(library);
+        if (!module) return false;
+        loaded = true;
+    }
+    const bool found = ::GetProcAddress(module, function) != nullptr;
+    if (loaded) ::FreeLibrary(module);
+    return found;
+}
+
+void TrackLeave(HWND hwnd) {
+    TRACKMOUSEEVENT tme{};
+    tme.cbSize = sizeof(tme);
+    tme.dwFlags = TME_LEAVE;
+    tme.hwndTrack = hwnd;
+    tme.dwHoverTime = 0;
+    if (TheEngine().userTrackMouseEvent) {
+        ::TrackMouseEvent(&tme);
+        return;
+    }
+    using Fn = BOOL(WINAPI*)(LPTRACKMOUSEEVENT);
+    HMODULE comctl = ::GetModuleHandleA("comctl32");
+    if (!comctl) comctl = ::LoadLibraryA("comctl32");  // kept: called on every hover
+    if (comctl) {
+        if (auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(comctl, "_TrackMouseEvent")))) fn(&tme);
+    }
+}
+
+ClassGroup GroupOf(HWND hwnd) {
+    const std::string cls = WindowClassOf(hwnd);
+    // A skinned push button has been made owner-drawn; it is still one of
+    // ours, as its state surfaces say.
+    if (cls == "button" && (::GetPropA(hwnd, PropStateDc[0]) || ::GetPropA(hwnd, PropOldStyle))) {
+        return ClassGroup::PushButton;
+    }
+    return GroupOfClass(cls, static_cast<std::uint32_t>(::GetWindowLongPtrW(hwnd, GWL_STYLE)));
+}
+
+// --- attach and detach ---------------------------------------------------------
+
+int SkinWindow(HWND hwnd) {
+    Engine& e = TheEngine();
+    if (!e.initialised) {
+        e.initialised = true;
+        e.userTrackMouseEvent = ApiExists("User32", "TrackMouseEvent");
+        e.skins = BuildSkinBitmaps();
+        ++e.builds;
+    }
+    return AttachSkin(hwnd);
+}
+
+int AttachSkin(HWND hwnd) {
+    if (!hwnd || HasProp(hwnd, PropProcAddr)) return 0;
+    // Only our own windows: another thread's or process's window cannot
+    // carry our procedure (adoption sees such windows on activation).
+    if (!::IsWindow(hwnd) || ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId()) return 0;
+    const ClassGroup group = GroupOf(hwnd);
+    if (group == ClassGroup::Form) ::EnumChildWindows(hwnd, AttachChild, 0);
+    AttachGroup(hwnd, group);
+
+    Engine& e = TheEngine();
+    ++e.attached;
+    ::SetLastError(0);
+    const LONG_PTR prev = ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWndProc));
+    if (prev == 0 && ::GetLastError() != 0) {
+        // Refused by the system: leave the window as it was.
+        DetachGroup(hwnd, group);
+        if (--e.attached <= 0) ReleaseEngine();
+        return 0;
+    }
+    ::SetPropA(hwnd, PropProcAddr, reinterpret_cast<HANDLE>(prev));
+    Repaint(hwnd);
+    return 1;
+}
+
+int DetachSkin(HWND hwnd) {
+    if (!hwnd) return 0;
+    const WNDPROC prev = PrevProc(hwnd);
+    if (!prev) return 0;
+    const ClassGroup group = GroupOf(hwnd);
+    if (group == ClassGroup::Form) ::EnumChildWindows(hwnd, DetachChild, 0);
+    DetachGroup(hwnd, group);
+
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == SkinWndProc) {
+        DropProp(hwnd, PropProcAddr);
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
+        Repaint(hwnd);
+    } else {
+        // Someone subclassed the window after us; pulling our procedure out
+        // would cut them off. Ours stays, forwarding everything, and lets go
+        // of "PROCADDR" at WM_NCDESTROY; the window counts as released now.
+        ::SetPropA(hwnd, "SKINGONE", reinterpret_cast<HANDLE>(1));
+    }
+    Engine& e = TheEngine();
+    if (--e.attached <= 0) ReleaseEngine();
+    return 1;
+}
+
+LRESULT CALLBACK SkinWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!hwnd) return 0;
+    const WNDPROC prev = PrevProc(hwnd);
+    if (!prev) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (::GetPropA(hwnd, "SKINGONE")) {
+        if (msg == WM_NCDESTROY) {
+            DropProp(hwnd, "SKINGONE");
+            DropProp(hwnd, PropProcAddr);
+        }
+        return ::CallWindowProcW(prev, hwnd, msg, wParam, lParam);
+    }
+    const SkinMessage m{hwnd, msg, wParam, lParam, prev, GroupOf(hwnd)};
+    switch (msg) {
+    case WM_DESTROY:
+        return OnDestroy(m);
+    case WM_NCDESTROY:
+        return OnNcDestroy(m);
+    case WM_ACTIVATE:
+        return OnActivate(m);
+    case WM_ENTERIDLE:
+    case WM_CTLCOLORLISTBOX:
+        return OnAdoptLParam(m);
+    case WM_LBUTTONUP:
+        return OnLeftUp(m);
+    case WM_SIZE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_PAINT:
+    case WM_PRINTCLIENT:
+    case WM_WINDOWPOSCHANGING:
+    case WM_NCPAINT:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_TIMER:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_MOUSELEAVE:
+    case WM_GETDLGCODE:
+    case BM_SETSTYLE:
+        return RouteToGroup(m);
+    default:
+        return Forward(m);
+    }
+}
+
+SkinEngineInfo SkinEngineState() {
+    const Engine& e = TheEngine();
+    SkinEngineInfo info;
+    info.initialised = e.initialised;
+    info.attached = e.attached;
+    info.builds = e.builds;
+    for (int i = 0; i < SkinBitmapCount; ++i) info.skins[i] = e.skins[static_cast<std::size_t>(i)].dc();
+    return info;
+}
+
+}  // namespace mojian::skin
