@@ -1,5 +1,7 @@
 #include "app/html/Layout.h"
 
+#include "base/Utf.h"
+
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
@@ -1158,29 +1160,7 @@ private:
 
 std::u16string Engine::AltText(const Box& b) {
     const std::string* alt = b.node ? b.node->Attr("alt") : nullptr;
-    if (!alt) return {};
-    std::u16string out;
-    std::size_t pos = 0;
-    while (pos < alt->size()) {
-        const unsigned char c = static_cast<unsigned char>((*alt)[pos]);
-        char32_t cp;
-        int extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if ((c >> 5) == 6) { cp = c & 0x1F; extra = 1; }
-        else if ((c >> 4) == 14) { cp = c & 0x0F; extra = 2; }
-        else if ((c >> 3) == 30) { cp = c & 0x07; extra = 3; }
-        else { cp = 0xFFFD; extra = 0; }
-        ++pos;
-        for (int k = 0; k < extra && pos < alt->size(); ++k, ++pos) cp = (cp << 6) | (static_cast<unsigned char>((*alt)[pos]) & 0x3F);
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-        if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-    }
-    return out;
+    return alt ? Utf8ToUtf16(*alt) : std::u16string();
 }
 
 void Engine::PaintBox(const Box& b, float ax, float ay, int depth) {
