@@ -5,11 +5,14 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/Clipboard_win.h"
 #include "app/Frame_win.h"
 #include "app/Gdi_win.h"
+#include "app/PagePreview_win.h"
 #include "app/Preview_win.h"
 #include "app/WinText_win.h"
 #include "app/gates/StartupGates.h"
@@ -18,6 +21,7 @@
 #include "catalogue/Library.h"
 #include "compose/CompositionList.h"
 #include "compose/EditorText.h"
+#include "compose/PageAssembly.h"
 #include "compose/TextFile.h"
 
 #if __has_include("app/gates/ContactButtons.h")
@@ -42,6 +46,23 @@ constexpr wchar_t kListFull[] = L"排版列表最多只能放 32767 行，已经
 constexpr wchar_t kSourceNotSaved[] =
     L"模块已经添加到排版列表，但自定义源码没能保存到程序所在文件夹的 Vexa 文件夹里"
     L"（文件夹无法创建或文件无法写入），预览和复制时这一行将没有内容。\r\n"
+    L"请检查程序所在的文件夹是否可以写入。";
+constexpr wchar_t kCopyEmptyList[] = L"请先添加您需要复制的模块，再点击复制代码按钮！";
+constexpr wchar_t kCopyDone[] =
+    L"代码己生成，并复制到粘贴板，请直接粘贴到装修模板代码里使用！\r\n"
+    L"在使用过程中如果您有任何问题或建意，请反馈给我们！谢谢！\r\n"
+    L"祝：生意兴隆---";
+constexpr wchar_t kCopyFailed[] =
+    L"代码没有复制到粘贴板：粘贴板正被其他程序占用。\r\n"
+    L"请稍后再点击复制代码按钮。";
+constexpr wchar_t kAddModuleTitle[] = L"添加模块";
+constexpr wchar_t kEditEmptyList[] = L"请添加模块后修改!";
+constexpr wchar_t kEditAllQuestion[] = L"您目前尚未选择任何模块，是否进行修改列表中所有模块?(Y/N)";
+constexpr wchar_t kExportEmptyList[] = L"您尚未添加任何模块，无法导出!";
+constexpr wchar_t kExportTitle[] = L"导出模板";
+constexpr wchar_t kExportDone[] = L"当前模版导出成功！请到程序文件夹下查看！";
+constexpr wchar_t kExportFailed[] =
+    L"模版没有导出：程序所在文件夹里的 Vexa 文件夹无法创建，或导出文件无法写入。\r\n"
     L"请检查程序所在的文件夹是否可以写入。";
 
 // ---- Layout, in twips relative to the container ---------------------------
@@ -167,6 +188,10 @@ struct Form1State {
     std::unique_ptr<PreviewHost> preview;
     HWND tooltip = nullptr;
     int customCounter = 0;  // custom sources added in this run
+    int exportCounter = 0;  // the last export number used in this run
+    // Set while the program itself changes the editor's text (loading a
+    // block, an export): those changes are not the user's edits.
+    bool suppressWriteThrough = false;
 
     HWND Control(int id) const {
         const auto it = controls.find(id);
@@ -393,6 +418,180 @@ void Command6_Click(HWND form, Form1State& s) {
     MoveLine(form, s, MoveUpPlan(Selected(list), LineCount(list)));
 }
 
+// ---- Copy, page preview, code editing and export ------------------------------
+
+void Option4_Click(HWND, Form1State& s);
+
+// The page HTML put on the clipboard; nothing when the list is empty or the
+// clipboard could not be set (the user has been told either way).
+std::optional<std::string> Cop(HWND form, Form1State& s) {
+    const std::vector<std::string> lines = ListLines(s.Control(kList1));
+    if (lines.empty()) {
+        EmptyClipboardText(form);
+        Ask(form, kCopyEmptyList, kNoticeTitle, MB_OK | MB_ICONINFORMATION);
+        return std::nullopt;
+    }
+    // The page buffer (Text4): a string that lives only while the copy runs.
+    std::string page = AssemblePage(lines);
+    ClearPreview(form);
+    const bool copied = PutClipboardText(form, page);  // empties the clipboard, then sets it
+    std::optional<std::string> result;
+    if (copied) result = std::move(page);
+    page.clear();
+    // The clipboard is closed again before any message box shows.
+    if (copied) Ask(form, kCopyDone, kNoticeTitle, MB_OK);
+    else Ask(form, kCopyFailed, kNoticeTitle, MB_OK | MB_ICONEXCLAMATION);
+    ShowPagePreview(form);
+    return result;
+}
+
+std::optional<std::string> Command4_Click(HWND form, Form1State& s) { return Cop(form, s); }
+
+void Command7_MouseDown(HWND form, Form1State& s) {
+    if (LineCount(s.Control(kList1)) > 0) ClearPreview(form);
+}
+
+void Command7_MouseUp(HWND form, Form1State& s) {
+    if (LineCount(s.Control(kList1)) > 0) ShowPagePreview(form);
+}
+
+// Command7 acts on any mouse button's press and release, never on a click:
+// the keyboard cannot trigger it.
+LRESULT CALLBACK Command7Proc(HWND button, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR refData) {
+    const auto form = reinterpret_cast<HWND>(refData);
+    Form1State* s = StateOf(form);
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        if (s) Command7_MouseDown(form, *s);
+        // The button captures only for the left button; the release of the
+        // others must reach us wherever it happens too.
+        if (msg != WM_LBUTTONDOWN && msg != WM_LBUTTONDBLCLK) SetCapture(button);
+        break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        const LRESULT result = DefSubclassProc(button, msg, wp, lp);
+        if (msg != WM_LBUTTONUP && GetCapture() == button) ReleaseCapture();
+        if (s) Command7_MouseUp(form, *s);
+        return result;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(button, &Command7Proc, 0);
+        break;
+    }
+    return DefSubclassProc(button, msg, wp, lp);
+}
+
+// Sets the custom-source kind, running its choice only when it was not set.
+void SelectCustomKind(HWND form, Form1State& s) {
+    const HWND option4 = s.Control(kOption4);
+    if (IsChecked(option4)) return;
+    for (int k = 0; k < kKindCount; ++k) SendMessageW(Option1(s, k), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(option4, BM_SETCHECK, BST_CHECKED, 0);
+    Option4_Click(form, s);
+}
+
+void ShowEditor(const Form1State& s) {
+    SetWindowPos(s.Control(kText1), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void Text1_Change(HWND form, Form1State& s);
+
+// The program's own change of the editor: previewed, never written through.
+// A multi-line edit box sends no EN_CHANGE for WM_SETTEXT, so the change
+// handler runs here, as it would for a change the user makes.
+void SetEditorTextQuietly(HWND form, Form1State& s, std::string_view text) {
+    const bool was = s.suppressWriteThrough;
+    s.suppressWriteThrough = true;
+    SetText(s.Control(kText1), text);
+    Text1_Change(form, s);
+    s.suppressWriteThrough = was;
+}
+
+// A custom source's text as the editor shows it: its lines as the
+// single-entry preview reads them, less the CR LF the file format adds at
+// the end, so that saving it unchanged gives back the same file.
+std::string CustomSourceForEditor(std::string_view name) {
+    std::string text = ReadCustomSource(name).value_or(std::string());
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+    return text;
+}
+
+void Command13_Click(HWND form, Form1State& s) {
+    const HWND list = s.Control(kList1);
+    if (LineCount(list) == 0) {
+        Ask(form, kEditEmptyList, kAddModuleTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const int selected = Selected(list);
+    if (selected < 0) {
+        if (Ask(form, kEditAllQuestion, kNoticeTitle, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+        // The page the copy produced, not whatever the clipboard holds by now.
+        const std::optional<std::string> page = Command4_Click(form, s);
+        if (!page) return;  // not copied: the editor keeps the user's text
+        SelectCustomKind(form, s);
+        ShowEditor(s);
+        SetEditorTextQuietly(form, s, "");
+        SetEditorTextQuietly(form, s, *page);
+        return;
+    }
+    const std::string name = ListLine(list, selected);
+    const ResolvedEntry entry = ResolveEntry(name);
+    std::string html;
+    if (entry.IsBuiltIn()) html = GetBlock(entry.kind, entry.style);
+    else if (entry.IsCustom()) html = CustomSourceForEditor(name);
+    SelectCustomKind(form, s);
+    ShowEditor(s);
+    // Loading is no edit: the entry's block stays exactly as it is.
+    SetEditorTextQuietly(form, s, html);
+}
+
+void Text1_Change(HWND form, Form1State& s) {
+    (void)form;
+    if (!s.preview) return;  // the editor's starting text, set while the window is built
+    const std::string text = GetText(s.Control(kText1));
+    if (!s.suppressWriteThrough) {
+        const HWND list = s.Control(kList1);
+        const int selected = Selected(list);
+        const std::string name = selected >= 0 ? ListLine(list, selected) : std::string();
+        const ResolvedEntry entry = ResolveEntry(name);
+        if (entry.IsBuiltIn()) {
+            SetBlock(entry.kind, entry.style, text);
+        } else if (entry.IsCustom()) {
+            // A failed write is not reported on every keystroke; the text
+            // stays in the editor and the next change tries again.
+            const std::string folder = WorkingFolder();
+            if (FolderExists(folder) || CreateFolder(folder)) WriteTextFile(CustomSourcePath(name), text);
+        }
+    }
+    WriteFramedPreview(s.Preview(), text);
+}
+
+void Command9_Click(HWND form, Form1State& s) {
+    if (LineCount(s.Control(kList1)) == 0) {
+        Ask(form, kExportEmptyList, kAddModuleTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::string before = GetText(s.Control(kText1));
+    SetEditorTextQuietly(form, s, "");
+    const std::optional<std::string> page = Command4_Click(form, s);
+    if (!page) {
+        SetEditorTextQuietly(form, s, before);  // nothing exported: give the user's text back
+        return;
+    }
+    SetEditorTextQuietly(form, s, *page);
+    const std::string folder = WorkingFolder();
+    const bool exported = (FolderExists(folder) || CreateFolder(folder)) &&
+                          WriteNextExportFile(folder, s.exportCounter, *page).has_value();
+    if (exported) Ask(form, kExportDone, kExportTitle, MB_OK | MB_ICONINFORMATION);
+    else Ask(form, kExportFailed, kExportTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void ContactButton_Click(HWND form) {
 #ifdef MOJIAN_HAS_CONTACT_BUTTONS
     OpenContactAddress(form);
@@ -470,6 +669,7 @@ bool OnCreate(HWND form, Form1State& s) {
         info.lpszText = tip.data();
         SendMessageW(s.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
+    SetWindowSubclass(s.Control(kCommand + 7), &Command7Proc, 0, reinterpret_cast<DWORD_PTR>(form));
     ApplyLayout(form, s);
     return true;
 }
@@ -491,6 +691,10 @@ void OnCommand(HWND form, Form1State& s, int id, int code) {
         if (code == STN_CLICKED) Label5_Click(form);
         return;
     }
+    if (id == kText1) {
+        if (code == EN_CHANGE) Text1_Change(form, s);
+        return;
+    }
     if (code != BN_CLICKED) return;
     switch (id) {
     case kOption4: Option4_Click(form, s); break;
@@ -499,6 +703,9 @@ void OnCommand(HWND form, Form1State& s, int id, int code) {
     case kCommand + 3: Command3_Click(form, s); break;
     case kCommand + 5: Command5_Click(form, s); break;
     case kCommand + 6: Command6_Click(form, s); break;
+    case kCommand + 4: Command4_Click(form, s); break;
+    case kCommand + 9: Command9_Click(form, s); break;
+    case kCommand + 13: Command13_Click(form, s); break;
     case kCommand + 11:  // 联系客服
     case kCommand + 12:  // 联系代理
         ContactButton_Click(form);
