@@ -16,6 +16,7 @@
 #include "app/Preview_win.h"
 #include "app/WinText_win.h"
 #include "app/gates/StartupGates.h"
+#include "skin/Skin.h"
 #include "base/File.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
@@ -616,7 +617,8 @@ void Label5_Click(HWND) {
 }
 
 void Form_Load(HWND form, Form1State& s) {
-    // The skin engine (SkinWindow) is installed just before the gates run.
+    // The skin goes on first, so the gates' own windows are adopted too.
+    mojian::skin::SkinWindow(form);
     if (s.options.runStartupGates && !RunStartupGates(form)) ExitProcess(0);
 
     SetText(form, "墨笺");

@@ -43,6 +43,17 @@ void PresentButtonState(HWND hwnd, HDC target = nullptr);
 void StartFade(HWND hwnd);
 void StopFade(HWND hwnd);
 
+// The painted parts of combo boxes, check boxes, option buttons and
+// headers; states 0 normal, 1 hot, 2 pressed. The part is drawn when the
+// state differs from the last one drawn or when forced; 1 if drawn.
+int PaintDropButton(HWND hwnd, HDC target, int state, bool force);
+int PaintCheckGlyph(HWND hwnd, int state, bool force);
+int PaintOptionGlyph(HWND hwnd, int state, bool force);
+int PaintHeaderItem(HWND header, HDC target, int index, int state);
+// EnumChildWindows callback: redraws skinned check boxes and option buttons
+// in their normal state, as after a click on a sibling.
+BOOL CALLBACK RefreshChecks(HWND child, LPARAM);
+
 // What the engine holds, for the tests and the curious.
 struct SkinEngineInfo {
     bool initialised = false;

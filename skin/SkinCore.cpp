@@ -71,8 +71,9 @@ ClassGroup GroupOfClass(std::string_view lowerClass, std::uint32_t style) {
     for (const auto& g : kGroups) {
         if (g.name == lowerClass) return g.group;
     }
-    // The program's own forms ("Mojian.Form1" and its kin).
-    if (lowerClass.starts_with("mojian.")) return ClassGroup::Form;
+    // The program's own forms ("MojianForm1", "Mojian.Form1" and their kin);
+    // its frames are containers, reached through their form.
+    if (lowerClass.starts_with("mojian.") || lowerClass.starts_with("mojianform")) return ClassGroup::Form;
     if (lowerClass.starts_with("apexgrid")) return ClassGroup::Grid;
     return ClassGroup::Other;
 }
@@ -100,6 +101,22 @@ Borders BorderWidthsFrom(int windowWidth, int windowHeight, int clientWidth, int
     const int ex = windowWidth - clientWidth - vscrollWidth;
     const int ey = windowHeight - clientHeight - hscrollHeight;
     return {HalfToEven(ex), HalfToEven(ey)};
+}
+
+
+bool OverDropButton(int x, int y, int w, int h, int scrollWidth) {
+    return !(x < w - scrollWidth - 2 || x > w - 2 || y < 2 || y > h - 2);
+}
+
+int BarLength(int position, int extent) {
+    return RoundHalfEven(static_cast<double>(extent) * position / ProgressFullScale);
+}
+
+int HeaderHit(const Span* items, int count, int x) {
+    for (int i = 0; i < count; ++i) {
+        if (items[i].left <= x && x <= items[i].right) return i;
+    }
+    return -1;
 }
 
 }  // namespace mojian::skin

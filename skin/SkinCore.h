@@ -72,4 +72,27 @@ Borders BorderWidthsFrom(int windowWidth, int windowHeight, int clientWidth, int
 constexpr int LowWord(std::uintptr_t v) { return static_cast<std::int16_t>(v & 0xFFFF); }
 constexpr int HighWord(std::uintptr_t v) { return static_cast<std::int16_t>((v >> 16) & 0xFFFF); }
 
+
+// Geometry of the painted parts, in window coordinates.
+
+// Where a part of size `inner` starts when centred in `outer`.
+inline int Centred(int outer, int inner) { return HalfToEven(outer - inner); }
+
+// Whether a point (client coordinates) of a w x h combo box is over its
+// drop button, whose width without the border is the scroll-bar width.
+bool OverDropButton(int x, int y, int w, int h, int scrollWidth);
+
+// The filled length of a progress bar over `extent` pixels at `position`
+// of the full scale.
+inline constexpr int ProgressFullScale = 30000;
+int BarLength(int position, int extent);
+
+// The header item hit by x: the first item whose ends (both inclusive)
+// enclose it, so a boundary belongs to the left item; -1 for none.
+struct Span {
+    int left = 0;
+    int right = 0;
+};
+int HeaderHit(const Span* items, int count, int x);
+
 }  // namespace mojian::skin

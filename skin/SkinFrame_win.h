@@ -47,4 +47,19 @@ void AttachButton(HWND hwnd);
 void DetachButton(HWND hwnd);
 LRESULT ButtonMessage(const SkinMessage& m);
 
+
+// Combo boxes, drive lists, check boxes and option buttons
+// (CombosOptions_win.cpp).
+LRESULT ComboMessage(const SkinMessage& m);
+LRESULT GlyphMessage(const SkinMessage& m);
+
+// Headers, progress bars, lists, grids and the flat border of every other
+// window (HeadersProgress_win.cpp).
+LRESULT HeaderMessage(const SkinMessage& m);
+LRESULT ProgressMessage(const SkinMessage& m);
+LRESULT FramedListMessage(const SkinMessage& m);
+LRESULT BorderedMessage(const SkinMessage& m);
+// WM_NCPAINT: forwarded, then a sunken client edge is drawn flat.
+LRESULT FlatBorderNcPaint(const SkinMessage& m);
+
 }  // namespace mojian::skin

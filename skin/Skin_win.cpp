@@ -41,11 +41,6 @@ BOOL CALLBACK DetachChild(HWND child, LPARAM) {
     return TRUE;
 }
 
-// Repaints the check boxes and option buttons among a window's siblings
-// after a click, so one that lost its check shows it; their painters come
-// with the check-box and option groups.
-BOOL CALLBACK RefreshChecks(HWND, LPARAM) { return TRUE; }
-
 void AttachGroup(HWND hwnd, ClassGroup group) {
     switch (group) {
     case ClassGroup::PushButton:
@@ -68,8 +63,13 @@ void AttachGroup(HWND hwnd, ClassGroup group) {
     }
 }
 
+constexpr const char* PropAdoptPending = "SKINADOPT";
+
 void DetachGroup(HWND hwnd, ClassGroup group) {
     switch (group) {
+    case ClassGroup::Form:
+        DropProp(hwnd, PropAdoptPending);
+        break;
     case ClassGroup::PushButton:
         DetachButton(hwnd);
         break;
@@ -99,15 +99,31 @@ void ReleaseEngine() {
 
 // --- message reactions of the frame ------------------------------------------
 
+LRESULT FormMessage(const SkinMessage& m);
+
 // Messages that the class groups paint on; groups without a painter forward.
 LRESULT RouteToGroup(const SkinMessage& m) {
     switch (m.group) {
+    case ClassGroup::Form:
+        return FormMessage(m);
     case ClassGroup::PushButton:
-        return ButtonMessage(m);
-    // Combo, drive-list, check-box, option, header, progress, data-list,
-    // drop-down list and grid painters hook in here.
+        return m.msg == WM_NCPAINT ? FlatBorderNcPaint(m) : ButtonMessage(m);
+    case ClassGroup::Combo:
+    case ClassGroup::DriveList:
+        return ComboMessage(m);
+    case ClassGroup::CheckBox:
+    case ClassGroup::Option:
+        return GlyphMessage(m);
+    case ClassGroup::Header:
+        return HeaderMessage(m);
+    case ClassGroup::Progress:
+        return ProgressMessage(m);
+    case ClassGroup::DataList:
+    case ClassGroup::DropDownList:
+    case ClassGroup::Grid:
+        return FramedListMessage(m);
     default:
-        return Forward(m);
+        return BorderedMessage(m);
     }
 }
 
@@ -147,6 +163,25 @@ LRESULT OnAdoptLParam(const SkinMessage& m) {
     const LRESULT r = Forward(m);
     if (m.lParam) AttachSkin(reinterpret_cast<HWND>(m.lParam));
     return r;
+}
+
+// A form that makes its controls after SkinWindow (as ours does at load)
+// notes each new child and adopts them all at its next paint, when the
+// children have their text, font and style and before they show.
+LRESULT FormMessage(const SkinMessage& m) {
+    switch (m.msg) {
+    case WM_PARENTNOTIFY:
+        if (LOWORD(m.wParam) == WM_CREATE) SetPropInt(m.hwnd, PropAdoptPending, 1);
+        return Forward(m);
+    case WM_PAINT:
+        if (PropInt(m.hwnd, PropAdoptPending)) {
+            DropProp(m.hwnd, PropAdoptPending);
+            ::EnumChildWindows(m.hwnd, AttachChild, 0);
+        }
+        return Forward(m);
+    default:
+        return BorderedMessage(m);
+    }
 }
 
 LRESULT OnLeftUp(const SkinMessage& m) {
@@ -362,6 +397,7 @@ LRESULT CALLBACK SkinWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_MOUSELEAVE:
     case WM_GETDLGCODE:
     case BM_SETSTYLE:
+    case WM_PARENTNOTIFY:
         return RouteToGroup(m);
     default:
         return Forward(m);

@@ -313,5 +313,19 @@ TEST(SkinFrame, AThousandAttachDetachCyclesLeakNoGdiObjects) {
     EXPECT_EQ(SkinEngineState().attached, 0);
 }
 
+
+TEST(SkinFrame, ControlsMadeAfterSkinningAreAdoptedAtTheFormsNextPaint) {
+    TestForm form;
+    ASSERT_EQ(SkinWindow(form.hwnd()), 1);
+    HWND radio = form.Button(L"样式1", 10, 10, 100, 20, BS_AUTORADIOBUTTON);
+    HWND push = form.Button(L"确定", 10, 40);
+    EXPECT_FALSE(HasPropA(radio, "PROCADDR"));  // not while it is being made
+    RedrawWindow(form.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(HasPropA(radio, "PROCADDR"));
+    EXPECT_TRUE(HasPropA(radio, "OLDSTATE"));
+    EXPECT_TRUE(HasPropA(push, "0HDC"));
+    EXPECT_FALSE(HasPropA(form.hwnd(), "SKINADOPT"));
+}
+
 }  // namespace
 }  // namespace mojian::skin

@@ -34,6 +34,8 @@ TEST(ClassGroups, ListedNamesKeepTheirGroups) {
 TEST(ClassGroups, ProgramFormsAreForms) {
     EXPECT_EQ(GroupOfClass(LowerAscii("Mojian.Form1"), 0), ClassGroup::Form);
     EXPECT_EQ(GroupOfClass("mojian.editor", 0), ClassGroup::Form);
+    EXPECT_EQ(GroupOfClass(LowerAscii("MojianForm1"), 0), ClassGroup::Form);
+    EXPECT_EQ(GroupOfClass(LowerAscii("MojianFrame"), 0), ClassGroup::Other);
     EXPECT_EQ(GroupOfClass("mojian", 0), ClassGroup::Other);
 }
 
@@ -249,6 +251,54 @@ TEST(ButtonStates, PaintStopsTheFadeAndShowsTheStateInFull) {
     EXPECT_EQ(a[1].alpha, 255);
     EXPECT_EQ(s.timerId, 0);
     EXPECT_EQ(s.alpha, 255);
+}
+
+
+TEST(PartGeometry, GlyphsCentreWithHalvesToEven) {
+    // A 13-pixel menu check: the 9 x 8 mark at (2, 2), the 7 x 7 square at
+    // (3, 3), the 5 x 5 dot at 4.
+    EXPECT_EQ(Centred(13, 9), 2);
+    EXPECT_EQ(Centred(13, 8), 2);  // 2.5 goes down to 2
+    EXPECT_EQ(Centred(13, 7), 3);
+    EXPECT_EQ(Centred(13, 5), 4);
+    EXPECT_EQ(Centred(20, 13), 4);  // 3.5 goes up to 4
+    EXPECT_EQ(Centred(22, 13), 4);  // 4.5 goes down to 4
+    EXPECT_EQ(Centred(10, 13), -2);  // a glyph taller than its window sticks out evenly
+}
+
+TEST(PartGeometry, DropButtonHitArea) {
+    // A 121 x 21 combo box with 17-pixel scroll bars: the button spans
+    // x 102..119 and y 2..19.
+    EXPECT_FALSE(OverDropButton(101, 10, 121, 21, 17));
+    EXPECT_TRUE(OverDropButton(102, 10, 121, 21, 17));
+    EXPECT_TRUE(OverDropButton(119, 10, 121, 21, 17));
+    EXPECT_FALSE(OverDropButton(120, 10, 121, 21, 17));
+    EXPECT_FALSE(OverDropButton(110, 1, 121, 21, 17));
+    EXPECT_TRUE(OverDropButton(110, 2, 121, 21, 17));
+    EXPECT_TRUE(OverDropButton(110, 19, 121, 21, 17));
+    EXPECT_FALSE(OverDropButton(110, 20, 121, 21, 17));
+    EXPECT_FALSE(OverDropButton(5, 10, 121, 21, 17));  // the text part
+}
+
+TEST(PartGeometry, ProgressLengthOnTheFullScale) {
+    EXPECT_EQ(BarLength(15000, 101), 50);  // 50.5 to the even 50
+    EXPECT_EQ(BarLength(15000, 103), 52);  // 51.5 to the even 52
+    EXPECT_EQ(BarLength(0, 101), 0);
+    EXPECT_EQ(BarLength(30000, 101), 101);
+    EXPECT_EQ(BarLength(60000, 101), 202);  // beyond full scale: clipped by the window
+    EXPECT_EQ(BarLength(1, 200), 0);
+}
+
+TEST(PartGeometry, HeaderBoundaryBelongsToTheLeftItem) {
+    const Span items[] = {{0, 80}, {80, 150}, {150, 150}, {150, 200}};
+    EXPECT_EQ(HeaderHit(items, 4, 0), 0);
+    EXPECT_EQ(HeaderHit(items, 4, 80), 0);
+    EXPECT_EQ(HeaderHit(items, 4, 81), 1);
+    EXPECT_EQ(HeaderHit(items, 4, 150), 1);
+    EXPECT_EQ(HeaderHit(items, 4, 151), 3);  // the empty item 2 is never hit past its point
+    EXPECT_EQ(HeaderHit(items, 4, 201), -1);
+    EXPECT_EQ(HeaderHit(items, 4, -1), -1);
+    EXPECT_EQ(HeaderHit(items, 0, 10), -1);
 }
 
 }  // namespace
