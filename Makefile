@@ -1,5 +1,5 @@
 # The two commands of the project; each installs what it needs first.
-.PHONY: run test clean
+.PHONY: run test bench clean
 
 run:
 	@scripts/run.sh
@@ -9,3 +9,6 @@ test:
 
 clean:
 	rm -rf build
+
+bench:
+	@scripts/bench.sh
