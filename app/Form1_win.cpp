@@ -83,7 +83,7 @@ constexpr COLORREF kLightGreen = RGB(0xC0, 0xFF, 0xC0);
 
 enum class FontKind { Normal, Kind };
 
-struct ControlSpec {
+struct ControlRow {
     int id;
     int container;  // 0: the window itself, else a frame's id
     const wchar_t* windowClass;
@@ -101,9 +101,9 @@ constexpr DWORD kHiddenBuffer = kChild | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTO
 
 // The window's controls in creation (and tab) order; containers come before
 // what they hold.
-const std::vector<ControlSpec>& Controls() {
-    static const std::vector<ControlSpec> table = [] {
-        std::vector<ControlSpec> t;
+const std::vector<ControlRow>& Controls() {
+    static const std::vector<ControlRow> table = [] {
+        std::vector<ControlRow> t;
         constexpr std::array<int, 5> kKindLefts = {240, 1560, 2880, 4200, 5520};
         for (int k = 0; k < kKindCount; ++k) {
             const DWORD first = k == 0 ? WS_GROUP | WS_TABSTOP : 0;
@@ -245,7 +245,7 @@ void ApplyLayout(HWND form, Form1State& s) {
     // The old fonts go only once no control uses them any more.
     Font normalFont = MakeFont(kNormalFontTenthsPt, s.dpi);
     Font kindFont = MakeFont(kKindFontTenthsPt, s.dpi);
-    for (const ControlSpec& c : Controls()) {
+    for (const ControlRow& c : Controls()) {
         const HWND hwnd = s.Control(c.id);
         MoveWindow(hwnd, s.Px(c.leftTwips), s.Px(c.topTwips), s.Px(c.widthTwips), s.Px(c.heightTwips), TRUE);
         const HFONT font = c.font == FontKind::Kind ? kindFont.get() : normalFont.get();
@@ -638,7 +638,7 @@ bool Form_Unload(HWND form, Form1State&) {
 
 bool OnCreate(HWND form, Form1State& s) {
     s.dpi = DpiOf(form);
-    for (const ControlSpec& c : Controls()) {
+    for (const ControlRow& c : Controls()) {
         const HWND parent = c.container ? s.Control(c.container) : form;
         const HWND hwnd = CreateWindowExW(c.exStyle, c.windowClass, c.caption.c_str(), c.style, 0, 0, 0, 0, parent,
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), s.instance, nullptr);

@@ -82,24 +82,24 @@ void DrawBroken(HDC dc, const PaintOp& op, const RECT& r, GdiFonts& fonts, const
 
 GdiFonts::GdiFonts() : dc_(nullptr) {}
 
-HFONT GdiFonts::Get(const FontSpec& spec) {
+HFONT GdiFonts::Get(const FontKey& want) {
     for (const auto& e : fonts_)
-        if (e.spec == spec) return e.font->get() ? e.font->get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    const std::u16string face = ResolveFamily(dc_.get(), spec.family);
+        if (e.key == want) return e.font->get() ? e.font->get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    const std::u16string face = ResolveFamily(dc_.get(), want.family);
     LOGFONTW lf{};
-    lf.lfHeight = -std::max(1, spec.size);
-    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = spec.italic ? TRUE : FALSE;
+    lf.lfHeight = -std::max(1, want.size);
+    lf.lfWeight = want.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = want.italic ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = ANTIALIASED_QUALITY;
     face.copy(reinterpret_cast<char16_t*>(lf.lfFaceName), std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-    fonts_.push_back({spec, std::make_unique<GdiObject<HFONT>>(CreateFontIndirectW(&lf))});
+    fonts_.push_back({want, std::make_unique<GdiObject<HFONT>>(CreateFontIndirectW(&lf))});
     const HFONT font = fonts_.back().font->get();
     return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
-FontMetrics GdiFonts::Metrics(const FontSpec& spec) {
-    Selection font(dc_.get(), Get(spec));
+FontMetrics GdiFonts::Metrics(const FontKey& want) {
+    Selection font(dc_.get(), Get(want));
     TEXTMETRICW tm{};
     GetTextMetricsW(dc_.get(), &tm);
     FontMetrics m;
@@ -109,8 +109,8 @@ FontMetrics GdiFonts::Metrics(const FontSpec& spec) {
     return m;
 }
 
-int GdiFonts::Advance(const FontSpec& spec, std::u16string_view character) {
-    Selection font(dc_.get(), Get(spec));
+int GdiFonts::Advance(const FontKey& want, std::u16string_view character) {
+    Selection font(dc_.get(), Get(want));
     SIZE size{};
     GetTextExtentPoint32W(dc_.get(), reinterpret_cast<const wchar_t*>(character.data()),
                           static_cast<int>(character.size()), &size);
@@ -145,17 +145,17 @@ void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, int ox, int oy
         case PaintOp::Kind::BrokenImage: DrawBroken(dc, op, r, fonts, page); break;
         case PaintOp::Kind::Text: {
             if (op.font < 0 || static_cast<std::size_t>(op.font) >= page.fonts.size()) break;
-            const FontSpec& spec = page.fonts[static_cast<std::size_t>(op.font)];
-            Selection font(dc, fonts.Get(spec));
+            const FontKey& want = page.fonts[static_cast<std::size_t>(op.font)];
+            Selection font(dc, fonts.Get(want));
             SetTextAlign(dc, TA_LEFT | TA_BASELINE);
             SetTextColor(dc, Ref(op.color));
             SetTextCharacterExtra(dc, static_cast<int>(std::lround(op.letterSpacing)));
             const int base = Device(op.baseline) + oy;
             TextOutW(dc, r.left, base, reinterpret_cast<const wchar_t*>(op.text.c_str()), static_cast<int>(op.text.size()));
-            const int thick = std::max(1, spec.size / 16);
+            const int thick = std::max(1, want.size / 16);
             if (op.underline) FillColour(dc, RECT{r.left, base + 2, r.right, base + 2 + thick}, op.color);
             if (op.strike) {
-                const int y = base - std::max(2, spec.size * 3 / 10);
+                const int y = base - std::max(2, want.size * 3 / 10);
                 FillColour(dc, RECT{r.left, y, r.right, y + thick}, op.color);
             }
             break;

@@ -55,7 +55,7 @@ private:
     HGDIOBJ old_;
 };
 
-// Owns the device context used for measuring and one HFONT per font spec.
+// Owns the device context used for measuring and one HFONT per font asked for.
 class GdiFonts : public TextMeasurer {
 public:
     GdiFonts();
@@ -63,13 +63,13 @@ public:
     GdiFonts(const GdiFonts&) = delete;
     GdiFonts& operator=(const GdiFonts&) = delete;
 
-    HFONT Get(const FontSpec& font);
-    FontMetrics Metrics(const FontSpec& font) override;
-    int Advance(const FontSpec& font, std::u16string_view character) override;
+    HFONT Get(const FontKey& font);
+    FontMetrics Metrics(const FontKey& font) override;
+    int Advance(const FontKey& font, std::u16string_view character) override;
 
 private:
     struct Entry {
-        FontSpec spec;
+        FontKey key;
         std::unique_ptr<GdiObject<HFONT>> font;
     };
     std::vector<Entry> fonts_;

@@ -394,14 +394,14 @@ private:
     int FontOf(const Style& s) {
         auto it = fontOfStyle_.find(&s);
         if (it != fontOfStyle_.end()) return it->second;
-        FontSpec spec{s.fontFamily, static_cast<int>(std::lround(std::clamp(s.fontSize, 1.0f, 400.0f))), s.bold,
+        FontKey want{s.fontFamily, static_cast<int>(std::lround(std::clamp(s.fontSize, 1.0f, 400.0f))), s.bold,
                       s.italic};
         int id = -1;
         for (std::size_t i = 0; i < out_.fonts.size(); ++i)
-            if (out_.fonts[i] == spec) id = static_cast<int>(i);
+            if (out_.fonts[i] == want) id = static_cast<int>(i);
         if (id < 0) {
-            out_.fonts.push_back(spec);
-            metrics_.push_back(measurer_.Metrics(spec));
+            out_.fonts.push_back(want);
+            metrics_.push_back(measurer_.Metrics(want));
             id = static_cast<int>(out_.fonts.size() - 1);
         }
         fontOfStyle_[&s] = id;
@@ -1263,7 +1263,7 @@ PageLayout LayoutDocument(const Node& root, const LayoutOptions& options, TextMe
     return out;
 }
 
-FontMetrics FixedMeasurer::Metrics(const FontSpec& font) {
+FontMetrics FixedMeasurer::Metrics(const FontKey& font) {
     FontMetrics m;
     m.ascent = font.size - font.size / 5;
     m.descent = font.size / 5;
@@ -1271,7 +1271,7 @@ FontMetrics FixedMeasurer::Metrics(const FontSpec& font) {
     return m;
 }
 
-int FixedMeasurer::Advance(const FontSpec& font, std::u16string_view character) {
+int FixedMeasurer::Advance(const FontKey& font, std::u16string_view character) {
     if (character.empty()) return 0;
     std::size_t len;
     const char32_t c = CodePointAt(character, 0, len);

@@ -14,12 +14,12 @@
 
 namespace mojian::html {
 
-struct FontSpec {
+struct FontKey {
     std::u16string family;
     int size = 16;  // pixels, cell height of the em
     bool bold = false;
     bool italic = false;
-    friend bool operator==(const FontSpec&, const FontSpec&) = default;
+    friend bool operator==(const FontKey&, const FontKey&) = default;
 };
 
 struct FontMetrics {
@@ -31,9 +31,9 @@ struct FontMetrics {
 class TextMeasurer {
 public:
     virtual ~TextMeasurer() = default;
-    virtual FontMetrics Metrics(const FontSpec& font) = 0;
+    virtual FontMetrics Metrics(const FontKey& font) = 0;
     // The advance of one UTF-16 unit or surrogate pair, in pixels.
-    virtual int Advance(const FontSpec& font, std::u16string_view character) = 0;
+    virtual int Advance(const FontKey& font, std::u16string_view character) = 0;
 };
 
 struct Rect {
@@ -62,7 +62,7 @@ struct BoxRecord {
 };
 
 struct PageLayout {
-    std::vector<FontSpec> fonts;
+    std::vector<FontKey> fonts;
     std::vector<PaintOp> ops;      // in painting order
     std::vector<BoxRecord> boxes;  // tables, cells and pictures in document order
     float width = 0;
@@ -79,8 +79,8 @@ PageLayout LayoutDocument(const Node& root, const LayoutOptions& options, TextMe
 // A measurer with fixed advances: Latin half the font size, CJK the full size.
 class FixedMeasurer : public TextMeasurer {
 public:
-    FontMetrics Metrics(const FontSpec& font) override;
-    int Advance(const FontSpec& font, std::u16string_view character) override;
+    FontMetrics Metrics(const FontKey& font) override;
+    int Advance(const FontKey& font, std::u16string_view character) override;
 };
 
 }  // namespace mojian::html

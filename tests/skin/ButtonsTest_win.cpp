@@ -15,7 +15,8 @@ using testing::Canvas;
 using testing::HasPropA;
 using testing::TestForm;
 
-std::intptr_t Prop(HWND w, const char* name) { return reinterpret_cast<std::intptr_t>(GetPropA(w, name)); }
+using testing::Prop;
+using testing::Shown;
 
 // The pre-rendered image of one state, as the button holds it.
 std::unique_ptr<Canvas> StateImage(HWND btn, int state) {
@@ -23,13 +24,6 @@ std::unique_ptr<Canvas> StateImage(HWND btn, int state) {
     auto c = std::make_unique<Canvas>(b.width, b.height);
     const char* names[] = {"0HDC", "1HDC", "2HDC", "3HDC"};
     testing::CopyFrom(reinterpret_cast<HDC>(GetPropA(btn, names[state])), *c);
-    return c;
-}
-
-std::unique_ptr<Canvas> Shown(HWND btn) {
-    const Box b = WindowBox(btn);
-    auto c = std::make_unique<Canvas>(b.width, b.height);
-    testing::ReadWindow(btn, *c);
     return c;
 }
 

@@ -14,14 +14,8 @@ namespace {
 using testing::Canvas;
 using testing::TestForm;
 
-std::intptr_t Prop(HWND w, const char* name) { return reinterpret_cast<std::intptr_t>(GetPropA(w, name)); }
-
-std::unique_ptr<Canvas> Shown(HWND w) {
-    const Box b = WindowBox(w);
-    auto c = std::make_unique<Canvas>(b.width, b.height);
-    testing::ReadWindow(w, *c);
-    return c;
-}
+using testing::Prop;
+using testing::Shown;
 
 void Repaint(HWND w) { RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW); }
 

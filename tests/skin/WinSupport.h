@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace mojian::testing {
@@ -113,6 +114,20 @@ inline void ReadWindow(HWND hwnd, Canvas& into) {
     HDC dc = GetWindowDC(hwnd);
     BitBlt(into.dc(), 0, 0, into.width(), into.height(), dc, 0, 0, SRCCOPY);
     ReleaseDC(hwnd, dc);
+}
+
+// What a window shows now, read into a canvas of the window's size.
+inline std::unique_ptr<Canvas> Shown(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    auto c = std::make_unique<Canvas>(r.right - r.left, r.bottom - r.top);
+    ReadWindow(hwnd, *c);
+    return c;
+}
+
+// A window property's value, 0 when it is missing.
+inline std::intptr_t Prop(HWND hwnd, const char* name) {
+    return reinterpret_cast<std::intptr_t>(GetPropA(hwnd, name));
 }
 
 inline void CopyFrom(HDC src, Canvas& into) {

@@ -163,7 +163,7 @@ TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
 TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
     html::GdiFonts fonts;
     for (const char16_t* face : {u"微软雅黑", u"宋体", u"NoSuchFaceAnywhere"}) {
-        const html::FontSpec f{face, 16, false, false};
+        const html::FontKey f{face, 16, false, false};
         const html::FontMetrics m = fonts.Metrics(f);
         EXPECT_GE(m.ascent + m.descent, 14);
         EXPECT_LE(m.ascent + m.descent, 24);
@@ -172,10 +172,10 @@ TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
         EXPECT_GE(cjk, 14);
         EXPECT_LE(cjk, 18);
         EXPECT_LT(latin, cjk);
-        EXPECT_GT(fonts.Advance(html::FontSpec{face, 16, true, false}, u"W"), 0);
+        EXPECT_GT(fonts.Advance(html::FontKey{face, 16, true, false}, u"W"), 0);
     }
-    EXPECT_GT(fonts.Advance(html::FontSpec{u"宋体", 32, false, false}, u"中"),
-              fonts.Advance(html::FontSpec{u"宋体", 16, false, false}, u"中"));
+    EXPECT_GT(fonts.Advance(html::FontKey{u"宋体", 32, false, false}, u"中"),
+              fonts.Advance(html::FontKey{u"宋体", 16, false, false}, u"中"));
 }
 
 }  // namespace
