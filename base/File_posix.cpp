@@ -56,18 +56,27 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     if (fd.get() < 0) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    std::string data;
-    data.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
+    // Straight into the string, sized one byte past the file: a read that
+    // comes back short once everything the file held has arrived marks the
+    // end, with no further call. A file that grew meanwhile fills the string
+    // and makes it grow; one that reports no size (/proc) is read until a
+    // read gives nothing.
+    const auto size = static_cast<std::size_t>(st.st_size);
+    std::string data(size + 1, '\0');
+    std::size_t have = 0;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (have == data.size()) data.resize(data.size() * 2);
+        const std::size_t want = data.size() - have;
+        const ssize_t n = ::read(fd.get(), data.data() + have, want);
         if (n < 0) {
             if (errno == EINTR) continue;
             return std::nullopt;
         }
         if (n == 0) break;
-        data.append(buf, static_cast<std::size_t>(n));
+        have += static_cast<std::size_t>(n);
+        if (size > 0 && static_cast<std::size_t>(n) < want && have >= size) break;
     }
+    data.resize(have);
     return data;
 }
 

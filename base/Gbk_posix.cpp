@@ -1,9 +1,12 @@
-// GBK through iconv, for the native builds and tests.
+// GBK through iconv, for the native builds and tests. iconv converts between
+// GBK and UCS-4 (its own internal form, one step and much the fastest); the
+// UTF-8 side is ours.
 #include "base/Gbk.h"
 
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "base/GbkCommon.h"
@@ -12,6 +15,10 @@
 namespace mojian {
 
 namespace {
+
+static_assert(sizeof(wchar_t) == 4, "iconv's WCHAR_T is taken as UCS-4");
+
+constexpr std::size_t kChunk = 1024;  // characters converted per iconv call
 
 class Iconv {
 public:
@@ -22,65 +29,107 @@ public:
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
 
-    // Converts as much as possible; returns errno (0 when all input is used).
-    int Convert(const char*& in, std::size_t& inLeft, std::string& out) {
-        char buf[4096];
-        while (inLeft > 0) {
-            char* dst = buf;
-            std::size_t dstLeft = sizeof buf;
-            char* src = const_cast<char*>(in);
-            const std::size_t r = iconv(cd_, &src, &inLeft, &dst, &dstLeft);
-            const int err = (r == static_cast<std::size_t>(-1)) ? errno : 0;
-            in = src;
-            out.append(buf, dst);
-            if (err == E2BIG) continue;
-            if (err != 0) {
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
-                return err;
-            }
-        }
-        return 0;
+    // Converts from `in` into [out, outEnd) as far as both allow; returns
+    // errno (0 when all input is used, E2BIG when the output is full) and
+    // moves `in` and `out` past what was converted.
+    int Convert(const char*& in, const char* inEnd, char*& out, char* outEnd) {
+        char* src = const_cast<char*>(in);
+        std::size_t inLeft = static_cast<std::size_t>(inEnd - in);
+        std::size_t outLeft = static_cast<std::size_t>(outEnd - out);
+        const std::size_t r = iconv(cd_, &src, &inLeft, &out, &outLeft);
+        const int err = (r == static_cast<std::size_t>(-1)) ? errno : 0;
+        in = src;
+        if (err != 0 && err != E2BIG) iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
+        return err;
     }
 
 private:
     iconv_t cd_;
 };
 
+// Opening a descriptor costs more than converting a page, so each thread
+// keeps one per direction (a descriptor must not be shared between threads).
+Iconv& Decoder() {
+    thread_local Iconv cv("WCHAR_T", "CP936");
+    return cv;
+}
+
+Iconv& Encoder() {
+    thread_local Iconv cv("CP936", "WCHAR_T");
+    return cv;
+}
+
+// One stretch between ASCII runs (see DecodeInRuns).
+void DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out) {
+    Iconv& cv = Decoder();
+    const char* in = reinterpret_cast<const char*>(from);
+    const char* const end = reinterpret_cast<const char*>(to);
+    char32_t wide[kChunk];
+    while (in < end) {
+        char* w = reinterpret_cast<char*>(wide);
+        const int err = cv.Convert(in, end, w, reinterpret_cast<char*>(wide + kChunk));
+        gbk::AppendAsUtf8(out, wide, reinterpret_cast<const char32_t*>(w));
+        if (err != 0 && err != E2BIG) {  // not GBK, or cut off at the end
+            out += gbk::kReplacementUtf8;
+            in += gbk::BadSpan(reinterpret_cast<const unsigned char*>(in), to);
+        }
+    }
+}
+
+// Hands `count` code points to iconv; one GBK lacks becomes a character reference.
+void EncodeUcs4(const char32_t* wide, std::size_t count, std::string& out) {
+    Iconv& cv = Encoder();
+    const char* in = reinterpret_cast<const char*>(wide);
+    const char* const end = reinterpret_cast<const char*>(wide + count);
+    char buf[2 * kChunk];  // GBK takes at most two bytes for a character
+    while (in < end) {
+        char* o = buf;
+        const int err = cv.Convert(in, end, o, buf + sizeof buf);
+        out.append(buf, o);
+        if (err != 0 && err != E2BIG) {
+            char32_t cp;
+            std::memcpy(&cp, in, sizeof cp);
+            gbk::AppendCharRef(out, cp);
+            in += sizeof cp;
+        }
+    }
+}
+
+// One stretch between ASCII runs (see EncodeInRuns): decoded here, a chunk
+// at a time, and an ill-formed spot written as a reference to U+FFFD.
+void EncodeStretch(std::string_view stretch, std::string& out) {
+    char32_t wide[kChunk];
+    std::size_t pos = 0;
+    while (pos < stretch.size()) {
+        std::size_t count = 0;
+        bool illFormed = false;
+        while (count < kChunk && pos < stretch.size()) {
+            const std::size_t at = pos;
+            const char32_t cp = gbk::NextChar(stretch, pos);
+            if (pos == at + 1 && static_cast<unsigned char>(stretch[at]) >= 0x80) {
+                illFormed = true;  // a real U+FFFD takes three bytes
+                break;
+            }
+            wide[count++] = cp;
+        }
+        EncodeUcs4(wide, count, out);
+        if (illFormed) gbk::AppendCharRef(out, 0xFFFD);
+    }
+}
+
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
-    Iconv cv("UTF-8", "CP936");
     std::string out;
     out.reserve(gbk.size() + gbk.size() / 2);
-    const char* in = gbk.data();
-    std::size_t left = gbk.size();
-    const auto* end = reinterpret_cast<const unsigned char*>(gbk.data() + gbk.size());
-    while (left > 0) {
-        if (cv.Convert(in, left, out) == 0) break;
-        const auto* p = reinterpret_cast<const unsigned char*>(in);
-        const std::size_t skip = gbk::BadSpan(p, end);
-        out += gbk::kReplacementUtf8;
-        in += skip;
-        left -= skip;
-    }
+    gbk::DecodeInRuns(gbk, out, DecodeStretch);
     return out;
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    Iconv cv("CP936", "UTF-8");
     std::string out;
     out.reserve(utf8.size());
-    const char* in = utf8.data();
-    std::size_t left = utf8.size();
-    while (left > 0) {
-        if (cv.Convert(in, left, out) == 0) break;
-        std::size_t pos = static_cast<std::size_t>(in - utf8.data());
-        const std::size_t before = pos;
-        const char32_t cp = NextCodePoint(utf8, pos);
-        gbk::AppendCharRef(out, cp);
-        in += pos - before;
-        left -= pos - before;
-    }
+    gbk::EncodeInRuns(utf8, out, EncodeStretch);
     return out;
 }
 

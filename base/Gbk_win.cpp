@@ -24,10 +24,6 @@ bool DecodeStrict(const char* p, int n, std::wstring& out) {
     return true;
 }
 
-std::string WideToUtf8(const std::wstring& w) {
-    return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size()));
-}
-
 // Encodes UTF-16 without best-fit substitutes; false if any character fell
 // back to the default character.
 bool EncodeStrict(const wchar_t* p, int n, std::string& out) {
@@ -41,60 +37,85 @@ bool EncodeStrict(const wchar_t* p, int n, std::string& out) {
     return true;
 }
 
-}  // namespace
+constexpr std::size_t kChunk = 1024;  // UTF-16 units encoded per call
 
-std::string GbkToUtf8(std::string_view gbk) {
-    std::wstring wide;
-    wide.reserve(gbk.size());
-    if (gbk.size() < 0x7FFFFFFF && DecodeStrict(gbk.data(), static_cast<int>(gbk.size()), wide))
-        return WideToUtf8(wide);
-
-    // Something in it is not GBK: go character by character so that each bad
-    // spot becomes one U+FFFD and the rest survives.
-    wide.clear();
-    const auto* begin = reinterpret_cast<const unsigned char*>(gbk.data());
-    const auto* end = begin + gbk.size();
-    const auto* run = begin;  // start of the pending run of plain ASCII
-    const auto flush = [&](const unsigned char* upto) {
-        DecodeStrict(reinterpret_cast<const char*>(run), static_cast<int>(upto - run), wide);
-    };
-    for (const unsigned char* p = begin; p < end;) {
-        if (*p < 0x80) { ++p; continue; }
-        flush(p);
-        const std::size_t n = (gbk::IsLead(*p) && p + 1 < end && gbk::IsTrail(p[1])) ? 2 : 1;
-        if (!DecodeStrict(reinterpret_cast<const char*>(p), static_cast<int>(n), wide)) {
-            wide += L'\xFFFD';
-            p += gbk::BadSpan(p, end);
-        } else {
-            p += n;
-        }
-        run = p;
+// One stretch between ASCII runs (see DecodeInRuns). A GBK character never
+// gives more than one UTF-16 unit, so one call with room for as many units
+// as bytes does for a good stretch; anything else goes character by
+// character so that each bad spot becomes one U+FFFD and the rest survives.
+void DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out) {
+    const auto* bytes = reinterpret_cast<const char*>(from);
+    const std::size_t size = static_cast<std::size_t>(to - from);
+    wchar_t small[kChunk];
+    std::wstring large;
+    wchar_t* wide = small;
+    if (size > kChunk) {
+        large.resize(size);
+        wide = large.data();
     }
-    flush(end);
-    return WideToUtf8(wide);
+    const int len = size < 0x7FFFFFFF
+        ? MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(size), wide, static_cast<int>(size))
+        : 0;
+    if (len > 0) {
+        gbk::AppendAsUtf8(out, wide, wide + len);
+        return;
+    }
+    std::wstring chars;
+    for (const unsigned char* p = from; p < to;) {
+        if (*p < 0x80) {
+            chars += static_cast<wchar_t>(*p++);
+            continue;
+        }
+        const std::size_t n = gbk::BadSpan(p, to);  // the bytes a character there would take
+        if (!DecodeStrict(reinterpret_cast<const char*>(p), static_cast<int>(n), chars)) chars += L'\xFFFD';
+        p += n;
+    }
+    gbk::AppendAsUtf8(out, chars.data(), chars.data() + chars.size());
 }
 
-std::string Utf8ToGbk(std::string_view utf8) {
-    const std::u16string u16 = Utf8ToUtf16(utf8);
-    const auto* w = reinterpret_cast<const wchar_t*>(u16.data());
-    std::string out;
-    out.reserve(utf8.size());
-    if (u16.size() < 0x7FFFFFFF && EncodeStrict(w, static_cast<int>(u16.size()), out)) return out;
-
-    // At least one character has no GBK code: encode runs of BMP characters
-    // and give every unrepresentable one a character reference.
-    out.clear();
+// UTF-16 units to GBK; a character without a GBK code (or U+FFFD standing
+// for ill-formed input) becomes a character reference.
+void EncodeUnits(const wchar_t* w, std::size_t count, std::string& out) {
+    if (EncodeStrict(w, static_cast<int>(count), out)) return;
     std::size_t i = 0;
-    while (i < u16.size()) {
-        const char16_t c = u16[i];
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < u16.size();
+    while (i < count) {
+        const wchar_t c = w[i];
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < count;
         const int n = pair ? 2 : 1;
         if (!EncodeStrict(w + i, n, out)) {
-            const char32_t cp = pair ? 0x10000 + ((c - 0xD800) << 10) + (u16[i + 1] - 0xDC00) : c;
+            const char32_t cp = pair ? 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00) : c;
             gbk::AppendCharRef(out, cp);
         }
         i += static_cast<std::size_t>(n);
     }
+}
+
+// One stretch between ASCII runs (see EncodeInRuns), turned into UTF-16 a
+// chunk at a time as Utf8ToUtf16 would (it holds no four-byte forms, so
+// every character is one unit).
+void EncodeStretch(std::string_view stretch, std::string& out) {
+    wchar_t wide[kChunk];
+    std::size_t pos = 0;
+    while (pos < stretch.size()) {
+        std::size_t count = 0;
+        while (count < kChunk && pos < stretch.size()) wide[count++] = static_cast<wchar_t>(gbk::NextChar(stretch, pos));
+        EncodeUnits(wide, count, out);
+    }
+}
+
+}  // namespace
+
+std::string GbkToUtf8(std::string_view gbk) {
+    std::string out;
+    out.reserve(gbk.size() + gbk.size() / 2);
+    gbk::DecodeInRuns(gbk, out, DecodeStretch);
+    return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    gbk::EncodeInRuns(utf8, out, EncodeStretch);
     return out;
 }
 

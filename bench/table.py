@@ -1,46 +1,141 @@
-"""Turns Google Benchmark's JSON into the table `make bench` prints: figure,
-value, bound and ratio, each throughput next to memcpy of about the same
-bytes from the same run."""
+"""Turns Google Benchmark's JSON (and the rows the Wine harness writes, when
+given) into the one table `make bench` prints: figure, value, bound, ratio,
+target and whether it is met. Each throughput stands next to a bound from
+the same run; a page next to memcpy of its size into a warm buffer and into
+a freshly allocated one.
+
+usage: table.py core.json [wine-rows.tsv] table.txt"""
 import json
+import os
+import re
 import sys
 
+# Pages of this many lines or more should assemble at half the bound or better.
+PAGE_TARGET_LINES = 1000
+PAGE_TARGET_RATIO = 0.5
+# The time per line may vary this much between the shortest and longest page.
+PER_LINE_SPREAD = 2.0
 
-def main(src, dst):
-    runs = [b for b in json.load(open(src))["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
-    memcpy = {int(b["name"].split("/")[1]): b["bytes_per_second"] for b in runs if b["name"].startswith("BM_Memcpy/")}
 
-    def bound_for(nbytes):
-        size = min(memcpy, key=lambda s: abs(s - nbytes)) if memcpy else None
-        return memcpy.get(size), size
+def ns_of(b):
+    return b["real_time"] * {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[b.get("time_unit", "ns")]
 
-    rows = [("figure", "value", "bound", "ratio")]
+
+def arg_of(b):
+    return int(b["name"].split("/")[1])
+
+
+def fmt_time(ns):
+    if ns >= 1e6:
+        return f"{ns / 1e6:.2f} ms"
+    if ns >= 1e3:
+        return f"{ns / 1e3:.2f} us"
+    return f"{ns:.1f} ns"
+
+
+def native_rows(src):
+    entries = json.load(open(src))["benchmarks"]
+    # Medians when the runs were repeated, else the single runs.
+    runs = [dict(b, name=b["run_name"]) for b in entries
+            if b.get("run_type") == "aggregate" and b.get("aggregate_name") == "median"]
+    if not runs:
+        runs = [b for b in entries if b.get("run_type", "iteration") == "iteration"]
+    runs = [dict(b, name=re.sub(r"/repeats:\d+$", "", b["name"])) for b in runs]
+    by_prefix = lambda p: {arg_of(b): b for b in runs if b["name"].startswith(p + "/")}
+    memcpy = by_prefix("BM_Memcpy")
+    warm = by_prefix("BM_PageMemcpyWarm")
+    fresh = by_prefix("BM_PageNewMemcpy")
+    named = {b["name"]: b for b in runs}
+
+    def nearest(table, nbytes):
+        return table[min(table, key=lambda s: abs(s - nbytes))] if table else None
+
+    def met(ok):
+        return "met" if ok else "missed"
+
+    rows = []
+    per_line = {}
     for b in runs:
         name = b["name"]
-        if name.startswith("BM_Memcpy/"):
-            continue
-        unit = b.get("time_unit", "ns")
-        scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[unit]
-        ns = b["real_time"] * scale
+        ns = ns_of(b)
         if name == "BM_ResolveEntry":
-            rows.append(("ResolveEntry per call", f"{ns:.1f} ns", "100 ns", f"{ns / 100:.2f}"))
+            rows.append(("ResolveEntry per call", fmt_time(ns), "100 ns", f"{ns / 100:.2f}", "< 1", met(ns < 100)))
+        elif name.startswith("BM_AssemblePage/"):
+            lines = arg_of(b)
+            customs = name.split("/")[2] != "0" if name.count("/") >= 2 else True
+            nbytes = int(b["page_bytes"])
+            bps = b["bytes_per_second"]
+            if customs:
+                per_line[lines] = ns / lines
+            target = f">= {PAGE_TARGET_RATIO}" if lines >= PAGE_TARGET_LINES else "-"
+            what = "lines" if customs else "lines, built-in blocks only"
+            label = f"AssemblePage {lines} {what} ({nbytes / 1e6:.2f} MB), {ns / lines:.0f} ns/line"
+            for bound_name, bound in (("memcpy warm", warm.get(nbytes)), ("new+memcpy", fresh.get(nbytes))):
+                if not bound:
+                    rows.append((label, f"{bps / 1e9:.2f} GB/s", "-", "-", target, "-"))
+                else:
+                    ratio = bps / bound["bytes_per_second"]
+                    ok = met(ratio >= PAGE_TARGET_RATIO) if lines >= PAGE_TARGET_LINES else "-"
+                    rows.append((label, f"{bps / 1e9:.2f} GB/s",
+                                 f"{bound_name} {bound['bytes_per_second'] / 1e9:.2f} GB/s", f"{ratio:.2f}", target, ok))
+                label = "  the same page"
+        elif name.startswith(("BM_Memcpy/", "BM_PageMemcpyWarm/", "BM_PageNewMemcpy/")):
             continue
-        bps = b.get("bytes_per_second")
-        if not bps:
-            rows.append((name, f"{ns:.0f} ns", "-", "-"))
+        elif name == "BM_ReadCustomSourceWhole" and "BM_ReadWholeFile" in named:
+            bound = ns_of(named["BM_ReadWholeFile"])
+            rows.append(("ReadCustomSourceWhole per call (read and decode)", fmt_time(ns),
+                         f"ReadWholeFile {fmt_time(bound)}", f"{bound / ns:.2f}", "-", "-"))
+        elif b.get("bytes_per_second") and name.startswith("BM_Gbk"):
+            bps = b["bytes_per_second"]
+            label = {
+                "BM_GbkEncode/1048576/0": "GbkEncode 1 MB, a third Chinese",
+                "BM_GbkEncode/1048576/1": "GbkEncode 1 MB, with characters outside GBK",
+                "BM_GbkDecode/1048576": "GbkDecode 1 MB, a third Chinese",
+                "BM_GbkEncodeHtml/1048576": "GbkEncode 1 MB of a seller's HTML",
+                "BM_GbkDecodeHtml/1048576": "GbkDecode 1 MB of a seller's HTML",
+            }.get(name, name.replace("BM_", ""))
+            bound = nearest(memcpy, bps * ns / 1e9)
+            if bound:
+                rows.append((label, f"{bps / 1e9:.2f} GB/s", f"memcpy {bound['bytes_per_second'] / 1e9:.2f} GB/s",
+                             f"{bps / bound['bytes_per_second']:.3f}", "-", "-"))
+            else:
+                rows.append((label, f"{bps / 1e9:.2f} GB/s", "-", "-", "-", "-"))
+        else:
+            rows.append((name.replace("BM_", "") + " per call", fmt_time(ns), "-", "-", "-", "-"))
+    if len(per_line) > 1:
+        most, least = max(per_line.values()), min(per_line.values())
+        spread = most / least
+        pages = "/".join(str(n) for n in sorted(per_line))
+        rows.append((f"AssemblePage ns/line, most over least ({pages} lines)", f"{spread:.2f}",
+                     f"{PER_LINE_SPREAD:.2f}", f"{spread / PER_LINE_SPREAD:.2f}", "< 1", met(spread <= PER_LINE_SPREAD)))
+    return rows
+
+
+def wine_rows(path):
+    rows = []
+    if not path or not os.path.exists(path):
+        return rows
+    for line in open(path, encoding="utf-8"):
+        line = line.rstrip("\r\n")
+        if not line or line.startswith("#"):
             continue
-        nbytes = b.get("page_bytes") or bps * ns / 1e9
-        bound, size = bound_for(nbytes)
-        label = name.replace("BM_", "")
-        if name.startswith("BM_AssemblePage/"):
-            lines = int(name.split("/")[1])
-            label = f"AssemblePage {lines} lines ({nbytes / 1e6:.1f} MB), {ns / lines:.0f} ns/line"
-        rows.append((label, f"{bps / 1e9:.2f} GB/s", f"memcpy {bound / 1e9:.2f} GB/s" if bound else "-",
-                     f"{bps / bound:.2f}" if bound else "-"))
-    widths = [max(len(r[i]) for r in rows) for i in range(4)]
-    text = "\n".join("  ".join(c.ljust(w) for c, w in zip(r, widths)) for r in rows) + "\n"
+        cells = line.split("\t")[:6]
+        rows.append(tuple(cells + ["-"] * (6 - len(cells))))
+    return rows
+
+
+def main(src, wine, dst):
+    rows = [("figure", "value", "bound", "ratio", "target", "met")] + native_rows(src) + wine_rows(wine)
+    widths = [max(len(r[i]) for r in rows) for i in range(6)]
+    text = "\n".join("  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip() for r in rows) + "\n"
     open(dst, "w").write(text)
     sys.stdout.write(text)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    if len(sys.argv) == 3:
+        main(sys.argv[1], None, sys.argv[2])
+    elif len(sys.argv) == 4:
+        main(sys.argv[1], sys.argv[2], sys.argv[3])
+    else:
+        sys.exit(__doc__)

@@ -1,6 +1,10 @@
 #include "compose/PageAssembly.h"
 
+#include <array>
+#include <cstdint>
+
 #include "base/File.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/TextFile.h"
 
@@ -14,32 +18,42 @@ std::optional<std::string> LineHtml(std::string_view entryName) {
 }
 
 std::string AssemblePage(const std::vector<std::string>& entryNames) {
-    // Built-in blocks are viewed in place; custom sources are read once and
-    // kept (the reserve keeps their addresses stable) until joined.
+    // Built-in blocks are viewed in place. Custom sources are read once per
+    // page whatever number of lines name them, and are referred to by index
+    // until joined, as their strings may still move while others are added.
+    struct Piece {
+        const std::string* block;  // a built-in block, or nullptr for a custom source
+        std::size_t custom;        // index into `customs`
+    };
     std::vector<std::string> customs;
-    customs.reserve(entryNames.size());
-    std::vector<std::string_view> pieces;
+    // Where each custom source's text sits in `customs`, by its number.
+    constexpr std::size_t kUnread = SIZE_MAX, kMissing = SIZE_MAX - 1;
+    std::array<std::size_t, kMaxCustomSource + 1> slot;
+    slot.fill(kUnread);
+    std::vector<Piece> pieces;
     pieces.reserve(entryNames.size());
     std::size_t total = 0;
     for (const std::string& name : entryNames) {
         const ResolvedEntry entry = ResolveEntry(name);
-        std::string_view piece;
         if (entry.IsBuiltIn()) {
-            piece = GetBlock(entry.kind, entry.style);
+            const std::string& block = GetBlock(entry.kind, entry.style);
+            pieces.push_back({&block, 0});
+            total += block.size();
         } else if (entry.IsCustom()) {
-            auto text = ReadCustomSourceWhole(name);
-            if (!text) continue;
-            customs.push_back(std::move(*text));
-            piece = customs.back();
-        } else {
-            continue;
+            std::size_t& at = slot[static_cast<std::size_t>(entry.custom)];
+            if (at == kUnread) {
+                auto text = ReadCustomSourceWhole(name);
+                at = text ? customs.size() : kMissing;
+                if (text) customs.push_back(std::move(*text));
+            }
+            if (at == kMissing) continue;
+            pieces.push_back({nullptr, at});
+            total += customs[at].size();
         }
-        pieces.push_back(piece);
-        total += piece.size();
     }
     std::string page;
     page.reserve(total);
-    for (std::string_view piece : pieces) page.append(piece);
+    for (const Piece& piece : pieces) page.append(piece.block ? *piece.block : customs[piece.custom]);
     return page;
 }
 

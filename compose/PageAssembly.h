@@ -15,7 +15,8 @@ namespace mojian {
 std::optional<std::string> LineHtml(std::string_view entryName);
 
 // All lines' HTML joined with nothing between. Built in one string sized up
-// front, so a long page costs time in proportion to its length.
+// front, so a long page costs time in proportion to its length; a custom
+// source named on several lines is read once for the page.
 std::string AssemblePage(const std::vector<std::string>& entryNames);
 
 // "导出模板N.txt" in `folder`.

@@ -64,5 +64,25 @@ TEST(File, RemoveAndFoldersAreNotFiles) {
     EXPECT_FALSE(ReadWholeFile(dir.Utf8()).has_value());  // a folder reads as no file
 }
 
+TEST(File, ReadsWholeFilesOfAnySize) {
+    TempFolder dir;
+    const std::string path = JoinPath(dir.Utf8(), "page.txt");
+    for (const std::size_t size : {std::size_t{1}, std::size_t{4095}, std::size_t{65536}, std::size_t{200001}}) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+        ASSERT_TRUE(WriteWholeFile(path, bytes));
+        const auto back = ReadWholeFile(path);
+        ASSERT_TRUE(back.has_value()) << size;
+        EXPECT_TRUE(*back == bytes) << size;  // no dump of 200 KB on failure
+    }
+#ifndef _WIN32
+    // a file that reports no size still reads whole
+    const auto status = ReadWholeFile("/proc/self/status");
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->rfind("Name:", 0), 0u);
+    EXPECT_NE(status->find("\nPid:"), std::string::npos);
+#endif
+}
+
 }  // namespace
 }  // namespace mojian

@@ -53,6 +53,15 @@ TEST(PageAssembly, CustomSourcesAreTakenWholeAndUnchanged) {
               "<p>墨笺</p>\n\rx\r\n\r\n" + GetBlock(1, 0) + "abc\r\n");
 }
 
+TEST(PageAssembly, ACustomSourceOnSeveralLinesComesOutOnEach) {
+    TempFolder folder;
+    WriteCustom("自定义源码-1", Utf8ToGbk("<p>一</p>"));
+    WriteCustom("自定义源码-100", "<hr>");
+    const Names names = {"自定义源码-1", "图片展示-样式1", "自定义源码-100", "自定义源码-2", "自定义源码-1",
+                         "自定义源码-2", "自定义源码-100", "自定义源码-1"};
+    EXPECT_EQ(AssemblePage(names), "<p>一</p>" + GetBlock(1, 0) + "<hr><p>一</p><hr><p>一</p>");  // -2: no file
+}
+
 TEST(PageAssembly, BuiltInBlocksAsTheyStandNow) {
     TempFolder folder;
     const std::string original = GetBlock(3, 0);
