@@ -5,8 +5,10 @@
 namespace mojian {
 
 std::wstring Wide(std::string_view utf8) {
-    const std::u16string w = Utf8ToUtf16(utf8);
-    return std::wstring(w.begin(), w.end());
+    // Converted in place: a copied page can be megabytes.
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(Utf8ToUtf16Units(utf8, wide.data()));
+    return wide;
 }
 
 std::string Narrow(std::wstring_view wide) {

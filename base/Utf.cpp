@@ -51,25 +51,38 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::u16string Utf8ToUtf16(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
+namespace {
+
+template <typename Unit>
+std::size_t ToUtf16(std::string_view s, Unit* out) {
+    Unit* const begin = out;
     std::size_t pos = 0;
     while (pos < s.size()) {
         const auto c = static_cast<unsigned char>(s[pos]);
-        if (c < 0x80) {  // the common case, kept tight
-            out += static_cast<char16_t>(c);
+        if (c < 0x80) {  // the common case (HTML is mostly ASCII), kept tight
+            *out++ = static_cast<Unit>(c);
             ++pos;
             continue;
         }
         const char32_t cp = NextCodePoint(s, pos);
         if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            *out++ = static_cast<Unit>(0xD800 + ((cp - 0x10000) >> 10));
+            *out++ = static_cast<Unit>(0xDC00 + ((cp - 0x10000) & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            *out++ = static_cast<Unit>(cp);
         }
     }
+    return static_cast<std::size_t>(out - begin);
+}
+
+}  // namespace
+
+std::size_t Utf8ToUtf16Units(std::string_view s, char16_t* out) { return ToUtf16(s, out); }
+std::size_t Utf8ToUtf16Units(std::string_view s, wchar_t* out) { return ToUtf16(s, out); }
+
+std::u16string Utf8ToUtf16(std::string_view s) {
+    std::u16string out(s.size(), u'\0');
+    out.resize(ToUtf16(s, out.data()));
     return out;
 }
 
