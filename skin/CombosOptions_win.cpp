@@ -19,8 +19,9 @@ bool Editable(HWND hwnd) { return (StyleOf(hwnd) & 1) == 0; }
 
 // The unchanged-state test every part shares; records the new state.
 bool Unchanged(HWND hwnd, int state, bool force) {
-    if (state == PropInt(hwnd, PropOldState) && !force) return true;
-    SetPropInt(hwnd, PropOldState, state);
+    const std::intptr_t old = PropInt(hwnd, PropOldState);
+    if (state == old && !force) return true;
+    if (state != old) SetPropInt(hwnd, PropOldState, state);  // a forced repaint usually keeps the state
     return false;
 }
 
@@ -178,8 +179,8 @@ int PaintDropButton(HWND hwnd, HDC target, int state, bool force) {
 
 int PaintCheckGlyph(HWND hwnd, int state, bool force) {
     if (Unchanged(hwnd, state, force)) return 0;
-    const int cw = ::GetSystemMetrics(SM_CXMENUCHECK);
-    const int ch = ::GetSystemMetrics(SM_CYMENUCHECK);
+    const SIZE glyph = GlyphSize();
+    const int cw = glyph.cx, ch = glyph.cy;
     const LRESULT check = ::SendMessageW(hwnd, BM_GETCHECK, 0, 0);
     Surface s = NewSurface(cw, ch);
     if (!s) return 1;
@@ -207,8 +208,8 @@ int PaintCheckGlyph(HWND hwnd, int state, bool force) {
 
 int PaintOptionGlyph(HWND hwnd, int state, bool force) {
     if (Unchanged(hwnd, state, force)) return 0;
-    const int cw = ::GetSystemMetrics(SM_CXMENUCHECK);
-    const int ch = ::GetSystemMetrics(SM_CYMENUCHECK);
+    const SIZE glyph = GlyphSize();
+    const int cw = glyph.cx, ch = glyph.cy;
     const int y0 = Centred(WindowBox(hwnd).height, ch);
     const LRESULT check = ::SendMessageW(hwnd, BM_GETCHECK, 0, 0);
     const bool enabled = Enabled(hwnd);
@@ -224,7 +225,10 @@ int PaintOptionGlyph(HWND hwnd, int state, bool force) {
 }
 
 BOOL CALLBACK RefreshChecks(HWND child, LPARAM) {
-    if (HasProp(child, PropProcAddr)) {
+    // A hidden control shows nothing to refresh (a kind with few styles hides
+    // most of the style options); it is painted whole when it shows again.
+    if ((StyleOf(child) & WS_VISIBLE) == 0) return TRUE;
+    if (IsSkinned(child)) {
         const ClassGroup g = GroupOf(child);
         if (g == ClassGroup::CheckBox) PaintCheckGlyph(child, 0, true);
         if (g == ClassGroup::Option) PaintOptionGlyph(child, 0, true);

@@ -18,6 +18,12 @@ namespace mojian::skin {
 // system colour index.
 using OleColour = DWORD;
 
+// While held, the drawing routines share one display context and halftone
+// palette instead of making their own on every call; the skin holds them
+// while it has windows and lets them go with its surfaces.
+void HoldDisplay();
+void ReleaseDisplay();
+
 // A memory surface of w x h compatible with the display; empty if the
 // platform could not make one.
 Surface NewSurface(int width, int height);

@@ -42,6 +42,17 @@ inline constexpr const char* PropStateBmp[4] = {"0BMP", "1BMP", "2BMP", "3BMP"};
 // The engine's skin bitmap as a drawing source (null before set-up).
 HDC SkinDc(SkinBitmap which);
 
+// Whether the skin's procedure is on the window (it has "PROCADDR"); the
+// same lookup the window procedure makes, so the message that follows finds
+// it without asking the system again.
+bool IsSkinned(HWND hwnd);
+
+// The size of a check box or option glyph (SM_CXMENUCHECK, SM_CYMENUCHECK).
+// Wine works it out from the menu font on every call (about 45 us) and every
+// click repaints all glyphs, so the engine keeps it, and reads it afresh when
+// a skinned window hears that settings, the display or its DPI changed.
+SIZE GlyphSize();
+
 // Push-button group (Buttons_win.cpp).
 void AttachButton(HWND hwnd);
 void DetachButton(HWND hwnd);

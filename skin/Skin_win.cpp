@@ -17,6 +17,7 @@ struct Engine {
     int attached = 0;
     int builds = 0;
     SkinSurfaces skins;
+    SIZE glyph{0, 0};  // 0 x 0 until read
 };
 
 Engine& TheEngine() {
@@ -24,9 +25,51 @@ Engine& TheEngine() {
     return engine;
 }
 
-WNDPROC PrevProc(HWND hwnd) { return reinterpret_cast<WNDPROC>(::GetPropA(hwnd, PropProcAddr)); }
+// How many windows are marked "SKINGONE": while there are none, the window
+// procedure need not look for the mark, a property read (a round trip to
+// the server under Wine) on every message.
+int& GoneWindows() {
+    static int gone = 0;
+    return gone;
+}
+
+// The window the procedure last looked up, with its previous procedure. A
+// list box read line by line or a button being repainted gets runs of
+// messages, and every "PROCADDR" read is a round trip to the server under
+// Wine (about 20 us, more than the rest of the message). The property stays
+// the truth: every place that sets or removes it forgets the window here.
+// Skinned windows belong to the thread that skinned them, so one per thread.
+struct LastLookup {
+    HWND hwnd = nullptr;
+    WNDPROC prev = nullptr;
+};
+thread_local LastLookup tLastLookup;
+
+void ForgetLookup(HWND hwnd) {
+    if (tLastLookup.hwnd == hwnd) tLastLookup = {};
+}
+
+WNDPROC PrevProc(HWND hwnd) {
+    if (hwnd && tLastLookup.hwnd == hwnd) return tLastLookup.prev;
+    const auto prev = reinterpret_cast<WNDPROC>(::GetPropA(hwnd, PropProcAddr));
+    if (prev) tLastLookup = {hwnd, prev};
+    return prev;
+}
+
+void SetProcProp(HWND hwnd, WNDPROC prev) {
+    ForgetLookup(hwnd);
+    ::SetPropA(hwnd, PropProcAddr, reinterpret_cast<HANDLE>(prev));
+}
+
+void DropProcProp(HWND hwnd) {
+    ForgetLookup(hwnd);
+    ::RemovePropA(hwnd, PropProcAddr);
+}
 
 void Repaint(HWND hwnd) {
+    // A window not on screen (a form's controls are skinned before the form
+    // first shows) draws nothing now and is painted whole when it shows.
+    if (!::IsWindowVisible(hwnd)) return;
     ::SendMessageW(hwnd, WM_NCPAINT, 1, 0);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT);
 }
@@ -94,6 +137,8 @@ void ReleaseEngine() {
     Engine& e = TheEngine();
     e.attached = 0;
     for (Surface& s : e.skins) s.Release();
+    ReleaseDisplay();
+    e.glyph = {0, 0};
     e.initialised = false;
 }
 
@@ -137,7 +182,7 @@ LRESULT OnDestroy(const SkinMessage& m) {
 // may outlive the window.
 LRESULT OnNcDestroy(const SkinMessage& m) {
     DetachSkin(m.hwnd);
-    DropProp(m.hwnd, PropProcAddr);
+    DropProcProp(m.hwnd);
     if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(m.hwnd, GWLP_WNDPROC)) == SkinWndProc) {
         ::SetWindowLongPtrW(m.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m.prev));
     }
@@ -222,6 +267,16 @@ bool HasProp(HWND hwnd, const char* name) {
 
 HDC SkinDc(SkinBitmap which) { return TheEngine().skins[static_cast<std::size_t>(which)].dc(); }
 
+bool IsSkinned(HWND hwnd) { return PrevProc(hwnd) != nullptr; }
+
+SIZE GlyphSize() {
+    Engine& e = TheEngine();
+    if (e.glyph.cx > 0 && e.glyph.cy > 0 && e.initialised) return e.glyph;
+    const SIZE now{::GetSystemMetrics(SM_CXMENUCHECK), ::GetSystemMetrics(SM_CYMENUCHECK)};
+    if (e.initialised) e.glyph = now;
+    return now;
+}
+
 LRESULT Forward(const SkinMessage& m) { return ::CallWindowProcW(m.prev, m.hwnd, m.msg, m.wParam, m.lParam); }
 
 std::string WindowClassOf(HWND hwnd) {
@@ -288,12 +343,15 @@ void TrackLeave(HWND hwnd) {
 
 ClassGroup GroupOf(HWND hwnd) {
     const std::string cls = WindowClassOf(hwnd);
+    const auto style = static_cast<std::uint32_t>(::GetWindowLongPtrW(hwnd, GWL_STYLE));
     // A skinned push button has been made owner-drawn; it is still one of
-    // ours, as its state surfaces say.
-    if (cls == "button" && (::GetPropA(hwnd, PropStateDc[0]) || ::GetPropA(hwnd, PropOldStyle))) {
+    // ours, as its state surfaces say. Only an owner-drawn button can be one,
+    // so options and check boxes are told by their style alone.
+    if (cls == "button" && (style & 0x0F) == BS_OWNERDRAW &&
+        (::GetPropA(hwnd, PropStateDc[0]) || ::GetPropA(hwnd, PropOldStyle))) {
         return ClassGroup::PushButton;
     }
-    return GroupOfClass(cls, static_cast<std::uint32_t>(::GetWindowLongPtrW(hwnd, GWL_STYLE)));
+    return GroupOfClass(cls, style);
 }
 
 // --- attach and detach ---------------------------------------------------------
@@ -303,6 +361,7 @@ int SkinWindow(HWND hwnd) {
     if (!e.initialised) {
         e.initialised = true;
         e.userTrackMouseEvent = ApiExists("User32", "TrackMouseEvent");
+        HoldDisplay();
         e.skins = BuildSkinBitmaps();
         ++e.builds;
     }
@@ -310,7 +369,8 @@ int SkinWindow(HWND hwnd) {
 }
 
 int AttachSkin(HWND hwnd) {
-    if (!hwnd || HasProp(hwnd, PropProcAddr)) return 0;
+    // "PROCADDR" holds a procedure's address, never 0, so a plain read tells.
+    if (!hwnd || ::GetPropA(hwnd, PropProcAddr)) return 0;
     // Only our own windows: another thread's or process's window cannot
     // carry our procedure (adoption sees such windows on activation).
     if (!::IsWindow(hwnd) || ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId()) return 0;
@@ -328,7 +388,7 @@ int AttachSkin(HWND hwnd) {
         if (--e.attached <= 0) ReleaseEngine();
         return 0;
     }
-    ::SetPropA(hwnd, PropProcAddr, reinterpret_cast<HANDLE>(prev));
+    SetProcProp(hwnd, reinterpret_cast<WNDPROC>(prev));
     Repaint(hwnd);
     return 1;
 }
@@ -337,18 +397,20 @@ int DetachSkin(HWND hwnd) {
     if (!hwnd) return 0;
     const WNDPROC prev = PrevProc(hwnd);
     if (!prev) return 0;
+    if (GoneWindows() > 0 && ::GetPropA(hwnd, "SKINGONE")) return 0;  // released already
     const ClassGroup group = GroupOf(hwnd);
     if (group == ClassGroup::Form) ::EnumChildWindows(hwnd, DetachChild, 0);
     DetachGroup(hwnd, group);
 
     if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == SkinWndProc) {
-        DropProp(hwnd, PropProcAddr);
+        DropProcProp(hwnd);
         ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prev));
         Repaint(hwnd);
     } else {
         // Someone subclassed the window after us; pulling our procedure out
         // would cut them off. Ours stays, forwarding everything, and lets go
         // of "PROCADDR" at WM_NCDESTROY; the window counts as released now.
+        if (!::GetPropA(hwnd, "SKINGONE")) ++GoneWindows();
         ::SetPropA(hwnd, "SKINGONE", reinterpret_cast<HANDLE>(1));
     }
     Engine& e = TheEngine();
@@ -360,26 +422,31 @@ LRESULT CALLBACK SkinWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     if (!hwnd) return 0;
     const WNDPROC prev = PrevProc(hwnd);
     if (!prev) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (::GetPropA(hwnd, "SKINGONE")) {
+    if (GoneWindows() > 0 && ::GetPropA(hwnd, "SKINGONE")) {
         if (msg == WM_NCDESTROY) {
             DropProp(hwnd, "SKINGONE");
-            DropProp(hwnd, PropProcAddr);
+            DropProcProp(hwnd);
+            --GoneWindows();
         }
         return ::CallWindowProcW(prev, hwnd, msg, wParam, lParam);
     }
-    const SkinMessage m{hwnd, msg, wParam, lParam, prev, GroupOf(hwnd)};
+    // The class group costs property reads (a round trip each under Wine),
+    // so it is looked up only for the messages the skin reacts to; the rest
+    // pass straight through.
+    const auto m = [&] { return SkinMessage{hwnd, msg, wParam, lParam, prev, GroupOf(hwnd)}; };
+    if (msg == WM_SETTINGCHANGE || msg == WM_DISPLAYCHANGE || msg == WM_DPICHANGED) TheEngine().glyph = {0, 0};
     switch (msg) {
     case WM_DESTROY:
-        return OnDestroy(m);
+        return OnDestroy(m());
     case WM_NCDESTROY:
-        return OnNcDestroy(m);
+        return OnNcDestroy(m());
     case WM_ACTIVATE:
-        return OnActivate(m);
+        return OnActivate(m());
     case WM_ENTERIDLE:
     case WM_CTLCOLORLISTBOX:
-        return OnAdoptLParam(m);
+        return OnAdoptLParam(m());
     case WM_LBUTTONUP:
-        return OnLeftUp(m);
+        return OnLeftUp(m());
     case WM_SIZE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -398,9 +465,9 @@ LRESULT CALLBACK SkinWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_GETDLGCODE:
     case BM_SETSTYLE:
     case WM_PARENTNOTIFY:
-        return RouteToGroup(m);
+        return RouteToGroup(m());
     default:
-        return Forward(m);
+        return ::CallWindowProcW(prev, hwnd, msg, wParam, lParam);
     }
 }
 

@@ -197,5 +197,45 @@ TEST(SkinBitmaps, SurfacesHoldTheArtworkAndPrimitivesLeakNothing) {
     EXPECT_EQ(testing::LiveGdiObjects(), before);
 }
 
+// While the skin holds the display, the drawing works in kept scratch
+// surfaces: the pixels must be the same as with surfaces made per call,
+// whatever sizes came before (a big piece, then a small one), and letting
+// go of the display must free everything.
+TEST(HeldDisplay, DrawsTheSamePixelsAndLetsGoOfEverything) {
+    Canvas src(40, 40);
+    FillCoded(src);
+    for (int y = 10; y < 20; ++y)
+        for (int x = 10; x < 20; ++x) src.Set(x, y, 0xFF00FF);
+    const auto draw = [&](Canvas& dst) {
+        NineGridBlt(dst.dc(), 1, 1, 70, 50, src.dc(), 0, 0, 30, 30, 4, 4, 4, 4, Hex(0xFF00FF));
+        NineGridBlt(dst.dc(), 5, 60, 13, 13, src.dc(), 8, 8, 13, 13, 5, 5, 5, 5, Hex(0xFF00FF));
+        KeyedBlt(dst.dc(), 40, 60, 24, 18, src.dc(), 2, 5, Hex(0xFF00FF));
+        KeyedBlt(dst.dc(), 70, 2, 5, 5, src.dc(), 12, 12, Hex(0xFF00FF));  // all key: nothing lands
+        NineGridBlt(dst.dc(), 70, 20, 9, 9, src.dc(), 0, 0, 9, 9, 2, 2, 2, 2);
+    };
+    Canvas fresh(80, 80, 0x00AA00);
+    draw(fresh);
+
+    Canvas held(80, 80, 0x00AA00), once(80, 80, 0x00AA00);
+    const int before = testing::LiveGdiObjects();
+    HoldDisplay();
+    draw(held);
+    draw(held);  // again, over its own result: the kept surfaces start clean each time
+    draw(once);
+    ReleaseDisplay();
+    EXPECT_EQ(testing::LiveGdiObjects(), before);
+
+    Canvas twice(80, 80, 0x00AA00);
+    draw(twice);
+    draw(twice);
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            ASSERT_EQ(once.At(x, y), fresh.At(x, y)) << x << "," << y;
+            ASSERT_EQ(held.At(x, y), twice.At(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(once.At(72, 4), 0x00AA00u);  // the all-key mark left the destination
+}
+
 }  // namespace
 }  // namespace mojian::skin
