@@ -269,12 +269,31 @@ bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == 
 
 void Show(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE); }
 
+// A kind click relabels and shows or hides twenty style buttons; most keep
+// their caption and visibility, and each real change repaints the button.
+void SetCaption(HWND hwnd, std::string_view text) {
+    if (GetText(hwnd) != text) SetText(hwnd, text);
+}
+
+void ShowIfChanged(HWND hwnd, bool visible) {
+    if (((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0) != visible) Show(hwnd, visible);
+}
+
 int Ask(HWND form, const wchar_t* text, const wchar_t* title, UINT flags) {
     return MessageBoxW(form, text, title, flags);
 }
 
 HWND Option1(const Form1State& s, int k) { return s.Control(kOption1 + k); }
 HWND Option2(const Form1State& s, int i) { return s.Control(kOption2 + i); }
+
+// The first checked of the `count` buttons from `base`, or -1. Each look is a
+// message to a skinned control, so a click asks each group once instead of
+// every kind-style pair.
+int CheckedOf(const Form1State& s, int base, int count) {
+    for (int i = 0; i < count; ++i)
+        if (IsChecked(s.Control(base + i))) return i;
+    return -1;
+}
 
 void SelectStyle(const Form1State& s, int index) {
     for (int i = 0; i < kMaxStyles; ++i)
@@ -286,31 +305,27 @@ void SelectStyle(const Form1State& s, int index) {
 void Option2_Click(HWND, Form1State& s);
 
 void Option1_Click(HWND, Form1State& s, int kind) {
-    for (int i = 0; i < kMaxStyles; ++i) SetText(Option2(s, i), StyleCaption(i));
-    Show(s.Control(kText1), false);
+    // The captions the kind ends with: numbered styles, or the theme names.
+    const auto caption = [kind](int i) {
+        return kind == 0 ? std::string(kThemeNames[static_cast<std::size_t>(i)]) : StyleCaption(i);
+    };
+    for (int i = 0; i < kMaxStyles; ++i) SetCaption(Option2(s, i), caption(i));
+    ShowIfChanged(s.Control(kText1), false);
     const bool wasSelected = IsChecked(Option2(s, 0));
     SelectStyle(s, 0);
     if (!wasSelected) Option2_Click(nullptr, s);  // as the click on style 1 would
     s.Preview().SetBodyInnerHtml(GetBlock(kind, 0));
     SetText(s.Control(kFrame1), kKindCaptions[static_cast<std::size_t>(kind)]);
     const int styles = kStyleCounts[static_cast<std::size_t>(kind)];
-    for (int i = 0; i < kMaxStyles; ++i) Show(Option2(s, i), i < styles);
-    if (kind == 0) {
-        for (int i = 0; i < kMaxStyles; ++i) SetText(Option2(s, i), kThemeNames[static_cast<std::size_t>(i)]);
-    }
+    for (int i = 0; i < kMaxStyles; ++i) ShowIfChanged(Option2(s, i), i < styles);
 }
 
 // Depends only on which kind and style are selected, not on the button.
 void Option2_Click(HWND, Form1State& s) {
-    for (int k = 0; k < kKindCount; ++k) {
-        if (!IsChecked(Option1(s, k))) continue;
-        for (int i = 0; i < kStyleCounts[static_cast<std::size_t>(k)]; ++i) {
-            if (IsChecked(Option2(s, i))) {
-                s.Preview().SetBodyInnerHtml(GetBlock(k, i));
-                return;
-            }
-        }
-    }
+    const int kind = CheckedOf(s, kOption1, kKindCount);
+    if (kind < 0) return;
+    const int style = CheckedOf(s, kOption2, kStyleCounts[static_cast<std::size_t>(kind)]);
+    if (style >= 0) s.Preview().SetBodyInnerHtml(GetBlock(kind, style));
 }
 
 void Option4_Click(HWND, Form1State& s) {
@@ -365,12 +380,12 @@ void List1_Click(HWND, Form1State& s) {
 
 void Command1_Click(HWND form, Form1State& s) {
     const HWND list = s.Control(kList1);
-    for (int style = 0; style < kMaxStyles; ++style) {
-        for (int kind = 0; kind < kKindCount; ++kind) {
-            if (!IsChecked(Option1(s, kind)) || !IsChecked(Option2(s, style))) continue;
-            if (RefuseWhenFull(form, list)) return;
-            AppendLine(list, GetText(Option1(s, kind)) + "-" + GetText(Option2(s, style)));
-        }
+    // One kind and one style are checked at most (each is an option group).
+    const int kind = CheckedOf(s, kOption1, kKindCount);
+    const int style = kind >= 0 ? CheckedOf(s, kOption2, kMaxStyles) : -1;
+    if (style >= 0) {
+        if (RefuseWhenFull(form, list)) return;
+        AppendLine(list, GetText(Option1(s, kind)) + "-" + GetText(Option2(s, style)));
     }
     if (!IsChecked(s.Control(kOption4))) return;
     if (RefuseWhenFull(form, list)) return;
@@ -803,6 +818,7 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (s->options.quitOnClose) PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
+        RemovePropW(hwnd, kNetworkWaitProp);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete s;
         break;

@@ -9,4 +9,9 @@ namespace mojian {
 // must end at once (the gate has already told the user).
 bool RunStartupGates(HWND form);
 
+// A property of the form: the microseconds the gates spent waiting on the
+// network and the settings service, so a timing of the start-up can leave
+// out what the machine's connection costs.
+inline constexpr wchar_t kNetworkWaitProp[] = L"MojianNetworkWaitUs";
+
 }  // namespace mojian

@@ -63,6 +63,36 @@ std::vector<std::string> QuerySettings(const GateEnvironment& env) {
     return QuerySystemSettings(env.serviceUrl, options);
 }
 
+// Adds the time from its construction to its end to the form's network wait.
+class NetworkWait {
+public:
+    explicit NetworkWait(HWND form) : form_(form) { QueryPerformanceCounter(&start_); }
+    ~NetworkWait() {
+        LARGE_INTEGER end, frequency;
+        QueryPerformanceCounter(&end);
+        QueryPerformanceFrequency(&frequency);
+        const auto us = static_cast<UINT_PTR>((end.QuadPart - start_.QuadPart) * 1000000 / frequency.QuadPart);
+        const auto before = reinterpret_cast<UINT_PTR>(GetPropW(form_, kNetworkWaitProp));
+        if (form_) SetPropW(form_, kNetworkWaitProp, reinterpret_cast<HANDLE>(before + us));
+    }
+    NetworkWait(const NetworkWait&) = delete;
+    NetworkWait& operator=(const NetworkWait&) = delete;
+
+private:
+    HWND form_;
+    LARGE_INTEGER start_{};
+};
+
+bool CheckNetwork(HWND form, const std::string& probeUrl) {
+    NetworkWait wait(form);
+    return NetworkReachable(probeUrl);
+}
+
+std::vector<std::string> QuerySettings(HWND form, const GateEnvironment& env) {
+    NetworkWait wait(form);
+    return QuerySettings(env);
+}
+
 }  // namespace
 
 bool RunStartupGates(HWND form) {
@@ -73,12 +103,12 @@ bool RunStartupGates(HWND form) {
         env.messageBox(form, kAlreadyRunning, kAlreadyRunningTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (!NetworkReachable(env.probeUrl)) {
+    if (!CheckNetwork(form, env.probeUrl)) {
         env.messageBox(form, kNoNetwork, kNotice, MB_OK | MB_ICONINFORMATION);
         return false;
     }
 
-    const std::vector<std::string> record = QuerySettings(env);
+    const std::vector<std::string> record = QuerySettings(form, env);
     if (record.size() <= kVersionField) {
         // The service is down or said nothing useful: the user can still work.
         env.messageBox(form, kVersionUnchecked, kNotice, MB_OK | MB_ICONINFORMATION);
@@ -88,7 +118,7 @@ bool RunStartupGates(HWND form) {
 
     env.messageBox(form, kOutdated, kOutdatedTitle, MB_OK);
     // Asked afresh: the address is whatever the service gives now.
-    const std::vector<std::string> again = QuerySettings(env);
+    const std::vector<std::string> again = QuerySettings(form, env);
     if (again.size() > kDownloadField && !again[kDownloadField].empty()) {
         env.openAddress(again[kDownloadField]);
     } else {

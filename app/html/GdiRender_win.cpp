@@ -83,8 +83,13 @@ void DrawBroken(HDC dc, const PaintOp& op, const RECT& r, GdiFonts& fonts, const
 GdiFonts::GdiFonts() : dc_(nullptr) {}
 
 HFONT GdiFonts::Get(const FontKey& want) {
-    for (const auto& e : fonts_)
-        if (e.key == want) return e.font->get() ? e.font->get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    const HFONT font = EntryFor(want).font->get();
+    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+GdiFonts::Entry& GdiFonts::EntryFor(const FontKey& want) {
+    for (auto& e : fonts_)
+        if (e.key == want) return e;
     const std::u16string face = ResolveFamily(dc_.get(), want.family);
     LOGFONTW lf{};
     lf.lfHeight = -std::max(1, want.size);
@@ -93,9 +98,8 @@ HFONT GdiFonts::Get(const FontKey& want) {
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = ANTIALIASED_QUALITY;
     face.copy(reinterpret_cast<char16_t*>(lf.lfFaceName), std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-    fonts_.push_back({want, std::make_unique<GdiObject<HFONT>>(CreateFontIndirectW(&lf))});
-    const HFONT font = fonts_.back().font->get();
-    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    fonts_.push_back({want, std::make_unique<GdiObject<HFONT>>(CreateFontIndirectW(&lf)), {}});
+    return fonts_.back();
 }
 
 FontMetrics GdiFonts::Metrics(const FontKey& want) {
@@ -110,10 +114,14 @@ FontMetrics GdiFonts::Metrics(const FontKey& want) {
 }
 
 int GdiFonts::Advance(const FontKey& want, std::u16string_view character) {
+    Entry& entry = EntryFor(want);
+    const std::u16string key(character);
+    if (const auto it = entry.advances.find(key); it != entry.advances.end()) return it->second;
     Selection font(dc_.get(), Get(want));
     SIZE size{};
     GetTextExtentPoint32W(dc_.get(), reinterpret_cast<const wchar_t*>(character.data()),
                           static_cast<int>(character.size()), &size);
+    entry.advances.emplace(key, static_cast<int>(size.cx));
     return size.cx;
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "app/html/Layout.h"
@@ -71,7 +72,12 @@ private:
     struct Entry {
         FontKey key;
         std::unique_ptr<GdiObject<HFONT>> font;
+        // Advances measured so far, by character: every layout asks for the
+        // same characters again, and each measure is a font selection and a
+        // call into the system's font engine.
+        std::unordered_map<std::u16string, int> advances;
     };
+    Entry& EntryFor(const FontKey& font);
     std::vector<Entry> fonts_;
     MemoryDc dc_;
 };

@@ -59,6 +59,14 @@ void UpdateScrollBar(HWND hwnd, ViewState& s) {
     si.nMax = std::max(0, PageHeight(s) - 1);
     si.nPage = static_cast<UINT>(std::max(0, ClientHeight(hwnd)));
     si.nPos = s.scrollY;
+    // Setting the bar repaints the whole frame even when nothing changed, and
+    // most previews fit the view as the last one did: skip it then.
+    SCROLLINFO now{};
+    now.cbSize = sizeof now;
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (GetScrollInfo(hwnd, SB_VERT, &now) && now.nMin == si.nMin && now.nMax == si.nMax && now.nPage == si.nPage &&
+        now.nPos == si.nPos)
+        return;
     SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -84,6 +85,11 @@ public:
         answerBody_ = std::move(bodyBytes);
         silent_ = false;
     }
+    // Each answer goes out `ms` milliseconds after its request came in.
+    void DelayAnswers(int ms) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        delayMs_ = ms;
+    }
     // Reads each request and then keeps the connection open without a word.
     void NeverAnswer() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -156,6 +162,7 @@ private:
             stopped_.wait(lock, [this] { return stopping_; });
             lock.unlock();
         } else {
+            if (delayMs_ > 0) stopped_.wait_for(lock, std::chrono::milliseconds(delayMs_), [this] { return stopping_; });
             const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: no-store\r\nContent-Length: " +
                                        std::to_string(answerBody_.size()) + "\r\nConnection: close\r\n\r\n" +
                                        answerBody_;
@@ -176,6 +183,7 @@ private:
     std::string answerBody_;
     bool silent_ = false;
     bool stopping_ = false;
+    int delayMs_ = 0;
 };
 
 // A loopback port with nothing listening on it.

@@ -67,6 +67,19 @@ TEST_F(GatesTest, CurrentVersionPassesQuietly) {
     EXPECT_EQ(server_.PostCount(), 1);
 }
 
+TEST_F(GatesTest, TheFormIsToldHowLongTheNetworkTook) {
+    // A server that takes its time: the wait shows on the form, in microseconds.
+    server_.AnswerWith(Answer({"1.0", "", kDownload, "", kContact}));
+    server_.DelayAnswers(150);
+    const HWND form = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(RunStartupGates(form));
+    const auto us = reinterpret_cast<UINT_PTR>(GetPropW(form, kNetworkWaitProp));
+    EXPECT_GE(us, 150000u);
+    EXPECT_LT(us, 10000000u);
+    DestroyWindow(form);
+}
+
 TEST_F(GatesTest, AnyOtherVersionTextSendsTheUserToTheDownload) {
     for (const std::string version : {"1.00", "1.0 ", "", "1.1", "1.0\t"}) {
         boxes_.clear();
