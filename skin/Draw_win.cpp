@@ -109,6 +109,17 @@ Surface NewSurface(int width, int height) {
 int NineGridBlt(HDC dst, int dx, int dy, int dw, int dh, HDC src, int sx, int sy, int sw, int sh, int L, int T,
                 int R, int B, std::optional<OleColour> key) {
     if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return 0;
+    // Drawn at its own size (a 13 x 13 glyph), the nine regions are the
+    // source itself: copy it straight, without the nine copies in between.
+    // Only for colour sources: a monochrome one would take the colours of
+    // a different context on the way.
+    BITMAP source{};
+    if (dw == sw && dh == sh && ::GetObjectW(::GetCurrentObject(src, OBJ_BITMAP), sizeof source, &source) &&
+        source.bmBitsPixel > 1) {
+        if (!key) return ::BitBlt(dst, dx, dy, dw, dh, src, sx, sy, SRCCOPY);
+        KeyedBlt(dst, dx, dy, dw, dh, src, sx, sy, *key);
+        return 1;
+    }
     Surface own;
     HDC d = nullptr;
     if (HeldDisplay& held = Held(); held.dc) {

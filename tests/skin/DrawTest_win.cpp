@@ -55,6 +55,23 @@ TEST(NineGridBlt, CornersStayEdgesAndCentreStretch) {
     }
 }
 
+TEST(NineGridBlt, AtItsOwnSizeItIsTheSource) {
+    Canvas src(20, 20);
+    FillCoded(src);
+    src.Set(6, 7, 0xFF00FF);
+    Canvas plain(20, 20, 0x123456), keyed(20, 20, 0x123456);
+    ASSERT_NE(NineGridBlt(plain.dc(), 2, 3, 13, 13, src.dc(), 4, 5, 13, 13, 5, 5, 5, 5), 0);
+    ASSERT_NE(NineGridBlt(keyed.dc(), 2, 3, 13, 13, src.dc(), 4, 5, 13, 13, 5, 5, 5, 5, Hex(0xFF00FF)), 0);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const bool inside = x >= 2 && x < 15 && y >= 3 && y < 16;
+            const std::uint32_t from = inside ? src.At(x + 2, y + 2) : 0x123456u;
+            ASSERT_EQ(plain.At(x, y), from) << x << "," << y;
+            ASSERT_EQ(keyed.At(x, y), from == 0xFF00FFu ? 0x123456u : from) << x << "," << y;
+        }
+    }
+}
+
 TEST(NineGridBlt, ZeroSizesDrawNothing) {
     Canvas src(7, 21);
     FillCoded(src);
