@@ -234,4 +234,9 @@ void EncodeInRuns(std::string_view utf8, std::string& out, Stretch&& stretch) {
     }
 }
 
+// The back end's part (Gbk_win.cpp, Gbk_posix.cpp): one stretch between ASCII
+// runs, decoded from GBK or encoded to it, appended to `out`.
+void DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out);
+void EncodeStretch(std::string_view utf8, std::string& out);
+
 }  // namespace mojian::gbk

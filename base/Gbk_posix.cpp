@@ -1,7 +1,6 @@
 // GBK through iconv, for the native builds and tests. iconv converts between
 // GBK and UCS-4 (its own internal form, one step and much the fastest); the
 // UTF-8 side is ours.
-#include "base/Gbk.h"
 
 #include <iconv.h>
 
@@ -59,23 +58,6 @@ Iconv& Encoder() {
     return cv;
 }
 
-// One stretch between ASCII runs (see DecodeInRuns).
-void DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out) {
-    Iconv& cv = Decoder();
-    const char* in = reinterpret_cast<const char*>(from);
-    const char* const end = reinterpret_cast<const char*>(to);
-    char32_t wide[kChunk];
-    while (in < end) {
-        char* w = reinterpret_cast<char*>(wide);
-        const int err = cv.Convert(in, end, w, reinterpret_cast<char*>(wide + kChunk));
-        gbk::AppendAsUtf8(out, wide, reinterpret_cast<const char32_t*>(w));
-        if (err != 0 && err != E2BIG) {  // not GBK, or cut off at the end
-            out += gbk::kReplacementUtf8;
-            in += gbk::BadSpan(reinterpret_cast<const unsigned char*>(in), to);
-        }
-    }
-}
-
 // Hands `count` code points to iconv; one GBK lacks becomes a character reference.
 void EncodeUcs4(const char32_t* wide, std::size_t count, std::string& out) {
     Iconv& cv = Encoder();
@@ -95,9 +77,28 @@ void EncodeUcs4(const char32_t* wide, std::size_t count, std::string& out) {
     }
 }
 
+}  // namespace
+
+// One stretch between ASCII runs (see DecodeInRuns).
+void gbk::DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out) {
+    Iconv& cv = Decoder();
+    const char* in = reinterpret_cast<const char*>(from);
+    const char* const end = reinterpret_cast<const char*>(to);
+    char32_t wide[kChunk];
+    while (in < end) {
+        char* w = reinterpret_cast<char*>(wide);
+        const int err = cv.Convert(in, end, w, reinterpret_cast<char*>(wide + kChunk));
+        gbk::AppendAsUtf8(out, wide, reinterpret_cast<const char32_t*>(w));
+        if (err != 0 && err != E2BIG) {  // not GBK, or cut off at the end
+            out += gbk::kReplacementUtf8;
+            in += gbk::BadSpan(reinterpret_cast<const unsigned char*>(in), to);
+        }
+    }
+}
+
 // One stretch between ASCII runs (see EncodeInRuns): decoded here, a chunk
 // at a time, and an ill-formed spot written as a reference to U+FFFD.
-void EncodeStretch(std::string_view stretch, std::string& out) {
+void gbk::EncodeStretch(std::string_view stretch, std::string& out) {
     char32_t wide[kChunk];
     std::size_t pos = 0;
     while (pos < stretch.size()) {
@@ -115,22 +116,6 @@ void EncodeStretch(std::string_view stretch, std::string& out) {
         EncodeUcs4(wide, count, out);
         if (illFormed) gbk::AppendCharRef(out, 0xFFFD);
     }
-}
-
-}  // namespace
-
-std::string GbkToUtf8(std::string_view gbk) {
-    std::string out;
-    out.reserve(gbk.size() + gbk.size() / 2);
-    gbk::DecodeInRuns(gbk, out, DecodeStretch);
-    return out;
-}
-
-std::string Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    gbk::EncodeInRuns(utf8, out, EncodeStretch);
-    return out;
 }
 
 }  // namespace mojian

@@ -1,6 +1,5 @@
 // GBK through the Windows conversion functions. Code page 936 is always
 // named explicitly: the ANSI code page of the machine may be anything.
-#include "base/Gbk.h"
 
 #include <windows.h>
 
@@ -39,11 +38,30 @@ bool EncodeStrict(const wchar_t* p, int n, std::string& out) {
 
 constexpr std::size_t kChunk = 1024;  // UTF-16 units encoded per call
 
+// UTF-16 units to GBK; a character without a GBK code (or U+FFFD standing
+// for ill-formed input) becomes a character reference.
+void EncodeUnits(const wchar_t* w, std::size_t count, std::string& out) {
+    if (EncodeStrict(w, static_cast<int>(count), out)) return;
+    std::size_t i = 0;
+    while (i < count) {
+        const wchar_t c = w[i];
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < count;
+        const int n = pair ? 2 : 1;
+        if (!EncodeStrict(w + i, n, out)) {
+            const char32_t cp = pair ? 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00) : c;
+            gbk::AppendCharRef(out, cp);
+        }
+        i += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
 // One stretch between ASCII runs (see DecodeInRuns). A GBK character never
 // gives more than one UTF-16 unit, so one call with room for as many units
 // as bytes does for a good stretch; anything else goes character by
 // character so that each bad spot becomes one U+FFFD and the rest survives.
-void DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out) {
+void gbk::DecodeStretch(const unsigned char* from, const unsigned char* to, std::string& out) {
     const auto* bytes = reinterpret_cast<const char*>(from);
     const std::size_t size = static_cast<std::size_t>(to - from);
     wchar_t small[kChunk];
@@ -73,27 +91,10 @@ void DecodeStretch(const unsigned char* from, const unsigned char* to, std::stri
     gbk::AppendAsUtf8(out, chars.data(), chars.data() + chars.size());
 }
 
-// UTF-16 units to GBK; a character without a GBK code (or U+FFFD standing
-// for ill-formed input) becomes a character reference.
-void EncodeUnits(const wchar_t* w, std::size_t count, std::string& out) {
-    if (EncodeStrict(w, static_cast<int>(count), out)) return;
-    std::size_t i = 0;
-    while (i < count) {
-        const wchar_t c = w[i];
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < count;
-        const int n = pair ? 2 : 1;
-        if (!EncodeStrict(w + i, n, out)) {
-            const char32_t cp = pair ? 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00) : c;
-            gbk::AppendCharRef(out, cp);
-        }
-        i += static_cast<std::size_t>(n);
-    }
-}
-
 // One stretch between ASCII runs (see EncodeInRuns), turned into UTF-16 a
 // chunk at a time as Utf8ToUtf16 would (it holds no four-byte forms, so
 // every character is one unit).
-void EncodeStretch(std::string_view stretch, std::string& out) {
+void gbk::EncodeStretch(std::string_view stretch, std::string& out) {
     wchar_t wide[kChunk];
     std::size_t pos = 0;
     while (pos < stretch.size()) {
@@ -101,22 +102,6 @@ void EncodeStretch(std::string_view stretch, std::string& out) {
         while (count < kChunk && pos < stretch.size()) wide[count++] = static_cast<wchar_t>(gbk::NextChar(stretch, pos));
         EncodeUnits(wide, count, out);
     }
-}
-
-}  // namespace
-
-std::string GbkToUtf8(std::string_view gbk) {
-    std::string out;
-    out.reserve(gbk.size() + gbk.size() / 2);
-    gbk::DecodeInRuns(gbk, out, DecodeStretch);
-    return out;
-}
-
-std::string Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    gbk::EncodeInRuns(utf8, out, EncodeStretch);
-    return out;
 }
 
 }  // namespace mojian

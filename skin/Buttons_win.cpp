@@ -81,9 +81,20 @@ void Apply(HWND hwnd, ButtonState& s, const ButtonActions& actions, HDC target =
 
 // The window may be gone after its own procedure ran (a click that closes
 // the form); then there is nothing left to draw on.
-bool StillOurs(HWND hwnd) { return ::IsWindow(hwnd) && ::GetPropA(hwnd, PropProcAddr); }
+bool StillOurs(HWND hwnd) { return ::IsWindow(hwnd) && IsSkinned(hwnd); }
 
 bool Enabled(HWND hwnd) { return ::IsWindowEnabled(hwnd) != FALSE; }
+
+// Forward first; then, if the window is still ours, one step of its state
+// machine, applied.
+template <class Step>
+LRESULT ForwardThenStep(const SkinMessage& m, Step step) {
+    const LRESULT r = Forward(m);
+    if (!StillOurs(m.hwnd)) return r;
+    ButtonState s = LoadState(m.hwnd);
+    Apply(m.hwnd, s, step(s));
+    return r;
+}
 
 // --- message reactions ---------------------------------------------------------
 
@@ -125,38 +136,23 @@ LRESULT OnSize(const SkinMessage& m) {
 }
 
 LRESULT OnMouseMove(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (!StillOurs(m.hwnd)) return r;
-    POINT pt{};
-    ::GetCursorPos(&pt);
-    const bool over = ::WindowFromPoint(pt) == m.hwnd;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonMouseMove(s, Enabled(m.hwnd), over));
-    return r;
+    return ForwardThenStep(m, [&](ButtonState& s) {
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        return ButtonMouseMove(s, Enabled(m.hwnd), ::WindowFromPoint(pt) == m.hwnd);
+    });
 }
 
 LRESULT OnMouseLeave(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (!StillOurs(m.hwnd)) return r;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonMouseLeave(s, Enabled(m.hwnd)));
-    return r;
+    return ForwardThenStep(m, [&](ButtonState& s) { return ButtonMouseLeave(s, Enabled(m.hwnd)); });
 }
 
 LRESULT OnPress(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (!StillOurs(m.hwnd)) return r;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonPress(s, Enabled(m.hwnd)));
-    return r;
+    return ForwardThenStep(m, [&](ButtonState& s) { return ButtonPress(s, Enabled(m.hwnd)); });
 }
 
 LRESULT OnLeftUp(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (!StillOurs(m.hwnd)) return r;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonLeftUp(s));
-    return r;
+    return ForwardThenStep(m, [](ButtonState& s) { return ButtonLeftUp(s); });
 }
 
 LRESULT OnKeyDown(const SkinMessage& m) {
@@ -165,27 +161,16 @@ LRESULT OnKeyDown(const SkinMessage& m) {
 }
 
 LRESULT OnKeyUp(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (m.wParam != VK_SPACE || !StillOurs(m.hwnd)) return r;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonSpaceUp(s));
-    return r;
+    if (m.wParam != VK_SPACE) return Forward(m);
+    return ForwardThenStep(m, [](ButtonState& s) { return ButtonSpaceUp(s); });
 }
 
 LRESULT OnFocus(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (!StillOurs(m.hwnd)) return r;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonFocusChanged(s));
-    return r;
+    return ForwardThenStep(m, [](ButtonState& s) { return ButtonFocusChanged(s); });
 }
 
 LRESULT OnEnable(const SkinMessage& m) {
-    const LRESULT r = Forward(m);
-    if (!StillOurs(m.hwnd)) return r;
-    ButtonState s = LoadState(m.hwnd);
-    Apply(m.hwnd, s, ButtonEnableChanged(s, m.wParam != 0));
-    return r;
+    return ForwardThenStep(m, [&](ButtonState& s) { return ButtonEnableChanged(s, m.wParam != 0); });
 }
 
 LRESULT OnTimer(const SkinMessage& m) {

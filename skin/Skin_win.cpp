@@ -369,8 +369,7 @@ int SkinWindow(HWND hwnd) {
 }
 
 int AttachSkin(HWND hwnd) {
-    // "PROCADDR" holds a procedure's address, never 0, so a plain read tells.
-    if (!hwnd || ::GetPropA(hwnd, PropProcAddr)) return 0;
+    if (!hwnd || IsSkinned(hwnd)) return 0;
     // Only our own windows: another thread's or process's window cannot
     // carry our procedure (adoption sees such windows on activation).
     if (!::IsWindow(hwnd) || ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId()) return 0;

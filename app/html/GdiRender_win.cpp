@@ -82,8 +82,10 @@ void DrawBroken(HDC dc, const PaintOp& op, const RECT& r, GdiFonts& fonts, const
 
 GdiFonts::GdiFonts() : dc_(nullptr) {}
 
-HFONT GdiFonts::Get(const FontKey& want) {
-    const HFONT font = EntryFor(want).font->get();
+HFONT GdiFonts::Get(const FontKey& want) { return Usable(EntryFor(want)); }
+
+HFONT GdiFonts::Usable(const Entry& entry) {
+    const HFONT font = entry.font->get();
     return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -117,7 +119,7 @@ int GdiFonts::Advance(const FontKey& want, std::u16string_view character) {
     Entry& entry = EntryFor(want);
     const std::u16string key(character);
     if (const auto it = entry.advances.find(key); it != entry.advances.end()) return it->second;
-    Selection font(dc_.get(), Get(want));
+    Selection font(dc_.get(), Usable(entry));
     SIZE size{};
     GetTextExtentPoint32W(dc_.get(), reinterpret_cast<const wchar_t*>(character.data()),
                           static_cast<int>(character.size()), &size);

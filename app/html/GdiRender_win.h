@@ -78,6 +78,7 @@ private:
         std::unordered_map<std::u16string, int> advances;
     };
     Entry& EntryFor(const FontKey& font);
+    static HFONT Usable(const Entry& entry);  // the entry's font, or the GUI font if it could not be made
     std::vector<Entry> fonts_;
     MemoryDc dc_;
 };

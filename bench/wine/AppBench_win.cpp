@@ -24,19 +24,24 @@
 #include "catalogue/Library.h"
 #include "compose/PageAssembly.h"
 #include "compose/PreviewDocument.h"
+#include "tests/app/BoxAnswerer_win.h"
 
 namespace mojian::bench {
 namespace {
 
-double NowMs() {
+double TicksToMs(LONGLONG ticks) {
     static const double frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
         return static_cast<double>(f.QuadPart);
     }();
+    return static_cast<double>(ticks) * 1000.0 / frequency;
+}
+
+double NowMs() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
+    return TicksToMs(t.QuadPart);
 }
 
 double Median(std::vector<double> v) {
@@ -238,55 +243,6 @@ void Pump() {
     }
 }
 
-// Answers every message box of this thread at once, noting when each was
-// created: by then the action before it is done.
-class BoxTimer {
-public:
-    BoxTimer() {
-        current_ = this;
-        hook_ = SetWindowsHookExW(WH_CBT, &OnCbt, nullptr, GetCurrentThreadId());
-    }
-    ~BoxTimer() {
-        UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    BoxTimer(const BoxTimer&) = delete;
-    BoxTimer& operator=(const BoxTimer&) = delete;
-    const std::vector<double>& CreatedAt() const { return created_; }
-    void Clear() { created_.clear(); }
-
-private:
-    static LRESULT CALLBACK OnCbt(int code, WPARAM wp, LPARAM lp) {
-        if (code == HCBT_CREATEWND && current_) {
-            const HWND hwnd = reinterpret_cast<HWND>(wp);
-            wchar_t cls[16] = {};
-            GetClassNameW(hwnd, cls, 16);
-            if (wcscmp(cls, L"#32770") == 0) {
-                current_->created_.push_back(NowMs());
-                current_->boxProc_ = reinterpret_cast<WNDPROC>(
-                    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BoxProc)));
-            }
-        }
-        return CallNextHookEx(nullptr, code, wp, lp);
-    }
-    static LRESULT CALLBACK BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_WINDOWPOSCHANGING && current_->answered_ == hwnd)
-            reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
-        const LRESULT result = CallWindowProcW(current_->boxProc_, hwnd, msg, wp, lp);
-        if (msg == WM_INITDIALOG) {
-            current_->answered_ = hwnd;
-            EndDialog(hwnd, IDOK);
-        }
-        return result;
-    }
-
-    static inline BoxTimer* current_ = nullptr;
-    HHOOK hook_ = nullptr;
-    WNDPROC boxProc_ = nullptr;
-    HWND answered_ = nullptr;
-    std::vector<double> created_;
-};
-
 double OwnMb() {
     PROCESS_MEMORY_COUNTERS c{};
     c.cb = sizeof c;
@@ -384,11 +340,12 @@ public:
         const std::string page = AssemblePage(lines);
         std::vector<double> copies;
         for (int i = 0; i < 5; ++i) {
-            BoxTimer boxes;
+            // The success message is made once the clipboard holds the page.
+            testing::BoxAnswerer boxes(IDOK);
             const double start = NowMs();
             SendMessageW(C(form1::kCommand + 4), BM_CLICK, 0, 0);
-            if (boxes.CreatedAt().size() != 1) return rows_.Failure("copy of 1,000 lines", "no single message");
-            copies.push_back(boxes.CreatedAt()[0] - start);
+            if (boxes.Seen().size() != 1) return rows_.Failure("copy of 1,000 lines", "no single message");
+            copies.push_back(TicksToMs(boxes.Seen()[0].createdAt) - start);
             Pump();
         }
         const auto clip = ClipboardText(form_);
