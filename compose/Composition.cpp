@@ -122,8 +122,9 @@ std::size_t Composition::BytesOf(const Step& step) {
         bytes += sizeof(Change);
         if (const auto* line = std::get_if<LineChange>(&change)) bytes += text(line->before) + text(line->after);
         if (const auto* source = std::get_if<SourceChange>(&change))
-            bytes += text(source->before) + text(source->after);
-        if (const auto* block = std::get_if<BlockChange>(&change)) bytes += text(block->before) + text(block->after);
+            bytes += source->edit.removed.size() + source->edit.inserted.size();
+        if (const auto* block = std::get_if<BlockChange>(&change))
+            bytes += block->edit.removed.size() + block->edit.inserted.size();
         if (const auto* all = std::get_if<LinesChange>(&change)) {
             for (const auto* lines : {&all->before, &all->after})
                 for (const std::string& line : *lines) bytes += line.size() + kPerString;
@@ -134,19 +135,46 @@ std::size_t Composition::BytesOf(const Step& step) {
 
 // ---- Applying changes -----------------------------------------------------------
 
-void Composition::SetSourceText(int number, const std::optional<std::string>& text) {
+void Composition::SetSourceText(int number, std::optional<std::string> text) {
     if (!text) {
         sources_.erase(number);
         return;
     }
     Source& s = sources_[number];
-    s.text = *text;
     s.html = SourceHtml(*text);
+    s.text = std::move(*text);
 }
 
-void Composition::SetBlockText(const BlockId& id, const std::optional<std::string>& text) {
-    if (text) blocks_[id] = *text;
+void Composition::SetBlockText(const BlockId& id, std::optional<std::string> text) {
+    if (text) blocks_[id] = std::move(*text);
     else blocks_.erase(id);
+}
+
+Composition::TextEdit Composition::Diff(const std::optional<std::string>& before,
+                                        const std::optional<std::string>& after, std::string_view unset) {
+    const std::string_view b = before ? std::string_view(*before) : unset;
+    const std::string_view a = after ? std::string_view(*after) : unset;
+    TextEdit edit;
+    edit.beforeSet = before.has_value();
+    edit.afterSet = after.has_value();
+    const std::size_t shorter = std::min(a.size(), b.size());
+    while (edit.prefix < shorter && a[edit.prefix] == b[edit.prefix]) ++edit.prefix;
+    while (edit.suffix < shorter - edit.prefix && a[a.size() - 1 - edit.suffix] == b[b.size() - 1 - edit.suffix])
+        ++edit.suffix;
+    edit.removed = b.substr(edit.prefix, b.size() - edit.prefix - edit.suffix);
+    edit.inserted = a.substr(edit.prefix, a.size() - edit.prefix - edit.suffix);
+    return edit;
+}
+
+std::optional<std::string> Composition::Patch(const TextEdit& edit, bool forward, std::string_view now) {
+    if (!(forward ? edit.afterSet : edit.beforeSet)) return std::nullopt;
+    const std::string& middle = forward ? edit.inserted : edit.removed;
+    std::string text;
+    text.reserve(edit.prefix + middle.size() + edit.suffix);
+    text.append(now.substr(0, edit.prefix));
+    text.append(middle);
+    text.append(now.substr(now.size() - edit.suffix));
+    return text;
 }
 
 void Composition::Apply(const Change& change, bool forward, PageEffects& e) {
@@ -173,11 +201,12 @@ void Composition::Apply(const Change& change, bool forward, PageEffects& e) {
             e.list.clear();
         }
         void operator()(const SourceChange& c) const {
-            page.SetSourceText(c.number, Pick(forward, c.before, c.after));
+            const std::string* now = page.CustomText(c.number);
+            page.SetSourceText(c.number, Patch(c.edit, forward, now ? std::string_view(*now) : std::string_view()));
             e.sources.insert(c.number);
         }
         void operator()(const BlockChange& c) const {
-            page.SetBlockText(c.id, Pick(forward, c.before, c.after));
+            page.SetBlockText(c.id, Patch(c.edit, forward, page.BlockText(c.id.kind, c.id.style)));
             e.blocks.insert(c.id);
         }
         void operator()(const CounterChange& c) const {
@@ -241,8 +270,8 @@ PageEffects Composition::NewCustomSource(std::string_view text) {
     Begin();
     const int number = counter_ + 1;
     Do(CounterChange{counter_, number});
-    const Source* old = sources_.count(number) ? &sources_.at(number) : nullptr;
-    Do(SourceChange{number, old ? std::optional<std::string>(old->text) : std::nullopt, std::string(text)});
+    const std::string* old = CustomText(number);
+    Do(SourceChange{number, Diff(old ? std::optional<std::string>(*old) : std::nullopt, std::string(text), {})});
     recording_->levels.back().effects.newSource = number;
     return End();
 }
@@ -306,14 +335,16 @@ PageEffects Composition::EditBlock(int kind, int style, std::string_view text, b
 
 PageEffects Composition::EditText(const BurstTarget& target, std::string_view text, bool burstContinues) {
     const bool isSource = target.number != 0;
+    std::string_view unset;
     std::optional<std::string> current, wanted;
     if (isSource) {
-        if (const auto it = sources_.find(target.number); it != sources_.end()) current = it->second.text;
+        if (const std::string* now = CustomText(target.number)) current = *now;
         wanted = std::string(text);
     } else {
+        unset = BuiltInLibrary().Get(target.block.kind, target.block.style);
         if (const auto it = blocks_.find(target.block); it != blocks_.end()) current = it->second;
         // A block typed back to its built-in text is no longer an edited block.
-        if (text != BuiltInLibrary().Get(target.block.kind, target.block.style)) wanted = std::string(text);
+        if (text != unset) wanted = std::string(text);
     }
     if (current == wanted) return {};
 
@@ -321,35 +352,31 @@ PageEffects Composition::EditText(const BurstTarget& target, std::string_view te
                        history_.back().burst == target;
     if (!joins) {
         Begin();
-        if (isSource) Do(SourceChange{target.number, std::move(current), std::move(wanted)});
-        else Do(BlockChange{target.block, std::move(current), std::move(wanted)});
+        TextEdit edit = Diff(current, wanted, unset);
+        if (isSource) Do(SourceChange{target.number, std::move(edit)});
+        else Do(BlockChange{target.block, std::move(edit)});
         if (recording_->levels.size() == 1) recording_->step.burst = target;
         return End();
     }
 
     // The burst goes on: the step it started now ends at this text.
     Step& top = history_.back();
+    TextEdit& started = isSource ? std::get<SourceChange>(top.changes.front()).edit
+                                 : std::get<BlockChange>(top.changes.front()).edit;
+    const std::optional<std::string> first = Patch(started, false, current ? std::string_view(*current) : unset);
     PageEffects e;
+    if (isSource) Apply(SourceChange{target.number, Diff(current, wanted, unset)}, true, e);
+    else Apply(BlockChange{target.block, Diff(current, wanted, unset)}, true, e);
     e.outcome = Outcome::Applied;
-    bool backWhereItStarted = false;
-    if (isSource) {
-        auto& c = std::get<SourceChange>(top.changes.front());
-        Apply(SourceChange{target.number, std::move(current), wanted}, true, e);
-        c.after = std::move(wanted);
-        backWhereItStarted = c.before == c.after;
-    } else {
-        auto& c = std::get<BlockChange>(top.changes.front());
-        Apply(BlockChange{target.block, std::move(current), wanted}, true, e);
-        c.after = std::move(wanted);
-        backWhereItStarted = c.before == c.after;
-    }
+    started = Diff(first, wanted, unset);
     historyBytes_ -= top.bytes;
-    if (backWhereItStarted) {
+    if (first == wanted) {
         // Typed back to where the burst began: the page is as before the step.
         history_.pop_back();
         --position_;
     } else {
         top.serial = nextSerial_++;  // not the page any save saw
+        top.selectionAfter = selected_;
         top.bytes = BytesOf(top);
         historyBytes_ += top.bytes;
     }
@@ -392,7 +419,7 @@ PageEffects Composition::Open(const PageData& page) {
         std::optional<std::string> before, after;
         if (const auto it = sources_.find(n); it != sources_.end()) before = it->second.text;
         if (const auto it = texts.find(n); it != texts.end()) after = it->second;
-        if (before != after) Do(SourceChange{n, std::move(before), std::move(after)});
+        if (before != after) Do(SourceChange{n, Diff(before, after, {})});
     }
 
     std::set<BlockId> ids;
@@ -402,7 +429,7 @@ PageEffects Composition::Open(const PageData& page) {
         std::optional<std::string> before, after;
         if (const auto it = blocks_.find(id); it != blocks_.end()) before = it->second;
         if (const auto it = blocks.find(id); it != blocks.end()) after = it->second;
-        if (before != after) Do(BlockChange{id, std::move(before), std::move(after)});
+        if (before != after) Do(BlockChange{id, Diff(before, after, BuiltInLibrary().Get(id.kind, id.style))});
     }
 
     const int counter = static_cast<int>(renumbered.size());

@@ -198,13 +198,21 @@ private:
     struct LinesChange {
         std::vector<std::string> before, after;
     };
+    // A text's change kept as the part that differs, so that typing into a
+    // long text costs the history what was typed. "Not set" is no text for a
+    // custom source and the built-in text for a block.
+    struct TextEdit {
+        bool beforeSet = false, afterSet = false;
+        std::size_t prefix = 0, suffix = 0;  // the head and tail both texts share
+        std::string removed, inserted;       // what lies between, before and after
+    };
     struct SourceChange {
         int number;
-        std::optional<std::string> before, after;  // none: no text
+        TextEdit edit;
     };
     struct BlockChange {
         BlockId id;
-        std::optional<std::string> before, after;  // none: the built-in text
+        TextEdit edit;
     };
     struct CounterChange {
         int before, after;
@@ -250,8 +258,11 @@ private:
     void ApplyStep(const Step& step, bool forward, PageEffects& effects);
     void Record(Step step);
     PageEffects EditText(const BurstTarget& target, std::string_view text, bool burstContinues);
-    void SetSourceText(int number, const std::optional<std::string>& text);
-    void SetBlockText(const BlockId& id, const std::optional<std::string>& text);
+    void SetSourceText(int number, std::optional<std::string> text);
+    void SetBlockText(const BlockId& id, std::optional<std::string> text);
+    static TextEdit Diff(const std::optional<std::string>& before, const std::optional<std::string>& after,
+                         std::string_view unset);
+    static std::optional<std::string> Patch(const TextEdit& edit, bool forward, std::string_view now);
     std::uint64_t TopSerial() const { return position_ > 0 ? history_[position_ - 1].serial : baseSerial_; }
     static std::size_t BytesOf(const Step& step);
 
