@@ -60,6 +60,7 @@ SessionStart StartSession(const std::string& folder);
 // A normal exit: the mark goes; the recovery file stays for the next run.
 void EndSession(const std::string& folder);
 
+// Safe on a worker thread: it touches nothing but `page` and the file.
 std::optional<ProjectError> WriteRecovery(const std::string& folder, const PageData& page);
 ProjectRead LoadLastSession(const std::string& folder);
 
