@@ -294,19 +294,11 @@ PageEffects Composition::Clear() {
     return End();
 }
 
-PageEffects Composition::MoveDown() {
-    const auto plan = MoveDownPlan(selected_, static_cast<int>(lines_.size()));
-    if (!plan) return {};
-    Begin();
-    const std::string name = lines_[static_cast<std::size_t>(selected_)];
-    Do(LineChange{plan->insertAt, std::nullopt, name});
-    Do(LineChange{plan->removeAt, name, std::nullopt});
-    selected_ = plan->selectAfter;
-    return End();
-}
+PageEffects Composition::MoveDown() { return Move(MoveDownPlan(selected_, static_cast<int>(lines_.size()))); }
 
-PageEffects Composition::MoveUp() {
-    const auto plan = MoveUpPlan(selected_, static_cast<int>(lines_.size()));
+PageEffects Composition::MoveUp() { return Move(MoveUpPlan(selected_, static_cast<int>(lines_.size()))); }
+
+PageEffects Composition::Move(const std::optional<LineMove>& plan) {
     if (!plan) return {};
     Begin();
     const std::string name = lines_[static_cast<std::size_t>(selected_)];
@@ -406,7 +398,8 @@ PageEffects Composition::Open(const PageData& page) {
     }
     std::map<BlockId, std::string> blocks;
     for (const auto& [id, text] : page.editedBlocks)
-        if (IsValidBlock(id.kind, id.style) && text != BuiltInLibrary().Get(id.kind, id.style)) blocks.emplace(id, text);
+        if (IsValidBlock(id.kind, id.style) && text != BuiltInLibrary().Get(id.kind, id.style))
+            blocks.emplace(id, text);
 
     Begin();
     recording_->step.cleansWorkingFiles = true;

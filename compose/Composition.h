@@ -32,6 +32,7 @@
 #include <variant>
 #include <vector>
 
+#include "compose/CompositionList.h"
 #include "compose/PageData.h"
 
 namespace mojian {
@@ -257,6 +258,7 @@ private:
     void Apply(const Change& change, bool forward, PageEffects& effects);
     void ApplyStep(const Step& step, bool forward, PageEffects& effects);
     void Record(Step step);
+    PageEffects Move(const std::optional<LineMove>& plan);
     PageEffects EditText(const BurstTarget& target, std::string_view text, bool burstContinues);
     void SetSourceText(int number, std::optional<std::string> text);
     void SetBlockText(const BlockId& id, std::optional<std::string> text);

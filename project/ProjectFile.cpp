@@ -67,9 +67,15 @@ const Json& Array(const Json& value, std::string_view where) {
     return value;
 }
 
-const Json& Object(const Json& value, const std::string& where) {
-    if (!value.is_object()) Refuse(ProjectErrorKind::BadValue, where + "应当是对象");
-    return value;
+// The two members an item of a list must have.
+std::pair<const Json&, const Json&> Members(const Json& item, const std::string& where, std::string_view first,
+                                            std::string_view second) {
+    if (!item.is_object()) Refuse(ProjectErrorKind::BadValue, where + "应当是对象");
+    const Json* a = Field(item, first);
+    const Json* b = Field(item, second);
+    if (!a || !b)
+        Refuse(ProjectErrorKind::BadValue, where + "缺少 " + std::string(first) + " 或 " + std::string(second));
+    return {*a, *b};
 }
 
 // A whole number within [low, high], whichever way the file wrote it.
@@ -99,7 +105,8 @@ Json ParseJson(std::string_view bytes) {
             keys.emplace_back();
             [[fallthrough]];
         case Json::parse_event_t::array_start:
-            if (depth >= kMaxDepth) Refuse(ProjectErrorKind::NotAProject, "嵌套超过 " + std::to_string(kMaxDepth) + " 层");
+            if (depth >= kMaxDepth)
+                Refuse(ProjectErrorKind::NotAProject, "嵌套超过 " + std::to_string(kMaxDepth) + " 层");
             break;
         case Json::parse_event_t::object_end:
             if (!keys.empty()) keys.pop_back();
@@ -161,12 +168,9 @@ PageData ReadPage(std::string_view bytes) {
             Refuse(ProjectErrorKind::TooManySources, "共 " + std::to_string(sources->size()) + " 个");
         for (std::size_t i = 0; i < sources->size(); ++i) {
             const std::string where = Item("customSources", i);
-            const Json& source = Object((*sources)[i], where);
-            const Json* number = Field(source, "number");
-            const Json* text = Field(source, "text");
-            if (!number || !text) Refuse(ProjectErrorKind::BadValue, where + "缺少 number 或 text");
-            const auto n = static_cast<int>(Integer(*number, 1, kMaxCustomSource, where + "的 number "));
-            if (!page.customSources.emplace(n, Text(*text, where + "的 text ")).second)
+            const auto [number, text] = Members((*sources)[i], where, "number", "text");
+            const auto n = static_cast<int>(Integer(number, 1, kMaxCustomSource, where + "的 number "));
+            if (!page.customSources.emplace(n, Text(text, where + "的 text ")).second)
                 Refuse(ProjectErrorKind::BadValue, "自定义源码 " + std::to_string(n) + " 出现了两次");
         }
     }
@@ -176,12 +180,9 @@ PageData ReadPage(std::string_view bytes) {
             Refuse(ProjectErrorKind::BadValue, "editedBlocks 多得不合理");
         for (std::size_t i = 0; i < blocks->size(); ++i) {
             const std::string where = Item("editedBlocks", i);
-            const Json& block = Object((*blocks)[i], where);
-            const Json* entry = Field(block, "entry");
-            const Json* text = Field(block, "text");
-            if (!entry || !text) Refuse(ProjectErrorKind::BadValue, where + "缺少 entry 或 text");
-            const std::string& name = Text(*entry, where + "的 entry ");
-            const std::string& html = Text(*text, where + "的 text ");
+            const auto [entry, text] = Members((*blocks)[i], where, "entry", "text");
+            const std::string& name = Text(entry, where + "的 entry ");
+            const std::string& html = Text(text, where + "的 text ");
             const ResolvedEntry resolved = ResolveEntry(name);
             if (!resolved.IsBuiltIn()) continue;  // a block a later version has
             if (!page.editedBlocks.emplace(BlockId{resolved.kind, resolved.style}, html).second)

@@ -32,6 +32,9 @@ protected:
         mirror.Reflect(page, e);
         return e;
     }
+    void Append(std::initializer_list<const char*> names) {
+        for (const char* name : names) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
+    }
     void ExpectMirrored() {
         EXPECT_EQ(mirror.listBox, page.Lines());
         EXPECT_EQ(AssemblePage(mirror.listBox), page.PageHtml());
@@ -116,7 +119,7 @@ TEST_F(CompositionTest, AFullListRefusesBothKindsOfAddWithoutTakingANumber) {
 }
 
 TEST_F(CompositionTest, DeleteMoveAndClearFollowTheListBox) {
-    for (const char* name : {"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"}) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
+    Append({"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"});
     // nothing selected, as right after an add: nothing happens
     for (auto op : {&Composition::MoveDown, &Composition::MoveUp, &Composition::DeleteSelected})
         EXPECT_EQ((page.*op)().outcome, Outcome::Nothing);
@@ -158,7 +161,7 @@ TEST_F(CompositionTest, DeleteMoveAndClearFollowTheListBox) {
 }
 
 TEST_F(CompositionTest, TheWriteThroughGoesToTheSelectedEntryForEveryLineThatNamesIt) {
-    for (const char* name : {"图片展示-样式2", "栏目文字-炫黑", "图片展示-样式2", "图片展示-样式6"}) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
+    Append({"图片展示-样式2", "栏目文字-炫黑", "图片展示-样式2", "图片展示-样式6"});
     Run(page.AddCustom("first"));
     Run(page.InsertLine(1, "自定义源码-1"));  // the same custom source on two lines
 
@@ -230,33 +233,8 @@ TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfU
     EXPECT_EQ(Run(page.AddCustom("four")).newSource, 4);
 }
 
-TEST_F(CompositionTest, SnapshotHoldsWhatAFileSavesAndOpensBackToTheSamePage) {
-    Run(page.AddCustom("<p>一</p>"));
-    Run(page.AddCustom("unused"));
-    Run(page.AddCustom("<p>三\xF0\x9F\x98\x80</p>"));
-    page.Select(1);
-    Run(page.DeleteSelected());
-    Run(page.AddBuiltIn(5, 3));
-    Run(page.EditBlock(5, 3, "<table>改</table>"));
-    Run(page.EditBlock(9, 12, "<table>not on the page</table>"));
-    page.SetChoice(Choice::Custom());
-
-    const PageData saved = page.Snapshot();
-    EXPECT_EQ(saved.lines, (Names{"自定义源码-1", "自定义源码-3", "关联营销-样式4"}));
-    EXPECT_EQ(saved.customSources, (std::map<int, std::string>{{1, "<p>一</p>"}, {3, "<p>三\xF0\x9F\x98\x80</p>"}}));
-    EXPECT_EQ(saved.editedBlocks.size(), 2u);
-    EXPECT_EQ(saved.choice, Choice::Custom());
-
-    const std::string html = page.PageHtml();
-    Composition other;
-    other.Open(saved);
-    EXPECT_EQ(other.PageHtml(), html);
-    EXPECT_EQ(other.Lines(), (Names{"自定义源码-1", "自定义源码-2", "关联营销-样式4"}));
-    EXPECT_EQ(other.EditedBlocks(), page.EditedBlocks());
-}
-
 TEST_F(CompositionTest, ACompoundIsOneStepAndReportsEverythingItDid) {
-    for (const char* name : {"图片展示-样式1", "图片展示-样式2", "图片展示-样式3"}) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
+    Append({"图片展示-样式1", "图片展示-样式2", "图片展示-样式3"});
     page.Select(2);
     const PageData before = page.Snapshot();
     const std::size_t steps = page.UndoSteps();
