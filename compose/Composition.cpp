@@ -87,10 +87,8 @@ PageEffects Composition::End() {
 }
 
 void Composition::Do(Change change) {
-    PageEffects& e = recording_->levels.back().effects;
-    Apply(change, true, e);
-    e.outcome = Outcome::Applied;
-    // Every enclosing level has changed the page too.
+    Apply(change, true, recording_->levels.back().effects);
+    // The running operation and every one enclosing it have changed the page.
     for (Level& level : recording_->levels) level.effects.outcome = Outcome::Applied;
     recording_->step.changes.push_back(std::move(change));
 }
