@@ -3,6 +3,7 @@
 // Chinese file names work whatever the system's code page.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,9 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 std::string JoinPath(std::string_view folder, std::string_view name);
+
+// The size of a regular file, or nothing when there is none.
+std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // The file's bytes, or nothing when it is missing or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);

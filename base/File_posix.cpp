@@ -51,6 +51,12 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return std::nullopt;

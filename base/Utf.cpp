@@ -33,6 +33,15 @@ char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
+std::size_t FirstInvalidUtf8(std::string_view s) {
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        const std::size_t at = pos;
+        if (NextCodePoint(s, pos) == kReplacement && pos - at != 3) return at;
+    }
+    return std::string_view::npos;
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);

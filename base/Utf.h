@@ -23,4 +23,8 @@ char32_t NextCodePoint(std::string_view utf8, std::size_t& pos);
 
 void AppendUtf8(std::string& out, char32_t cp);
 
+// Where the first ill-formed sequence starts; npos when all of `utf8` is
+// well-formed UTF-8 (a U+FFFD written as such is well-formed).
+std::size_t FirstInvalidUtf8(std::string_view utf8);
+
 }  // namespace mojian

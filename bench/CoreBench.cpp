@@ -16,8 +16,10 @@
 #include "base/Gbk.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
+#include "compose/Composition.h"
 #include "compose/PageAssembly.h"
 #include "compose/TextFile.h"
+#include "project/ProjectFile.h"
 #include "service/SettingsExchange.h"
 
 namespace mojian {
@@ -253,6 +255,83 @@ void BM_Memcpy(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
 }
 MOJIAN_BENCHMARK(BM_Memcpy)->Arg(1 << 20);
+
+// ---- Projects: save, open, undo and redo ----------------------------------
+
+// A page of 1,000 lines holding 100 custom sources of 2 to 6 KB (every tenth
+// line), the other lines spread over the ninety blocks, two blocks edited.
+Composition ProjectPage() {
+    Composition page;
+    const auto lines = ThePages().Lines(900, false);
+    for (int i = 0, b = 0; i < 1000; ++i) {
+        if (i % 10 == 9) {
+            page.AddCustom(CustomHtml(i / 10 + 1));
+        } else {
+            const ResolvedEntry entry = ResolveEntry(lines[static_cast<std::size_t>(b++)]);
+            page.AddBuiltIn(entry.kind, entry.style);
+        }
+    }
+    page.EditBlock(3, 4, CustomHtml(7));
+    page.EditBlock(0, 18, "<p>改过的栏目</p>");
+    return page;
+}
+
+std::string ProjectPath() {
+    const auto dir = std::filesystem::temp_directory_path() / "mojian-bench";
+    std::filesystem::create_directories(dir);
+    return (dir / "page.mojian").string();
+}
+
+// Snapshot, JSON and the whole-file write (temporary file, flush, replace).
+void BM_SaveProject(benchmark::State& state) {
+    const Composition page = ProjectPage();
+    const std::string path = ProjectPath();
+    for (auto _ : state) {
+        if (SaveProjectFile(path, page.Snapshot())) std::abort();
+    }
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
+}
+MOJIAN_BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond);
+
+// Read, check and parse the file, then open it as the page.
+void BM_OpenProject(benchmark::State& state) {
+    const std::string path = ProjectPath();
+    if (SaveProjectFile(path, ProjectPage().Snapshot())) std::abort();
+    for (auto _ : state) {
+        const ProjectRead read = LoadProjectFile(path);
+        if (!read.Ok()) std::abort();
+        Composition page;
+        benchmark::DoNotOptimize(page.Open(*read.page));
+    }
+}
+MOJIAN_BENCHMARK(BM_OpenProject)->Unit(benchmark::kMillisecond);
+
+// One undo and one redo on the page: 0 a line deleted in the middle, 1 a
+// burst of typing into a custom source, 2 a new page over it (the whole
+// page, its sources and edited blocks go and come back).
+void BM_UndoRedo(benchmark::State& state) {
+    Composition page = ProjectPage();
+    switch (state.range(0)) {
+    case 0:
+        page.Select(500);
+        page.DeleteSelected();
+        break;
+    case 1: {
+        page.Select(499);
+        std::string text = *page.CustomText(50);
+        for (int i = 0; i < 20; ++i) page.WriteThroughSelected(text.insert(text.size() / 2, "字"), i > 0);
+        break;
+    }
+    default:
+        page.Open(PageData{});
+        break;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(page.Undo());
+        benchmark::DoNotOptimize(page.Redo());
+    }
+}
+MOJIAN_BENCHMARK(BM_UndoRedo)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // Each page and its two bounds side by side; the bounds take the page's
 // exact size, known only once the page has been put together (at start-up,

@@ -80,6 +80,11 @@ TemplateLibrary& Library() {
     return library;
 }
 
+const TemplateLibrary& BuiltInLibrary() {
+    static const TemplateLibrary library;
+    return library;
+}
+
 const std::string& GetBlock(int kind, int style) { return Library().Get(kind, style); }
 
 void SetBlock(int kind, int style, std::string html) { Library().Set(kind, style, std::move(html)); }

@@ -42,6 +42,9 @@ private:
 // The program's library, created on first use and kept for the run.
 TemplateLibrary& Library();
 
+// The ninety blocks as built in, never changed: what a new page starts from.
+const TemplateLibrary& BuiltInLibrary();
+
 const std::string& GetBlock(int kind, int style);
 void SetBlock(int kind, int style, std::string html);
 
