@@ -1,21 +1,18 @@
 // The preview's HTML view: parses the document it is given, lays it out for
 // its own width and paints it with GDI, scrolling vertically.
-#include "app/html/HtmlView.h"
+#include "html/HtmlView_win.h"
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
-#include "app/html/Dom.h"
-#include "app/html/GdiRender_win.h"
-#include "app/html/Layout.h"
+#include "html/Dom.h"
+#include "html/GdiRender_win.h"
+#include "html/Layout.h"
 
-namespace mojian {
+namespace mojian::html {
 
 namespace {
-
-using html::GdiFonts;
-using html::PageLayout;
 
 constexpr int kPageMargin = 8;
 constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
@@ -23,7 +20,7 @@ constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
 // Everything one view owns, kept with its window.
 struct ViewState {
     GdiFonts fonts;
-    std::unique_ptr<html::Node> document;
+    std::unique_ptr<Node> document;
     PageLayout page;
     int layoutWidth = -1;
     int scrollY = 0;
@@ -76,10 +73,10 @@ void Relayout(HWND hwnd, ViewState& s) {
     if (!s.document) {
         s.page = PageLayout{};
     } else {
-        html::LayoutOptions options;
+        LayoutOptions options;
         options.width = static_cast<float>(width);
         options.margin = kPageMargin;
-        s.page = html::LayoutDocument(*s.document, options, s.fonts);
+        s.page = LayoutDocument(*s.document, options, s.fonts);
     }
     UpdateScrollBar(hwnd, s);
     InvalidateRect(hwnd, nullptr, FALSE);
@@ -103,17 +100,17 @@ void Paint(HWND hwnd, ViewState& s) {
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w > 0 && h > 0) {
         // Drawn off screen first, so a repaint never flickers.
-        html::MemoryDc mem(dc);
-        html::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(dc, w, h));
+        MemoryDc mem(dc);
+        GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(dc, w, h));
         if (mem.get() && bitmap.get()) {
-            html::Selection select(mem.get(), bitmap.get());
+            Selection select(mem.get(), bitmap.get());
             const RECT local{0, 0, w, h};
             FillRect(mem.get(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            html::PaintLayout(mem.get(), s.page, s.fonts, -area.left, -area.top - s.scrollY, local);
+            PaintLayout(mem.get(), s.page, s.fonts, -area.left, -area.top - s.scrollY, local);
             BitBlt(dc, area.left, area.top, w, h, mem.get(), 0, 0, SRCCOPY);
         } else {
             FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            html::PaintLayout(dc, s.page, s.fonts, 0, -s.scrollY, area);
+            PaintLayout(dc, s.page, s.fonts, 0, -s.scrollY, area);
         }
     }
     EndPaint(hwnd, &ps);
@@ -155,7 +152,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(hwnd, &rc);
             const HDC dc = reinterpret_cast<HDC>(wp);
             FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            html::PaintLayout(dc, s->page, s->fonts, 0, -s->scrollY, rc);
+            PaintLayout(dc, s->page, s->fonts, 0, -s->scrollY, rc);
             return 0;
         }
         break;
@@ -241,7 +238,7 @@ HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height) {
 void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     ViewState* s = StateOf(view);
     if (!s) return;
-    s->document = html::ParseHtml(utf8Html);
+    s->document = ParseHtml(utf8Html);
     s->scrollY = 0;
     Relayout(view, *s);
 }
@@ -256,4 +253,4 @@ int HtmlViewPageHeight(HWND view) {
     return s ? PageHeight(*s) : 0;
 }
 
-}  // namespace mojian
+}  // namespace mojian::html

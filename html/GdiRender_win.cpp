@@ -1,4 +1,4 @@
-#include "app/html/GdiRender_win.h"
+#include "html/GdiRender_win.h"
 
 #include <algorithm>
 #include <cmath>

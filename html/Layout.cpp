@@ -1,4 +1,4 @@
-#include "app/html/Layout.h"
+#include "html/Layout.h"
 
 #include "base/Utf.h"
 

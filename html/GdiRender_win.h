@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/html/Layout.h"
+#include "html/Layout.h"
 
 namespace mojian::html {
 

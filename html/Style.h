@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/html/Dom.h"
+#include "html/Dom.h"
 
 namespace mojian::html {
 

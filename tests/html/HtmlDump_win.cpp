@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/html/Dom.h"
-#include "app/html/GdiRender_win.h"
-#include "app/html/Layout.h"
+#include "html/Dom.h"
+#include "html/GdiRender_win.h"
+#include "html/Layout.h"
 #include "base/Utf.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"

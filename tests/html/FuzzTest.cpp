@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "app/html/Layout.h"
+#include "html/Layout.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/html/HtmlView.h"
+#include "html/HtmlView_win.h"
 #include "catalogue/Library.h"
 
 namespace {
@@ -71,8 +71,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                  nullptr, nullptr, instance, nullptr);
     RECT rc;
     GetClientRect(frame, &rc);
-    g_view = mojian::CreateHtmlView(frame, 100, 0, 0, rc.right, rc.bottom);
-    mojian::HtmlViewSetHtml(g_view, html);
+    g_view = mojian::html::CreateHtmlView(frame, 100, 0, 0, rc.right, rc.bottom);
+    mojian::html::HtmlViewSetHtml(g_view, html);
     ShowWindow(frame, SW_SHOW);
     if (scroll > 0) {
         for (int y = 0; y < scroll; y += 40) SendMessageW(g_view, WM_VSCROLL, SB_LINEDOWN, 0);

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/html/Dom.h"
-#include "app/html/Style.h"
+#include "html/Dom.h"
+#include "html/Style.h"
 
 namespace mojian::html {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace mojian {
+namespace mojian::html {
 
 inline constexpr wchar_t kHtmlViewClass[] = L"MojianHtmlView";
 
@@ -24,4 +24,4 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html);
 int HtmlViewScrollPos(HWND view);
 int HtmlViewPageHeight(HWND view);
 
-}  // namespace mojian
+}  // namespace mojian::html

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/html/GdiRender_win.h"
-#include "app/html/HtmlView.h"
+#include "html/GdiRender_win.h"
+#include "html/HtmlView_win.h"
 #include "catalogue/Library.h"
 
-namespace mojian {
+namespace mojian::html {
 namespace {
 
 class HtmlViewTest : public ::testing::Test {
@@ -52,9 +52,9 @@ protected:
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        html::MemoryDc dc(nullptr);
-        html::GdiObject<HBITMAP> bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-        html::Selection select(dc.get(), bmp.get());
+        MemoryDc dc(nullptr);
+        GdiObject<HBITMAP> bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        Selection select(dc.get(), bmp.get());
         SendMessageW(view_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
         GdiFlush();
         std::vector<COLORREF> out(static_cast<std::size_t>(rc.right * rc.bottom));
@@ -151,20 +151,20 @@ TEST_F(HtmlViewTest, PaintsBrokenPicturesAsFramedBoxesAndTextInItsColour) {
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
     // The column heading's strip colour fills its 750 x 30 table.
-    HtmlViewSetHtml(view_, GetBlock(0, 0));
+    HtmlViewSetHtml(view_, mojian::GetBlock(0, 0));
     EXPECT_EQ(PixelAt(300, 8 + 2), RGB(0x1c, 0x1c, 0x1c));
     const std::string framed = "<HTML>\r\n<HEAD>\r\n<TITLE>\r\nNew Document\r\n</TITLE>\r\n</HEAD>\r\n<BODY>\r\n" +
-                               GetBlock(0, 0) + "\r\n</BODY>\r\n</HTML>\r\n";
+                               mojian::GetBlock(0, 0) + "\r\n</BODY>\r\n</HTML>\r\n";
     HtmlViewSetHtml(view_, framed);
     EXPECT_EQ(PixelAt(300, 8 + 2), RGB(0x1c, 0x1c, 0x1c));
     EXPECT_EQ(SendMessageW(view_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view_), MAKELPARAM(10, 10)), 0);
 }
 
 TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
-    html::GdiFonts fonts;
+    GdiFonts fonts;
     for (const char16_t* face : {u"微软雅黑", u"宋体", u"NoSuchFaceAnywhere"}) {
-        const html::FontKey f{face, 16, false, false};
-        const html::FontMetrics m = fonts.Metrics(f);
+        const FontKey f{face, 16, false, false};
+        const FontMetrics m = fonts.Metrics(f);
         EXPECT_GE(m.ascent + m.descent, 14);
         EXPECT_LE(m.ascent + m.descent, 24);
         const int cjk = fonts.Advance(f, u"中");
@@ -172,11 +172,11 @@ TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
         EXPECT_GE(cjk, 14);
         EXPECT_LE(cjk, 18);
         EXPECT_LT(latin, cjk);
-        EXPECT_GT(fonts.Advance(html::FontKey{face, 16, true, false}, u"W"), 0);
+        EXPECT_GT(fonts.Advance(FontKey{face, 16, true, false}, u"W"), 0);
     }
-    EXPECT_GT(fonts.Advance(html::FontKey{u"宋体", 32, false, false}, u"中"),
-              fonts.Advance(html::FontKey{u"宋体", 16, false, false}, u"中"));
+    EXPECT_GT(fonts.Advance(FontKey{u"宋体", 32, false, false}, u"中"),
+              fonts.Advance(FontKey{u"宋体", 16, false, false}, u"中"));
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::html

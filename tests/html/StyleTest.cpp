@@ -1,4 +1,4 @@
-#include "app/html/Style.h"
+#include "html/Style.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/html/Dom.h"
+#include "html/Dom.h"
 
 #include <gtest/gtest.h>
 
