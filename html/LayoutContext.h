@@ -1,0 +1,50 @@
+// What the parts of one layout share: the arenas that own its styles and
+// boxes, the fonts it has named with their metrics and character advances,
+// and the page it writes. Internal to the engine; one per LayoutDocument call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "html/Box.h"
+#include "html/PaintList.h"
+#include "html/Style.h"
+#include "html/TextMeasurer.h"
+
+namespace mojian::html {
+
+class LayoutContext {
+public:
+    LayoutContext(TextMeasurer& measurer, PageLayout& page) : measurer_(measurer), page_(page) {}
+    LayoutContext(const LayoutContext&) = delete;
+    LayoutContext& operator=(const LayoutContext&) = delete;
+
+    // Styles and boxes live as long as the context.
+    Style* NewStyle(Style s);
+    Box* NewBox(Box::Kind kind, const Node* node, const Style* style);
+    // The style of an anonymous box: the parent's inherited properties, no
+    // size, margins, padding, borders or background of its own.
+    Style* AnonymousStyle(const Style& parent, Display display);
+
+    // The index in the page's font list of the font `s` names.
+    int FontOf(const Style& s);
+    const FontMetrics& MetricsOf(const Style& s);
+    // The advance of `text` in the style's font, letter spacing included.
+    float TextWidth(const Style& s, std::u16string_view text);
+
+    PageLayout& Page() { return page_; }
+
+private:
+    TextMeasurer& measurer_;
+    PageLayout& page_;
+    std::vector<std::unique_ptr<Style>> styles_;
+    std::vector<std::unique_ptr<Box>> boxes_;
+    std::unordered_map<const Style*, int> fontOfStyle_;
+    std::vector<FontMetrics> metrics_;
+    std::unordered_map<std::uint64_t, int> advances_;  // (font << 32 | code point) -> advance
+};
+
+}  // namespace mojian::html
