@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -43,7 +44,7 @@ private:
     std::vector<std::unique_ptr<Style>> styles_;
     std::vector<std::unique_ptr<Box>> boxes_;
     std::unordered_map<const Style*, int> fontOfStyle_;
-    std::vector<FontMetrics> metrics_;
+    std::deque<FontMetrics> metrics_;  // a deque: references stay valid while fonts are added
     std::unordered_map<std::uint64_t, int> advances_;  // (font << 32 | code point) -> advance
 };
 

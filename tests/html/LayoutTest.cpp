@@ -169,6 +169,19 @@ TEST(HtmlLayout, BrokenPictureKeepsItsSizeAndAltText) {
     EXPECT_EQ(broken, 2);
 }
 
+TEST(HtmlLayout, MiddleAlignedInlineBlockWithAFontOfItsOwn) {
+    // The inline block's font is first measured while its line is being laid
+    // out: the line's own metrics must survive the font list growing.
+    const auto p = Lay("<div>x<span style=\"display:inline-block;vertical-align:middle;font-size:30px\">"
+                       "<img width=10 height=10></span></div>");
+    const auto imgs = Boxes(p, "img");
+    ASSERT_EQ(imgs.size(), 1u);
+    // The 30 px line inside is 37 high with its baseline at 27.5; the block's
+    // middle sits 3.9 above the outer baseline.
+    EXPECT_RECT(imgs[0], 8, 17.5, 10, 10);
+    EXPECT_NEAR(p.height, 37, 0.5);
+}
+
 TEST(HtmlLayout, CellContentIsCentredVerticallyByDefault) {
     const auto p = Lay("<table cellspacing=0 cellpadding=0><tr><td height=100>x</td><td valign=top height=100>y"
                        "</td><td valign=bottom>z</td></tr></table>");
