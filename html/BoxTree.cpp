@@ -1,6 +1,7 @@
 #include "html/BoxTree.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "html/Characters.h"
 
@@ -13,6 +14,13 @@ bool Significant(const Atom& a) {
 }
 
 namespace {
+
+// Elements browsers never show (the ones the tree keeps for what they say
+// about the page), comments and the doctype get no box.
+bool Rendered(const Node& e) {
+    static constexpr const char* kHidden[] = {"head", "title", "meta", "link", "base", "script", "style", "textarea", "xmp"};
+    return std::none_of(std::begin(kHidden), std::end(kHidden), [&](const char* t) { return e.tag == t; });
+}
 
 // The space an inline element's start (side 3) or end (side 1) takes on its line.
 float EdgeWidth(const Style& s, int side, float cb) {
@@ -82,27 +90,28 @@ private:
             t->rows.emplace_back();
             t->rowStyles.push_back(rs);
             for (const auto& c : r.children)
-                if (!c->isText && (c->tag == "td" || c->tag == "th")) addCell(*c, *rs);
+                if (c->IsElement() && (c->tag == "td" || c->tag == "th")) addCell(*c, *rs);
         };
         for (const auto& child : e.children) {
-            if (child->isText) continue;
+            if (!child->IsElement()) continue;
             if (child->tag == "tr") {
                 addRow(*child, *t->style);
             } else if (child->tag == "tbody" || child->tag == "thead" || child->tag == "tfoot") {
                 const Style* gs = ctx_.NewStyle(ComputeStyle(*child, *t->style));
                 if (gs->display == Display::None) continue;
                 for (const auto& r : child->children)
-                    if (!r->isText && r->tag == "tr") addRow(*r, *gs);
+                    if (r->IsElement() && r->tag == "tr") addRow(*r, *gs);
             }
         }
     }
 
     void Flatten(const Node& n, const Style& parentStyle, Flattening& f, int depth) {
         for (const auto& child : n.children) {
-            if (child->isText) {
+            if (child->IsText()) {
                 AddText(child->text, parentStyle, f);
                 continue;
             }
+            if (!child->IsElement() || !Rendered(*child)) continue;
             const Node& e = *child;
             const Style* s = ctx_.NewStyle(ComputeStyle(e, parentStyle));
             if (s->display == Display::None) continue;

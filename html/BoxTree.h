@@ -10,8 +10,8 @@
 
 namespace mojian::html {
 
-// The root box for `root`'s children, with the page margin on every side.
-// The boxes belong to `ctx`.
-Box* BuildBoxTree(LayoutContext& ctx, const Node& root, float margin);
+// The root box for the children of `body`, with the page margin on every
+// side. The boxes belong to `ctx`.
+Box* BuildBoxTree(LayoutContext& ctx, const Node& body, float margin);
 
 }  // namespace mojian::html

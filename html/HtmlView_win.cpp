@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "html/Dom.h"
+#include "html/Parser.h"
 #include "html/GdiRender_win.h"
 #include "html/Layout.h"
 
@@ -20,7 +20,7 @@ constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
 // Everything one view owns, kept with its window.
 struct ViewState {
     GdiFonts fonts;
-    std::unique_ptr<Node> document;
+    std::unique_ptr<Document> document;
     PageLayout page;
     int layoutWidth = -1;
     int scrollY = 0;
@@ -238,7 +238,7 @@ HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height) {
 void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     ViewState* s = StateOf(view);
     if (!s) return;
-    s->document = ParseHtml(utf8Html);
+    s->document = std::make_unique<Document>(ParseHtml(utf8Html));
     s->scrollY = 0;
     Relayout(view, *s);
 }

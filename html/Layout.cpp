@@ -9,10 +9,10 @@
 
 namespace mojian::html {
 
-PageLayout LayoutDocument(const Node& root, const LayoutOptions& options, TextMeasurer& measurer) {
+PageLayout LayoutDocument(const Document& document, const LayoutOptions& options, TextMeasurer& measurer) {
     PageLayout out;
     LayoutContext ctx(measurer, out);
-    Box* top = BuildBoxTree(ctx, root, std::max(0.0f, options.margin));
+    Box* top = BuildBoxTree(ctx, *document.body, std::max(0.0f, options.margin));
     const float width = std::max(1.0f, options.width);
     LayoutBox(ctx, *top, width, false);
     top->x = options.margin;

@@ -18,6 +18,8 @@ struct LayoutOptions {
     float margin = 8;   // the page margin, as a body's
 };
 
-PageLayout LayoutDocument(const Node& root, const LayoutOptions& options, TextMeasurer& measurer);
+// Lays out the document's body; the head, comments and elements browsers do
+// not show (script, style...) are left out.
+PageLayout LayoutDocument(const Document& document, const LayoutOptions& options, TextMeasurer& measurer);
 
 }  // namespace mojian::html

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "html/Dom.h"
+#include "html/Parser.h"
 #include "html/GdiRender_win.h"
 #include "html/Layout.h"
 #include "base/Utf.h"
@@ -90,8 +90,8 @@ double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
     Selection select(dc.get(), bmp.get());
     for (int i = 0; i < 7; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        auto root = ParseHtml(html);
-        const PageLayout page = LayoutDocument(*root, LayoutOptions{static_cast<float>(width), 8}, fonts);
+        const Document root = ParseHtml(html);
+        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 8}, fonts);
         const RECT view{0, 0, width, 700};
         FillRect(dc.get(), &view, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         PaintLayout(dc.get(), page, fonts, 0, 0, view);
@@ -123,8 +123,8 @@ void Bench(FILE* out) {
     std::fprintf(out, "page of 100 blocks (%zu bytes): %.2f ms\n", page.size(), TimeOnce(page, fonts, 766));
     GdiFonts cold;
     const auto start = std::chrono::steady_clock::now();
-    auto root = ParseHtml(page);
-    LayoutDocument(*root, LayoutOptions{766, 8}, cold);
+    const Document root = ParseHtml(page);
+    LayoutDocument(root, LayoutOptions{766, 8}, cold);
     std::fprintf(out, "page of 100 blocks, first layout with cold font caches: %.2f ms\n",
                  Millis(std::chrono::steady_clock::now() - start));
 }
@@ -151,8 +151,8 @@ int wmain(int argc, wchar_t** argv) {
     bool first = true;
     for (const auto& file : files) {
         const std::string html = ReadFile(file);
-        auto root = ParseHtml(html);
-        const PageLayout page = LayoutDocument(*root, LayoutOptions{static_cast<float>(width), 0}, fonts);
+        const Document root = ParseHtml(html);
+        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 0}, fonts);
         char buf[160];
         std::snprintf(buf, sizeof buf, "%s\"%s\": {\"height\": %.1f, \"boxes\": [", first ? "" : ",\n",
                       BaseName(file).c_str(), page.height);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Utf.h"
+#include "html/Parser.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 
@@ -16,8 +17,8 @@ namespace {
 // the ascent is 13, the descent 3 and a normal line 20.
 PageLayout Lay(const std::string& html, float width = 750, float margin = 0) {
     FixedMeasurer m;
-    auto root = ParseHtml(html);
-    return LayoutDocument(*root, LayoutOptions{width, margin}, m);
+    const Document root = ParseHtml(html);
+    return LayoutDocument(root, LayoutOptions{width, margin}, m);
 }
 
 std::vector<Rect> Boxes(const PageLayout& p, const std::string& tag) {
@@ -137,6 +138,21 @@ TEST(HtmlLayout, ChineseWrapsBetweenCharactersLatinAtSpaces) {
     // Spaces collapse; <br> breaks; hidden elements are left out.
     EXPECT_EQ(lines(Lay("a  \r\n\t b<br>c<span style=\"display:none\">zzz</span>")),
               (std::vector<std::string>{"a b", "c"}));
+}
+
+TEST(HtmlLayout, WhatBrowsersDoNotShowIsLeftOut) {
+    // The tree keeps the head, scripts, styles and comments; the page shows none of them.
+    const auto plain = Lay("<p>a <b>shown</b></p>");
+    const auto full = Lay("<!DOCTYPE html><HTML><HEAD><TITLE>New Document</TITLE><meta charset=gbk>"
+                          "<style>p{color:red}</style></HEAD><BODY><p>a <!-- hidden --><b>shown</b>"
+                          "<script>document.write('x')</script><textarea>t</textarea></p></BODY></HTML>");
+    ASSERT_EQ(Texts(full).size(), Texts(plain).size());
+    for (std::size_t i = 0; i < Texts(plain).size(); ++i) {
+        EXPECT_EQ(Texts(full)[i]->text, Texts(plain)[i]->text);
+        EXPECT_EQ(Texts(full)[i]->rect.x, Texts(plain)[i]->rect.x);
+    }
+    EXPECT_EQ(full.height, plain.height);
+    EXPECT_EQ(full.ops.size(), plain.ops.size());
 }
 
 TEST(HtmlLayout, LinesStackByLineHeight) {

@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "html/Parser.h"
+
 namespace mojian::html {
 namespace {
 
 // The style of the first element in `html`, inside a default root.
 Style StyleOf(const std::string& html) {
-    auto root = ParseHtml(html);
-    const Node* n = root.get();
+    const Document doc = ParseHtml(html);
+    const Node* n = doc.body;
     Style s = RootStyle();
     while (!n->children.empty()) {
         n = n->children.front().get();
-        if (n->isText) break;
+        if (n->IsText()) break;
         s = ComputeStyle(*n, s);
         if (n->Attr("id")) break;
     }
