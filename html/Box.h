@@ -9,6 +9,7 @@
 
 #include "html/Dom.h"
 #include "html/PaintList.h"
+#include "html/PictureSource.h"
 #include "html/Style.h"
 
 namespace mojian::html {
@@ -75,6 +76,8 @@ struct Box {
     int listIndex = 0;
     bool isCell = false;
     bool forcedWidth = false;  // the table has set w
+    // Pictures: what the picture source said when the box was made.
+    PictureInfo picture;
 };
 
 // Beyond any real table; cells past it are not shown.

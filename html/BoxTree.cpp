@@ -54,7 +54,11 @@ private:
     };
 
     Box* BuildElementBox(const Node& e, const Style* s) {
-        if (e.tag == "img") return ctx_.NewBox(Box::Kind::Image, &e, s);
+        if (e.tag == "img") {
+            Box* picture = ctx_.NewBox(Box::Kind::Image, &e, s);
+            if (const std::string* src = e.Attr("src"); src && !src->empty()) picture->picture = ctx_.QueryPicture(*src);
+            return picture;
+        }
         if (e.tag == "table") {
             if (s->display == Display::Table) {
                 Box* t = ctx_.NewBox(Box::Kind::Table, &e, s);

@@ -7,7 +7,8 @@
 #include <memory>
 
 #include "html/Parser.h"
-#include "html/GdiRender_win.h"
+#include "html/GdiFonts_win.h"
+#include "html/GdiPaint_win.h"
 #include "html/Layout.h"
 
 namespace mojian::html {
@@ -20,6 +21,7 @@ constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
 // Everything one view owns, kept with its window.
 struct ViewState {
     GdiFonts fonts;
+    std::shared_ptr<PictureSource> pictures = std::make_shared<NoPictures>();
     std::unique_ptr<Document> document;
     PageLayout page;
     int layoutWidth = -1;
@@ -76,7 +78,7 @@ void Relayout(HWND hwnd, ViewState& s) {
         LayoutOptions options;
         options.width = static_cast<float>(width);
         options.margin = kPageMargin;
-        s.page = LayoutDocument(*s.document, options, s.fonts);
+        s.page = LayoutDocument(*s.document, options, s.fonts, *s.pictures);
     }
     UpdateScrollBar(hwnd, s);
     InvalidateRect(hwnd, nullptr, FALSE);
@@ -106,11 +108,11 @@ void Paint(HWND hwnd, ViewState& s) {
             Selection select(mem.get(), bitmap.get());
             const RECT local{0, 0, w, h};
             FillRect(mem.get(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(mem.get(), s.page, s.fonts, -area.left, -area.top - s.scrollY, local);
+            PaintLayout(mem.get(), s.page, s.fonts, *s.pictures, -area.left, -area.top - s.scrollY, local);
             BitBlt(dc, area.left, area.top, w, h, mem.get(), 0, 0, SRCCOPY);
         } else {
             FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(dc, s.page, s.fonts, 0, -s.scrollY, area);
+            PaintLayout(dc, s.page, s.fonts, *s.pictures, 0, -s.scrollY, area);
         }
     }
     EndPaint(hwnd, &ps);
@@ -152,7 +154,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(hwnd, &rc);
             const HDC dc = reinterpret_cast<HDC>(wp);
             FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(dc, s->page, s->fonts, 0, -s->scrollY, rc);
+            PaintLayout(dc, s->page, s->fonts, *s->pictures, 0, -s->scrollY, rc);
             return 0;
         }
         break;
@@ -241,6 +243,17 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     s->document = std::make_unique<Document>(ParseHtml(utf8Html));
     s->scrollY = 0;
     Relayout(view, *s);
+}
+
+void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures) {
+    ViewState* s = StateOf(view);
+    if (!s) return;
+    s->pictures = pictures ? std::move(pictures) : std::make_shared<NoPictures>();
+    Relayout(view, *s);
+}
+
+void HtmlViewRelayout(HWND view) {
+    if (ViewState* s = StateOf(view)) Relayout(view, *s);
 }
 
 int HtmlViewScrollPos(HWND view) {

@@ -9,6 +9,7 @@
 
 #include "html/Dom.h"
 #include "html/PaintList.h"
+#include "html/PictureSource.h"
 #include "html/TextMeasurer.h"
 
 namespace mojian::html {
@@ -19,7 +20,18 @@ struct LayoutOptions {
 };
 
 // Lays out the document's body; the head, comments and elements browsers do
-// not show (script, style...) are left out.
+// not show (script, style...) are left out. Pictures are sized from what
+// `pictures` says of their addresses, asked once per picture.
+PageLayout LayoutDocument(const Document& document, const LayoutOptions& options, TextMeasurer& measurer,
+                          PictureSource& pictures);
+// The same without pictures: every picture is a broken-picture box.
 PageLayout LayoutDocument(const Document& document, const LayoutOptions& options, TextMeasurer& measurer);
+
+// The picture source of a page without pictures: every address has Failed.
+class NoPictures final : public PictureSource {
+public:
+    PictureInfo Query(std::string_view) override { return {}; }
+    std::shared_ptr<const Picture> Pixels(std::string_view) override { return nullptr; }
+};
 
 }  // namespace mojian::html

@@ -12,6 +12,7 @@
 
 #include "html/Box.h"
 #include "html/PaintList.h"
+#include "html/PictureSource.h"
 #include "html/Style.h"
 #include "html/TextMeasurer.h"
 
@@ -19,7 +20,8 @@ namespace mojian::html {
 
 class LayoutContext {
 public:
-    LayoutContext(TextMeasurer& measurer, PageLayout& page) : measurer_(measurer), page_(page) {}
+    LayoutContext(TextMeasurer& measurer, PictureSource& pictures, PageLayout& page)
+        : measurer_(measurer), pictures_(pictures), page_(page) {}
     LayoutContext(const LayoutContext&) = delete;
     LayoutContext& operator=(const LayoutContext&) = delete;
 
@@ -36,10 +38,14 @@ public:
     // The advance of `text` in the style's font, letter spacing included.
     float TextWidth(const Style& s, std::u16string_view text);
 
+    // The state and natural size of the picture at `url`.
+    PictureInfo QueryPicture(std::string_view url) { return pictures_.Query(url); }
+
     PageLayout& Page() { return page_; }
 
 private:
     TextMeasurer& measurer_;
+    PictureSource& pictures_;
     PageLayout& page_;
     std::vector<std::unique_ptr<Style>> styles_;
     std::vector<std::unique_ptr<Box>> boxes_;

@@ -19,16 +19,19 @@ struct Rect {
 };
 
 struct PaintOp {
-    enum class Kind : std::uint8_t { Fill, Text, BrokenImage, ClipPush, ClipPop };
+    // A Picture is drawn from the picture source's pixels when it has them,
+    // else as the browser's broken-picture box with the alt text.
+    enum class Kind : std::uint8_t { Fill, Text, Picture, ClipPush, ClipPop };
     Kind kind = Kind::Fill;
-    Rect rect;           // Fill, BrokenImage, clip: the area; Text: the fragment's box
+    Rect rect;           // Fill, clip: the area; Picture: its content box; Text: the fragment's box
     float baseline = 0;  // Text: the baseline's y
     Color color = 0;
     int font = -1;  // index into PageLayout::fonts
     float letterSpacing = 0;
     bool underline = false;
     bool strike = false;
-    std::u16string text;  // Text, and the alt text of a BrokenImage
+    std::u16string text;  // Text, and the alt text of a Picture
+    std::string url;      // Picture: its address as the src attribute gives it
 };
 
 // One laid-out table, cell or picture, for comparing with a browser.

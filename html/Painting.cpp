@@ -22,10 +22,11 @@ public:
         if (depth > 4 * kMaxDepth) return;
         if (b.kind == Box::Kind::Image) {
             PaintOp op;
-            op.kind = PaintOp::Kind::BrokenImage;
+            op.kind = PaintOp::Kind::Picture;
             op.rect = Rect{ax + s.border[3].width + s.padding[3], ay + s.border[0].width + s.padding[0],
                            b.w - s.PaddingH(), b.h - s.PaddingV()};
             op.text = AltText(b);
+            if (const std::string* src = b.node ? b.node->Attr("src") : nullptr) op.url = *src;
             op.font = ctx_.FontOf(s);
             op.color = s.color;
             page_.ops.push_back(std::move(op));

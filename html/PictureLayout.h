@@ -11,7 +11,8 @@
 namespace mojian::html {
 
 // Width and height of the picture's border box in a containing block of
-// `cbWidth` pixels.
+// `cbWidth` pixels: the size the page gives, completed from the natural size
+// when the picture source has the picture, else the broken-picture box.
 std::pair<float, float> PictureSize(LayoutContext& ctx, const Box& picture, float cbWidth);
 
 // The picture's alt text, empty when it has none.

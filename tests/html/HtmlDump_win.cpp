@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "html/Parser.h"
-#include "html/GdiRender_win.h"
-#include "html/Layout.h"
 #include "base/Utf.h"
+#include "html/GdiFonts_win.h"
+#include "html/GdiPaint_win.h"
+#include "html/Layout.h"
+#include "html/Parser.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 
@@ -55,7 +56,8 @@ bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts,
     Selection select(dc.get(), bmp.get());
     const RECT all{0, 0, width, height};
     FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    PaintLayout(dc.get(), page, fonts, 0, 0, all);
+    NoPictures pictures;
+    PaintLayout(dc.get(), page, fonts, pictures, 0, 0, all);
     GdiFlush();
     const int stride = (width * 3 + 3) & ~3;
     BITMAPFILEHEADER fh{};
@@ -94,7 +96,8 @@ double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
         const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 8}, fonts);
         const RECT view{0, 0, width, 700};
         FillRect(dc.get(), &view, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(dc.get(), page, fonts, 0, 0, view);
+        NoPictures pictures;
+        PaintLayout(dc.get(), page, fonts, pictures, 0, 0, view);
         GdiFlush();
         runs.push_back(Millis(std::chrono::steady_clock::now() - start));
     }

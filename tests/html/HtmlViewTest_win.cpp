@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "html/GdiRender_win.h"
+#include "html/GdiFonts_win.h"
+#include "html/GdiPaint_win.h"
 #include "html/HtmlView_win.h"
 #include "catalogue/Library.h"
 
@@ -147,6 +149,50 @@ TEST_F(HtmlViewTest, PaintsBrokenPicturesAsFramedBoxesAndTextInItsColour) {
         for (int x = 8; x < 128; ++x)
             if (pixels[static_cast<std::size_t>(y * width + x)] == RGB(0, 0, 255)) ++blue;
     EXPECT_GT(blue, 100);  // the glyphs are there, in the text's colour
+}
+
+// Red pictures at the addresses it knows, and one that is still loading
+// until the test says otherwise.
+class RedPictures : public PictureSource {
+public:
+    PictureInfo Query(std::string_view url) override {
+        if (url == "red.png") return {PictureInfo::State::Ready, 2, 2};
+        if (url == "late.png") return lateArrived ? PictureInfo{PictureInfo::State::Ready, 100, 300}
+                                                  : PictureInfo{PictureInfo::State::Loading, 0, 0};
+        return {};
+    }
+    std::shared_ptr<const Picture> Pixels(std::string_view url) override {
+        if (url != "red.png") return nullptr;
+        auto red = std::make_shared<Picture>();
+        red->width = red->height = 2;
+        red->pixels.assign(4, 0xFFFF0000u);  // opaque red, BGRA in memory
+        return red;
+    }
+    bool lateArrived = false;
+};
+
+TEST_F(HtmlViewTest, DrawsPicturesFromItsSourceAndBrokenBoxesForTheRest) {
+    HtmlViewSetHtml(view_, "<img src=red.png width=40 height=30><img src=gone.png width=40 height=30>");
+    EXPECT_EQ(PixelAt(8 + 20, 8 + 15), RGB(255, 255, 255));  // no source yet: a broken box
+    EXPECT_EQ(PixelAt(8, 8 + 15), RGB(0xc0, 0xc0, 0xc0));
+    auto pictures = std::make_shared<RedPictures>();
+    HtmlViewSetPictureSource(view_, pictures);
+    // The 2 x 2 picture fills its 40 x 30 box; the unknown one stays broken.
+    EXPECT_EQ(PixelAt(8, 8), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 20, 8 + 15), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 39, 8 + 29), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 40, 8 + 15), RGB(0xc0, 0xc0, 0xc0));
+    EXPECT_EQ(PixelAt(8 + 60, 8 + 15), RGB(255, 255, 255));
+
+    // A picture that arrives later takes its natural size at the next layout.
+    HtmlViewSetHtml(view_, "<img src=late.png>");
+    const int loading = HtmlViewPageHeight(view_);
+    EXPECT_LT(loading, 100);
+    pictures->lateArrived = true;
+    HtmlViewRelayout(view_);
+    EXPECT_GE(HtmlViewPageHeight(view_), 300 + 16);
+    HtmlViewSetPictureSource(view_, nullptr);  // back to none
+    EXPECT_EQ(HtmlViewPageHeight(view_), loading);
 }
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {

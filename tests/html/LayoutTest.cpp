@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Utf.h"
@@ -20,6 +23,20 @@ PageLayout Lay(const std::string& html, float width = 750, float margin = 0) {
     const Document root = ParseHtml(html);
     return LayoutDocument(root, LayoutOptions{width, margin}, m);
 }
+
+// A picture source that knows some addresses and notes every question.
+class FakePictures : public PictureSource {
+public:
+    PictureInfo Query(std::string_view url) override {
+        asked.emplace_back(url);
+        const auto it = known.find(std::string(url));
+        return it == known.end() ? PictureInfo{} : it->second;
+    }
+    std::shared_ptr<const Picture> Pixels(std::string_view) override { return nullptr; }
+
+    std::map<std::string, PictureInfo> known;
+    std::vector<std::string> asked;
+};
 
 std::vector<Rect> Boxes(const PageLayout& p, const std::string& tag) {
     std::vector<Rect> out;
@@ -176,7 +193,7 @@ TEST(HtmlLayout, BrokenPictureKeepsItsSizeAndAltText) {
     EXPECT_NEAR(p.height, 50 + 30 + 5, 0.5);
     int broken = 0;
     for (const auto& op : p.ops)
-        if (op.kind == PaintOp::Kind::BrokenImage) {
+        if (op.kind == PaintOp::Kind::Picture) {
             ++broken;
             if (broken == 1) {
                 EXPECT_EQ(op.text, u"商品图");
@@ -196,6 +213,43 @@ TEST(HtmlLayout, MiddleAlignedInlineBlockWithAFontOfItsOwn) {
     // middle sits 3.9 above the outer baseline.
     EXPECT_RECT(imgs[0], 8, 17.5, 10, 10);
     EXPECT_NEAR(p.height, 37, 0.5);
+}
+
+TEST(HtmlLayout, LoadedPicturesTakeTheirNaturalSizeAndProportions) {
+    FakePictures pictures;
+    pictures.known["a.jpg"] = {PictureInfo::State::Ready, 300, 200};
+    pictures.known["wait.jpg"] = {PictureInfo::State::Loading, 0, 0};
+    FixedMeasurer m;
+    const Document doc = ParseHtml(
+        "<table cellspacing=0><tr><td><img src=a.jpg><img src=a.jpg width=150><img src=a.jpg height=50>"
+        "<img src=a.jpg width=10 height=10><img src=wait.jpg width=40><img src=b.jpg width=40><img alt=x>"
+        "</td></tr></table>");
+    const PageLayout p = LayoutDocument(doc, LayoutOptions{750, 0}, m, pictures);
+    const auto imgs = Boxes(p, "img");
+    ASSERT_EQ(imgs.size(), 7u);
+    EXPECT_RECT(imgs[0], 1, imgs[0].y, 300, 200);
+    EXPECT_RECT(imgs[1], 301, imgs[1].y, 150, 100);
+    EXPECT_RECT(imgs[2], 451, imgs[2].y, 75, 50);
+    EXPECT_RECT(imgs[3], 526, imgs[3].y, 10, 10);
+    // Loading, failed and unaddressed pictures keep the broken-picture sizes.
+    EXPECT_RECT(imgs[4], 536, imgs[4].y, 40, 40);
+    EXPECT_RECT(imgs[5], 576, imgs[5].y, 40, 40);
+    EXPECT_NEAR(imgs[6].w, 28, 0.5);
+    // The cell shrinks around the natural sizes; every picture sits on the baseline.
+    EXPECT_NEAR(Boxes(p, "td")[0].w, 300 + 150 + 75 + 10 + 40 + 40 + 28 + 2, 0.5);
+    EXPECT_NEAR(imgs[1].Bottom(), imgs[0].Bottom(), 0.5);
+    // One question per addressed picture, however often layout sizes it.
+    EXPECT_EQ(pictures.asked,
+              (std::vector<std::string>{"a.jpg", "a.jpg", "a.jpg", "a.jpg", "wait.jpg", "b.jpg"}));
+    // Painting gets each picture's address and content box.
+    std::vector<const PaintOp*> ops;
+    for (const auto& op : p.ops)
+        if (op.kind == PaintOp::Kind::Picture) ops.push_back(&op);
+    ASSERT_EQ(ops.size(), 7u);
+    EXPECT_EQ(ops[1]->url, "a.jpg");
+    EXPECT_RECT(ops[1]->rect, imgs[1].x, imgs[1].y, 150, 100);
+    EXPECT_EQ(ops[6]->url, "");
+    EXPECT_EQ(ops[6]->text, u"x");
 }
 
 TEST(HtmlLayout, CellContentIsCentredVerticallyByDefault) {

@@ -1,5 +1,5 @@
-// GDI's side of the HTML view: the fonts the layout names, text measured as
-// GDI draws it, and painting a laid-out page into any device context.
+// GDI's side of measuring: the fonts the layout names, resolved to installed
+// faces, and text measured as GDI draws it. The painter draws with the same fonts.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "html/Layout.h"
+#include "html/TextMeasurer.h"
 
 namespace mojian::html {
 
@@ -82,9 +82,5 @@ private:
     std::vector<Entry> fonts_;
     MemoryDc dc_;
 };
-
-// Paints the operations that meet `clip` (device pixels), with the page's
-// (0, 0) at device (originX, originY). The background is left to the caller.
-void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, int originX, int originY, const RECT& clip);
 
 }  // namespace mojian::html

@@ -1,38 +1,15 @@
-#include "html/GdiRender_win.h"
+#include "html/GdiPaint_win.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace mojian::html {
 
 namespace {
-
-int CALLBACK FoundFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-bool HasFamily(HDC dc, const std::u16string& family) {
-    if (family.empty() || family.size() >= LF_FACESIZE) return false;
-    LOGFONTW lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    family.copy(reinterpret_cast<char16_t*>(lf.lfFaceName), family.size());
-    bool found = false;
-    EnumFontFamiliesExW(dc, &lf, FoundFamily, reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
-
-// The named family when the system has it, else the Chinese faces a
-// Windows PC (or Wine with WenQuanYi) offers, in order of preference.
-std::u16string ResolveFamily(HDC dc, const std::u16string& family) {
-    static const std::u16string kFallbacks[] = {u"微软雅黑", u"Microsoft YaHei", u"宋体", u"SimSun",
-                                                u"WenQuanYi Micro Hei", u"Tahoma"};
-    if (HasFamily(dc, family)) return family;
-    for (const auto& f : kFallbacks)
-        if (HasFamily(dc, f)) return f;
-    return family;
-}
 
 // Device coordinates stay far inside LONG whatever sizes a page asks for.
 LONG Device(float v) { return static_cast<LONG>(std::lround(std::clamp(v, -1.0e8f, 1.0e8f))); }
@@ -78,56 +55,35 @@ void DrawBroken(HDC dc, const PaintOp& op, const RECT& r, GdiFonts& fonts, const
                   DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
 }
 
+// The picture scaled to `r`, blended over what is there (its pixels are
+// premultiplied); false when it cannot be drawn.
+bool DrawPicture(HDC dc, const Picture& picture, const RECT& r) {
+    const auto w = static_cast<std::size_t>(std::max(0, picture.width));
+    const auto h = static_cast<std::size_t>(std::max(0, picture.height));
+    if (w == 0 || h == 0 || picture.pixels.size() < w * h) return false;
+    if (r.right <= r.left || r.bottom <= r.top) return true;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = picture.width;
+    bi.bmiHeader.biHeight = -picture.height;  // rows top to bottom, as the picture has them
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    MemoryDc source(dc);
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(source.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!source.get() || !bitmap.get() || !bits) return false;
+    std::memcpy(bits, picture.pixels.data(), w * h * sizeof(std::uint32_t));
+    Selection select(source.get(), bitmap.get());
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return AlphaBlend(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source.get(), 0, 0, picture.width,
+                      picture.height, blend) != FALSE;
+}
+
 }  // namespace
 
-GdiFonts::GdiFonts() : dc_(nullptr) {}
-
-HFONT GdiFonts::Get(const FontKey& want) { return Usable(EntryFor(want)); }
-
-HFONT GdiFonts::Usable(const Entry& entry) {
-    const HFONT font = entry.font->get();
-    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-GdiFonts::Entry& GdiFonts::EntryFor(const FontKey& want) {
-    for (auto& e : fonts_)
-        if (e.key == want) return e;
-    const std::u16string face = ResolveFamily(dc_.get(), want.family);
-    LOGFONTW lf{};
-    lf.lfHeight = -std::max(1, want.size);
-    lf.lfWeight = want.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = want.italic ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfQuality = ANTIALIASED_QUALITY;
-    face.copy(reinterpret_cast<char16_t*>(lf.lfFaceName), std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-    fonts_.push_back({want, std::make_unique<GdiObject<HFONT>>(CreateFontIndirectW(&lf)), {}});
-    return fonts_.back();
-}
-
-FontMetrics GdiFonts::Metrics(const FontKey& want) {
-    Selection font(dc_.get(), Get(want));
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc_.get(), &tm);
-    FontMetrics m;
-    m.ascent = tm.tmAscent;
-    m.descent = tm.tmDescent;
-    m.lineHeight = tm.tmHeight + tm.tmExternalLeading;
-    return m;
-}
-
-int GdiFonts::Advance(const FontKey& want, std::u16string_view character) {
-    Entry& entry = EntryFor(want);
-    const std::u16string key(character);
-    if (const auto it = entry.advances.find(key); it != entry.advances.end()) return it->second;
-    Selection font(dc_.get(), Usable(entry));
-    SIZE size{};
-    GetTextExtentPoint32W(dc_.get(), reinterpret_cast<const wchar_t*>(character.data()),
-                          static_cast<int>(character.size()), &size);
-    entry.advances.emplace(key, static_cast<int>(size.cx));
-    return size.cx;
-}
-
-void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, int ox, int oy, const RECT& clip) {
+void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, PictureSource& pictures, int ox, int oy,
+                 const RECT& clip) {
     const int saved = SaveDC(dc);
     SetBkMode(dc, TRANSPARENT);
     std::vector<int> clips;
@@ -152,7 +108,11 @@ void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, int ox, int oy
             continue;
         switch (op.kind) {
         case PaintOp::Kind::Fill: FillColour(dc, r, op.color); break;
-        case PaintOp::Kind::BrokenImage: DrawBroken(dc, op, r, fonts, page); break;
+        case PaintOp::Kind::Picture: {
+            const std::shared_ptr<const Picture> pixels = pictures.Pixels(op.url);
+            if (!pixels || !DrawPicture(dc, *pixels, r)) DrawBroken(dc, op, r, fonts, page);
+            break;
+        }
         case PaintOp::Kind::Text: {
             if (op.font < 0 || static_cast<std::size_t>(op.font) >= page.fonts.size()) break;
             const FontKey& want = page.fonts[static_cast<std::size_t>(op.font)];
