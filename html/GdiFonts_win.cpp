@@ -36,12 +36,12 @@ std::u16string ResolveFamily(HDC dc, const std::u16string& family) {
 
 }  // namespace
 
-GdiFonts::GdiFonts() : dc_(nullptr) {}
+GdiFonts::GdiFonts() : dc_(CreateMemoryDc()) {}
 
 HFONT GdiFonts::Get(const FontKey& want) { return Usable(EntryFor(want)); }
 
 HFONT GdiFonts::Usable(const Entry& entry) {
-    const HFONT font = entry.font->get();
+    const HFONT font = entry.font.get();
     return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -56,7 +56,7 @@ GdiFonts::Entry& GdiFonts::EntryFor(const FontKey& want) {
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = ANTIALIASED_QUALITY;
     face.copy(reinterpret_cast<char16_t*>(lf.lfFaceName), std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-    fonts_.push_back({want, std::make_unique<GdiObject<HFONT>>(CreateFontIndirectW(&lf)), {}});
+    fonts_.push_back({want, Font(CreateFontIndirectW(&lf)), {}});
     return fonts_.back();
 }
 

@@ -4,57 +4,13 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "base/Scoped_win.h"
 #include "html/TextMeasurer.h"
 
 namespace mojian::html {
-
-// Owners for the GDI handles the view creates, and for selections into a DC.
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    ~MemoryDc() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-template <typename Handle>
-class GdiObject {
-public:
-    explicit GdiObject(Handle h) : h_(h) {}
-    ~GdiObject() {
-        if (h_) DeleteObject(h_);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    Handle get() const { return h_; }
-
-private:
-    Handle h_;
-};
-
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-    ~Selection() {
-        if (old_) SelectObject(dc_, old_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
 
 // Owns the device context used for measuring and one HFONT per font asked for.
 class GdiFonts : public TextMeasurer {
@@ -71,7 +27,7 @@ public:
 private:
     struct Entry {
         FontKey key;
-        std::unique_ptr<GdiObject<HFONT>> font;
+        Font font;
         // Advances measured so far, by character: every layout asks for the
         // same characters again, and each measure is a font selection and a
         // call into the system's font engine.
@@ -80,7 +36,7 @@ private:
     Entry& EntryFor(const FontKey& font);
     static HFONT Usable(const Entry& entry);  // the entry's font, or the GUI font if it could not be made
     std::vector<Entry> fonts_;
-    MemoryDc dc_;
+    OwnedDc dc_;
 };
 
 }  // namespace mojian::html

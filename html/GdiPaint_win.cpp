@@ -70,13 +70,13 @@ bool DrawPicture(HDC dc, const Picture& picture, const RECT& r) {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    MemoryDc source(dc);
-    GdiObject<HBITMAP> bitmap(CreateDIBSection(source.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!source.get() || !bitmap.get() || !bits) return false;
+    OwnedDc memory = CreateMemoryDc(dc);
+    Bitmap bitmap(CreateDIBSection(memory.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!memory || !bitmap || !bits) return false;
     std::memcpy(bits, picture.pixels.data(), w * h * sizeof(std::uint32_t));
-    Selection select(source.get(), bitmap.get());
+    const Surface source(std::move(memory), std::move(bitmap));
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    return AlphaBlend(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source.get(), 0, 0, picture.width,
+    return AlphaBlend(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source.dc(), 0, 0, picture.width,
                       picture.height, blend) != FALSE;
 }
 

@@ -96,26 +96,22 @@ void ScrollTo(HWND hwnd, ViewState& s, int y) {
 }
 
 void Paint(HWND hwnd, ViewState& s) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    const RECT& area = ps.rcPaint;
+    const PaintDc paint(hwnd);
+    const HDC dc = paint.get();
+    const RECT& area = paint.area();
     const int w = area.right - area.left, h = area.bottom - area.top;
-    if (w > 0 && h > 0) {
-        // Drawn off screen first, so a repaint never flickers.
-        MemoryDc mem(dc);
-        GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(dc, w, h));
-        if (mem.get() && bitmap.get()) {
-            Selection select(mem.get(), bitmap.get());
-            const RECT local{0, 0, w, h};
-            FillRect(mem.get(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(mem.get(), s.page, s.fonts, *s.pictures, -area.left, -area.top - s.scrollY, local);
-            BitBlt(dc, area.left, area.top, w, h, mem.get(), 0, 0, SRCCOPY);
-        } else {
-            FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(dc, s.page, s.fonts, *s.pictures, 0, -s.scrollY, area);
-        }
+    if (w <= 0 || h <= 0) return;
+    // Drawn off screen first, so a repaint never flickers.
+    const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, h)));
+    if (buffer) {
+        const RECT local{0, 0, w, h};
+        FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, -area.left, -area.top - s.scrollY, local);
+        BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
+    } else {
+        FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PaintLayout(dc, s.page, s.fonts, *s.pictures, 0, -s.scrollY, area);
     }
-    EndPaint(hwnd, &ps);
 }
 
 LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

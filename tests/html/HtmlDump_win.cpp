@@ -50,8 +50,8 @@ bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts,
     bi.bmiHeader.biBitCount = 24;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    MemoryDc dc(nullptr);
-    GdiObject<HBITMAP> bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    OwnedDc dc = CreateMemoryDc();
+    Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!dc.get() || !bmp.get()) return false;
     Selection select(dc.get(), bmp.get());
     const RECT all{0, 0, width, height};
@@ -80,7 +80,7 @@ double Millis(std::chrono::steady_clock::duration d) {
 // Median time to parse, lay out and paint `html` into a view-sized bitmap.
 double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
     std::vector<double> runs;
-    MemoryDc dc(nullptr);
+    OwnedDc dc = CreateMemoryDc();
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = width;
@@ -88,7 +88,7 @@ double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    GdiObject<HBITMAP> bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     Selection select(dc.get(), bmp.get());
     for (int i = 0; i < 7; ++i) {
         const auto start = std::chrono::steady_clock::now();

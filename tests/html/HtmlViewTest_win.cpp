@@ -54,8 +54,8 @@ protected:
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        MemoryDc dc(nullptr);
-        GdiObject<HBITMAP> bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        OwnedDc dc = CreateMemoryDc();
+        Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
         Selection select(dc.get(), bmp.get());
         SendMessageW(view_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
         GdiFlush();
