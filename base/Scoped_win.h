@@ -48,31 +48,32 @@ private:
     Handle h_ = Traits::None();
 };
 
-template <typename H>
-struct GdiObjectTraits {
+// Traits for a handle that null means none of, released with `Release`.
+template <typename H, auto Release>
+struct NullableHandleTraits {
     using Handle = H;
     static H None() noexcept { return nullptr; }
     static bool Valid(H h) noexcept { return h != nullptr; }
-    static void Free(H h) noexcept { ::DeleteObject(h); }
+    static void Free(H h) noexcept { Release(h); }
 };
-using Font = ScopedHandle<GdiObjectTraits<HFONT>>;
-using Brush = ScopedHandle<GdiObjectTraits<HBRUSH>>;
-using Pen = ScopedHandle<GdiObjectTraits<HPEN>>;
-using Bitmap = ScopedHandle<GdiObjectTraits<HBITMAP>>;
-using Region = ScopedHandle<GdiObjectTraits<HRGN>>;
-using Palette = ScopedHandle<GdiObjectTraits<HPALETTE>>;
+
+template <typename H>
+using GdiObject = ScopedHandle<NullableHandleTraits<H, ::DeleteObject>>;
+using Font = GdiObject<HFONT>;
+using Brush = GdiObject<HBRUSH>;
+using Pen = GdiObject<HPEN>;
+using Bitmap = GdiObject<HBITMAP>;
+using Region = GdiObject<HRGN>;
+using Palette = GdiObject<HPALETTE>;
 
 // A device context made with CreateCompatibleDC or CreateDC (DeleteDC).
-struct OwnedDcTraits {
-    using Handle = HDC;
-    static HDC None() noexcept { return nullptr; }
-    static bool Valid(HDC h) noexcept { return h != nullptr; }
-    static void Free(HDC h) noexcept { ::DeleteDC(h); }
-};
-using OwnedDc = ScopedHandle<OwnedDcTraits>;
+using OwnedDc = ScopedHandle<NullableHandleTraits<HDC, ::DeleteDC>>;
 
 // A memory context like `compatibleWith` (the screen's when null).
 inline OwnedDc CreateMemoryDc(HDC compatibleWith = nullptr) { return OwnedDc(::CreateCompatibleDC(compatibleWith)); }
+
+// Memory from GlobalAlloc (GlobalFree); release() it once the clipboard has taken it.
+using GlobalMemory = ScopedHandle<NullableHandleTraits<HGLOBAL, ::GlobalFree>>;
 
 // A kernel object's handle (CloseHandle). Both null and INVALID_HANDLE_VALUE
 // mean none, as the functions that make them disagree on which they return.
@@ -83,15 +84,6 @@ struct KernelHandleTraits {
     static void Free(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
-
-// Memory from GlobalAlloc (GlobalFree); release() it once the clipboard has taken it.
-struct GlobalMemoryTraits {
-    using Handle = HGLOBAL;
-    static HGLOBAL None() noexcept { return nullptr; }
-    static bool Valid(HGLOBAL h) noexcept { return h != nullptr; }
-    static void Free(HGLOBAL h) noexcept { ::GlobalFree(h); }
-};
-using GlobalMemory = ScopedHandle<GlobalMemoryTraits>;
 
 // A context borrowed from a window with `Get` and given back with ReleaseDC.
 template <HDC(WINAPI* Get)(HWND)>
