@@ -104,7 +104,9 @@ struct StrayTag {
 // content is the body's. Elements that belong in the head (title, meta,
 // link, base, style, script) go there until the body starts, and stay where
 // they are written after that; comments and white space go where browsers
-// put them.
+// put them. White space before the head and white space directly inside
+// table structure (between rows and cells) is not kept, as browsers never
+// show it; every other byte of the source is in some node's or stray tag's range.
 struct Document {
     std::unique_ptr<Node> root;  // NodeKind::Document: the doctype, comments and the html element
     Node* html = nullptr;
