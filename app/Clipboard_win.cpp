@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/WinText_win.h"
+#include "base/Scoped_win.h"
 
 namespace mojian {
 
@@ -39,20 +40,15 @@ private:
 bool PutClipboardText(HWND owner, std::string_view utf8) {
     const std::wstring text = Wide(utf8);
     const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
     if (!memory) return false;
-    if (void* p = GlobalLock(memory)) {
-        std::memcpy(p, text.c_str(), bytes);
-        GlobalUnlock(memory);
-    } else {
-        GlobalFree(memory);
-        return false;
-    }
+    void* p = GlobalLock(memory.get());
+    if (!p) return false;
+    std::memcpy(p, text.c_str(), bytes);
+    GlobalUnlock(memory.get());
     OpenedClipboard clipboard(owner);
-    if (!clipboard.IsOpen() || !EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory)) {
-        GlobalFree(memory);  // still ours: the system took nothing
-        return false;
-    }
+    if (!clipboard.IsOpen() || !EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, memory.get())) return false;
+    memory.release();  // the system's now
     return true;
 }
 

@@ -11,7 +11,7 @@
 
 #include "app/Clipboard_win.h"
 #include "app/Frame_win.h"
-#include "app/Gdi_win.h"
+#include "base/Scoped_win.h"
 #include "app/PagePreview_win.h"
 #include "app/Preview_win.h"
 #include "app/WinText_win.h"
@@ -213,8 +213,8 @@ int DpiOf(HWND hwnd) {
     if (getDpiForWindow) {
         if (const UINT dpi = getDpiForWindow(hwnd)) return static_cast<int>(dpi);
     }
-    WindowDC screen(nullptr);
-    const int dpi = screen.dc() ? GetDeviceCaps(screen.dc(), LOGPIXELSY) : 0;
+    ClientDc screen(nullptr);
+    const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
@@ -626,8 +626,8 @@ void Label5_Click(HWND) {
     si.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION pi{};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        // Nothing to wait for: the handles go at once.
+        KernelHandle thread(pi.hThread), process(pi.hProcess);
     }
 }
 
@@ -759,7 +759,7 @@ void OnDrawItem(Form1State& s, const DRAWITEMSTRUCT& di) {
     const int length = GetWindowTextLengthW(di.hwndItem);
     std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
     caption.resize(static_cast<std::size_t>(GetWindowTextW(di.hwndItem, caption.data(), length + 1)));
-    SelectScope font(di.hDC, s.normalFont.get());
+    Selection font(di.hDC, s.normalFont.get());
     SetBkMode(di.hDC, TRANSPARENT);
     SetTextColor(di.hDC, GetSysColor((di.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     if (pressed) OffsetRect(&rc, 1, 1);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Gdi_win.h"
+#include "base/Scoped_win.h"
 
 namespace mojian {
 
@@ -14,14 +14,14 @@ constexpr wchar_t kFontProp[] = L"MojianFrameFont";
 HFONT FrameFont(HWND hwnd) { return static_cast<HFONT>(GetPropW(hwnd, kFontProp)); }
 
 void OnPaint(HWND hwnd) {
-    PaintScope paint(hwnd);
-    const HDC dc = paint.dc();
+    PaintDc paint(hwnd);
+    const HDC dc = paint.get();
     RECT rc;
     GetClientRect(hwnd, &rc);
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
 
     const HFONT font = FrameFont(hwnd) ? FrameFont(hwnd) : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    SelectScope selectFont(dc, font);
+    Selection selectFont(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
 

@@ -1,6 +1,6 @@
 #include "app/Preview_win.h"
 
-#include "app/html/HtmlView.h"
+#include "html/HtmlView_win.h"
 
 namespace mojian {
 
@@ -9,7 +9,7 @@ namespace {
 class ModelPreviewHost final : public PreviewHost {
 public:
     ModelPreviewHost(HWND form, HWND frame, int id, const RECT& rect) : form_(form) {
-        view_ = CreateHtmlView(frame, id, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        view_ = html::CreateHtmlView(frame, id, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
         preview_.SetOnChanged([this] {
             if (redrawPosted_) return;
             redrawPosted_ = PostMessageW(form_, kMsgPreviewRedraw, 0, 0) != 0;
@@ -39,7 +39,7 @@ public:
 
 private:
     void Redraw() {
-        if (view_) HtmlViewSetHtml(view_, preview_.Document().Source());
+        if (view_) html::HtmlViewSetHtml(view_, preview_.Document().Source());
     }
 
     HWND form_;

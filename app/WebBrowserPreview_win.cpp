@@ -15,45 +15,11 @@
 
 #include "app/Preview_win.h"
 #include "app/WinText_win.h"
+#include "base/Scoped_win.h"
 
 namespace mojian {
 
 namespace {
-
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** put() {
-        reset();
-        return &p_;
-    }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
-
-class Bstr {
-public:
-    explicit Bstr(std::wstring_view text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { SysFreeString(b_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return b_; }
-
-private:
-    BSTR b_;
-};
 
 // True under Wine: it has no HTML engine, and asking for one would offer to
 // download it in a dialog, so we never try.
@@ -218,15 +184,14 @@ private:
 
 class WebBrowserHost final : public PreviewHost, public PreviewBrowser {
 public:
-    WebBrowserHost(HWND frame, const RECT& rect) : frame_(frame) {
-        site_ = new BrowserSite(this, frame);
+    WebBrowserHost(HWND frame, const RECT& rect) : frame_(frame), site_(new BrowserSite(this, frame)) {
         site_->SetRect(rect);
     }
     ~WebBrowserHost() override {
         if (cookie_ && browser_) {
             ComPtr<IConnectionPointContainer> cpc;
             ComPtr<IConnectionPoint> cp;
-            if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(cpc.put()))) &&
+            if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, cpc.put_void())) &&
                 SUCCEEDED(cpc->FindConnectionPoint(DIID_DWebBrowserEvents2, cp.put())))
                 cp->Unadvise(cookie_);
         }
@@ -236,8 +201,7 @@ public:
         }
         browser_.reset();
         object_.reset();
-        site_->Detach();
-        site_->Release();
+        site_->Detach();  // the control may still hold the site: it must not call back into us
     }
     WebBrowserHost(const WebBrowserHost&) = delete;
     WebBrowserHost& operator=(const WebBrowserHost&) = delete;
@@ -248,21 +212,21 @@ public:
         const HRESULT ole = OleInitialize(nullptr);
         if (FAILED(ole)) return false;
         if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                    reinterpret_cast<void**>(object_.put()))))
+                                    object_.put_void())))
             return false;
-        if (FAILED(object_->SetClientSite(site_))) return false;
+        if (FAILED(object_->SetClientSite(site_.get()))) return false;
         ComPtr<IOleControl> control;
-        if (SUCCEEDED(object_->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(control.put()))))
+        if (SUCCEEDED(object_->QueryInterface(IID_IOleControl, control.put_void())))
             control->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
         RECT rect{};
         GetClientRect(frame_, &rect);
-        if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, frame_, &rect))) return false;
-        if (FAILED(object_->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser_.put())))) return false;
+        if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, frame_, &rect))) return false;
+        if (FAILED(object_->QueryInterface(IID_IWebBrowser2, browser_.put_void()))) return false;
         ComPtr<IConnectionPointContainer> cpc;
         ComPtr<IConnectionPoint> cp;
-        if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(cpc.put()))) &&
+        if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, cpc.put_void())) &&
             SUCCEEDED(cpc->FindConnectionPoint(DIID_DWebBrowserEvents2, cp.put())))
-            cp->Advise(static_cast<IDispatch*>(site_), &cookie_);
+            cp->Advise(static_cast<IDispatch*>(site_.get()), &cookie_);
         Navigate(kBlankPage);
         CompleteNavigation();
         ComPtr<IHTMLDocument2> doc;
@@ -274,7 +238,7 @@ public:
     void Place(const RECT& rect) override {
         site_->SetRect(rect);
         ComPtr<IOleInPlaceObject> inPlace;
-        if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(inPlace.put()))))
+        if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.put_void())))
             inPlace->SetObjectRects(&rect, &rect);
     }
     void OnFormMessage(UINT) override {}
@@ -282,7 +246,7 @@ public:
     HWND View() const override {
         HWND hwnd = nullptr;
         ComPtr<IOleWindow> window;
-        if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(window.put()))))
+        if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleWindow, window.put_void())))
             window->GetWindow(&hwnd);
         return hwnd ? hwnd : frame_;
     }
@@ -359,8 +323,8 @@ public:
         ComPtr<IUnknown> top;
         ComPtr<IUnknown> which;
         if (!browser_ || !frame) return;
-        browser_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(top.put()));
-        frame->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(which.put()));
+        browser_->QueryInterface(IID_IUnknown, top.put_void());
+        frame->QueryInterface(IID_IUnknown, which.put_void());
         if (top.get() == which.get()) pending_ = false;  // the top-level page, not a frame in it
     }
     void OnDownloadComplete() { RaiseDownloadComplete(); }
@@ -370,11 +334,11 @@ private:
         if (pending_) CompleteNavigation();
         ComPtr<IDispatch> dispatch;
         if (!browser_ || FAILED(browser_->get_Document(dispatch.put())) || !dispatch) return false;
-        return SUCCEEDED(dispatch->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(doc.put())));
+        return SUCCEEDED(dispatch->QueryInterface(IID_IHTMLDocument2, doc.put_void()));
     }
 
     HWND frame_;
-    BrowserSite* site_;
+    ComPtr<BrowserSite> site_;  // made here with its first reference
     ComPtr<IOleObject> object_;
     ComPtr<IWebBrowser2> browser_;
     DWORD cookie_ = 0;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "base/Scoped_win.h"
 #include "base/Utf.h"
 
 namespace mojian {
@@ -14,22 +15,8 @@ std::wstring Wide(const std::string& utf8) {
     return std::wstring(w.begin(), w.end());
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() { if (valid()) CloseHandle(h_); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    bool Close() {
-        const HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != 0;
-    }
-private:
-    HANDLE h_;
-};
+// Closes a file now, for the answer: closing is where a full disk can show.
+bool Close(KernelHandle& h) { return CloseHandle(h.release()) != 0; }
 
 bool WriteAll(HANDLE h, std::string_view bytes) {
     const char* p = bytes.data();
@@ -73,9 +60,9 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) return std::nullopt;
+    KernelHandle h(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return std::nullopt;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.get(), &size)) return std::nullopt;
     std::string data;
@@ -94,15 +81,15 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
     const std::wstring target = Wide(path);
     const std::wstring temp = target + L".tmp~";
     {
-        Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
-        if (!h.valid()) return false;
+        KernelHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+        if (!h) return false;
         if (!WriteAll(h.get(), bytes) || !FlushFileBuffers(h.get())) {
-            h.Close();
+            Close(h);
             DeleteFileW(temp.c_str());
             return false;
         }
-        if (!h.Close()) {
+        if (!Close(h)) {
             DeleteFileW(temp.c_str());
             return false;
         }
@@ -117,18 +104,19 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
 bool WriteNewFile(const std::string& path, std::string_view bytes, bool& exists) {
     exists = false;
     const std::wstring target = Wide(path);
-    Handle h(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) {
+    KernelHandle h(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
         const DWORD err = GetLastError();
         exists = (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS);
         return false;
     }
     if (!WriteAll(h.get(), bytes) || !FlushFileBuffers(h.get())) {
-        h.Close();
+        Close(h);
         DeleteFileW(target.c_str());
         return false;
     }
-    return h.Close();
+    return Close(h);
 }
 
 bool FolderExists(const std::string& path) {

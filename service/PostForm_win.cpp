@@ -11,54 +11,12 @@
 #include <vector>
 
 #include "base/Gbk.h"
+#include "base/Scoped_win.h"
 #include "base/Utf.h"
 
 namespace mojian {
 
 namespace {
-
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { if (p_) p_->Release(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    T** Out() { return &p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
-
-class Bstr {
-public:
-    explicit Bstr(std::string_view utf8) {
-        const std::u16string w = Utf8ToUtf16(utf8);
-        s_ = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(w.data()), static_cast<UINT>(w.size()));
-    }
-    ~Bstr() { SysFreeString(s_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return s_; }
-
-private:
-    BSTR s_ = nullptr;
-};
-
-class Variant {
-public:
-    Variant() { VariantInit(&v_); }
-    ~Variant() { VariantClear(&v_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT& get() { return v_; }
-
-private:
-    VARIANT v_;
-};
 
 // COM for this thread if nobody has set it up yet (the window thread that
 // hosts the preview browser normally has). Never torn down again: an
@@ -78,8 +36,8 @@ bool CreateRequest(const wchar_t* const* progIds, ComPtr<IXMLHTTPRequest>& reque
     for (const wchar_t* const* id = progIds; *id; ++id) {
         CLSID clsid;
         if (FAILED(CLSIDFromProgID(*id, &clsid))) continue;
-        if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidXmlHttpRequest,
-                                       reinterpret_cast<void**>(request.Out()))) && request)
+        if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidXmlHttpRequest, request.put_void())) &&
+            request)
             return true;
     }
     return false;
@@ -187,7 +145,8 @@ std::string PostForm(std::string_view url, std::string_view body, const PostForm
             v->vt = VT_ERROR;
             v->scode = DISP_E_PARAMNOTFOUND;
         }
-        if (FAILED(request->open(Bstr("POST").get(), Bstr(url).get(), async.get(), user.get(), password.get())))
+        if (FAILED(request->open(Bstr::FromUtf8("POST").get(), Bstr::FromUtf8(url).get(), async.get(), user.get(),
+                                 password.get())))
             return {};
     }
 
@@ -202,7 +161,7 @@ std::string PostForm(std::string_view url, std::string_view body, const PostForm
         {"Connection", "Keep-Alive"},
         {"Cache-Control", "no-cache"},
     };
-    for (const auto& h : headers) request->setRequestHeader(Bstr(h[0]).get(), Bstr(h[1]).get());
+    for (const auto& h : headers) request->setRequestHeader(Bstr::FromUtf8(h[0]).get(), Bstr::FromUtf8(h[1]).get());
 
     {
         Variant payload;

@@ -126,7 +126,7 @@ LRESULT OnSize(const SkinMessage& m) {
             Bitmap fresh(::CreateCompatibleBitmap(ref.get(), b.width, b.height));
             if (!dc || !fresh) continue;
             const HGDIOBJ old = ::SelectObject(dc, fresh.get());
-            if (old && old != HGDI_ERROR) ::DeleteObject(old);
+            const Bitmap previous(old != HGDI_ERROR ? static_cast<HBITMAP>(old) : nullptr);  // the old size's: ours
             SetPropInt(m.hwnd, PropStateBmp[s], reinterpret_cast<std::intptr_t>(fresh.release()));
         }
     }
@@ -266,7 +266,7 @@ void DetachButton(HWND hwnd) {
         // The context goes first, then the bitmap that was selected into it.
         OwnedDc dc(reinterpret_cast<HDC>(::GetPropA(hwnd, PropStateDc[s])));
         Bitmap bmp(reinterpret_cast<HBITMAP>(::GetPropA(hwnd, PropStateBmp[s])));
-        dc.Reset();
+        dc.reset();
         DropProp(hwnd, PropStateDc[s]);
         DropProp(hwnd, PropStateBmp[s]);
     }

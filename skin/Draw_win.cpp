@@ -36,7 +36,7 @@ public:
     void Release() {
         if (oldPalette_ && surface_) ::SelectPalette(surface_.dc(), oldPalette_, FALSE);
         oldPalette_ = nullptr;
-        surface_.Release();
+        surface_.reset();
     }
 
 private:
@@ -57,8 +57,8 @@ struct HeldDisplay {
 
     void Release() {
         for (Scratch* s : {&grid, &work, &source, &mask}) s->Release();
-        halftone.Reset();
-        dc.Reset();
+        halftone.reset();
+        dc.reset();
     }
 };
 
@@ -90,7 +90,7 @@ void HoldDisplay() {
     HeldDisplay& held = Held();
     if (held.dc) return;
     held.dc = OwnedDc(::CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
-    if (held.dc) held.halftone.Reset(::CreateHalftonePalette(held.dc.get()));
+    if (held.dc) held.halftone.reset(::CreateHalftonePalette(held.dc.get()));
 }
 
 void ReleaseDisplay() { Held().Release(); }
@@ -154,7 +154,7 @@ void KeyedBlt(HDC dst, int dx, int dy, int w, int h, HDC src, int sx, int sy, Ol
     Palette halftone;
     if (!palette) palette = Held().halftone.get();
     if (!palette) {
-        halftone.Reset(::CreateHalftonePalette(ref));
+        halftone.reset(::CreateHalftonePalette(ref));
         palette = halftone.get();
     }
     COLORREF rgb = 0;

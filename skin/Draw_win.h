@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "skin/Gdi_win.h"
+#include "base/Scoped_win.h"
 #include "skin/SkinArt.h"
 
 namespace mojian::skin {

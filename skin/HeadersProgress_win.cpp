@@ -214,7 +214,7 @@ LRESULT FlatBorderNcPaint(const SkinMessage& m) {
     const Box b = WindowBox(m.hwnd);
     const Borders e = BorderWidths(m.hwnd);
     WindowDc window(m.hwnd);
-    WindowDc client(m.hwnd, WindowDc::Client);
+    ClientDc client(m.hwnd);
     if (!window || !client) return r;
     FrameBox(window.get(), 0, 0, b.width, b.height, FrameColour(m.hwnd));
     // Rings shrink on all four sides, so the inner ring of the old edge is

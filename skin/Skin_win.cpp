@@ -136,7 +136,7 @@ void DetachGroup(HWND hwnd, ClassGroup group) {
 void ReleaseEngine() {
     Engine& e = TheEngine();
     e.attached = 0;
-    for (Surface& s : e.skins) s.Release();
+    for (Surface& s : e.skins) s.reset();
     ReleaseDisplay();
     e.glyph = {0, 0};
     e.initialised = false;

@@ -8,6 +8,7 @@
 
 #include "app/gates/GateEnvironment.h"
 #include "app/gates/GateTexts.h"
+#include "base/Scoped_win.h"
 #include "service/SettingsExchange.h"
 #include "service/SettingsQuery.h"
 
@@ -15,17 +16,12 @@ namespace mojian {
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
 // The current user's SID as text, so each user on the machine has a lock of
 // their own; empty if it cannot be read (the lock is then machine-session wide).
 std::wstring UserSid() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-    UniqueHandle token(raw);
+    const KernelHandle token(raw);
     DWORD size = 0;
     GetTokenInformation(raw, TokenUser, nullptr, 0, &size);
     if (size == 0) return {};
@@ -42,14 +38,11 @@ std::wstring UserSid() {
 // process ends, so it is never closed here.
 bool TakeInstanceLock(const std::wstring& name) {
     const std::wstring lockName = L"Local\\" + name + L"-" + UserSid();
-    HANDLE lock = CreateMutexW(nullptr, FALSE, lockName.c_str());
+    KernelHandle lock(CreateMutexW(nullptr, FALSE, lockName.c_str()));
     if (!lock) return true;  // cannot tell; better to start than to refuse wrongly
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(lock);
-        return false;
-    }
-    static std::vector<UniqueHandle> held;  // for the life of the process
-    held.emplace_back(lock);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    static std::vector<KernelHandle> held;  // for the life of the process
+    held.push_back(std::move(lock));
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include "app/WinText_win.h"
 #include "app/gates/StartupGates.h"
 #include "base/File.h"
+#include "base/Scoped_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/PageAssembly.h"
@@ -136,6 +137,7 @@ Started StartAndMeasure(const std::wstring& exe, const std::wstring& expectedCla
         result.failure = "cannot start " + Narrow(exe);
         return result;
     }
+    const KernelHandle thread(pi.hThread), process(pi.hProcess);
     WindowSearch search{pi.dwProcessId};
     for (;;) {
         EnumWindows(&FindShownWindow, reinterpret_cast<LPARAM>(&search));
@@ -170,8 +172,6 @@ Started StartAndMeasure(const std::wstring& exe, const std::wstring& expectedCla
     }
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 30000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "app/Clipboard_win.h"
 #include "base/File.h"
 #include "base/Gbk.h"
+#include "base/Scoped_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/PageAssembly.h"
@@ -39,15 +40,12 @@ std::string PagePreviewSource(const Names& blocks) {
 class ClipboardHolder {
 public:
     ClipboardHolder() {
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
-        WaitForSingleObject(ready_, 10000);
+        thread_.reset(CreateThread(nullptr, 0, &Run, this, 0, nullptr));
+        WaitForSingleObject(ready_.get(), 10000);
     }
     ~ClipboardHolder() {
-        SetEvent(release_);
-        WaitForSingleObject(thread_, 10000);
-        for (HANDLE h : {thread_, ready_, release_}) CloseHandle(h);
+        SetEvent(release_.get());
+        WaitForSingleObject(thread_.get(), 10000);
     }
     ClipboardHolder(const ClipboardHolder&) = delete;
     ClipboardHolder& operator=(const ClipboardHolder&) = delete;
@@ -59,15 +57,15 @@ private:
         const HWND window = CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
                                             nullptr);
         self->holds_ = OpenClipboard(window) != 0;
-        SetEvent(self->ready_);
-        WaitForSingleObject(self->release_, 30000);
+        SetEvent(self->ready_.get());
+        WaitForSingleObject(self->release_.get(), 30000);
         if (self->holds_) CloseClipboard();
         DestroyWindow(window);
         return 0;
     }
-    HANDLE ready_ = nullptr;
-    HANDLE release_ = nullptr;
-    HANDLE thread_ = nullptr;
+    KernelHandle ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle thread_;
     bool holds_ = false;
 };
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "Form1Harness_win.h"
-#include "app/Gdi_win.h"
+#include "base/Scoped_win.h"
 #include "base/File.h"
 #include "base/Gbk.h"
 #include "catalogue/Catalogue.h"
@@ -19,8 +19,8 @@ namespace {
 using namespace form1;
 
 int ScreenDpi() {
-    WindowDC screen(nullptr);
-    return GetDeviceCaps(screen.dc(), LOGPIXELSY);
+    ClientDc screen(nullptr);
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 // The control's rectangle inside its container, in pixels.
@@ -125,12 +125,11 @@ struct Painted {
     COLORREF back;
 };
 Painted PaintedWith(HWND control) {
-    WindowDC screen(nullptr);
-    const HDC dc = CreateCompatibleDC(screen.dc());
-    SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
-    const Painted p{GetTextColor(dc), GetBkColor(dc)};
-    DeleteDC(dc);
-    return p;
+    ClientDc screen(nullptr);
+    const OwnedDc dc = CreateMemoryDc(screen.get());
+    SendMessageW(GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
+                 reinterpret_cast<LPARAM>(control));
+    return Painted{GetTextColor(dc.get()), GetBkColor(dc.get())};
 }
 
 BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM lp) {

@@ -31,13 +31,12 @@ std::unique_ptr<Canvas> StateImage(HWND btn, int state) {
 void ExpectShows(HWND btn, int state, const char* where) {
     const auto shown = Shown(btn);
     const auto image = StateImage(btn, state);
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    GetWindowRgn(btn, rgn);
+    const Region rgn(CreateRectRgn(0, 0, 0, 0));
+    GetWindowRgn(btn, rgn.get());
     int diffs = 0;
     for (int y = 0; y < shown->height(); ++y)
         for (int x = 0; x < shown->width(); ++x)
-            if (PtInRegion(rgn, x, y) && shown->At(x, y) != image->At(x, y)) ++diffs;
-    DeleteObject(rgn);
+            if (PtInRegion(rgn.get(), x, y) && shown->At(x, y) != image->At(x, y)) ++diffs;
     EXPECT_EQ(diffs, 0) << where << ": state " << state;
 }
 
@@ -85,18 +84,17 @@ TEST_F(SkinnedButtons, FourImagesOneForEachState) {
     EXPECT_LE(std::abs((minX + maxX) - 74), 4);
 
     // Slightly rounded corners: a 3 x 3 rounding on a W x H region.
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(GetWindowRgn(button, rgn), ERROR);
+    const Region rgn(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(button, rgn.get()), ERROR);
     RECT box{};
-    GetRgnBox(rgn, &box);
+    GetRgnBox(rgn.get(), &box);
     EXPECT_EQ(box.right, 75);
     EXPECT_EQ(box.bottom, 23);
-    EXPECT_FALSE(PtInRegion(rgn, 0, 0));
-    EXPECT_FALSE(PtInRegion(rgn, 74, 22));
-    EXPECT_TRUE(PtInRegion(rgn, 2, 0));
-    EXPECT_TRUE(PtInRegion(rgn, 0, 2));
-    EXPECT_TRUE(PtInRegion(rgn, 37, 11));
-    DeleteObject(rgn);
+    EXPECT_FALSE(PtInRegion(rgn.get(), 0, 0));
+    EXPECT_FALSE(PtInRegion(rgn.get(), 74, 22));
+    EXPECT_TRUE(PtInRegion(rgn.get(), 2, 0));
+    EXPECT_TRUE(PtInRegion(rgn.get(), 0, 2));
+    EXPECT_TRUE(PtInRegion(rgn.get(), 37, 11));
 }
 
 TEST_F(SkinnedButtons, FocusRendersTheRectangleAtInsetTwoAndFadesIn) {
@@ -219,15 +217,14 @@ TEST_F(SkinnedButtons, ResizingRebuildsImagesAndRegion) {
     const auto img = StateImage(button, StateNormal);
     EXPECT_EQ(img->At(116, 0), TilePixel(0, 3, 0));
     EXPECT_EQ(img->At(119, 39), TilePixel(0, 6, 20));
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(GetWindowRgn(button, rgn), ERROR);
+    const Region rgn(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(button, rgn.get()), ERROR);
     RECT box{};
-    GetRgnBox(rgn, &box);
+    GetRgnBox(rgn.get(), &box);
     EXPECT_EQ(box.right, 120);
     EXPECT_EQ(box.bottom, 40);
-    EXPECT_FALSE(PtInRegion(rgn, 119, 39));
-    EXPECT_TRUE(PtInRegion(rgn, 117, 39));
-    DeleteObject(rgn);
+    EXPECT_FALSE(PtInRegion(rgn.get(), 119, 39));
+    EXPECT_TRUE(PtInRegion(rgn.get(), 117, 39));
     RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     ExpectShows(button, StateNormal, "resized");
 }
@@ -241,9 +238,8 @@ TEST_F(SkinnedButtons, DetachGivesEverythingBack) {
     EXPECT_NE(style, originalStyle);
     ASSERT_EQ(DetachSkin(other), 1);
     EXPECT_EQ(GetWindowLongPtrW(other, GWL_STYLE), originalStyle);
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(GetWindowRgn(other, rgn), ERROR);
-    DeleteObject(rgn);
+    const Region rgn(CreateRectRgn(0, 0, 0, 0));
+    EXPECT_EQ(GetWindowRgn(other, rgn.get()), ERROR);
     EXPECT_FALSE(KillTimer(other, FadeTimerId));
     for (const char* p : testing::kButtonProps) EXPECT_FALSE(HasPropA(other, p)) << p;
     EXPECT_NE(GetWindowLongPtrW(other, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(SkinWndProc));
@@ -253,14 +249,11 @@ TEST_F(SkinnedButtons, DetachGivesEverythingBack) {
 // never painted over.
 LRESULT CALLBACK RedButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        const PaintDc paint(hwnd);
+        const Brush red(CreateSolidBrush(RGB(255, 0, 0)));
         RECT r;
         GetClientRect(hwnd, &r);
-        FillRect(dc, &r, red);
-        DeleteObject(red);
-        EndPaint(hwnd, &ps);
+        FillRect(paint.get(), &r, red.get());
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -311,9 +304,10 @@ TEST(SkinnedButtonForm, LooksRightOnScreen) {
     RECT r;
     GetClientRect(form.hwnd(), &r);
     Canvas shot(r.right, r.bottom);
-    HDC dc = GetDC(form.hwnd());
-    BitBlt(shot.dc(), 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
-    ReleaseDC(form.hwnd(), dc);
+    {
+        const ClientDc dc(form.hwnd());
+        BitBlt(shot.dc(), 0, 0, r.right, r.bottom, dc.get(), 0, 0, SRCCOPY);
+    }
     constexpr int kScale = 2;
     testing::Png png(r.right * kScale, r.bottom * kScale);
     for (int y = 0; y < r.bottom; ++y)

@@ -146,13 +146,11 @@ TEST_F(Glyphs, ReleaseAnywhereRedrawsTheSiblingsGlyphs) {
     // opt1 left hot, its glyph scribbled over as another program might.
     SendMessageW(opt1, WM_MOUSEMOVE, 0, MAKELPARAM(30, 10));
     ASSERT_EQ(Prop(opt1, "OLDSTATE"), 1);
-    HDC dc = GetWindowDC(opt1);
-    RECT r{0, 0, 13, 20};
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    ReleaseDC(opt1, dc);
-    HDC dc2 = GetWindowDC(check);
-    FillRect(dc2, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    ReleaseDC(check, dc2);
+    const RECT r{0, 0, 13, 20};
+    for (HWND scribbled : {opt1, check}) {
+        const WindowDc dc(scribbled);
+        FillRect(dc.get(), &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
 
     // A release over an unrelated sibling, not a button at all.
     SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));

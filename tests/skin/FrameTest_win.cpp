@@ -144,22 +144,20 @@ TEST(SkinFrame, AdoptsWindowsThatAppearLater) {
 
     // Windows of another thread are never taken over.
     HWND foreign = nullptr;
-    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const KernelHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const KernelHandle quit(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread live([&] {
         foreign = CreateWindowExW(0, L"Mojian.OtherForm", L"f", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
-        SetEvent(ready);
-        WaitForSingleObject(quit, 10000);
+        SetEvent(ready.get());
+        WaitForSingleObject(quit.get(), 10000);
         DestroyWindow(foreign);
     });
-    WaitForSingleObject(ready, 10000);
+    WaitForSingleObject(ready.get(), 10000);
     EXPECT_EQ(AttachSkin(foreign), 0);
     SendMessageW(form.hwnd(), WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(foreign));
     EXPECT_FALSE(HasPropA(foreign, "PROCADDR"));
-    SetEvent(quit);
+    SetEvent(quit.get());
     live.join();
-    CloseHandle(ready);
-    CloseHandle(quit);
 
     DestroyWindow(stranger);
     DestroyWindow(owned);

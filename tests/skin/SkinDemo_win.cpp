@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Scoped_win.h"
 #include "skin/Skin.h"
 
 using namespace mojian::skin;
@@ -73,11 +74,11 @@ int main(int argc, char** argv) {
     RegisterClassW(&wc);
     g_form = CreateWindowExW(0, L"Mojian.Form1", L"墨笺 - 淘宝宝贝描述模板", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
                              520, 240, nullptr, nullptr, wc.hInstance, nullptr);
-    HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体");
+    const mojian::Font font(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体"));
     auto add = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, DWORD ex = 0) {
         HWND c = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, y, w, h, g_form, nullptr,
                                  wc.hInstance, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         return c;
     };
     g_add = add(L"Button", L"添加模块", BS_PUSHBUTTON, 20, 20, 100, 28);
@@ -102,7 +103,6 @@ int main(int argc, char** argv) {
         DispatchMessageW(&msg);
     }
     DestroyWindow(g_form);
-    DeleteObject(font);
     std::printf("after close: attached %d, initialised %d\n", SkinEngineState().attached,
                 SkinEngineState().initialised ? 1 : 0);
     return 0;

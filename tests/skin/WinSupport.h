@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/Scoped_win.h"
+
 namespace mojian::testing {
 
 // Live GDI objects of this process. Wine's GetGuiResources is a stub that
@@ -61,19 +63,12 @@ public:
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         bi.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = SelectObject(dc_, bmp_);
+        OwnedDc dc = CreateMemoryDc();
+        Bitmap bitmap(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
+        surface_ = Surface(std::move(dc), std::move(bitmap));
         for (int i = 0; i < w * h; ++i) bits_[i] = fill;
     }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    ~Canvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bmp_);
-        DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
+    HDC dc() const { return surface_.dc(); }
     int width() const { return w_; }
     int height() const { return h_; }
     // 0xRRGGBB
@@ -103,17 +98,14 @@ public:
 
 private:
     int w_, h_;
-    HDC dc_;
-    HBITMAP bmp_;
-    HGDIOBJ old_;
     std::uint32_t* bits_ = nullptr;
+    Surface surface_;
 };
 
 // What a window shows: its window context read back into a canvas.
 inline void ReadWindow(HWND hwnd, Canvas& into) {
-    HDC dc = GetWindowDC(hwnd);
-    BitBlt(into.dc(), 0, 0, into.width(), into.height(), dc, 0, 0, SRCCOPY);
-    ReleaseDC(hwnd, dc);
+    const WindowDc dc(hwnd);
+    BitBlt(into.dc(), 0, 0, into.width(), into.height(), dc.get(), 0, 0, SRCCOPY);
 }
 
 // What a window shows now, read into a canvas of the window's size.
@@ -165,19 +157,18 @@ public:
         RegisterClassW(&wc);  // a second registration fails harmlessly
         hwnd_ = CreateWindowExW(0, cls, L"form", WS_CHILD | (visible ? WS_VISIBLE : 0) | WS_CLIPCHILDREN, 10, 10, w, h, TestHost(),
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
-        font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体");
+        font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体"));
     }
     TestForm(const TestForm&) = delete;
     TestForm& operator=(const TestForm&) = delete;
     ~TestForm() {
         if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
-        DeleteObject(font_);
     }
     HWND hwnd() const { return hwnd_; }
     HWND Add(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, DWORD exStyle = 0) {
         HWND c = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         return c;
     }
     HWND Button(const wchar_t* text, int x, int y, int w = 75, int h = 23, DWORD type = BS_PUSHBUTTON) {
@@ -187,7 +178,7 @@ public:
 
 private:
     HWND hwnd_ = nullptr;
-    HFONT font_ = nullptr;
+    Font font_;
 };
 
 struct PropSearch {

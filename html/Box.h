@@ -1,0 +1,92 @@
+// The box tree the layout works on: what the box builder makes of a
+// document, what the block, line and table layouts fill in, and what the
+// painter walks. Internal to the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "html/Dom.h"
+#include "html/PaintList.h"
+#include "html/PictureSource.h"
+#include "html/Style.h"
+
+namespace mojian::html {
+
+struct Box;
+
+// One piece of inline content: a run of text up to a break opportunity, an
+// atomic inline box (picture, inline block), a forced break, the start or
+// end of an inline element (for its margins, padding and decoration), or a float.
+struct Atom {
+    enum class Kind : std::uint8_t { Text, Atomic, Break, Open, Close, Float };
+    Kind kind = Kind::Text;
+    bool breakBefore = false;  // a line may break before this atom
+    const Style* style = nullptr;
+    std::u16string text;
+    float width = 0;
+    float trailingSpace = 0;  // the collapsible space a text atom ends with
+    Box* box = nullptr;       // Atomic and Float
+};
+
+// Whether an atom shows anything (inline starts and ends and spaces do not).
+bool Significant(const Atom& a);
+
+// A placed piece of a line: text, or an inline element's decoration.
+struct Frag {
+    enum class Kind : std::uint8_t { Text, Deco };
+    Kind kind = Kind::Text;
+    Rect rect;
+    float baseline = 0;
+    const Style* style = nullptr;
+    std::u16string text;
+};
+
+// A table cell in the table's grid.
+struct Cell {
+    Box* box;
+    int row, col, rowSpan, colSpan;
+};
+
+struct Box {
+    enum class Kind : std::uint8_t { Block, Table, Image };
+    Kind kind = Kind::Block;
+    const Node* node = nullptr;  // null for anonymous boxes
+    const Style* style = nullptr;
+    std::vector<Box*> children;  // block-level children, floats among them
+    bool inlineContent = false;
+    std::vector<Atom> atoms;
+    std::vector<Frag> frags;
+    std::vector<Box*> inlineBoxes;  // atomic boxes and floats placed by the lines
+    // Tables.
+    std::vector<std::vector<Box*>> rows;
+    std::vector<const Style*> rowStyles;
+    std::vector<Cell> cells;
+    std::vector<Rect> rowRects;
+    int columns = 0;
+    // Results, relative to the parent's border box.
+    float x = 0, y = 0, w = 0, h = 0;
+    float shift = 0;           // vertical-align inside a cell
+    float contentH = 0;        // the height the content needs, padding and borders included
+    float firstBaseline = -1;  // from the border box top; negative: none
+    float lastBaseline = -1;
+    bool intrinsicDone = false;
+    float minW = 0, maxW = 0;  // border-box widths: the narrowest without overflow, the widest useful
+    int listIndex = 0;
+    bool isCell = false;
+    bool forcedWidth = false;  // the table has set w
+    // Pictures: what the picture source said when the box was made.
+    PictureInfo picture;
+};
+
+// Beyond any real table; cells past it are not shown.
+inline constexpr int kMaxColumns = 1000;
+
+// A length in pixels, auto counting as 0.
+inline float Px(const Length& l, float reference) { return l.IsAuto() ? 0 : l.Resolve(reference); }
+
+// A box's margin on one side (0 top, 1 right, 2 bottom, 3 left).
+inline float MarginPx(const Box& b, int side, float cb) { return Px(b.style->margin[side], cb); }
+
+}  // namespace mojian::html

@@ -1,0 +1,45 @@
+#include "html/Characters.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace mojian::html {
+
+bool IsCjk(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFFEF) || c == 0xFFFC || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+bool NoBreakBefore(char32_t c) {
+    static constexpr char32_t kSet[] = {0xFF0C, 0x3002, 0x3001, 0xFF1A, 0xFF1B, 0xFF01, 0xFF1F, 0xFF09, 0x3011,
+                                        0x300D, 0x300F, 0x300B, 0x3009, 0x201D, 0x2019, 0x2026, 0xFF0E, ',',
+                                        '.',    '!',    '?',    ':',    ';',    ')',    ']',    '}',    '%',
+                                        0x3015, 0xFF5D, 0xFF3D, 0x30FC, 0xFF05, 0xA0};
+    return std::find(std::begin(kSet), std::end(kSet), c) != std::end(kSet);
+}
+
+bool NoBreakAfter(char32_t c) {
+    static constexpr char32_t kSet[] = {0xFF08, 0x3010, 0x300C, 0x300E, 0x300A, 0x3008, 0x201C, 0x2018,
+                                        0xFFE5, 0xA5,   '$',    '(',    '[',    '{',    0x3014, 0xFF5B,
+                                        0xFF3B, 0xA0,   0xFFE1, 0xA3};
+    return std::find(std::begin(kSet), std::end(kSet), c) != std::end(kSet);
+}
+
+bool BreakBetween(char32_t a, char32_t b) {
+    if (a == 0 || b == ' ') return false;
+    if (a == ' ') return true;
+    if (NoBreakBefore(b) || NoBreakAfter(a)) return false;
+    return IsCjk(a) || IsCjk(b);
+}
+
+char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len) {
+    const char16_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+        len = 2;
+        return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+    }
+    len = 1;
+    return c;
+}
+
+}  // namespace mojian::html

@@ -1,0 +1,122 @@
+// The document tree of the HTML engine: elements, text, comments and the
+// doctype, each with the byte range of the UTF-8 source it came from, so a
+// feature can change one value and leave every other byte of the source as
+// it was. ParseHtml (html/Parser.h) builds it.
+//
+// Ranges are offsets into the exact string given to the parser (a leading
+// byte-order mark included), half-open: [begin, end). Every range lies inside
+// that source, and slicing the source by a range gives exactly the raw text
+// the range stands for:
+//   Node::range      text, comment, doctype: all of it as written ("a&amp;b",
+//                    "<!-- x -->"); element: the start tag, the end tag and
+//                    everything the element holds, as one span
+//   Node::startTag   "<td width=750>" ("/>" and an end of input cut short
+//                    included as written); for an element the parser made up
+//                    (implied), an empty range where it did so
+//   Node::endTag     "</td>", or none when the source has no end tag for the
+//                    element (void, closed by another tag or by the end)
+//   Attribute::range       name=value with its quotes
+//   Attribute::nameRange   the name as written (any case)
+//   Attribute::valueRange  the raw value, without its quotes and before
+//                          character references are decoded; for an
+//                          attribute written without a value, empty at the
+//                          end of its name
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mojian::html {
+
+struct SourceRange {
+    std::size_t begin = 0;
+    std::size_t end = 0;  // one past the last byte
+
+    std::size_t size() const { return end - begin; }
+    bool empty() const { return begin == end; }
+    // The bytes of `source` this range covers.
+    std::string_view Of(std::string_view source) const { return source.substr(begin, end - begin); }
+    friend bool operator==(const SourceRange&, const SourceRange&) = default;
+};
+
+// How an attribute's value was written.
+enum class Quote : std::uint8_t {
+    None,      // no value at all: <td nowrap>
+    Unquoted,  // width=750
+    Single,    // width='750'
+    Double,    // width="750"
+};
+
+struct Attribute {
+    std::string name;   // lower case
+    std::string value;  // character references decoded, UTF-8
+    SourceRange range;
+    SourceRange nameRange;
+    SourceRange valueRange;
+    Quote quote = Quote::None;
+    // A later attribute of a name the tag already has: browsers ignore it,
+    // and so do Node::Attr and the styles.
+    bool duplicate = false;
+};
+
+enum class NodeKind : std::uint8_t { Document, Element, Text, Comment, Doctype };
+
+struct Node {
+    NodeKind kind = NodeKind::Element;
+    std::string tag;               // elements: the name in lower case; empty otherwise
+    std::vector<Attribute> attrs;  // elements: in source order, duplicates included
+    // Text: the decoded text, white space as written. Comment: what stands
+    // between "<!--" and "-->" (or the end); doctype and other "<!...>" and
+    // "<?...>" markup: what stands between "<!" or "<?" and ">".
+    std::u16string text;
+    std::vector<std::unique_ptr<Node>> children;
+    Node* parent = nullptr;
+
+    SourceRange range;
+    SourceRange startTag;
+    std::optional<SourceRange> endTag;
+    bool implied = false;      // an element the source has no start tag for (html, head, body, a row)
+    bool selfClosing = false;  // the start tag ends with "/>"
+
+    bool IsElement() const { return kind == NodeKind::Element; }
+    bool IsText() const { return kind == NodeKind::Text; }
+    // The decoded value of the first attribute of that name, or nullptr when it is absent.
+    const std::string* Attr(std::string_view name) const;
+    // That attribute with its ranges, or nullptr.
+    const Attribute* FindAttr(std::string_view name) const;
+};
+
+// A tag the tree has no element for: an end tag that closes nothing, a
+// second <html>, <head> or <body>, a cell or row outside any table.
+struct StrayTag {
+    std::string name;  // lower case
+    bool endTag = false;
+    SourceRange range;
+};
+
+// A parsed document. The tree always has the html element with its head and
+// body (made up when the source has none, as browsers do): a fragment's
+// content is the body's. Elements that belong in the head (title, meta,
+// link, base, style, script) go there until the body starts, and stay where
+// they are written after that; comments and white space go where browsers
+// put them. White space before the head and white space directly inside
+// table structure (between rows and cells) is not kept, as browsers never
+// show it; every other byte of the source is in some node's or stray tag's range.
+struct Document {
+    std::unique_ptr<Node> root;  // NodeKind::Document: the doctype, comments and the html element
+    Node* html = nullptr;
+    Node* head = nullptr;
+    Node* body = nullptr;
+    std::vector<StrayTag> strayTags;  // in source order
+    std::size_t sourceSize = 0;       // bytes of the source parsed
+};
+
+// Nesting deeper than this many elements inside the body is flattened.
+inline constexpr int kMaxDepth = 120;
+
+}  // namespace mojian::html

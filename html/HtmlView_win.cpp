@@ -1,0 +1,265 @@
+// The preview's HTML view: parses the document it is given, lays it out for
+// its own width and paints it with GDI, scrolling vertically.
+#include "html/HtmlView_win.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "html/Parser.h"
+#include "html/GdiFonts_win.h"
+#include "html/GdiPaint_win.h"
+#include "html/Layout.h"
+
+namespace mojian::html {
+
+namespace {
+
+constexpr int kPageMargin = 8;
+constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
+
+// Everything one view owns, kept with its window.
+struct ViewState {
+    GdiFonts fonts;
+    std::shared_ptr<PictureSource> pictures = std::make_shared<NoPictures>();
+    std::unique_ptr<Document> document;
+    PageLayout page;
+    int layoutWidth = -1;
+    int scrollY = 0;
+};
+
+ViewState* StateOf(HWND hwnd) { return reinterpret_cast<ViewState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+int ClientWidth(HWND hwnd) {
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    return rc.right - rc.left;
+}
+
+int ClientHeight(HWND hwnd) {
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    return rc.bottom - rc.top;
+}
+
+// The page's height in whole pixels, within what a scroll bar can express.
+int PageHeight(const ViewState& s) { return static_cast<int>(std::ceil(std::clamp(s.page.height, 0.0f, 1.0e8f))); }
+
+int MaxScroll(HWND hwnd, const ViewState& s) { return std::max(0, PageHeight(s) - ClientHeight(hwnd)); }
+
+void UpdateScrollBar(HWND hwnd, ViewState& s) {
+    s.scrollY = std::clamp(s.scrollY, 0, MaxScroll(hwnd, s));
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    // The bar is always there (disabled when all fits), so the width we lay
+    // out for never changes with the page's height.
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    si.nMin = 0;
+    si.nMax = std::max(0, PageHeight(s) - 1);
+    si.nPage = static_cast<UINT>(std::max(0, ClientHeight(hwnd)));
+    si.nPos = s.scrollY;
+    // Setting the bar repaints the whole frame even when nothing changed, and
+    // most previews fit the view as the last one did: skip it then.
+    SCROLLINFO now{};
+    now.cbSize = sizeof now;
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (GetScrollInfo(hwnd, SB_VERT, &now) && now.nMin == si.nMin && now.nMax == si.nMax && now.nPage == si.nPage &&
+        now.nPos == si.nPos)
+        return;
+    SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+}
+
+void Relayout(HWND hwnd, ViewState& s) {
+    const int width = std::max(1, ClientWidth(hwnd));
+    s.layoutWidth = width;
+    if (!s.document) {
+        s.page = PageLayout{};
+    } else {
+        LayoutOptions options;
+        options.width = static_cast<float>(width);
+        options.margin = kPageMargin;
+        s.page = LayoutDocument(*s.document, options, s.fonts, *s.pictures);
+    }
+    UpdateScrollBar(hwnd, s);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void ScrollTo(HWND hwnd, ViewState& s, int y) {
+    y = std::clamp(y, 0, MaxScroll(hwnd, s));
+    if (y == s.scrollY) return;
+    const int dy = s.scrollY - y;
+    s.scrollY = y;
+    UpdateScrollBar(hwnd, s);
+    // Move what is already painted; only the uncovered strip is repainted.
+    ScrollWindowEx(hwnd, 0, dy, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
+    UpdateWindow(hwnd);
+}
+
+void Paint(HWND hwnd, ViewState& s) {
+    const PaintDc paint(hwnd);
+    const HDC dc = paint.get();
+    const RECT& area = paint.area();
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return;
+    // Drawn off screen first, so a repaint never flickers.
+    const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, h)));
+    if (buffer) {
+        const RECT local{0, 0, w, h};
+        FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, -area.left, -area.top - s.scrollY, local);
+        BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
+    } else {
+        FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PaintLayout(dc, s.page, s.fonts, *s.pictures, 0, -s.scrollY, area);
+    }
+}
+
+LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    ViewState* s = StateOf(hwnd);
+    switch (msg) {
+    case WM_NCCREATE: {
+        auto* state = new (std::nothrow) ViewState;
+        if (!state) return FALSE;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        delete s;
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    case WM_CREATE:
+        if (s) UpdateScrollBar(hwnd, *s);
+        return 0;
+    case WM_SIZE:
+        if (s) {
+            if (ClientWidth(hwnd) != s->layoutWidth) Relayout(hwnd, *s);
+            else UpdateScrollBar(hwnd, *s);
+        }
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT:
+        if (s) {
+            Paint(hwnd, *s);
+            return 0;
+        }
+        break;
+    case WM_PRINTCLIENT:
+        if (s) {
+            RECT rc{};
+            GetClientRect(hwnd, &rc);
+            const HDC dc = reinterpret_cast<HDC>(wp);
+            FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            PaintLayout(dc, s->page, s->fonts, *s->pictures, 0, -s->scrollY, rc);
+            return 0;
+        }
+        break;
+    case WM_VSCROLL:
+        if (s) {
+            SCROLLINFO si{};
+            si.cbSize = sizeof si;
+            si.fMask = SIF_ALL;
+            GetScrollInfo(hwnd, SB_VERT, &si);
+            int y = s->scrollY;
+            const int page = std::max(kLineStep, ClientHeight(hwnd) - kLineStep);
+            switch (LOWORD(wp)) {
+            case SB_LINEUP: y -= kLineStep; break;
+            case SB_LINEDOWN: y += kLineStep; break;
+            case SB_PAGEUP: y -= page; break;
+            case SB_PAGEDOWN: y += page; break;
+            case SB_TOP: y = 0; break;
+            case SB_BOTTOM: y = MaxScroll(hwnd, *s); break;
+            case SB_THUMBTRACK:
+            case SB_THUMBPOSITION: y = si.nTrackPos; break;
+            default: break;
+            }
+            ScrollTo(hwnd, *s, y);
+        }
+        return 0;
+    case WM_MOUSEWHEEL:
+        if (s) {
+            UINT lines = 3;
+            SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+            if (lines == WHEEL_PAGESCROLL) lines = 10;
+            const int delta = GET_WHEEL_DELTA_WPARAM(wp);
+            ScrollTo(hwnd, *s, s->scrollY - delta * static_cast<int>(lines) * 20 / WHEEL_DELTA);
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+        SetFocus(hwnd);
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS;
+    case WM_KEYDOWN:
+        if (s) {
+            const int page = std::max(kLineStep, ClientHeight(hwnd) - kLineStep);
+            switch (wp) {
+            case VK_UP: ScrollTo(hwnd, *s, s->scrollY - kLineStep); return 0;
+            case VK_DOWN: ScrollTo(hwnd, *s, s->scrollY + kLineStep); return 0;
+            case VK_PRIOR: ScrollTo(hwnd, *s, s->scrollY - page); return 0;
+            case VK_NEXT: ScrollTo(hwnd, *s, s->scrollY + page); return 0;
+            case VK_HOME: ScrollTo(hwnd, *s, 0); return 0;
+            case VK_END: ScrollTo(hwnd, *s, MaxScroll(hwnd, *s)); return 0;
+            default: break;
+            }
+        }
+        break;
+    case WM_CONTEXTMENU:
+        return 0;  // the preview has no context menu
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+bool RegisterHtmlViewClass(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    if (GetClassInfoExW(instance, kHtmlViewClass, &wc)) return true;
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = HtmlViewProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = nullptr;
+    wc.lpszClassName = kHtmlViewClass;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height) {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    if (!RegisterHtmlViewClass(instance)) return nullptr;
+    return CreateWindowExW(0, kHtmlViewClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP, x, y, width,
+                           height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
+    ViewState* s = StateOf(view);
+    if (!s) return;
+    s->document = std::make_unique<Document>(ParseHtml(utf8Html));
+    s->scrollY = 0;
+    Relayout(view, *s);
+}
+
+void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures) {
+    ViewState* s = StateOf(view);
+    if (!s) return;
+    s->pictures = pictures ? std::move(pictures) : std::make_shared<NoPictures>();
+    Relayout(view, *s);
+}
+
+void HtmlViewRelayout(HWND view) {
+    if (ViewState* s = StateOf(view)) Relayout(view, *s);
+}
+
+int HtmlViewScrollPos(HWND view) {
+    const ViewState* s = StateOf(view);
+    return s ? s->scrollY : 0;
+}
+
+int HtmlViewPageHeight(HWND view) {
+    const ViewState* s = StateOf(view);
+    return s ? PageHeight(*s) : 0;
+}
+
+}  // namespace mojian::html

@@ -1,0 +1,38 @@
+// The preview's view where the system has no HTML engine: a child window
+// that shows an HTML fragment or document laid out, with vertical scrolling.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "html/PictureSource.h"
+
+namespace mojian::html {
+
+inline constexpr wchar_t kHtmlViewClass[] = L"MojianHtmlView";
+
+// Registers the window class once per process; safe to call again.
+bool RegisterHtmlViewClass(HINSTANCE instance);
+
+// A visible child of `parent` at the given client position, in pixels.
+HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height);
+
+// Shows `utf8Html` (the preview document's whole current source) in place of
+// what the view showed before, scrolled to the top.
+void HtmlViewSetHtml(HWND view, const std::string& utf8Html);
+
+// Where the view gets its pictures from; null (the start) means none, so
+// every picture is a broken-picture box. Lays the page out again.
+void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures);
+
+// Lays the current document out again where it is scrolled to, for when
+// what the picture source knows has changed.
+void HtmlViewRelayout(HWND view);
+
+// How far the view is scrolled, and the laid-out page's height, in pixels.
+int HtmlViewScrollPos(HWND view);
+int HtmlViewPageHeight(HWND view);
+
+}  // namespace mojian::html

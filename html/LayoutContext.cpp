@@ -1,0 +1,76 @@
+#include "html/LayoutContext.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "html/Characters.h"
+
+namespace mojian::html {
+
+Style* LayoutContext::NewStyle(Style s) {
+    styles_.push_back(std::make_unique<Style>(std::move(s)));
+    return styles_.back().get();
+}
+
+Box* LayoutContext::NewBox(Box::Kind kind, const Node* node, const Style* style) {
+    boxes_.push_back(std::make_unique<Box>());
+    Box* b = boxes_.back().get();
+    b->kind = kind;
+    b->node = node;
+    b->style = style;
+    return b;
+}
+
+Style* LayoutContext::AnonymousStyle(const Style& parent, Display display) {
+    Style s = parent;
+    s.display = display;
+    s.floating = Float::None;
+    s.background.reset();
+    s.backgroundImage = false;
+    s.width = s.height = Length{};
+    for (auto& m : s.margin) m = Length{Length::Px, 0};
+    for (float& p : s.padding) p = 0;
+    for (auto& b : s.border) b = BorderSide{};
+    s.overflowHidden = false;
+    return NewStyle(std::move(s));
+}
+
+int LayoutContext::FontOf(const Style& s) {
+    auto it = fontOfStyle_.find(&s);
+    if (it != fontOfStyle_.end()) return it->second;
+    FontKey want{s.fontFamily, static_cast<int>(std::lround(std::clamp(s.fontSize, 1.0f, 400.0f))), s.bold,
+                 s.italic};
+    int id = -1;
+    for (std::size_t i = 0; i < page_.fonts.size(); ++i)
+        if (page_.fonts[i] == want) id = static_cast<int>(i);
+    if (id < 0) {
+        page_.fonts.push_back(want);
+        metrics_.push_back(measurer_.Metrics(want));
+        id = static_cast<int>(page_.fonts.size() - 1);
+    }
+    fontOfStyle_[&s] = id;
+    return id;
+}
+
+const FontMetrics& LayoutContext::MetricsOf(const Style& s) { return metrics_[static_cast<std::size_t>(FontOf(s))]; }
+
+float LayoutContext::TextWidth(const Style& s, std::u16string_view text) {
+    const int font = FontOf(s);
+    float w = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len;
+        char32_t cp = CodePointAt(text, i, len);
+        if (cp == 0xA0) cp = ' ';
+        const std::uint64_t key = (static_cast<std::uint64_t>(font) << 32) | cp;
+        auto it = advances_.find(key);
+        if (it == advances_.end()) {
+            const std::u16string_view unit = cp == ' ' ? std::u16string_view(u" ") : text.substr(i, len);
+            it = advances_.emplace(key, measurer_.Advance(page_.fonts[static_cast<std::size_t>(font)], unit)).first;
+        }
+        w += static_cast<float>(it->second) + std::clamp(s.letterSpacing, -50.0f, 200.0f);
+        i += len;
+    }
+    return w;
+}
+
+}  // namespace mojian::html

@@ -1,0 +1,57 @@
+// What the parts of one layout share: the arenas that own its styles and
+// boxes, the fonts it has named with their metrics and character advances,
+// and the page it writes. Internal to the engine; one per LayoutDocument call.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "html/Box.h"
+#include "html/PaintList.h"
+#include "html/PictureSource.h"
+#include "html/Style.h"
+#include "html/TextMeasurer.h"
+
+namespace mojian::html {
+
+class LayoutContext {
+public:
+    LayoutContext(TextMeasurer& measurer, PictureSource& pictures, PageLayout& page)
+        : measurer_(measurer), pictures_(pictures), page_(page) {}
+    LayoutContext(const LayoutContext&) = delete;
+    LayoutContext& operator=(const LayoutContext&) = delete;
+
+    // Styles and boxes live as long as the context.
+    Style* NewStyle(Style s);
+    Box* NewBox(Box::Kind kind, const Node* node, const Style* style);
+    // The style of an anonymous box: the parent's inherited properties, no
+    // size, margins, padding, borders or background of its own.
+    Style* AnonymousStyle(const Style& parent, Display display);
+
+    // The index in the page's font list of the font `s` names.
+    int FontOf(const Style& s);
+    const FontMetrics& MetricsOf(const Style& s);
+    // The advance of `text` in the style's font, letter spacing included.
+    float TextWidth(const Style& s, std::u16string_view text);
+
+    // The state and natural size of the picture at `url`.
+    PictureInfo QueryPicture(std::string_view url) { return pictures_.Query(url); }
+
+    PageLayout& Page() { return page_; }
+
+private:
+    TextMeasurer& measurer_;
+    PictureSource& pictures_;
+    PageLayout& page_;
+    std::vector<std::unique_ptr<Style>> styles_;
+    std::vector<std::unique_ptr<Box>> boxes_;
+    std::unordered_map<const Style*, int> fontOfStyle_;
+    std::deque<FontMetrics> metrics_;  // a deque: references stay valid while fonts are added
+    std::unordered_map<std::uint64_t, int> advances_;  // (font << 32 | code point) -> advance
+};
+
+}  // namespace mojian::html

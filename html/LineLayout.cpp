@@ -1,0 +1,279 @@
+#include "html/LineLayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "html/BlockLayout.h"
+
+namespace mojian::html {
+
+namespace {
+
+struct FloatRect {
+    Rect r;
+    bool left;
+};
+
+struct LineItem {
+    Atom* atom;
+    float x;
+};
+
+// The free span of a line at y, h high, between the floats beside it.
+void LineEdges(const std::vector<FloatRect>& floats, float y, float h, float innerW, float& l, float& r) {
+    l = 0;
+    r = innerW;
+    for (const auto& f : floats) {
+        if (f.r.y < y + std::max(h, 1.0f) && f.r.Bottom() > y) {
+            if (f.left) l = std::max(l, f.r.Right());
+            else r = std::min(r, f.r.x);
+        }
+    }
+}
+
+// The baseline of an atomic inline box, from its top: its last line's, or
+// its bottom edge when it has none or clips its content.
+float AtomicBaseline(const Box& ab) {
+    if (ab.kind == Box::Kind::Block && ab.lastBaseline >= 0 && !ab.style->overflowHidden) return ab.lastBaseline;
+    return ab.h;
+}
+
+}  // namespace
+
+float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float top) {
+    const Style& bs = *b.style;
+    const FontMetrics& strut = ctx.MetricsOf(bs);
+    const float strutH = bs.lineHeight >= 0 ? bs.lineHeight : static_cast<float>(strut.lineHeight);
+    b.frags.clear();
+    b.inlineBoxes.clear();
+    std::vector<FloatRect> floats;
+    std::vector<LineItem> line;
+    std::vector<const Style*> open;  // inline elements open across lines
+    float y = 0, x = 0;
+    bool hasContent = false, hasBreak = false;
+
+    for (Atom& a : b.atoms)
+        if (a.kind == Atom::Kind::Atomic) {
+            LayoutBox(ctx, *a.box, innerW, true);
+        }
+
+    auto finishLine = [&](bool forced) {
+        if (!hasContent && !(forced && hasBreak)) {
+            line.clear();
+            x = 0;
+            return;
+        }
+        // Trailing spaces do not count for alignment.
+        float width = x;
+        for (auto it = line.rbegin(); it != line.rend(); ++it) {
+            if (it->atom->kind == Atom::Kind::Text) {
+                width -= it->atom->trailingSpace;
+                break;
+            }
+            if (it->atom->kind != Atom::Kind::Close && it->atom->kind != Atom::Kind::Break) break;
+        }
+        // Vertical metrics around the baseline: the strut, then every piece.
+        float above = 0, below = 0;
+        auto extend = [&](const Style& s) {
+            const FontMetrics& m = ctx.MetricsOf(s);
+            const float lh = s.lineHeight >= 0 ? s.lineHeight : static_cast<float>(m.lineHeight);
+            const float half = (lh - static_cast<float>(m.ascent + m.descent)) / 2;
+            above = std::max(above, static_cast<float>(m.ascent) + half);
+            below = std::max(below, static_cast<float>(m.descent) + half);
+        };
+        extend(bs);
+        above = std::max(above, 0.0f);
+        for (const LineItem& it : line) {
+            const Atom& a = *it.atom;
+            if (a.kind == Atom::Kind::Text) extend(*a.style);
+            if (a.kind == Atom::Kind::Atomic) {
+                const Box& ab = *a.box;
+                const float mt = MarginPx(ab, 0, innerW), mb = MarginPx(ab, 2, innerW);
+                const float h = ab.h + mt + mb;
+                const float base = AtomicBaseline(ab) + mt;
+                if (a.style->verticalAlign == VAlign::Middle) {
+                    const float mid = static_cast<float>(strut.ascent) * 0.3f;
+                    above = std::max(above, mid + h / 2);
+                    below = std::max(below, h / 2 - mid);
+                } else {
+                    above = std::max(above, base);
+                    below = std::max(below, h - base);
+                }
+            }
+        }
+        float el, er;
+        LineEdges(floats, y, above + below, innerW, el, er);
+        float offset = el;
+        const float room = er - el - width;
+        if (room > 0 && bs.textAlign == TextAlign::Center) offset += room / 2;
+        if (room > 0 && bs.textAlign == TextAlign::Right) offset += room;
+        const float baseline = y + above;
+        // Decorations of inline elements (background, border) per line.
+        std::vector<std::pair<const Style*, float>> decoStack;
+        for (const Style* s : open) decoStack.emplace_back(s, offset);
+        auto emitDeco = [&](const Style* s, float x0, float x1) {
+            if (!s->background && s->border[0].width + s->border[1].width + s->border[2].width + s->border[3].width == 0)
+                return;
+            const FontMetrics& m = ctx.MetricsOf(*s);
+            Frag f;
+            f.kind = Frag::Kind::Deco;
+            f.style = s;
+            f.rect = Rect{left + x0, top + baseline - static_cast<float>(m.ascent) - s->padding[0] - s->border[0].width,
+                          x1 - x0,
+                          static_cast<float>(m.ascent + m.descent) + s->PaddingV()};
+            b.frags.push_back(std::move(f));
+        };
+        for (const LineItem& it : line) {
+            Atom& a = *it.atom;
+            const float ax = offset + it.x;
+            switch (a.kind) {
+            case Atom::Kind::Open:
+                decoStack.emplace_back(a.style, ax + Px(a.style->margin[3], 0));
+                break;
+            case Atom::Kind::Close:
+                for (std::size_t k = decoStack.size(); k-- > 0;)
+                    if (decoStack[k].first == a.style) {
+                        emitDeco(a.style, decoStack[k].second, ax + a.width - Px(a.style->margin[1], 0));
+                        decoStack.erase(decoStack.begin() + static_cast<std::ptrdiff_t>(k));
+                        break;
+                    }
+                break;
+            case Atom::Kind::Text: {
+                // Pieces of one run on one line are painted as one string.
+                if (!b.frags.empty()) {
+                    Frag& prev = b.frags.back();
+                    if (prev.kind == Frag::Kind::Text && prev.style == a.style &&
+                        prev.baseline == top + baseline && std::fabs(prev.rect.Right() - (left + ax)) < 0.01f) {
+                        prev.text += a.text;
+                        prev.rect.w += a.width;
+                        break;
+                    }
+                }
+                Frag f;
+                f.kind = Frag::Kind::Text;
+                f.style = a.style;
+                f.text = a.text;
+                const FontMetrics& m = ctx.MetricsOf(*a.style);
+                f.rect = Rect{left + ax, top + baseline - static_cast<float>(m.ascent), a.width,
+                              static_cast<float>(m.ascent + m.descent)};
+                f.baseline = top + baseline;
+                b.frags.push_back(std::move(f));
+                break;
+            }
+            case Atom::Kind::Atomic: {
+                Box& ab = *a.box;
+                const float mt = MarginPx(ab, 0, innerW);
+                ab.x = left + ax + MarginPx(ab, 3, innerW);
+                if (a.style->verticalAlign == VAlign::Middle)
+                    ab.y = top + baseline - static_cast<float>(strut.ascent) * 0.3f - (ab.h + mt + MarginPx(ab, 2, innerW)) / 2 + mt;
+                else
+                    ab.y = top + baseline - AtomicBaseline(ab);
+                b.inlineBoxes.push_back(&ab);
+                break;
+            }
+            default: break;
+            }
+        }
+        for (auto& [s, x0] : decoStack) emitDeco(s, x0, offset + width);
+        if (b.firstBaseline < 0) b.firstBaseline = top + baseline;
+        b.lastBaseline = top + baseline;
+        y += above + below;
+        line.clear();
+        x = 0;
+        hasContent = hasBreak = false;
+    };
+
+    auto placeFloat = [&](Box& fb) {
+        LayoutBox(ctx, fb, innerW, true);
+        const float mw = fb.w + MarginPx(fb, 1, innerW) + MarginPx(fb, 3, innerW);
+        const float mh = fb.h + MarginPx(fb, 0, innerW) + MarginPx(fb, 2, innerW);
+        float fy = y;
+        for (int guard = 0; guard < 1000; ++guard) {
+            float el, er;
+            LineEdges(floats, fy, mh, innerW, el, er);
+            const float used = fy == y ? x : 0;
+            if (er - el - used >= mw || (el == 0 && er == innerW)) {
+                const bool isLeft = fb.style->floating == Float::Left;
+                const float fx = isLeft ? el : er - mw;
+                floats.push_back({Rect{fx, fy, mw, mh}, isLeft});
+                fb.x = left + fx + MarginPx(fb, 3, innerW);
+                fb.y = top + fy + MarginPx(fb, 0, innerW);
+                b.inlineBoxes.push_back(&fb);
+                return;
+            }
+            float next = -1;
+            for (const auto& f : floats)
+                if (f.r.Bottom() > fy && (next < 0 || f.r.Bottom() < next)) next = f.r.Bottom();
+            if (next < 0) break;
+            fy = next;
+        }
+        floats.push_back({Rect{0, fy, mw, mh}, true});
+        fb.x = left + MarginPx(fb, 3, innerW);
+        fb.y = top + fy;
+        b.inlineBoxes.push_back(&fb);
+    };
+
+    std::size_t i = 0;
+    const std::size_t n = b.atoms.size();
+    while (i < n) {
+        Atom& a = b.atoms[i];
+        if (a.kind == Atom::Kind::Float) {
+            placeFloat(*a.box);
+            ++i;
+            continue;
+        }
+        if (a.kind == Atom::Kind::Break) {
+            line.push_back({&a, x});
+            hasBreak = true;
+            finishLine(true);
+            ++i;
+            continue;
+        }
+        // One unbreakable word: atoms up to the next break opportunity.
+        std::size_t j = i;
+        float wordW = 0, trailing = 0;
+        do {
+            const Atom& w = b.atoms[j];
+            if (w.kind == Atom::Kind::Atomic)
+                wordW += w.box->w + MarginPx(*w.box, 1, innerW) + MarginPx(*w.box, 3, innerW);
+            else
+                wordW += w.width;
+            if (w.kind == Atom::Kind::Text) trailing = w.trailingSpace;
+            else if (w.kind != Atom::Kind::Close) trailing = 0;
+            ++j;
+        } while (j < n && !b.atoms[j].breakBefore && b.atoms[j].kind != Atom::Kind::Break &&
+                 b.atoms[j].kind != Atom::Kind::Float);
+        float el, er;
+        LineEdges(floats, y, strutH, innerW, el, er);
+        if (hasContent && x + wordW - trailing > er - el + 0.01f) {
+            finishLine(false);
+            // The new line drops the space the word starts with, if any.
+        }
+        for (std::size_t k = i; k < j; ++k) {
+            Atom& w = b.atoms[k];
+            if (!hasContent && w.kind == Atom::Kind::Text && !w.text.empty() && w.text[0] == u' ') {
+                const float sp = ctx.TextWidth(*w.style, u" ");
+                w.text.erase(0, 1);
+                w.width -= sp;
+                if (w.text.empty()) w.trailingSpace = 0;
+            }
+            line.push_back({&w, x});
+            x += w.kind == Atom::Kind::Atomic
+                     ? w.box->w + MarginPx(*w.box, 1, innerW) + MarginPx(*w.box, 3, innerW)
+                     : w.width;
+            if (w.kind == Atom::Kind::Open) open.push_back(w.style);
+            if (w.kind == Atom::Kind::Close) {
+                auto it = std::find(open.rbegin(), open.rend(), w.style);
+                if (it != open.rend()) open.erase(std::next(it).base());
+            }
+            if (Significant(w)) hasContent = true;
+        }
+        i = j;
+    }
+    finishLine(false);
+    for (const auto& f : floats) y = std::max(y, f.r.Bottom());
+    return y;
+}
+
+}  // namespace mojian::html

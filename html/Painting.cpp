@@ -1,0 +1,128 @@
+#include "html/Painting.h"
+
+#include <algorithm>
+#include <string>
+
+#include "html/PictureLayout.h"
+
+namespace mojian::html {
+
+namespace {
+
+class Painter {
+public:
+    explicit Painter(LayoutContext& ctx) : ctx_(ctx), page_(ctx.Page()) {}
+
+    void PaintBox(const Box& b, float ax, float ay, int depth) {
+        const Style& s = *b.style;
+        const Rect r{ax, ay, b.w, b.h};
+        if (s.background) Fill(r, *s.background);
+        Borders(s, r);
+        Record(b, r);
+        if (depth > 4 * kMaxDepth) return;
+        if (b.kind == Box::Kind::Image) {
+            PaintOp op;
+            op.kind = PaintOp::Kind::Picture;
+            op.rect = Rect{ax + s.border[3].width + s.padding[3], ay + s.border[0].width + s.padding[0],
+                           b.w - s.PaddingH(), b.h - s.PaddingV()};
+            op.text = AltText(b);
+            if (const std::string* src = b.node ? b.node->Attr("src") : nullptr) op.url = *src;
+            op.font = ctx_.FontOf(s);
+            op.color = s.color;
+            page_.ops.push_back(std::move(op));
+            return;
+        }
+        if (s.overflowHidden) {
+            PaintOp op;
+            op.kind = PaintOp::Kind::ClipPush;
+            op.rect = r;
+            page_.ops.push_back(std::move(op));
+        }
+        if (b.kind == Box::Kind::Table) {
+            for (std::size_t i = 0; i < b.rowRects.size(); ++i)
+                if (b.rowStyles[i]->background)
+                    Fill(Rect{ax + b.rowRects[i].x, ay + b.rowRects[i].y, b.rowRects[i].w, b.rowRects[i].h},
+                         *b.rowStyles[i]->background);
+            for (const Cell& c : b.cells) PaintBox(*c.box, ax + c.box->x, ay + c.box->y, depth + 1);
+        } else {
+            const float cy = ay + b.shift;
+            for (const Box* c : b.children) PaintBox(*c, ax + c->x, cy + c->y, depth + 1);
+            if (s.display == Display::ListItem && b.listIndex > 0) {
+                PaintOp op;
+                op.kind = PaintOp::Kind::Text;
+                op.font = ctx_.FontOf(s);
+                op.color = s.color;
+                op.text = s.orderedList ? std::u16string() : u"\u2022";
+                if (s.orderedList) {
+                    std::string num = std::to_string(b.listIndex) + ".";
+                    op.text.assign(num.begin(), num.end());
+                }
+                const float w = ctx_.TextWidth(s, op.text);
+                const float base = b.firstBaseline >= 0 ? b.firstBaseline : static_cast<float>(ctx_.MetricsOf(s).ascent);
+                op.rect = Rect{ax - w - 8, cy + base - static_cast<float>(ctx_.MetricsOf(s).ascent), w,
+                               static_cast<float>(ctx_.MetricsOf(s).ascent + ctx_.MetricsOf(s).descent)};
+                op.baseline = cy + base;
+                page_.ops.push_back(std::move(op));
+            }
+            for (const Frag& f : b.frags) {
+                if (f.kind == Frag::Kind::Deco) {
+                    const Rect dr{ax + f.rect.x, cy + f.rect.y, f.rect.w, f.rect.h};
+                    if (f.style->background) Fill(dr, *f.style->background);
+                    Borders(*f.style, dr);
+                }
+            }
+            for (const Box* c : b.inlineBoxes) PaintBox(*c, ax + c->x, cy + c->y, depth + 1);
+            for (const Frag& f : b.frags) {
+                if (f.kind != Frag::Kind::Text) continue;
+                PaintOp op;
+                op.kind = PaintOp::Kind::Text;
+                op.rect = Rect{ax + f.rect.x, cy + f.rect.y, f.rect.w, f.rect.h};
+                op.baseline = cy + f.baseline;
+                op.font = ctx_.FontOf(*f.style);
+                op.color = f.style->color;
+                op.letterSpacing = std::clamp(f.style->letterSpacing, -50.0f, 200.0f);
+                op.underline = f.style->underline;
+                op.strike = f.style->strike;
+                op.text = f.text;
+                for (char16_t& c : op.text)
+                    if (c == 0xA0) c = u' ';
+                page_.ops.push_back(std::move(op));
+            }
+        }
+        if (s.overflowHidden) {
+            PaintOp op;
+            op.kind = PaintOp::Kind::ClipPop;
+            page_.ops.push_back(std::move(op));
+        }
+    }
+
+private:
+    void Fill(const Rect& r, Color c) {
+        if (r.w <= 0 || r.h <= 0) return;
+        PaintOp op;
+        op.kind = PaintOp::Kind::Fill;
+        op.rect = r;
+        op.color = c;
+        page_.ops.push_back(std::move(op));
+    }
+    void Borders(const Style& s, const Rect& r) {
+        Fill(Rect{r.x, r.y, r.w, s.border[0].width}, s.border[0].color);
+        Fill(Rect{r.x, r.Bottom() - s.border[2].width, r.w, s.border[2].width}, s.border[2].color);
+        Fill(Rect{r.x, r.y, s.border[3].width, r.h}, s.border[3].color);
+        Fill(Rect{r.Right() - s.border[1].width, r.y, s.border[1].width, r.h}, s.border[1].color);
+    }
+    void Record(const Box& b, const Rect& r) {
+        if (!b.node) return;
+        const std::string& t = b.node->tag;
+        if (t == "table" || t == "td" || t == "th" || t == "img") page_.boxes.push_back({t, r});
+    }
+
+    LayoutContext& ctx_;
+    PageLayout& page_;
+};
+
+}  // namespace
+
+void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y) { Painter(ctx).PaintBox(root, x, y, 0); }
+
+}  // namespace mojian::html

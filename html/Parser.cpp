@@ -1,0 +1,527 @@
+#include "html/Parser.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "base/Utf.h"
+#include "html/Entities.h"
+
+namespace mojian::html {
+
+namespace {
+
+bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool OneOf(std::string_view t, std::initializer_list<const char*> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return t == n; });
+}
+
+bool IsVoid(std::string_view t) {
+    return OneOf(t, {"br", "img", "hr", "input", "meta", "link", "area", "base", "col", "wbr", "embed", "param",
+                     "source", "track", "keygen", "basefont", "bgsound", "frame"});
+}
+
+// Elements whose content is text up to their end tag; the first two decode
+// character references in it.
+bool IsRawText(std::string_view t) { return OneOf(t, {"title", "textarea", "script", "style", "xmp"}); }
+bool DecodesReferences(std::string_view t) { return t == "title" || t == "textarea"; }
+
+// What goes in the head while the body has not started.
+bool BelongsInHead(std::string_view t) { return OneOf(t, {"meta", "link", "base", "title", "style", "script"}); }
+
+bool ClosesP(std::string_view t) {
+    return OneOf(t, {"p", "div", "table", "ul", "ol", "dl", "h1", "h2", "h3", "h4", "h5", "h6", "hr", "center", "pre",
+                     "blockquote", "form", "li", "dd", "dt", "address", "fieldset", "section", "article", "header",
+                     "footer", "nav", "aside", "figure"});
+}
+
+bool IsTableSection(std::string_view t) { return t == "tbody" || t == "thead" || t == "tfoot"; }
+bool IsTableContext(std::string_view t) { return t == "table" || IsTableSection(t) || t == "tr"; }
+bool IsTableStructure(std::string_view t) {
+    return IsTableContext(t) || t == "td" || t == "th" || t == "caption" || t == "col" || t == "colgroup";
+}
+
+bool AllSpace(std::string_view s) { return std::all_of(s.begin(), s.end(), IsSpace); }
+
+// A start tag as the tokenizer read it.
+struct StartTag {
+    std::string name;
+    std::vector<Attribute> attrs;
+    SourceRange range;
+    bool selfClosing = false;
+};
+
+// Builds the tree from the tokens in source order: the html element, its
+// head while the body has not started, then the body with the browser's
+// rules for implied end tags and table structure.
+class TreeBuilder {
+public:
+    TreeBuilder() : root_(std::make_unique<Node>()) { root_->kind = NodeKind::Document; }
+
+    void Markup(NodeKind kind, SourceRange range, std::u16string text) {
+        auto node = std::make_unique<Node>();
+        node->kind = kind;
+        node->range = range;
+        node->text = std::move(text);
+        Node* parent = phase_ == Phase::BeforeHtml ? root_.get()
+                       : phase_ == Phase::InHead   ? head_
+                       : phase_ == Phase::InBody   ? stack_.back()
+                                                   : html_;
+        Append(parent, std::move(node));
+    }
+
+    // Text as written at `range`, `decoded` its references decoded.
+    void Text(SourceRange range, std::string_view decoded) {
+        if (decoded.empty()) return;
+        if (phase_ != Phase::InBody) {
+            // White space before the body goes where browsers keep it; the
+            // first other character starts the body.
+            const auto lead = static_cast<std::size_t>(
+                std::find_if_not(decoded.begin(), decoded.end(), IsSpace) - decoded.begin());
+            if (lead > 0) {
+                if (phase_ == Phase::InHead) AppendText(head_, nullptr, {range.begin, range.begin + lead}, decoded.substr(0, lead));
+                else if (phase_ == Phase::AfterHead) AppendText(html_, nullptr, {range.begin, range.begin + lead}, decoded.substr(0, lead));
+                range.begin += lead;
+                decoded.remove_prefix(lead);
+            }
+            if (decoded.empty()) return;
+            StartBody(range.begin);
+        }
+        Node* top = stack_.back();
+        Node* parent = top;
+        Node* before = nullptr;
+        if (IsTableContext(top->tag)) {
+            if (AllSpace(decoded)) return;  // never shown, and browsers keep it out of the rendering
+            FosterTarget(parent, before);
+        }
+        AppendText(parent, before, range, decoded);
+    }
+
+    // Returns the element made for the tag, or nullptr when it has none.
+    Node* Start(StartTag tag) {
+        const std::string& name = tag.name;
+        if (name == "html") {
+            if (html_) return Stray(tag.name, false, tag.range);
+            html_ = NewElement(root_.get(), std::move(tag));
+            phase_ = Phase::BeforeHead;
+            return html_;
+        }
+        if (name == "head") {
+            if (phase_ > Phase::BeforeHead) return Stray(tag.name, false, tag.range);
+            EnsureHtml(tag.range.begin);
+            head_ = NewElement(html_, std::move(tag));
+            phase_ = Phase::InHead;
+            return head_;
+        }
+        if (name == "body") {
+            if (phase_ == Phase::InBody) return Stray(tag.name, false, tag.range);
+            EnsureHead(tag.range.begin);
+            body_ = NewElement(html_, std::move(tag));
+            stack_.assign(1, body_);
+            phase_ = Phase::InBody;
+            return body_;
+        }
+        if (phase_ != Phase::InBody) {
+            if (BelongsInHead(name)) {
+                if (phase_ == Phase::BeforeHtml || phase_ == Phase::BeforeHead) {
+                    EnsureHead(tag.range.begin);
+                    phase_ = Phase::InHead;
+                }
+                return NewElement(head_, std::move(tag));
+            }
+            StartBody(tag.range.begin);
+        }
+        return StartInBody(std::move(tag));
+    }
+
+    // An end tag; `range` is all of it.
+    void End(const std::string& name, SourceRange range) {
+        if (name == "br") {  // "</br>" is a line break to browsers
+            StartTag br;
+            br.name = "br";
+            br.range = range;
+            Start(std::move(br));
+            return;
+        }
+        if (name == "head") {
+            if (phase_ != Phase::InHead || head_->endTag) {
+                Stray(name, true, range);
+                return;
+            }
+            head_->endTag = range;
+            phase_ = Phase::AfterHead;
+            return;
+        }
+        if (name == "body" || name == "html") {
+            // Browsers keep adding what follows to the body: nothing closes here.
+            StartBody(range.begin);
+            Node* element = name == "body" ? body_ : html_;
+            if (element->endTag) Stray(name, true, range);
+            else element->endTag = range;
+            return;
+        }
+        if (phase_ != Phase::InBody) {
+            Stray(name, true, range);
+            return;
+        }
+        std::vector<std::string> stops;
+        if (name == "td" || name == "th" || name == "tr" || IsTableSection(name)) stops = {"table"};
+        else if (name != "table") stops = {"td", "th", "table", "caption"};
+        if (Node* closed = CloseUpTo({name}, stops)) closed->endTag = range;
+        else Stray(name, true, range);
+    }
+
+    // Text inside a raw-text element, appended to it whatever it holds.
+    void RawText(Node* element, SourceRange range, std::u16string text) {
+        if (text.empty()) return;
+        auto node = std::make_unique<Node>();
+        node->kind = NodeKind::Text;
+        node->range = range;
+        node->text = std::move(text);
+        Append(element, std::move(node));
+    }
+
+    Document Finish(std::size_t sourceSize) {
+        StartBody(sourceSize);
+        root_->range = {0, sourceSize};
+        Extend(*root_);
+        Document doc;
+        doc.root = std::move(root_);
+        doc.html = html_;
+        doc.head = head_;
+        doc.body = body_;
+        doc.strayTags = std::move(strays_);
+        doc.sourceSize = sourceSize;
+        return doc;
+    }
+
+private:
+    enum class Phase : std::uint8_t { BeforeHtml, BeforeHead, InHead, AfterHead, InBody };
+
+    Node* Stray(std::string name, bool endTag, SourceRange range) {
+        strays_.push_back({std::move(name), endTag, range});
+        return nullptr;
+    }
+
+    static void Append(Node* parent, std::unique_ptr<Node> node, Node* before = nullptr) {
+        node->parent = parent;
+        auto& siblings = parent->children;
+        auto at = before ? std::find_if(siblings.begin(), siblings.end(), [&](auto& c) { return c.get() == before; })
+                         : siblings.end();
+        siblings.insert(at, std::move(node));
+    }
+
+    // A text run joins the text just before it when the two are contiguous
+    // in the source (text around a literal "<").
+    static void AppendText(Node* parent, Node* before, SourceRange range, std::string_view decoded) {
+        auto& siblings = parent->children;
+        auto at = before ? std::find_if(siblings.begin(), siblings.end(), [&](auto& c) { return c.get() == before; })
+                         : siblings.end();
+        if (at != siblings.begin()) {
+            Node& prev = **(at - 1);
+            if (prev.IsText() && prev.range.end == range.begin) {
+                prev.text += Utf8ToUtf16(decoded);
+                prev.range.end = range.end;
+                return;
+            }
+        }
+        auto node = std::make_unique<Node>();
+        node->kind = NodeKind::Text;
+        node->range = range;
+        node->text = Utf8ToUtf16(decoded);
+        node->parent = parent;
+        siblings.insert(at, std::move(node));
+    }
+
+    static Node* NewElement(Node* parent, StartTag tag) {
+        auto element = std::make_unique<Node>();
+        element->tag = std::move(tag.name);
+        element->attrs = std::move(tag.attrs);
+        element->startTag = tag.range;
+        element->selfClosing = tag.selfClosing;
+        Node* raw = element.get();
+        Append(parent, std::move(element));
+        return raw;
+    }
+
+    // An element the source has no start tag for, made up at `at`.
+    static std::unique_ptr<Node> Implied(std::string name, std::size_t at) {
+        auto element = std::make_unique<Node>();
+        element->tag = std::move(name);
+        element->startTag = {at, at};
+        element->implied = true;
+        return element;
+    }
+
+    void EnsureHtml(std::size_t at) {
+        if (html_) return;
+        auto html = Implied("html", at);
+        html_ = html.get();
+        Append(root_.get(), std::move(html));
+        phase_ = Phase::BeforeHead;
+    }
+
+    // The head exists and is closed.
+    void EnsureHead(std::size_t at) {
+        EnsureHtml(at);
+        if (!head_) {
+            auto head = Implied("head", at);
+            head_ = head.get();
+            Append(html_, std::move(head));
+        }
+        if (phase_ < Phase::AfterHead) phase_ = Phase::AfterHead;
+    }
+
+    void StartBody(std::size_t at) {
+        if (phase_ == Phase::InBody) return;
+        EnsureHead(at);
+        auto body = Implied("body", at);
+        body_ = body.get();
+        Append(html_, std::move(body));
+        stack_.assign(1, body_);
+        phase_ = Phase::InBody;
+    }
+
+    Node* StartInBody(StartTag tag) {
+        const std::string& name = tag.name;
+        if (ClosesP(name)) ClosePInScope();
+        if (name == "li") CloseUpTo({"li"}, {"ul", "ol", "td", "th", "table"});
+        if (name == "dd" || name == "dt") CloseUpTo({"dd", "dt"}, {"dl", "td", "th", "table"});
+        if (name == "a") CloseUpTo({"a"}, {"td", "th", "table"});
+        if (name == "td" || name == "th") {
+            CloseUpTo({"td", "th"}, {"table"});
+            const std::string& top = stack_.back()->tag;
+            if (top == "table" || IsTableSection(top)) Push(Implied("tr", tag.range.begin), false, true);
+            else if (top != "tr") return Stray(tag.name, false, tag.range);  // a cell outside any table, as browsers do
+        } else if (name == "tr") {
+            if (!PopToTableContext(true)) return Stray(tag.name, false, tag.range);
+        } else if (IsTableSection(name) || name == "caption" || name == "colgroup") {
+            if (!PopToTableContext(false)) return Stray(tag.name, false, tag.range);
+        } else if (name == "col") {
+            if (!IsTableContext(stack_.back()->tag)) return Stray(tag.name, false, tag.range);
+        }
+        auto element = std::make_unique<Node>();
+        element->tag = std::move(tag.name);
+        element->attrs = std::move(tag.attrs);
+        element->startTag = tag.range;
+        element->selfClosing = tag.selfClosing;
+        const std::string& t = element->tag;
+        // Raw-text elements are closed by the tokenizer, not the stack.
+        const bool open = !IsVoid(t) && !IsRawText(t);
+        const bool foster = IsTableContext(stack_.back()->tag) && !IsTableStructure(t) && t != "form" &&
+                            t != "input" && t != "script" && t != "style";
+        return Push(std::move(element), foster, open);
+    }
+
+    // Content met where only table rows belong goes just before the table.
+    void FosterTarget(Node*& parent, Node*& before) {
+        for (std::size_t i = stack_.size(); i-- > 1;) {
+            if (stack_[i]->tag == "table") {
+                before = stack_[i];
+                parent = stack_[i]->parent;
+                return;
+            }
+        }
+    }
+
+    Node* Push(std::unique_ptr<Node> element, bool foster, bool open) {
+        Node* parent = stack_.back();
+        Node* before = nullptr;
+        if (foster) FosterTarget(parent, before);
+        Node* raw = element.get();
+        Append(parent, std::move(element), before);
+        // Past the depth limit elements stay empty and their content joins the parent.
+        if (open && stack_.size() < static_cast<std::size_t>(kMaxDepth)) stack_.push_back(raw);
+        return raw;
+    }
+
+    void ClosePInScope() { CloseUpTo({"p"}, {"td", "th", "table", "caption", "button"}); }
+
+    // Pops up to and including the nearest element named in `names`, unless
+    // one named in `stops` comes first; returns the element it closed, or
+    // nullptr when none is open.
+    Node* CloseUpTo(std::initializer_list<std::string_view> names, const std::vector<std::string>& stops) {
+        for (std::size_t i = stack_.size(); i-- > 1;) {
+            const std::string& t = stack_[i]->tag;
+            if (std::find(names.begin(), names.end(), t) != names.end()) {
+                Node* closed = stack_[i];
+                stack_.resize(i);
+                return closed;
+            }
+            if (std::find(stops.begin(), stops.end(), t) != stops.end()) return nullptr;
+        }
+        return nullptr;
+    }
+    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::initializer_list<const char*> stops) {
+        return CloseUpTo(names, std::vector<std::string>(stops.begin(), stops.end()));
+    }
+
+    // Makes the nearest table (or, for rows, its section) the open element.
+    bool PopToTableContext(bool sectionOk) {
+        for (std::size_t i = stack_.size(); i-- > 1;) {
+            const std::string& t = stack_[i]->tag;
+            if (t == "table" || (sectionOk && IsTableSection(t))) {
+                stack_.resize(i + 1);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // An element's range spans its tags and everything it holds.
+    static void Extend(Node& n) {
+        for (auto& c : n.children) {
+            Extend(*c);
+            n.range.end = std::max(n.range.end, c->range.end);
+        }
+        if (n.IsElement()) {
+            n.range.begin = n.startTag.begin;
+            n.range.end = std::max({n.range.end, n.startTag.end, n.endTag ? n.endTag->end : 0});
+        }
+    }
+
+    std::unique_ptr<Node> root_;
+    Node* html_ = nullptr;
+    Node* head_ = nullptr;
+    Node* body_ = nullptr;
+    Phase phase_ = Phase::BeforeHtml;
+    std::vector<Node*> stack_;  // open elements in the body, the body first
+    std::vector<StrayTag> strays_;
+};
+
+std::size_t FindCaseless(std::string_view s, std::string_view what, std::size_t from) {
+    for (std::size_t i = from; i + what.size() <= s.size(); ++i) {
+        std::size_t k = 0;
+        while (k < what.size() && Lower(s[i + k]) == what[k]) ++k;
+        if (k == what.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
+// Reads the attributes of a tag from s[p] up to its '>' (or the end); leaves
+// p at the '>' or at the end. Attributes of end tags are read and dropped.
+std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& selfClosing) {
+    const std::size_t n = s.size();
+    std::vector<Attribute> attrs;
+    selfClosing = false;
+    while (p < n && s[p] != '>') {
+        if (IsSpace(s[p]) || s[p] == '/') {
+            selfClosing = s[p] == '/';
+            ++p;
+            continue;
+        }
+        selfClosing = false;
+        Attribute a;
+        a.range.begin = a.nameRange.begin = p;
+        do a.name += Lower(s[p++]);
+        while (p < n && !IsSpace(s[p]) && s[p] != '/' && s[p] != '>' && s[p] != '=');
+        a.nameRange.end = a.range.end = p;
+        a.valueRange = {p, p};
+        std::size_t q = p;
+        while (q < n && IsSpace(s[q])) ++q;
+        if (q < n && s[q] == '=') {
+            p = q + 1;
+            while (p < n && IsSpace(s[p])) ++p;
+            if (p < n && (s[p] == '"' || s[p] == '\'')) {
+                const char quote = s[p++];
+                a.quote = quote == '"' ? Quote::Double : Quote::Single;
+                const std::size_t end = std::min(s.find(quote, p), n);
+                a.valueRange = {p, end};
+                p = end < n ? end + 1 : n;
+            } else {
+                a.quote = Quote::Unquoted;
+                const std::size_t start = p;
+                while (p < n && !IsSpace(s[p]) && s[p] != '>') ++p;
+                a.valueRange = {start, p};
+            }
+            a.range.end = p;
+            a.value = DecodeEntities(a.valueRange.Of(s));
+        }
+        a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
+        attrs.push_back(std::move(a));
+    }
+    return attrs;
+}
+
+}  // namespace
+
+Document ParseHtml(std::string_view s) {
+    TreeBuilder tree;
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    if (n >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+    while (i < n) {
+        if (s[i] != '<') {
+            const std::size_t end = std::min(s.find('<', i), n);
+            tree.Text({i, end}, DecodeEntities(s.substr(i, end - i)));
+            i = end;
+            continue;
+        }
+        if (s.compare(i, 4, "<!--") == 0) {
+            const std::size_t end = s.find("-->", i + 4);
+            const std::size_t stop = end == std::string_view::npos ? n : end;
+            const std::size_t next = end == std::string_view::npos ? n : end + 3;
+            tree.Markup(NodeKind::Comment, {i, next}, Utf8ToUtf16(s.substr(i + 4, stop - (i + 4))));
+            i = next;
+            continue;
+        }
+        if (i + 1 < n && (s[i + 1] == '!' || s[i + 1] == '?')) {
+            // A doctype, or markup browsers keep as a comment ("<?xml ...?>").
+            const std::size_t end = s.find('>', i);
+            const std::size_t stop = end == std::string_view::npos ? n : end;
+            const std::size_t next = end == std::string_view::npos ? n : end + 1;
+            const bool doctype = s[i + 1] == '!' && FindCaseless(s.substr(i, std::min<std::size_t>(9, n - i)), "<!doctype", 0) == 0;
+            tree.Markup(doctype ? NodeKind::Doctype : NodeKind::Comment, {i, next},
+                        Utf8ToUtf16(s.substr(i + 2, stop - (i + 2))));
+            i = next;
+            continue;
+        }
+        const bool endTag = i + 1 < n && s[i + 1] == '/';
+        std::size_t p = i + (endTag ? 2 : 1);
+        if (p >= n || !IsAlpha(s[p])) {
+            if (endTag && p < n) {  // "</ junk>" is a comment to browsers
+                const std::size_t end = s.find('>', p);
+                const std::size_t stop = end == std::string_view::npos ? n : end;
+                const std::size_t next = end == std::string_view::npos ? n : end + 1;
+                tree.Markup(NodeKind::Comment, {i, next}, Utf8ToUtf16(s.substr(p, stop - p)));
+                i = next;
+            } else {
+                tree.Text({i, i + 1}, "<");
+                ++i;
+            }
+            continue;
+        }
+        StartTag tag;
+        tag.range.begin = i;
+        while (p < n && !IsSpace(s[p]) && s[p] != '/' && s[p] != '>') tag.name += Lower(s[p++]);
+        tag.attrs = ReadAttributes(s, p, tag.selfClosing);
+        i = p < n ? p + 1 : n;
+        tag.range.end = i;
+        if (endTag) {
+            tree.End(tag.name, tag.range);
+            continue;
+        }
+        const std::string name = tag.name;
+        Node* element = tree.Start(std::move(tag));
+        if (!IsRawText(name)) continue;
+        // Raw text: nothing inside is markup.
+        const std::size_t end = FindCaseless(s, "</" + name, i);
+        const std::size_t stop = end == std::string_view::npos ? n : end;
+        const std::string_view raw = s.substr(i, stop - i);
+        if (element)
+            tree.RawText(element, {i, stop}, Utf8ToUtf16(DecodesReferences(name) ? DecodeEntities(raw) : std::string(raw)));
+        if (end == std::string_view::npos) {
+            i = n;
+        } else {
+            const std::size_t close = s.find('>', end);
+            i = close == std::string_view::npos ? n : close + 1;
+            if (element) element->endTag = SourceRange{end, i};
+        }
+    }
+    return tree.Finish(n);
+}
+
+}  // namespace mojian::html

@@ -1,0 +1,18 @@
+// The HTML parser: accepts what browsers accept and never fails.
+#pragma once
+
+#include <string_view>
+
+#include "html/Dom.h"
+
+namespace mojian::html {
+
+// Parses a fragment or a whole document given as UTF-8 (a leading byte-order
+// mark is skipped, but ranges still count it). Tags are matched without
+// regard to case; end tags a browser would imply are implied; text and
+// markup met where only table structure belongs move before the table;
+// script, style, title, textarea and xmp contents are text, not markup.
+// Nesting deeper than kMaxDepth inside the body is flattened.
+Document ParseHtml(std::string_view utf8);
+
+}  // namespace mojian::html

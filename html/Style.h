@@ -1,0 +1,87 @@
+// Computed style of one element: the browser's defaults for its tag, then
+// its presentational attributes, then its inline style attribute.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "html/Dom.h"
+
+namespace mojian::html {
+
+using Color = std::uint32_t;  // 0x00RRGGBB
+
+struct Length {
+    enum Unit : std::uint8_t { Auto, Px, Percent };
+    Unit unit = Auto;
+    float value = 0;
+    bool IsAuto() const { return unit == Auto; }
+    // Pixels against a reference (the containing width for percentages).
+    float Resolve(float reference, float ifAuto = 0) const {
+        return unit == Px ? value : unit == Percent ? reference * value / 100.0f : ifAuto;
+    }
+};
+
+enum class Display : std::uint8_t { Inline, Block, InlineBlock, None, Table, RowGroup, Row, Cell, ListItem };
+enum class Float : std::uint8_t { None, Left, Right };
+enum class TextAlign : std::uint8_t { Left, Center, Right };
+enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
+
+struct BorderSide {
+    float width = 0;
+    Color color = 0;
+};
+
+struct Style {
+    // Inherited.
+    std::u16string fontFamily = u"宋体";
+    float fontSize = 16;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    Color color = 0;
+    TextAlign textAlign = TextAlign::Left;
+    bool alignBlocks = false;  // align= and <center> also centre block children, as browsers do
+    float lineHeight = -1;  // pixels; negative: "normal"
+    float letterSpacing = 0;
+    bool noWrap = false;
+    bool orderedList = false;
+    // What the nearest table gives its cells.
+    float tableCellPadding = 1;
+    bool tableCellBorder = false;
+
+    // Not inherited.
+    Display display = Display::Inline;
+    Float floating = Float::None;
+    VAlign verticalAlign = VAlign::Baseline;
+    bool verticalAlignSet = false;
+    std::optional<Color> background;
+    bool backgroundImage = false;
+    Length width, height;
+    Length margin[4];  // top, right, bottom, left
+    float padding[4] = {0, 0, 0, 0};
+    BorderSide border[4];
+    float cellSpacing = 2;  // tables only
+    bool overflowHidden = false;
+    int colSpan = 1;
+    int rowSpan = 1;
+    bool explicitAlign = false;  // align= on a table: centred or floated by the attribute
+
+    float PaddingH() const { return padding[1] + padding[3] + border[1].width + border[3].width; }
+    float PaddingV() const { return padding[0] + padding[2] + border[0].width + border[2].width; }
+};
+
+// The style of `element` (never a text node) given its parent's style.
+Style ComputeStyle(const Node& element, const Style& parent);
+
+// The initial style of the root: the inherited defaults of a document.
+Style RootStyle();
+
+// Value parsers, shared with the tests.
+std::optional<Color> ParseColor(std::string_view text);
+std::optional<Length> ParseLength(std::string_view text, float fontSize);
+
+}  // namespace mojian::html

@@ -1,0 +1,186 @@
+// Lays out HTML files with GDI's measurements and writes their boxes as JSON
+// (one object per file), optionally a 24-bit BMP of each, and a benchmark.
+//   html_dump --width 750 --json out.json [--bmp-dir DIR] [--bench] files...
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/Utf.h"
+#include "html/GdiFonts_win.h"
+#include "html/GdiPaint_win.h"
+#include "html/Layout.h"
+#include "html/Parser.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Library.h"
+
+namespace {
+
+using namespace mojian;
+using namespace mojian::html;
+
+std::string ReadFile(const std::wstring& path) {
+    std::string out;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) return out;
+    char buf[65536];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+std::string BaseName(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    return Utf16ToUtf8(std::u16string(name.begin(), name.end()));
+}
+
+bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts, int width) {
+    const int height = std::clamp(static_cast<int>(std::ceil(page.height)), 1, 20000);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    OwnedDc dc = CreateMemoryDc();
+    Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc.get() || !bmp.get()) return false;
+    Selection select(dc.get(), bmp.get());
+    const RECT all{0, 0, width, height};
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    NoPictures pictures;
+    PaintLayout(dc.get(), page, fonts, pictures, 0, 0, all);
+    GdiFlush();
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(stride * height);
+    bool ok = false;
+    if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+        ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+             fwrite(bits, static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), 1, f) == 1;
+        fclose(f);
+    }
+    return ok;
+}
+
+double Millis(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Median time to parse, lay out and paint `html` into a view-sized bitmap.
+double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
+    std::vector<double> runs;
+    OwnedDc dc = CreateMemoryDc();
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -700;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Selection select(dc.get(), bmp.get());
+    for (int i = 0; i < 7; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const Document root = ParseHtml(html);
+        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 8}, fonts);
+        const RECT view{0, 0, width, 700};
+        FillRect(dc.get(), &view, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        NoPictures pictures;
+        PaintLayout(dc.get(), page, fonts, pictures, 0, 0, view);
+        GdiFlush();
+        runs.push_back(Millis(std::chrono::steady_clock::now() - start));
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+void Bench(FILE* out) {
+    GdiFonts fonts;
+    int bigKind = 0, bigStyle = 0;
+    std::string page;
+    std::vector<std::pair<int, int>> all;
+    for (int k = 0; k < kKindCount; ++k)
+        for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
+            all.emplace_back(k, s);
+            if (GetBlock(k, s).size() > GetBlock(bigKind, bigStyle).size()) {
+                bigKind = k;
+                bigStyle = s;
+            }
+        }
+    for (int i = 0; i < 100; ++i) page += GetBlock(all[static_cast<std::size_t>(i) % all.size()].first,
+                                                   all[static_cast<std::size_t>(i) % all.size()].second);
+    TimeOnce(GetBlock(0, 0), fonts, 766);  // fonts and caches warm, as in a running program
+    std::fprintf(out, "largest block %d-%d (%zu bytes): %.2f ms\n", bigKind, bigStyle + 1,
+                 GetBlock(bigKind, bigStyle).size(), TimeOnce(GetBlock(bigKind, bigStyle), fonts, 766));
+    std::fprintf(out, "page of 100 blocks (%zu bytes): %.2f ms\n", page.size(), TimeOnce(page, fonts, 766));
+    GdiFonts cold;
+    const auto start = std::chrono::steady_clock::now();
+    const Document root = ParseHtml(page);
+    LayoutDocument(root, LayoutOptions{766, 8}, cold);
+    std::fprintf(out, "page of 100 blocks, first layout with cold font caches: %.2f ms\n",
+                 Millis(std::chrono::steady_clock::now() - start));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int width = 750;
+    std::wstring json, bmpDir;
+    bool bench = false;
+    std::vector<std::wstring> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring a = argv[i];
+        if (a == L"--width" && i + 1 < argc) width = std::max(1, _wtoi(argv[++i]));
+        else if (a == L"--json" && i + 1 < argc) json = argv[++i];
+        else if (a == L"--bmp-dir" && i + 1 < argc) bmpDir = argv[++i];
+        else if (a == L"--bench") bench = true;
+        else files.push_back(a);
+    }
+    if (bench) Bench(stdout);
+    if (files.empty()) return bench ? 0 : 2;
+    GdiFonts fonts;
+    std::string out = "{\n";
+    bool first = true;
+    for (const auto& file : files) {
+        const std::string html = ReadFile(file);
+        const Document root = ParseHtml(html);
+        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 0}, fonts);
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "%s\"%s\": {\"height\": %.1f, \"boxes\": [", first ? "" : ",\n",
+                      BaseName(file).c_str(), page.height);
+        out += buf;
+        first = false;
+        for (std::size_t i = 0; i < page.boxes.size(); ++i) {
+            const auto& b = page.boxes[i];
+            std::snprintf(buf, sizeof buf, "%s[\"%s\", %.1f, %.1f, %.1f, %.1f]", i ? ", " : "", b.tag.c_str(),
+                          b.rect.x, b.rect.y, b.rect.w, b.rect.h);
+            out += buf;
+        }
+        out += "]}";
+        if (!bmpDir.empty()) {
+            std::wstring name = file.substr(file.find_last_of(L"\\/") + 1);
+            WriteBmp(bmpDir + L"\\" + name + L".bmp", page, fonts, width);
+        }
+    }
+    out += "\n}\n";
+    if (json.empty()) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+    } else if (FILE* f = _wfopen(json.c_str(), L"wb")) {
+        std::fwrite(out.data(), 1, out.size(), f);
+        fclose(f);
+    } else {
+        return 1;
+    }
+    return 0;
+}

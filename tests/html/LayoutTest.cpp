@@ -1,0 +1,332 @@
+#include "html/Layout.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Utf.h"
+#include "html/Parser.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Library.h"
+
+namespace mojian::html {
+namespace {
+
+// Fixed advances: Latin half the font size, CJK the full size; at 16 px
+// the ascent is 13, the descent 3 and a normal line 20.
+PageLayout Lay(const std::string& html, float width = 750, float margin = 0) {
+    FixedMeasurer m;
+    const Document root = ParseHtml(html);
+    return LayoutDocument(root, LayoutOptions{width, margin}, m);
+}
+
+// A picture source that knows some addresses and notes every question.
+class FakePictures : public PictureSource {
+public:
+    PictureInfo Query(std::string_view url) override {
+        asked.emplace_back(url);
+        const auto it = known.find(std::string(url));
+        return it == known.end() ? PictureInfo{} : it->second;
+    }
+    std::shared_ptr<const Picture> Pixels(std::string_view) override { return nullptr; }
+
+    std::map<std::string, PictureInfo> known;
+    std::vector<std::string> asked;
+};
+
+std::vector<Rect> Boxes(const PageLayout& p, const std::string& tag) {
+    std::vector<Rect> out;
+    for (const auto& b : p.boxes)
+        if (b.tag == tag) out.push_back(b.rect);
+    return out;
+}
+
+std::vector<const PaintOp*> Texts(const PageLayout& p) {
+    std::vector<const PaintOp*> out;
+    for (const auto& op : p.ops)
+        if (op.kind == PaintOp::Kind::Text) out.push_back(&op);
+    return out;
+}
+
+#define EXPECT_RECT(r, X, Y, W, H)  \
+    do {                            \
+        EXPECT_NEAR((r).x, X, 0.5); \
+        EXPECT_NEAR((r).y, Y, 0.5); \
+        EXPECT_NEAR((r).w, W, 0.5); \
+        EXPECT_NEAR((r).h, H, 0.5); \
+    } while (0)
+
+TEST(HtmlLayout, TableWithFixedCellWidths) {
+    const auto p = Lay("<table width=\"750\" cellspacing=0 cellpadding=0><tr><td width=130 height=40>a</td>"
+                       "<td width=320>b</td><td width=300>c</td></tr><tr><td colspan=3 height=20></td></tr></table>");
+    const auto t = Boxes(p, "table");
+    const auto c = Boxes(p, "td");
+    ASSERT_EQ(t.size(), 1u);
+    ASSERT_EQ(c.size(), 4u);
+    EXPECT_RECT(t[0], 0, 0, 750, 60);
+    EXPECT_RECT(c[0], 0, 0, 130, 40);
+    EXPECT_RECT(c[1], 130, 0, 320, 40);
+    EXPECT_RECT(c[2], 450, 0, 300, 40);
+    EXPECT_RECT(c[3], 0, 40, 750, 20);
+}
+
+TEST(HtmlLayout, DefaultSpacingPaddingAndShrinkToContent) {
+    const auto p = Lay("<table><tr><td>ab</td><td>c</td></tr></table>");
+    const auto t = Boxes(p, "table");
+    const auto c = Boxes(p, "td");
+    ASSERT_EQ(c.size(), 2u);
+    // Text 16 + padding 2; spacing 2 around: 2 + 18 + 2 + 10 + 2.
+    EXPECT_RECT(c[0], 2, 2, 18, 22);
+    EXPECT_RECT(c[1], 22, 2, 10, 22);
+    EXPECT_RECT(t[0], 0, 0, 34, 26);
+}
+
+TEST(HtmlLayout, RowSpanGrowsTheLastRowAndTableHeightStretchesRows) {
+    const auto p = Lay("<table width=300 cellspacing=0 cellpadding=0><tr><td rowspan=2 width=100 height=80>a</td>"
+                       "<td width=200 height=30>b</td></tr><tr><td width=200 height=30>c</td></tr></table>");
+    const auto c = Boxes(p, "td");
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_RECT(c[0], 0, 0, 100, 80);
+    EXPECT_RECT(c[1], 100, 0, 200, 30);
+    EXPECT_RECT(c[2], 100, 30, 200, 50);
+    const auto q = Lay("<table width=100 height=100 cellspacing=0 cellpadding=0><tr><td height=20></td></tr>"
+                       "<tr><td height=30></td></tr></table>");
+    const auto d = Boxes(q, "td");
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_RECT(d[0], 0, 0, 100, 40);
+    EXPECT_RECT(d[1], 0, 40, 100, 60);
+}
+
+TEST(HtmlLayout, PercentWidthsAndCentring) {
+    const auto p = Lay("<table width=100% cellspacing=0 cellpadding=0><tr><td width=\"50%\">a</td><td>b</td></tr>"
+                       "</table><div style=\"width:730px;margin:0 auto\"><table width=700 align=center cellspacing=0>"
+                       "<tr><td></td></tr></table></div><center><table width=100 cellspacing=0><tr><td></td></tr>"
+                       "</table></center>",
+                       760, 5);
+    const auto t = Boxes(p, "table");
+    const auto c = Boxes(p, "td");
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_RECT(t[0], 5, 5, 750, 20);
+    EXPECT_NEAR(c[0].w, 375, 0.5);
+    EXPECT_NEAR(c[1].x, 380, 0.5);
+    EXPECT_NEAR(t[1].x, 5 + 10 + 15, 0.5);
+    EXPECT_NEAR(t[2].x, 5 + 325, 0.5);
+}
+
+TEST(HtmlLayout, TableShownAsBlockKeepsItsOwnWidth) {
+    // The column headings: a 750-pixel table displayed as a block around a 720-pixel cell.
+    const auto p = Lay(GetBlock(0, 0));
+    const auto t = Boxes(p, "table");
+    const auto c = Boxes(p, "td");
+    ASSERT_EQ(t.size(), 1u);
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_RECT(t[0], 0, 0, 750, 30);
+    EXPECT_RECT(c[0], 0, 0, 720, 30);
+    // The strip's colour stands in for its picture.
+    ASSERT_FALSE(p.ops.empty());
+    EXPECT_EQ(p.ops[0].kind, PaintOp::Kind::Fill);
+    EXPECT_EQ(p.ops[0].color, 0x1c1c1cu);
+}
+
+TEST(HtmlLayout, ChineseWrapsBetweenCharactersLatinAtSpaces) {
+    auto lines = [](const PageLayout& p) {
+        std::vector<std::string> out;
+        float baseline = -1;
+        for (const PaintOp* op : Texts(p)) {
+            if (op->baseline != baseline) out.emplace_back();
+            baseline = op->baseline;
+            out.back() += Utf16ToUtf8(op->text);
+        }
+        return out;
+    };
+    EXPECT_EQ(lines(Lay("<div style=\"width:80px\">中文中文中文</div>")),
+              (std::vector<std::string>{"中文中文中", "文"}));
+    EXPECT_EQ(lines(Lay("<div style=\"width:100px\">hello world again</div>")),
+              (std::vector<std::string>{"hello world ", "again"}));
+    // No line starts with closing punctuation; a price keeps its sign.
+    EXPECT_EQ(lines(Lay("<div style=\"width:64px\">中文中文，好</div>")),
+              (std::vector<std::string>{"中文中", "文，好"}));
+    EXPECT_EQ(lines(Lay("<div style=\"width:64px\">价格价￥99</div>")),
+              (std::vector<std::string>{"价格价", "￥99"}));
+    // Spaces collapse; <br> breaks; hidden elements are left out.
+    EXPECT_EQ(lines(Lay("a  \r\n\t b<br>c<span style=\"display:none\">zzz</span>")),
+              (std::vector<std::string>{"a b", "c"}));
+}
+
+TEST(HtmlLayout, WhatBrowsersDoNotShowIsLeftOut) {
+    // The tree keeps the head, scripts, styles and comments; the page shows none of them.
+    const auto plain = Lay("<p>a <b>shown</b></p>");
+    const auto full = Lay("<!DOCTYPE html><HTML><HEAD><TITLE>New Document</TITLE><meta charset=gbk>"
+                          "<style>p{color:red}</style></HEAD><BODY><p>a <!-- hidden --><b>shown</b>"
+                          "<script>document.write('x')</script><textarea>t</textarea></p></BODY></HTML>");
+    ASSERT_EQ(Texts(full).size(), Texts(plain).size());
+    for (std::size_t i = 0; i < Texts(plain).size(); ++i) {
+        EXPECT_EQ(Texts(full)[i]->text, Texts(plain)[i]->text);
+        EXPECT_EQ(Texts(full)[i]->rect.x, Texts(plain)[i]->rect.x);
+    }
+    EXPECT_EQ(full.height, plain.height);
+    EXPECT_EQ(full.ops.size(), plain.ops.size());
+}
+
+TEST(HtmlLayout, LinesStackByLineHeight) {
+    const auto p = Lay("<div style=\"line-height:30px;font-size:16px\">a<br>b<br><br>c</div>");
+    const auto t = Texts(p);
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_NEAR(t[1]->baseline - t[0]->baseline, 30, 0.5);
+    EXPECT_NEAR(t[2]->baseline - t[1]->baseline, 60, 0.5);  // the empty line keeps its height
+    EXPECT_NEAR(p.height, 120, 0.5);
+}
+
+TEST(HtmlLayout, BrokenPictureKeepsItsSizeAndAltText) {
+    const auto p = Lay("<img src=\"http://x/a.jpg\" width=\"100\" height=\"50\" alt=\"商品图\" style=\"display:block\">"
+                       "<img src=x alt=\"小\" width=40 height=\"30\">");
+    const auto imgs = Boxes(p, "img");
+    ASSERT_EQ(imgs.size(), 2u);
+    EXPECT_RECT(imgs[0], 0, 0, 100, 50);
+    EXPECT_NEAR(imgs[1].y, 50, 0.5);
+    EXPECT_NEAR(imgs[1].h, 30, 0.5);
+    // Inline, it sits on the baseline; the line's descent and half-leading stay below it.
+    EXPECT_NEAR(p.height, 50 + 30 + 5, 0.5);
+    int broken = 0;
+    for (const auto& op : p.ops)
+        if (op.kind == PaintOp::Kind::Picture) {
+            ++broken;
+            if (broken == 1) {
+                EXPECT_EQ(op.text, u"商品图");
+            }
+        }
+    EXPECT_EQ(broken, 2);
+}
+
+TEST(HtmlLayout, MiddleAlignedInlineBlockWithAFontOfItsOwn) {
+    // The inline block's font is first measured while its line is being laid
+    // out: the line's own metrics must survive the font list growing.
+    const auto p = Lay("<div>x<span style=\"display:inline-block;vertical-align:middle;font-size:30px\">"
+                       "<img width=10 height=10></span></div>");
+    const auto imgs = Boxes(p, "img");
+    ASSERT_EQ(imgs.size(), 1u);
+    // The 30 px line inside is 37 high with its baseline at 27.5; the block's
+    // middle sits 3.9 above the outer baseline.
+    EXPECT_RECT(imgs[0], 8, 17.5, 10, 10);
+    EXPECT_NEAR(p.height, 37, 0.5);
+}
+
+TEST(HtmlLayout, LoadedPicturesTakeTheirNaturalSizeAndProportions) {
+    FakePictures pictures;
+    pictures.known["a.jpg"] = {PictureInfo::State::Ready, 300, 200};
+    pictures.known["wait.jpg"] = {PictureInfo::State::Loading, 0, 0};
+    FixedMeasurer m;
+    const Document doc = ParseHtml(
+        "<table cellspacing=0><tr><td><img src=a.jpg><img src=a.jpg width=150><img src=a.jpg height=50>"
+        "<img src=a.jpg width=10 height=10><img src=wait.jpg width=40><img src=b.jpg width=40><img alt=x>"
+        "</td></tr></table>");
+    const PageLayout p = LayoutDocument(doc, LayoutOptions{750, 0}, m, pictures);
+    const auto imgs = Boxes(p, "img");
+    ASSERT_EQ(imgs.size(), 7u);
+    EXPECT_RECT(imgs[0], 1, imgs[0].y, 300, 200);
+    EXPECT_RECT(imgs[1], 301, imgs[1].y, 150, 100);
+    EXPECT_RECT(imgs[2], 451, imgs[2].y, 75, 50);
+    EXPECT_RECT(imgs[3], 526, imgs[3].y, 10, 10);
+    // Loading, failed and unaddressed pictures keep the broken-picture sizes.
+    EXPECT_RECT(imgs[4], 536, imgs[4].y, 40, 40);
+    EXPECT_RECT(imgs[5], 576, imgs[5].y, 40, 40);
+    EXPECT_NEAR(imgs[6].w, 28, 0.5);
+    // The cell shrinks around the natural sizes; every picture sits on the baseline.
+    EXPECT_NEAR(Boxes(p, "td")[0].w, 300 + 150 + 75 + 10 + 40 + 40 + 28 + 2, 0.5);
+    EXPECT_NEAR(imgs[1].Bottom(), imgs[0].Bottom(), 0.5);
+    // One question per addressed picture, however often layout sizes it.
+    EXPECT_EQ(pictures.asked,
+              (std::vector<std::string>{"a.jpg", "a.jpg", "a.jpg", "a.jpg", "wait.jpg", "b.jpg"}));
+    // Painting gets each picture's address and content box.
+    std::vector<const PaintOp*> ops;
+    for (const auto& op : p.ops)
+        if (op.kind == PaintOp::Kind::Picture) ops.push_back(&op);
+    ASSERT_EQ(ops.size(), 7u);
+    EXPECT_EQ(ops[1]->url, "a.jpg");
+    EXPECT_RECT(ops[1]->rect, imgs[1].x, imgs[1].y, 150, 100);
+    EXPECT_EQ(ops[6]->url, "");
+    EXPECT_EQ(ops[6]->text, u"x");
+}
+
+TEST(HtmlLayout, CellContentIsCentredVerticallyByDefault) {
+    const auto p = Lay("<table cellspacing=0 cellpadding=0><tr><td height=100>x</td><td valign=top height=100>y"
+                       "</td><td valign=bottom>z</td></tr></table>");
+    const auto t = Texts(p);
+    ASSERT_EQ(t.size(), 3u);
+    // A normal line is 20 high with its baseline 15 from the top.
+    EXPECT_NEAR(t[0]->baseline, 40 + 15, 0.5);
+    EXPECT_NEAR(t[1]->baseline, 15, 0.5);
+    EXPECT_NEAR(t[2]->baseline, 100 - 5, 0.5);
+}
+
+TEST(HtmlLayout, FloatsGoToTheirSide) {
+    const auto p = Lay("<div style=\"width:200px\">abc<span style=\"float:right;width:50px\">R</span></div>"
+                       "<img src=x width=60 height=60 style=\"float:left\">text");
+    auto textAt = [&](const std::u16string& text) {
+        for (const PaintOp* op : Texts(p))
+            if (op->text == text) return op->rect.x;
+        return -1.0f;
+    };
+    EXPECT_NEAR(textAt(u"abc"), 0, 0.5);
+    EXPECT_NEAR(textAt(u"R"), 150, 0.5);
+    EXPECT_NEAR(textAt(u"text"), 60, 0.5);  // beside the floated picture
+    const auto imgs = Boxes(p, "img");
+    ASSERT_EQ(imgs.size(), 1u);
+    EXPECT_NEAR(imgs[0].x, 0, 0.5);
+}
+
+TEST(HtmlLayout, InlineBoxesWithPaddingAndBackground) {
+    const auto p = Lay("<span style=\"background-color:#ff0000;padding:2px 6px\">ab</span>c");
+    const PaintOp* fill = nullptr;
+    for (const auto& op : p.ops)
+        if (op.kind == PaintOp::Kind::Fill && op.color == 0xff0000) fill = &op;
+    ASSERT_NE(fill, nullptr);
+    EXPECT_RECT(fill->rect, 0, 0, 28, 20);
+    const auto t = Texts(p);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_NEAR(t[0]->rect.x, 6, 0.5);
+    EXPECT_NEAR(t[1]->rect.x, 28, 0.5);
+}
+
+TEST(HtmlLayout, ListsRulesAndHeadings) {
+    const auto p = Lay("<ol><li>one<li>two</ol><ul><li>dot</ul><hr><h1>Big</h1>", 400);
+    std::vector<std::u16string> texts;
+    std::vector<float> xs;
+    for (const PaintOp* op : Texts(p)) {
+        texts.push_back(op->text);
+        xs.push_back(op->rect.x);
+    }
+    ASSERT_EQ(texts, (std::vector<std::u16string>{u"1.", u"one", u"2.", u"two", u"\u2022", u"dot", u"Big"}));
+    EXPECT_NEAR(xs[1], 40, 0.5);  // the list's indent
+    EXPECT_LT(xs[0] + 16, 40.5);  // the marker stands in it
+    // The rule spans the width; the heading is twice the size and bold.
+    bool rule = false;
+    for (const auto& op : p.ops)
+        if (op.kind == PaintOp::Kind::Fill && op.rect.w > 399 && op.rect.h <= 1.01f) rule = true;
+    EXPECT_TRUE(rule);
+    const PaintOp* big = Texts(p).back();
+    EXPECT_EQ(p.fonts[static_cast<std::size_t>(big->font)].size, 32);
+    EXPECT_TRUE(p.fonts[static_cast<std::size_t>(big->font)].bold);
+}
+
+TEST(HtmlLayout, EveryBlockFitsItsWidthAndShowsItsBoxes) {
+    for (int kind = 0; kind < static_cast<int>(kStyleCounts.size()); ++kind) {
+        for (int style = 0; style < kStyleCounts[static_cast<std::size_t>(kind)]; ++style) {
+            SCOPED_TRACE(std::to_string(kind) + "-" + std::to_string(style + 1));
+            const auto p = Lay(GetBlock(kind, style));
+            EXPECT_FALSE(p.boxes.empty());
+            EXPECT_GT(p.height, 20);
+            for (const auto& b : p.boxes) {
+                EXPECT_GE(b.rect.x, -0.5) << b.tag;
+                EXPECT_LE(b.rect.Right(), 750.5) << b.tag;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mojian::html

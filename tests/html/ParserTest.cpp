@@ -1,0 +1,336 @@
+#include "html/Parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/Utf.h"
+#include "tests/html/SourceRangeCheck.h"
+
+namespace mojian::html {
+namespace {
+
+// A compact picture of the tree: <tag attr=value>children</tag>, text as is.
+std::string Shape(const Node& n) {
+    if (n.IsText()) return Utf16ToUtf8(n.text);
+    if (n.kind == NodeKind::Comment) return "<!--" + Utf16ToUtf8(n.text) + "-->";
+    if (n.kind == NodeKind::Doctype) return "<!" + Utf16ToUtf8(n.text) + ">";
+    std::string out = "<" + n.tag;
+    for (const Attribute& a : n.attrs)
+        if (!a.duplicate) out += " " + a.name + "=" + a.value;
+    out += ">";
+    for (const auto& c : n.children) out += Shape(*c);
+    return out + "</" + n.tag + ">";
+}
+
+std::string Children(const Node& n) {
+    std::string out;
+    for (const auto& c : n.children) out += Shape(*c);
+    return out;
+}
+
+std::string Body(const std::string& html) { return Children(*ParseHtml(html).body); }
+
+// The range of the first occurrence of `what` in `source` (after `from`).
+SourceRange Find(const std::string& source, const std::string& what, std::size_t from = 0) {
+    const std::size_t at = source.find(what, from);
+    EXPECT_NE(at, std::string::npos) << what;
+    return {at, at + what.size()};
+}
+
+const Node* FirstElement(const Node& n, const std::string& tag) {
+    for (const auto& c : n.children) {
+        if (c->IsElement() && c->tag == tag) return c.get();
+        if (const Node* inner = FirstElement(*c, tag)) return inner;
+    }
+    return nullptr;
+}
+
+TEST(HtmlParser, TagsAndAttributesInAnyCaseAndQuoting) {
+    EXPECT_EQ(Body("<TABLE Width=750 BORDER='0' cellSpacing=\"2\"><TR><TD>x</TD></TR></TABLE>"),
+              "<table width=750 border=0 cellspacing=2><tr><td>x</td></tr></table>");
+    EXPECT_EQ(Body("<img src=a.jpg alt=商品 width=100>"), "<img src=a.jpg alt=商品 width=100></img>");
+    EXPECT_EQ(Body("<a href=x nowrap>y</a>"), "<a href=x nowrap=>y</a>");
+    // The first of two equal attributes wins, as in browsers.
+    const Document doc = ParseHtml("<b id=1 ID=2>z</b>");
+    EXPECT_EQ(Children(*doc.body), "<b id=1>z</b>");
+    const Node& b = *doc.body->children.front();
+    ASSERT_EQ(b.attrs.size(), 2u);
+    EXPECT_EQ(*b.Attr("id"), "1");
+    EXPECT_TRUE(b.attrs[1].duplicate);
+}
+
+TEST(HtmlParser, CharacterReferences) {
+    EXPECT_EQ(Body("&yen;5&nbsp;&times;2 &amp; &lt;b&gt; &quot;&copy;"),
+              "\xC2\xA5" "5\xC2\xA0\xC3\x97" "2 & <b> \"\xC2\xA9");
+    EXPECT_EQ(Body("&#20013;&#x6587;&#X41;&#65"), "中文AA");
+    // Unknown names and lone ampersands stay as written; bad numbers become U+FFFD.
+    EXPECT_EQ(Body("&bogus; AT&T &#;"), "&bogus; AT&T &#;");
+    EXPECT_EQ(Body("&#0;&#x110000;&#99999999999999;"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    // Legacy names work without a semicolon; references in attributes too.
+    EXPECT_EQ(Body("&nbspx<a title=\"a&amp;b&#x4e2d;\"></a>"), "\xC2\xA0x<a title=a&b中></a>");
+}
+
+TEST(HtmlParser, ImpliedEndTags) {
+    EXPECT_EQ(Body("<p>one<p>two"), "<p>one</p><p>two</p>");
+    EXPECT_EQ(Body("<ul><li>a<li>b</ul>"), "<ul><li>a</li><li>b</li></ul>");
+    EXPECT_EQ(Body("<table><tr><td>a<td>b<tr><td>c</table>"),
+              "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>");
+    // A cell straight in a table gets its row; a div closes an open p.
+    EXPECT_EQ(Body("<table><td>a</table>"), "<table><tr><td>a</td></tr></table>");
+    EXPECT_EQ(Body("<p>a<div>b</div>"), "<p>a</p><div>b</div>");
+    // A p inside a cell does not close across the cell.
+    EXPECT_EQ(Body("<p><table><tr><td><p>x</td></tr></table>"),
+              "<p></p><table><tr><td><p>x</p></td></tr></table>");
+}
+
+TEST(HtmlParser, StrayAndMisnestedEndTagsAreKeptAsStrays) {
+    const std::string src = "a</span></div>b";
+    const Document doc = ParseHtml(src);
+    EXPECT_EQ(Children(*doc.body), "ab");
+    ASSERT_EQ(doc.strayTags.size(), 2u);
+    EXPECT_EQ(doc.strayTags[0].name, "span");
+    EXPECT_TRUE(doc.strayTags[0].endTag);
+    EXPECT_EQ(doc.strayTags[0].range, Find(src, "</span>"));
+    EXPECT_EQ(doc.strayTags[1].range, Find(src, "</div>"));
+    EXPECT_EQ(Body("<b>x<i>y</b>z"), "<b>x<i>y</i></b>z");
+    // An end tag inside a cell never closes what is outside the table.
+    EXPECT_EQ(Body("<div><table><tr><td>a</div>b</td></tr></table>c</div>d"),
+              "<div><table><tr><td>ab</td></tr></table>c</div>d");
+    EXPECT_EQ(Body("x</br>y"), "x<br></br>y");
+    // A cell outside any table and a second body are strays; their content stays.
+    const std::string cells = "<td>c</td><body bgcolor=red>d";
+    const Document c = ParseHtml(cells);
+    EXPECT_EQ(Children(*c.body), "cd");
+    ASSERT_EQ(c.strayTags.size(), 3u);
+    EXPECT_EQ(c.strayTags[0].range, Find(cells, "<td>"));
+    EXPECT_EQ(c.strayTags[1].range, Find(cells, "</td>"));
+    EXPECT_EQ(c.strayTags[2].range, Find(cells, "<body bgcolor=red>"));
+    EXPECT_TRUE(c.body->implied);
+}
+
+TEST(HtmlParser, WholeDocumentsKeepHeadScriptStyleAndComments) {
+    const std::string src =
+        "\xEF\xBB\xBF<!DOCTYPE html>\r\n<HTML lang=zh>\r\n<HEAD>\r\n<TITLE>\r\nNew &amp; Document\r\n</TITLE>\r\n"
+        "<meta charset=gbk><link rel=stylesheet href=a.css><style>p{color:red}</style></HEAD>\r\n"
+        "<BODY bgcolor=#fff>\r\n<script>if (a < b) document.write('<p>no</p>');</script>"
+        "<!-- <b>hidden</b> --><b>shown</b><?xml x?></ junk>\r\n</BODY>\r\n</HTML>\r\n";
+    const Document doc = ParseHtml(src);
+    ExpectConsistentRanges(src, doc);
+    ASSERT_EQ(doc.root->children.size(), 2u);
+    EXPECT_EQ(doc.root->children[0]->kind, NodeKind::Doctype);
+    EXPECT_EQ(doc.root->children[0]->text, u"DOCTYPE html");
+    EXPECT_EQ(doc.root->children[0]->range, Find(src, "<!DOCTYPE html>"));
+    EXPECT_FALSE(doc.html->implied);
+    EXPECT_EQ(*doc.html->Attr("lang"), "zh");
+    EXPECT_EQ(doc.html->startTag, Find(src, "<HTML lang=zh>"));
+    EXPECT_EQ(doc.html->endTag, Find(src, "</HTML>"));
+    // The head holds its elements with their positions; the title's text is decoded.
+    EXPECT_EQ(doc.head->startTag, Find(src, "<HEAD>"));
+    EXPECT_EQ(doc.head->endTag, Find(src, "</HEAD>"));
+    std::vector<std::string> head;
+    for (const auto& c : doc.head->children)
+        if (c->IsElement()) head.push_back(c->tag);
+    EXPECT_EQ(head, (std::vector<std::string>{"title", "meta", "link", "style"}));
+    const Node* title = FirstElement(*doc.head, "title");
+    ASSERT_EQ(title->children.size(), 1u);
+    EXPECT_EQ(title->children[0]->text, u"\r\nNew & Document\r\n");
+    EXPECT_EQ(title->children[0]->range, Find(src, "\r\nNew &amp; Document\r\n"));
+    EXPECT_EQ(title->endTag, Find(src, "</TITLE>"));
+    EXPECT_EQ(FirstElement(*doc.head, "link")->FindAttr("href")->valueRange, Find(src, "a.css"));
+    EXPECT_EQ(Shape(*FirstElement(*doc.head, "style")), "<style>p{color:red}</style>");
+    // The body: a script's text is not markup, a comment is a node; white
+    // space after </BODY> and </HTML> still joins the body, as in browsers.
+    EXPECT_EQ(doc.body->startTag, Find(src, "<BODY bgcolor=#fff>"));
+    EXPECT_EQ(doc.body->endTag, Find(src, "</BODY>"));
+    EXPECT_EQ(Children(*doc.body),
+              "\r\n<script>if (a < b) document.write('<p>no</p>');</script><!-- <b>hidden</b> --><b>shown</b>"
+              "<!--xml x?--><!-- junk-->\r\n\r\n\r\n");
+    EXPECT_EQ(FirstElement(*doc.body, "script")->endTag, Find(src, "</script>"));
+    EXPECT_TRUE(doc.strayTags.empty());
+}
+
+TEST(HtmlParser, FragmentsGetTheDocumentAroundThem) {
+    const std::string src = "  <table><td>x</table>";
+    const Document doc = ParseHtml(src);
+    ExpectConsistentRanges(src, doc);
+    for (const Node* n : {doc.html, doc.head, doc.body}) {
+        EXPECT_TRUE(n->implied) << n->tag;
+        EXPECT_EQ(n->startTag, (SourceRange{2, 2})) << n->tag;
+        EXPECT_FALSE(n->endTag) << n->tag;
+    }
+    EXPECT_TRUE(doc.head->children.empty());
+    EXPECT_EQ(doc.body->range, (SourceRange{2, src.size()}));
+    // The made-up row starts where its first cell does and has no end tag.
+    const Node* tr = FirstElement(*doc.body, "tr");
+    ASSERT_NE(tr, nullptr);
+    EXPECT_TRUE(tr->implied);
+    EXPECT_EQ(tr->startTag, (SourceRange{9, 9}));
+    EXPECT_EQ(tr->range, Find(src, "<td>x"));
+    EXPECT_EQ(FirstElement(*doc.body, "table")->endTag, Find(src, "</table>"));
+    // Head elements before any content go to the head, after it they stay put.
+    const Document late = ParseHtml("<title>t</title>x<meta charset=gbk>");
+    EXPECT_EQ(Children(*late.head), "<title>t</title>");
+    EXPECT_EQ(Children(*late.body), "x<meta charset=gbk></meta>");
+}
+
+TEST(HtmlParser, TextInsideTableStructureMovesBeforeTheTable) {
+    EXPECT_EQ(Body("<table>\r\n\t<tr>oops<td>a</td></tr></table>"), "oops<table><tr><td>a</td></tr></table>");
+    EXPECT_EQ(Body("<table><tr><div>d</div><td>a</td></tr></table>"),
+              "<div>d</div><table><tr><td>a</td></tr></table>");
+    // Comments and scripts stay where they are written.
+    EXPECT_EQ(Body("<table><!--c--><script>s</script><tr><td>a</table>"),
+              "<table><!--c--><script>s</script><tr><td>a</td></tr></table>");
+}
+
+TEST(HtmlParser, LiteralLessThanAndTruncatedTags) {
+    EXPECT_EQ(Body("1 < 2 <3"), "1 < 2 <3");
+    EXPECT_EQ(ParseHtml("1 < 2 <3").body->children.size(), 1u);  // one text run
+    EXPECT_EQ(Body("<b>x</b"), "<b>x</b>");
+    EXPECT_EQ(Body("<img src=\"a"), "<img src=a></img>");
+}
+
+TEST(HtmlParser, AttributeRangesAsWritten) {
+    const std::string src = "<TD Width=750 class = 'a b' title=\"x&amp;y\" nowrap WIDTH=\"1\" data-x=>c</TD>";
+    const Document doc = ParseHtml("<table><tr>" + src + "</table>");
+    const std::string all = "<table><tr>" + src + "</table>";
+    ExpectConsistentRanges(all, doc);
+    const Node* td = FirstElement(*doc.body, "td");
+    ASSERT_NE(td, nullptr);
+    ASSERT_EQ(td->attrs.size(), 6u);
+    const Attribute& width = td->attrs[0];
+    EXPECT_EQ(width.name, "width");
+    EXPECT_EQ(width.nameRange, Find(all, "Width"));
+    EXPECT_EQ(width.valueRange, Find(all, "750"));
+    EXPECT_EQ(width.range, Find(all, "Width=750"));
+    EXPECT_EQ(width.quote, Quote::Unquoted);
+    const Attribute& cls = td->attrs[1];
+    EXPECT_EQ(cls.value, "a b");
+    EXPECT_EQ(cls.quote, Quote::Single);
+    EXPECT_EQ(cls.valueRange, Find(all, "a b"));
+    EXPECT_EQ(cls.range, Find(all, "class = 'a b'"));
+    const Attribute& title = td->attrs[2];
+    EXPECT_EQ(title.value, "x&y");  // decoded, next to its raw text
+    EXPECT_EQ(title.valueRange, Find(all, "x&amp;y"));
+    EXPECT_EQ(title.quote, Quote::Double);
+    const Attribute& nowrap = td->attrs[3];
+    EXPECT_EQ(nowrap.quote, Quote::None);
+    EXPECT_EQ(nowrap.range, Find(all, "nowrap"));
+    EXPECT_EQ(nowrap.valueRange, (SourceRange{nowrap.range.end, nowrap.range.end}));
+    const Attribute& again = td->attrs[4];
+    EXPECT_TRUE(again.duplicate);
+    const std::size_t repeat = all.find("WIDTH=\"1");
+    EXPECT_EQ(again.valueRange, (SourceRange{repeat + 7, repeat + 8}));
+    EXPECT_EQ(*td->Attr("width"), "750");
+    const Attribute& empty = td->attrs[5];
+    EXPECT_EQ(empty.quote, Quote::Unquoted);
+    EXPECT_TRUE(empty.valueRange.empty());
+    EXPECT_EQ(td->startTag, Find(all, src.substr(0, src.find(">c") + 1)));
+    EXPECT_EQ(td->endTag, Find(all, "</TD>"));
+}
+
+TEST(HtmlParser, ElementAndTextRanges) {
+    const std::string src = "<P>a&amp;b<p>c</P>\r\n<b>x<i>y</b>z</i>";
+    const Document doc = ParseHtml(src);
+    ExpectConsistentRanges(src, doc);
+    const auto& kids = doc.body->children;
+    ASSERT_GE(kids.size(), 3u);
+    // The first p ends where the second begins; it has no end tag.
+    EXPECT_EQ(kids[0]->range, Find(src, "<P>a&amp;b"));
+    EXPECT_FALSE(kids[0]->endTag);
+    EXPECT_EQ(kids[0]->children[0]->range, Find(src, "a&amp;b"));
+    EXPECT_EQ(kids[0]->children[0]->text, u"a&b");
+    EXPECT_EQ(kids[1]->range, Find(src, "<p>c</P>"));
+    EXPECT_EQ(kids[1]->endTag, Find(src, "</P>"));
+    // Misnested: </b> closes the i too (without an end tag of its own); </i> is a stray.
+    const Node* i = FirstElement(*doc.body, "i");
+    ASSERT_NE(i, nullptr);
+    EXPECT_FALSE(i->endTag);
+    EXPECT_EQ(i->range, Find(src, "<i>y"));
+    ASSERT_EQ(doc.strayTags.size(), 1u);
+    EXPECT_EQ(doc.strayTags[0].range, Find(src, "</i>"));
+}
+
+TEST(HtmlParser, NastyInputKeepsEveryRangeTrue) {
+    const std::vector<std::string> docs = {
+        std::string("a\0b<b\0c x=\0>d</b\0c>", 20),
+        "<div class=\"never closed",
+        "x<!-- never closed <b>",
+        "<script>never closed <b>",
+        "<title>a &amp; b",
+        "<table><tr><td>a</td></tr>",
+        "<a href=x>1<a href=y>2</a></a>",
+        "<TABLE><TBODY><TR><TD>A<TD>B</TABLE>",
+        "<p>a\r\n<p>b\r\n</p></p>",
+        "<img src=x/><br/><input disabled/>",
+        "<!--><b>x</b>-->",
+        "<html><html a=1><head><head></head><body><body></html></body>tail",
+        "</br><</b></ x><3 <",
+        "<xmp><b>raw</b></xmp><textarea>&lt;b&gt;</textarea>",
+        "\xEF\xBB\xBF<p>bom",
+        "<td>orphan</td><tr><tbody><caption><col>",
+        "<ul><li>a<li>b</ul><dl><dt>t<dd>d</dl>",
+        "\xE4\xB8<b\xFF>\xE4\xB8\xAD</b>",
+        "<table>x<tr>y<td>z</td>w</tr>v</table>",
+    };
+    for (const std::string& src : docs) {
+        SCOPED_TRACE(src);
+        ExpectConsistentRanges(src, ParseHtml(src));
+    }
+    // An unterminated attribute value runs to the end, still quoted.
+    const std::string open = "<div class=\"never closed";
+    const Document unterminated = ParseHtml(open);
+    const Attribute* cls = unterminated.body->children.front()->FindAttr("class");
+    ASSERT_NE(cls, nullptr);
+    EXPECT_EQ(cls->quote, Quote::Double);
+    EXPECT_EQ(cls->valueRange, Find(open, "never closed"));
+    // So do an unterminated comment and script.
+    const Document comment = ParseHtml("x<!-- never closed <b>");
+    EXPECT_EQ(comment.body->children.back()->kind, NodeKind::Comment);
+    EXPECT_EQ(comment.body->children.back()->text, u" never closed <b>");
+    const Document script = ParseHtml("<script>never closed <b>");
+    EXPECT_FALSE(FirstElement(*script.head, "script")->endTag);
+    // NUL bytes stay in the text and the names, counted in the ranges.
+    const std::string nul("a\0b<b\0c>", 8);
+    const Document n = ParseHtml(nul);
+    EXPECT_EQ(n.body->children[0]->text, std::u16string(u"a\0b", 3));
+    EXPECT_EQ(n.body->children[1]->tag, std::string("b\0c", 3));
+}
+
+TEST(HtmlParser, DeepNestingIsFlattenedNotRecursedInto) {
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) deep += "<div>";
+    deep += "x";
+    for (int i = 0; i < 5000; ++i) deep += "</div>";
+    const Document doc = ParseHtml(deep);
+    int depth = 0;
+    const Node* n = doc.body;
+    while (!n->children.empty() && !n->children.front()->IsText()) {
+        n = n->children.front().get();
+        ++depth;
+    }
+    EXPECT_LE(depth, kMaxDepth);
+    EXPECT_GE(depth, kMaxDepth - 2);
+    ExpectConsistentRanges(deep, doc);
+}
+
+TEST(HtmlParser, OneValueChangesAndEveryOtherByteStays) {
+    // What the ranges are for: change one attribute and one text, rebuild the
+    // source around them, and parse it again.
+    const std::string src = "<TABLE width=750 BgColor='#fff'><tr><td>价格：&yen;99</td></tr></TABLE><!-- keep -->";
+    const Document doc = ParseHtml(src);
+    const SourceRange bg = FirstElement(*doc.body, "table")->FindAttr("bgcolor")->valueRange;
+    const SourceRange price = FirstElement(*doc.body, "td")->children.front()->range;
+    ASSERT_LT(bg.end, price.begin);
+    const std::string edited = src.substr(0, bg.begin) + "#ff6600" + src.substr(bg.end, price.begin - bg.end) +
+                               "价格：&yen;79" + src.substr(price.end);
+    EXPECT_EQ(edited, "<TABLE width=750 BgColor='#ff6600'><tr><td>价格：&yen;79</td></tr></TABLE><!-- keep -->");
+    const Document again = ParseHtml(edited);
+    EXPECT_EQ(*FirstElement(*again.body, "table")->Attr("bgcolor"), "#ff6600");
+    EXPECT_EQ(Children(*again.body), "<table width=750 bgcolor=#ff6600><tr><td>价格：\xC2\xA5" "79</td></tr></table>"
+                                     "<!-- keep -->");
+}
+
+}  // namespace
+}  // namespace mojian::html

@@ -1,0 +1,100 @@
+#include "html/Style.h"
+
+#include <gtest/gtest.h>
+
+#include "html/Parser.h"
+
+namespace mojian::html {
+namespace {
+
+// The style of the first element in `html`, inside a default root.
+Style StyleOf(const std::string& html) {
+    const Document doc = ParseHtml(html);
+    const Node* n = doc.body;
+    Style s = RootStyle();
+    while (!n->children.empty()) {
+        n = n->children.front().get();
+        if (n->IsText()) break;
+        s = ComputeStyle(*n, s);
+        if (n->Attr("id")) break;
+    }
+    return s;
+}
+
+TEST(HtmlStyle, Colours) {
+    EXPECT_EQ(ParseColor("#FF6600"), 0xff6600u);
+    EXPECT_EQ(ParseColor(" #f60 "), 0xff6600u);
+    EXPECT_EQ(ParseColor("ff6600"), 0xff6600u);  // attributes often omit the '#'
+    EXPECT_EQ(ParseColor("Red"), 0xff0000u);
+    EXPECT_EQ(ParseColor("rgb(1, 2, 255)"), 0x0102ffu);
+    EXPECT_EQ(ParseColor("rgba(0,0,0,0.5)"), 0x808080u);  // over the white page
+    EXPECT_FALSE(ParseColor("#12345"));
+    EXPECT_FALSE(ParseColor("notacolour"));
+    EXPECT_FALSE(ParseColor("rgb(1,2"));
+}
+
+TEST(HtmlStyle, Lengths) {
+    EXPECT_EQ(ParseLength("750px", 16)->value, 750);
+    EXPECT_EQ(ParseLength("100%", 16)->unit, Length::Percent);
+    EXPECT_EQ(ParseLength("2em", 14)->value, 28);
+    EXPECT_EQ(ParseLength("12pt", 16)->value, 16);
+    EXPECT_TRUE(ParseLength("auto", 16)->IsAuto());
+    EXPECT_FALSE(ParseLength("wide", 16));
+}
+
+TEST(HtmlStyle, InlineStyleOverridesAttributesAndInherits) {
+    const Style s = StyleOf("<table bgcolor=#111111 width=700 style=\"background-color:#222222;width:750px;"
+                            "font-family:'微软雅黑',sans-serif;color:#FFFFFF;font-size:18px\"><tr><td id=x>t");
+    EXPECT_FALSE(s.background);  // backgrounds do not inherit
+    EXPECT_EQ(s.color, 0xffffffu);
+    EXPECT_EQ(s.fontSize, 18);
+    EXPECT_EQ(s.fontFamily, u"微软雅黑");
+    const Style t = StyleOf("<table id=t bgcolor=#111111 width=700 style=\"background-color:#222222;width:750px\">");
+    EXPECT_EQ(t.background, 0x222222u);
+    EXPECT_EQ(t.width.value, 750);
+}
+
+TEST(HtmlStyle, TableAttributesReachTheCells) {
+    const Style cell = StyleOf("<table border=1 cellpadding=5 cellspacing=0><tr valign=top><td id=c align=center>x");
+    EXPECT_EQ(cell.padding[0], 5);
+    EXPECT_EQ(cell.padding[3], 5);
+    EXPECT_EQ(cell.border[0].width, 1);
+    EXPECT_EQ(cell.verticalAlign, VAlign::Top);
+    EXPECT_EQ(cell.textAlign, TextAlign::Center);
+    const Style plain = StyleOf("<table><tr><td id=c>x");
+    EXPECT_EQ(plain.padding[0], 1);  // the browsers' default cell padding
+    EXPECT_EQ(plain.verticalAlign, VAlign::Middle);
+    EXPECT_EQ(plain.border[0].width, 0);
+}
+
+TEST(HtmlStyle, ShorthandsAndFontElement) {
+    const Style s = StyleOf("<div id=d style=\"padding:1px 2px 3px;margin:0 auto;border:2px solid #ccc;"
+                            "border-bottom:none;font-weight:700;text-decoration:line-through;display:inline-block\">");
+    EXPECT_EQ(s.padding[0], 1);
+    EXPECT_EQ(s.padding[1], 2);
+    EXPECT_EQ(s.padding[2], 3);
+    EXPECT_EQ(s.padding[3], 2);
+    EXPECT_TRUE(s.margin[1].IsAuto());
+    const Style sides = StyleOf("<span id=s style=\"padding:4px;padding-left:14px;margin-top:-3px;margin-right:auto\">");
+    EXPECT_EQ(sides.padding[3], 14);
+    EXPECT_EQ(sides.padding[1], 4);
+    EXPECT_EQ(sides.margin[0].value, -3);
+    EXPECT_TRUE(sides.margin[1].IsAuto());
+    EXPECT_EQ(sides.margin[2].value, 0);
+    EXPECT_EQ(s.margin[0].value, 0);
+    EXPECT_EQ(s.border[0].width, 2);
+    EXPECT_EQ(s.border[0].color, 0xccccccu);
+    EXPECT_EQ(s.border[2].width, 0);
+    EXPECT_TRUE(s.bold);
+    EXPECT_TRUE(s.strike);
+    EXPECT_EQ(s.display, Display::InlineBlock);
+    const Style f = StyleOf("<font id=f color=\"#ff4400\" size=\"4\" face=\"宋体\">");
+    EXPECT_EQ(f.color, 0xff4400u);
+    EXPECT_EQ(f.fontSize, 18);
+    EXPECT_EQ(f.fontFamily, u"宋体");
+    EXPECT_EQ(StyleOf("<span id=s style=\"display:none\">").display, Display::None);
+    EXPECT_EQ(StyleOf("<h1 id=h>").fontSize, 32);
+}
+
+}  // namespace
+}  // namespace mojian::html
