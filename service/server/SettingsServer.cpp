@@ -52,6 +52,20 @@ struct FdCloser {
     }
 };
 
+// Tells a client over its share so at once and hangs up. What it has sent
+// so far is read first: closing on unread bytes would reset the connection
+// and could take the answer with it.
+void RefuseAtOnce(int fd) {
+    const std::string answer =
+        SerializeResponse(ErrorAnswer(503, "too many connections"), false, false, 1, std::time(nullptr));
+    [[maybe_unused]] const ssize_t n = send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(fd, SHUT_WR);
+    char scratch[kReadChunk];
+    while (recv(fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0) {
+    }
+    close(fd);
+}
+
 void Wake(int eventFd) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = write(eventFd, &one, sizeof one);
@@ -245,6 +259,7 @@ bool SettingsServer::Loop::Run() {
     nextReport_ = Clock::now() + limits_.reportInterval;
     Clock::time_point nextSweep = Clock::now() + std::chrono::seconds(1);
     epoll_event events[256];
+    bool ok = true;
     for (;;) {
         Clock::time_point now = Clock::now();
         if (stopping_ && (connections_.empty() || now >= drainUntil_)) break;
@@ -256,6 +271,7 @@ bool SettingsServer::Loop::Run() {
         const int n = epoll_wait(epoll_.fd, events, 256, static_cast<int>(std::clamp<long long>(waitMs, 0, 60000)));
         if (n < 0 && errno != EINTR) {
             Log(LogLevel::Error, std::string("epoll_wait: ") + std::strerror(errno));
+            ok = false;
             break;
         }
         now = Clock::now();
@@ -297,7 +313,7 @@ bool SettingsServer::Loop::Run() {
     workers_.clear();
     Report(true);
     if (stopping_) Log(LogLevel::Info, "stopped");
-    return true;
+    return ok;
 }
 
 void SettingsServer::Loop::SetListening(bool on) {
@@ -335,10 +351,7 @@ void SettingsServer::Loop::AcceptAll(Clock::time_point now) {
         if (counted && !clients_.OpenConnection(key, now)) {
             ++refusedCap_;
             lastOffender_ = key.ToString();
-            const std::string refusal =
-                SerializeResponse(ErrorAnswer(503, "too many connections"), false, false, 1, std::time(nullptr));
-            [[maybe_unused]] const ssize_t n = send(fd, refusal.data(), refusal.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            close(fd);
+            RefuseAtOnce(fd);
             continue;
         }
         const int on = 1;
