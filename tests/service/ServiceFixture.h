@@ -20,6 +20,17 @@
 
 namespace mojian::service {
 
+// The client side, as every service test speaks it.
+using mojian::testing::CarriesRecord;
+using mojian::testing::ConnectLoopback;
+using mojian::testing::HttpAnswer;
+using mojian::testing::LoopbackSocket;
+using mojian::testing::QueryRequest;
+using mojian::testing::ReadAnswer;
+using mojian::testing::ReadUntilClosed;
+using mojian::testing::SendAll;
+using mojian::testing::TempFolder;
+
 inline const SettingsRecord kRecord{"1.0", "http://127.0.0.1/下载", "http://127.0.0.1/联系"};
 
 inline std::string Post(const std::string& body, const std::string& path = std::string(kServicePath)) {
@@ -35,11 +46,11 @@ inline std::string Get(const std::string& path, const std::string& method = "GET
 // or a few seconds pass; `halfClose` ends the sending side right after.
 inline std::string Exchange(int port, const std::string& request, const std::string& from = "",
                             bool halfClose = false) {
-    testing::LoopbackSocket s = testing::ConnectLoopback(port, from, 3000);
+    LoopbackSocket s = ConnectLoopback(port, from, 3000);
     if (!s) return "no connection";
-    testing::SendAll(s, request);
+    SendAll(s, request);
     if (halfClose) shutdown(s.fd(), SHUT_WR);
-    return testing::ReadUntilClosed(s);
+    return ReadUntilClosed(s);
 }
 
 inline int StatusOf(const std::string& response) {
@@ -102,7 +113,7 @@ protected:
         return false;
     }
 
-    mojian::testing::TempFolder folder_;
+    TempFolder folder_;
     std::string db_;
     std::unique_ptr<SettingsReader> reader_;
     std::unique_ptr<SettingsServer> server_;

@@ -24,15 +24,6 @@ namespace mojian::service {
 namespace {
 
 using namespace std::chrono_literals;
-using mojian::testing::CarriesRecord;
-using mojian::testing::ConnectLoopback;
-using mojian::testing::HttpAnswer;
-using mojian::testing::LoopbackSocket;
-using mojian::testing::QueryRequest;
-using mojian::testing::ReadAnswer;
-using mojian::testing::ReadUntilClosed;
-using mojian::testing::SendAll;
-using mojian::testing::TempFolder;
 
 // Polls until `done` holds; false when it still does not after `limit`.
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {

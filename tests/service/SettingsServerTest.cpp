@@ -13,15 +13,6 @@
 namespace mojian::service {
 namespace {
 
-using mojian::testing::ConnectLoopback;
-using mojian::testing::HttpAnswer;
-using mojian::testing::LoopbackSocket;
-using mojian::testing::QueryRequest;
-using mojian::testing::ReadAnswer;
-using mojian::testing::ReadUntilClosed;
-using mojian::testing::SendAll;
-using mojian::testing::TempFolder;
-
 std::vector<std::string> RecordFields(const SettingsRecord& r) { return {r.version, "", r.download, "", r.contact}; }
 
 void RunSql(const std::string& db, const char* sql) {
@@ -142,13 +133,13 @@ TEST_F(ServiceTest, AnswersRequestsSentTogetherInOrderOnOneConnection) {
     std::string pending;
     HttpAnswer a;
     ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_TRUE(mojian::testing::CarriesRecord(a));
+    EXPECT_TRUE(CarriesRecord(a));
     EXPECT_FALSE(a.closes);
     ASSERT_TRUE(ReadAnswer(s, a, pending));
     EXPECT_EQ(a.body, "ok");
     EXPECT_TRUE(a.Has("\r\nconnection: keep-alive"));
     ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_TRUE(mojian::testing::CarriesRecord(a));
+    EXPECT_TRUE(CarriesRecord(a));
     EXPECT_TRUE(a.closes);
     EXPECT_EQ(pending + ReadUntilClosed(s), "");  // and then the service closes
 }
@@ -165,7 +156,7 @@ TEST_F(ServiceTest, SaysContinueToAClientThatWaitsForIt) {
     EXPECT_EQ(a.status, 100);
     ASSERT_TRUE(SendAll(s, body));
     ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_TRUE(mojian::testing::CarriesRecord(a));
+    EXPECT_TRUE(CarriesRecord(a));
 }
 
 TEST(SettingsStore, RefusesValuesAnAnswerCannotCarry) {
