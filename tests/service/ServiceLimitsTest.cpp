@@ -395,6 +395,17 @@ TEST_F(ServiceProcess, ServesWithBoundedThreadsAndStopsCleanlyOnSigterm) {
     ASSERT_EQ(RunToEnd({"--db", db_, "--set-record", "1.2", "http://d/", "http://c/"}).first, 0);
     int fd = -1;
     const pid_t pid = Spawn({"--db", db_, "--port", "0", "--threads", "2", "--drain-timeout", "20"}, &fd);
+    // A failed assertion returns early: the service must not outlive the test.
+    struct Reaper {
+        pid_t pid;
+        bool reaped = false;
+        ~Reaper() {
+            if (!reaped) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{pid};
     std::string line;
     char c;
     while (read(fd, &c, 1) == 1 && c != '\n') line += c;
@@ -428,6 +439,7 @@ TEST_F(ServiceProcess, ServesWithBoundedThreadsAndStopsCleanlyOnSigterm) {
     EXPECT_TRUE(CarriesRecord(a));
     EXPECT_TRUE(a.closes);
     halfway.Close();
+    reaper.reaped = true;
     EXPECT_EQ(ExitCode(pid), 0);
     const std::string log = Log();
     EXPECT_NE(log.find("stopping: 1 requests in flight"), std::string::npos) << log;
