@@ -10,7 +10,7 @@ mojian_start_service() {  # build root
         || { cat "$root/service.configure.log"; return 1; }
     cmake --build "$root/service" -j2 --target mojian-service || return 1
     local log="$root/service/service.log"
-    "$root/service/service/server/mojian-service" --db "$root/service/settings.db" --port 18936 >"$log" 2>&1 &
+    "$root/service/service/server/mojian-service" --db "$root/service/settings.db" --port 18936 --local >"$log" 2>&1 &
     MOJIAN_SERVICE_PID=$!
     for _ in $(seq 50); do
         grep -q '^listening' "$log" 2>/dev/null && return 0

@@ -1,5 +1,7 @@
 #include "service/server/SettingsStore.h"
 
+#include <sys/stat.h>
+
 #include "service/SettingsExchange.h"
 
 namespace mojian::service {
@@ -91,26 +93,68 @@ bool WriteRecord(const std::string& path, const SettingsRecord& record, std::str
 
 std::unique_ptr<SettingsReader> SettingsReader::Open(const std::string& path, std::string& error) {
     std::unique_ptr<SettingsReader> reader(new SettingsReader);
-    Db db = OpenDb(path, SQLITE_OPEN_READONLY, error);
-    if (!db) return nullptr;
-    if (sqlite3_prepare_v3(db.get(), kSelect, -1, SQLITE_PREPARE_PERSISTENT, &reader->select_, nullptr) != SQLITE_OK) {
-        error = sqlite3_errmsg(db.get());
-        return nullptr;
-    }
-    reader->db_ = db.release();
+    reader->path_ = path;
+    if (!reader->OpenFile(error)) return nullptr;
     return reader;
 }
 
-SettingsReader::~SettingsReader() {
-    sqlite3_finalize(select_);
-    sqlite3_close(db_);
+SettingsReader::~SettingsReader() { CloseFile(); }
+
+namespace {
+
+bool IdentifyFile(const std::string& path, unsigned long long& device, unsigned long long& inode) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return false;
+    device = st.st_dev;
+    inode = st.st_ino;
+    return true;
 }
 
-std::optional<SettingsRecord> SettingsReader::Read() {
+}  // namespace
+
+bool SettingsReader::OpenFile(std::string& error) {
+    // Which file this is, taken before opening: should it be replaced in
+    // between, the next read sees a different file and opens again.
+    FileId id;
+    if (!IdentifyFile(path_, id.device, id.inode)) {
+        error = path_ + ": no such database";
+        return false;
+    }
+    Db db = OpenDb(path_, SQLITE_OPEN_READONLY, error);
+    if (!db) return false;
+    sqlite3_stmt* select = nullptr;
+    if (sqlite3_prepare_v3(db.get(), kSelect, -1, SQLITE_PREPARE_PERSISTENT, &select, nullptr) != SQLITE_OK) {
+        error = path_ + ": " + sqlite3_errmsg(db.get());
+        return false;
+    }
+    CloseFile();
+    db_ = db.release();
+    select_ = select;
+    file_ = id;
+    return true;
+}
+
+void SettingsReader::CloseFile() {
+    sqlite3_finalize(select_);
+    sqlite3_close(db_);
+    select_ = nullptr;
+    db_ = nullptr;
+}
+
+std::optional<SettingsRecord> SettingsReader::Read(std::string* error) {
     std::lock_guard<std::mutex> lock(mutex_);
+    std::string why;
+    FileId now;
+    if (IdentifyFile(path_, now.device, now.inode) && !(now == file_)) {
+        // Replaced: the new file once it can be opened, else the old one still.
+        OpenFile(why);
+    }
     std::optional<SettingsRecord> record;
-    if (sqlite3_step(select_) == SQLITE_ROW) record = SettingsRecord{Column(select_, 0), Column(select_, 1), Column(select_, 2)};
+    const int rc = sqlite3_step(select_);
+    if (rc == SQLITE_ROW) record = SettingsRecord{Column(select_, 0), Column(select_, 1), Column(select_, 2)};
+    else why = rc == SQLITE_DONE ? path_ + ": the table holds no record" : path_ + ": " + sqlite3_errmsg(db_);
     sqlite3_reset(select_);
+    if (!record && error) *error = why;
     return record;
 }
 

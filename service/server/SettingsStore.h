@@ -32,7 +32,8 @@ bool WriteRecord(const std::string& path, const SettingsRecord& record, std::str
 
 // A read-only view of the database for the serving threads: one fixed
 // prepared SELECT, read afresh for every request so a changed record is seen
-// at once.
+// at once. A file replaced whole (a new copy renamed over the old one) is
+// opened anew on the next read; a record is only ever read whole, old or new.
 class SettingsReader {
 public:
     static std::unique_ptr<SettingsReader> Open(const std::string& path, std::string& error);
@@ -40,11 +41,21 @@ public:
     SettingsReader(const SettingsReader&) = delete;
     SettingsReader& operator=(const SettingsReader&) = delete;
 
-    std::optional<SettingsRecord> Read();
+    // The record, or nothing (with the reason in `error` when given).
+    std::optional<SettingsRecord> Read(std::string* error = nullptr);
 
 private:
+    struct FileId {
+        unsigned long long device = 0, inode = 0;
+        bool operator==(const FileId&) const = default;
+    };
     SettingsReader() = default;
+    bool OpenFile(std::string& error);
+    void CloseFile();
+
     std::mutex mutex_;
+    std::string path_;
+    FileId file_;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
 };
