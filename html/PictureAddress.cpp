@@ -301,6 +301,35 @@ PictureAddress ClassifyPictureAddress(std::string_view url) {
     return {};
 }
 
+PictureAddress ResolveRedirect(const PictureAddress& from, std::string_view location) {
+    if (!from.IsNetwork()) return {};
+    const std::string loc = Cleaned(location);
+    const std::string& base = from.target;  // normalised: "scheme://host[:port]/path?query"
+    const std::size_t originEnd = base.find('/', base.find("://") + 3);
+    const std::string origin = base.substr(0, originEnd);
+    const std::string pathAndQuery = base.substr(originEnd);
+    const std::string path = pathAndQuery.substr(0, pathAndQuery.find('?'));
+    std::string target;
+    const std::size_t colon = loc.find(':');
+    const std::size_t firstDelimiter = loc.find_first_of("/?#");
+    if (colon != std::string::npos && colon > 0 && (firstDelimiter == std::string::npos || colon < firstDelimiter)) {
+        target = loc;  // absolute: its own scheme
+    } else if (loc.size() >= 2 && (loc[0] == '/' || loc[0] == '\\') && (loc[1] == '/' || loc[1] == '\\')) {
+        target = base.substr(0, base.find(':') + 1) + loc;
+    } else if (!loc.empty() && (loc[0] == '/' || loc[0] == '\\')) {
+        target = origin + loc;
+    } else if (!loc.empty() && loc[0] == '?') {
+        target = origin + path + loc;
+    } else if (loc.empty() || loc[0] == '#') {
+        target = base;
+    } else {
+        target = origin + path.substr(0, path.rfind('/') + 1) + loc;
+    }
+    PictureAddress to = ClassifyPictureAddress(target);
+    if (!to.IsNetwork()) return {};
+    return to;
+}
+
 NetworkParts SplitNetworkAddress(const PictureAddress& address) {
     NetworkParts parts;
     if (!address.IsNetwork()) return parts;

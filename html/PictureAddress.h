@@ -34,6 +34,11 @@ struct PictureAddress {
 // the preview must not make the system connect to a stranger's share.
 PictureAddress ClassifyPictureAddress(std::string_view url);
 
+// Where a redirect from `from` (an Http or Https address) leads: `location`
+// resolved against it as browsers resolve relative references. Invalid
+// unless it leads to another Http or Https address.
+PictureAddress ResolveRedirect(const PictureAddress& from, std::string_view location);
+
 // An Http or Https address's parts, as a connection takes them: the host
 // (IPv6 without brackets), the port (80 or 443 when the address has none),
 // and the path with its query.

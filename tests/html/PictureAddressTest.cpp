@@ -100,6 +100,29 @@ TEST(PictureAddress, SplitsWebAddressesForTheConnection) {
     EXPECT_EQ(SplitNetworkAddress(ClassifyPictureAddress("http://h.cn/x")).port, 80);
 }
 
+TEST(PictureAddress, RedirectsResolveAgainstWhereTheyCameFrom) {
+    const PictureAddress from = ClassifyPictureAddress("http://h.cn:8080/a/b/c.png?x=1");
+    const struct {
+        const char* location;
+        const char* target;
+    } cases[] = {
+        {"https://cdn.cn/z.png", "https://cdn.cn/z.png"},
+        {"//cdn.cn/z.png", "http://cdn.cn/z.png"},
+        {"/z.png", "http://h.cn:8080/z.png"},
+        {"z.png", "http://h.cn:8080/a/b/z.png"},
+        {"../z.png", "http://h.cn:8080/a/z.png"},
+        {"?v=2", "http://h.cn:8080/a/b/c.png?v=2"},
+        {"#part", "http://h.cn:8080/a/b/c.png?x=1"},
+        {" /图.png ", "http://h.cn:8080/%E5%9B%BE.png"},
+        {"z.png?y=a:b", "http://h.cn:8080/a/b/z.png?y=a:b"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveRedirect(from, c.location).target, c.target) << c.location;
+    // Only to the web: never to a file on this machine or another scheme.
+    for (const char* location : {"file:///C:/secret.png", "C:\\secret.png", "ftp://h.cn/x", "javascript:x", "data:,x"})
+        EXPECT_EQ(ResolveRedirect(from, location).kind, Kind::Invalid) << location;
+    EXPECT_EQ(ResolveRedirect(ClassifyPictureAddress("C:\\a.png"), "/b.png").kind, Kind::Invalid);
+}
+
 TEST(PictureAddress, DataAddressesCarryTheirBytes) {
     const std::string png8 = "\x89PNG\r\n\x1a\n";
     EXPECT_EQ(ClassifyPictureAddress("data:image/png;base64,iVBORw0KGgo=").kind, Kind::Data);
