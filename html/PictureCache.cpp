@@ -11,12 +11,12 @@ PictureCache::PictureCache(Bounds bounds) : bounds_(bounds) {
 }
 
 PictureCache::Entry* PictureCache::Find(std::string_view url) {
-    const auto it = entries_.find(std::string(url));
+    const auto it = entries_.find(url);
     return it == entries_.end() ? nullptr : it->second.get();
 }
 
 const PictureCache::Entry* PictureCache::Find(std::string_view url) const {
-    const auto it = entries_.find(std::string(url));
+    const auto it = entries_.find(url);
     return it == entries_.end() ? nullptr : it->second.get();
 }
 
@@ -59,7 +59,7 @@ void PictureCache::Remove(Entry& e) {
     DropPixels(e);
     if (e.phase == Phase::Queued || e.reloadQueued) --queuedCount_;
     recent_.erase(e.recent);
-    entries_.erase(e.url);  // frees e; queue_ and changed_ skip what is gone
+    entries_.erase(entries_.find(e.url));  // frees e; queue_ and changed_ skip what is gone
 }
 
 void PictureCache::Enqueue(Entry& e, bool front) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -131,8 +132,15 @@ private:
     void KeepAddressBound();
     bool IsBusy(const Entry& e) const;
 
+    // Layout asks for every picture on every pass: look addresses up without
+    // copying them (a data: address can be megabytes).
+    struct UrlHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view url) const { return std::hash<std::string_view>{}(url); }
+    };
+
     Bounds bounds_;
-    std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
+    std::unordered_map<std::string, std::unique_ptr<Entry>, UrlHash, std::equal_to<>> entries_;
     std::list<Entry*> recent_;   // most recently asked first
     std::list<Entry*> decoded_;  // pixels in memory, most recently used first
     std::size_t decodedBytes_ = 0;

@@ -224,7 +224,7 @@ PictureResult PictureLoader::Shared::LoadFromNetwork(PictureWorker& worker, cons
     // picture was shown this run already.
     if (cached && (job.reload || (now >= cached->savedSeconds && now - cached->savedSeconds < options.diskFreshFor.count()))) {
         PictureResult r = DecodeBytes(worker, cached->bytes);
-        if (r.failure == PictureFailure::None) return r;
+        if (r.failure == PictureFailure::None || r.failure == PictureFailure::Stopped) return r;
         disk->Remove(address);  // damaged on disk: ask the server
         cached.reset();
     }

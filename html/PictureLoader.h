@@ -55,7 +55,11 @@ struct PictureLoaderOptions {
     // disk serves when the server cannot be reached.
     std::chrono::seconds diskFreshFor{std::chrono::hours(24)};
     std::chrono::milliseconds notifySpacing{100};
-    std::chrono::milliseconds stopWait{2000};
+    // How long destroying the loader waits for its workers (the GUI thread
+    // waits that long at most). Workers still busy then are left to end by
+    // themselves: Wine's WinINet does not wake a blocked read when its
+    // handle is closed.
+    std::chrono::milliseconds stopWait{250};
 };
 
 // Lets another thread abort a fetch that is blocked in a system call.

@@ -41,7 +41,7 @@ struct Reply {
         Whole,     // the body with its Content-Length, then the connection closes
         NoLength,  // the body without Content-Length, ended by closing the connection
         CutShort,  // Content-Length of the whole body, then half of it and the connection closes
-        Trickle,   // the headers, then one byte of the body every trickleMs
+        Trickle,   // the headers, then trickleBytes of the body every trickleMs
         Silent,    // nothing at all, the connection held open
     };
     int status = 200;
@@ -49,7 +49,9 @@ struct Reply {
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;  // more, such as Location
     Way way = Way::Whole;
+    int delayMs = 0;  // before anything is sent
     int trickleMs = 100;
+    std::size_t trickleBytes = 1;
     // Announce this length instead of the body's (a server that claims more
     // than it sends); 0 announces the body's own.
     std::size_t announcedLength = 0;
@@ -229,10 +231,14 @@ private:
 
     void Answer(SOCKET s, const Reply& reply) {
         using Way = Reply::Way;
-        if (reply.way == Way::Silent) {
+        {
             std::unique_lock<std::mutex> lock(mutex_);
-            stopped_.wait(lock, [this] { return stopping_; });
-            return;
+            if (reply.way == Way::Silent) {
+                stopped_.wait(lock, [this] { return stopping_; });
+                return;
+            }
+            if (stopped_.wait_for(lock, std::chrono::milliseconds(reply.delayMs), [this] { return stopping_; }))
+                return;
         }
         std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " Answer\r\nContent-Type: " + reply.contentType +
                            "\r\nCache-Control: no-store\r\nConnection: close\r\n";
@@ -246,8 +252,8 @@ private:
         std::string_view body = reply.body;
         if (reply.way == Way::CutShort) body = body.substr(0, body.size() / 2);
         if (reply.way == Way::Trickle) {
-            for (char c : body) {
-                if (!SendAll(s, std::string_view(&c, 1))) return;
+            for (std::size_t at = 0; at < body.size(); at += reply.trickleBytes) {
+                if (!SendAll(s, body.substr(at, reply.trickleBytes))) return;
                 std::unique_lock<std::mutex> lock(mutex_);
                 if (stopped_.wait_for(lock, std::chrono::milliseconds(reply.trickleMs), [this] { return stopping_; }))
                     return;
