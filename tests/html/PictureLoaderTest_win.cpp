@@ -13,6 +13,7 @@
 #include "base/Utf.h"
 #include "tests/TempFolder.h"
 #include "tests/html/TestPictures_win.h"
+#include "tests/skin/WinSupport.h"
 #include "tests/service/FakeHttpServer_win.h"
 
 namespace mojian::html {
@@ -73,18 +74,7 @@ private:
 // Runs the message loop until `done` holds; false after a minute.
 template <class F>
 bool PumpUntil(F done) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) break;
-        if (GetTickCount() - start > 60000) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
+    return mojian::testing::PumpUntil(done, 60000);
 }
 
 std::uint32_t Opaque(std::uint32_t rgb) { return 0xFF000000u | rgb; }
@@ -196,6 +186,7 @@ TEST_F(Pictures, DecodesEachFormatAtItsNaturalSize) {
     const auto g = loader.Pixels(gif);
     EXPECT_EQ(At(*g, 8, 4), 0xFF0000FFu);
     EXPECT_EQ(server_.Count("/a.png"), 1);
+    EXPECT_GE(owner_.notices, 1) << "the owner window heard of them";
 }
 
 TEST_F(Pictures, PhotosAreTurnedAsTheirExifSays) {
