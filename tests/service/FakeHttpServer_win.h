@@ -1,6 +1,8 @@
 // A small HTTP server inside a Windows test program: it records every
 // request exactly as it arrived and answers with canned bytes, or not at all.
-// The real service is a Linux program the Windows build cannot run.
+// The real service is a Linux program the Windows build cannot run. Paths
+// can have answers of their own (status, headers, and the ways servers
+// misbehave); every other path gets the one answer set with AnswerWith.
 #pragma once
 
 #include <winsock2.h>
@@ -10,8 +12,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -29,6 +33,28 @@ struct ReceivedRequest {
         }
         return nullptr;
     }
+};
+
+// The answer to one path.
+struct Reply {
+    enum class Way {
+        Whole,     // the body with its Content-Length, then the connection closes
+        NoLength,  // the body without Content-Length, ended by closing the connection
+        CutShort,  // Content-Length of the whole body, then half of it and the connection closes
+        Trickle,   // the headers, then trickleBytes of the body every trickleMs
+        Silent,    // nothing at all, the connection held open
+    };
+    int status = 200;
+    std::string contentType = "text/html";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;  // more, such as Location
+    Way way = Way::Whole;
+    int delayMs = 0;  // before anything is sent
+    int trickleMs = 100;
+    std::size_t trickleBytes = 1;
+    // Announce this length instead of the body's (a server that claims more
+    // than it sends); 0 announces the body's own.
+    std::size_t announcedLength = 0;
 };
 
 class FakeHttpServer {
@@ -96,6 +122,19 @@ public:
         silent_ = true;
     }
 
+    // The answer for requests of `path` (with its query, as requested).
+    void Route(const std::string& path, Reply reply) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        routes_[path] = std::move(reply);
+    }
+    // How many requests asked for `path`.
+    int Count(const std::string& path) const {
+        const std::string line = "GET " + path + " ";
+        int n = 0;
+        for (const auto& r : Requests()) n += r.requestLine.rfind(line, 0) == 0;
+        return n;
+    }
+
     std::vector<ReceivedRequest> Requests() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return requests_;
@@ -119,6 +158,8 @@ private:
     void Serve(SOCKET s) {
         DWORD timeout = 5000;  // a probe that connects and says nothing must not keep us
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+        // Nor a client that stopped reading a long answer.
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
         std::string data;
         char buf[4096];
         std::size_t headerEnd = std::string::npos;
@@ -158,7 +199,13 @@ private:
 
         std::unique_lock<std::mutex> lock(mutex_);
         requests_.push_back(req);
-        if (silent_) {
+        const std::size_t pathStart = req.requestLine.find(' ') + 1;
+        const auto route = routes_.find(req.requestLine.substr(pathStart, req.requestLine.rfind(' ') - pathStart));
+        if (route != routes_.end()) {
+            const Reply reply = route->second;
+            lock.unlock();
+            Answer(s, reply);
+        } else if (silent_) {
             stopped_.wait(lock, [this] { return stopping_; });
             lock.unlock();
         } else {
@@ -173,6 +220,50 @@ private:
         closesocket(s);
     }
 
+    static bool SendAll(SOCKET s, std::string_view bytes) {
+        while (!bytes.empty()) {
+            const int n = send(s, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)), 0);
+            if (n <= 0) return false;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    void Answer(SOCKET s, const Reply& reply) {
+        using Way = Reply::Way;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (reply.way == Way::Silent) {
+                stopped_.wait(lock, [this] { return stopping_; });
+                return;
+            }
+            if (stopped_.wait_for(lock, std::chrono::milliseconds(reply.delayMs), [this] { return stopping_; }))
+                return;
+        }
+        std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " Answer\r\nContent-Type: " + reply.contentType +
+                           "\r\nCache-Control: no-store\r\nConnection: close\r\n";
+        if (reply.way != Way::NoLength) {
+            head += "Content-Length: " +
+                    std::to_string(reply.announcedLength ? reply.announcedLength : reply.body.size()) + "\r\n";
+        }
+        for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+        head += "\r\n";
+        if (!SendAll(s, head)) return;
+        std::string_view body = reply.body;
+        if (reply.way == Way::CutShort) body = body.substr(0, body.size() / 2);
+        if (reply.way == Way::Trickle) {
+            for (std::size_t at = 0; at < body.size(); at += reply.trickleBytes) {
+                if (!SendAll(s, body.substr(at, reply.trickleBytes))) return;
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (stopped_.wait_for(lock, std::chrono::milliseconds(reply.trickleMs), [this] { return stopping_; }))
+                    return;
+            }
+        } else if (!SendAll(s, body)) {
+            return;
+        }
+        shutdown(s, SD_SEND);
+    }
+
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
     std::thread acceptor_;
@@ -180,6 +271,7 @@ private:
     std::condition_variable stopped_;
     std::vector<std::thread> connections_;
     std::vector<ReceivedRequest> requests_;
+    std::map<std::string, Reply> routes_;
     std::string answerBody_;
     bool silent_ = false;
     bool stopping_ = false;
