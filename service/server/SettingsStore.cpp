@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "service/SettingsExchange.h"
 
 namespace mojian::service {
@@ -16,6 +19,8 @@ constexpr const char* kCreate =
     " 联系地址 TEXT NOT NULL)";
 constexpr const char* kSeed = "INSERT OR IGNORE INTO 系统管理 VALUES (1, ?1, ?2, ?3)";
 constexpr const char* kReplace = "INSERT OR REPLACE INTO 系统管理 VALUES (1, ?1, ?2, ?3)";
+// Reads that fail for a reason other than a missing record are tried again.
+constexpr int kReadAttempts = 3;
 constexpr const char* kSelect = "SELECT 版本, 下载地址, 联系地址 FROM 系统管理 WHERE 编号 = 1";
 
 struct DbCloser {
@@ -150,10 +155,20 @@ std::optional<SettingsRecord> SettingsReader::Read(std::string* error) {
         OpenFile(why);
     }
     std::optional<SettingsRecord> record;
-    const int rc = sqlite3_step(select_);
-    if (rc == SQLITE_ROW) record = SettingsRecord{Column(select_, 0), Column(select_, 1), Column(select_, 2)};
-    else why = rc == SQLITE_DONE ? path_ + ": the table holds no record" : path_ + ": " + sqlite3_errmsg(db_);
-    sqlite3_reset(select_);
+    // A journal is found by the database's name, not its file: a connection
+    // still on a file that was just replaced can take the new file's journal
+    // for a hot one of its own and fail. Such failures pass once the reader is
+    // on the file that now bears the name; a missing record is believed at once.
+    for (int attempt = 0;; ++attempt) {
+        const int rc = sqlite3_step(select_);
+        if (rc == SQLITE_ROW) record = SettingsRecord{Column(select_, 0), Column(select_, 1), Column(select_, 2)};
+        else why = rc == SQLITE_DONE ? path_ + ": the table holds no record" : path_ + ": " + sqlite3_errmsg(db_);
+        sqlite3_reset(select_);
+        if (record || rc == SQLITE_DONE || attempt == kReadAttempts - 1) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::string reopenError;
+        OpenFile(reopenError);
+    }
     if (!record && error) *error = why;
     return record;
 }
