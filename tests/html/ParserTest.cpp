@@ -47,6 +47,33 @@ const Node* FirstElement(const Node& n, const std::string& tag) {
     return nullptr;
 }
 
+TEST(HtmlParser, TheDoctypeSetsTheRenderingMode) {
+    const struct {
+        const char* source;
+        Compat compat;
+    } cases[] = {
+        {"<p>no doctype</p>", Compat::Quirks},
+        {"<!DOCTYPE html><p>x", Compat::NoQuirks},
+        {"<!-- first --><!doctype HTML>", Compat::NoQuirks},
+        {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">",
+         Compat::LimitedQuirks},
+        {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">",
+         Compat::NoQuirks},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">",
+         Compat::LimitedQuirks},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">", Compat::Quirks},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">", Compat::Quirks},
+        {"<!DOCTYPE svg>", Compat::Quirks},
+        {"<p>text</p><!DOCTYPE html>", Compat::Quirks},  // too late to count
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(ParseHtml(c.source).compat, c.compat);
+    }
+}
+
 TEST(HtmlParser, TagsAndAttributesInAnyCaseAndQuoting) {
     EXPECT_EQ(Body("<TABLE Width=750 BORDER='0' cellSpacing=\"2\"><TR><TD>x</TD></TR></TABLE>"),
               "<table width=750 border=0 cellspacing=2><tr><td>x</td></tr></table>");
