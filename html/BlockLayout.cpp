@@ -10,6 +10,12 @@ namespace mojian::html {
 
 namespace {
 
+// The border-box width a width (or min- or max-width) asks for.
+float BorderBoxWidth(const Style& s, const Length& l, float cbWidth) {
+    const float v = l.Resolve(cbWidth);
+    return s.borderBox ? std::max(v, s.PaddingH()) : v + s.PaddingH();
+}
+
 // Where a block child starts within its parent's content box: auto margins
 // centre it, align= and <center> move it.
 float HorizontalOffset(const Box& c, const Style& parent, float innerW) {
@@ -91,7 +97,7 @@ float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float
 void LayoutBox(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
     switch (b.kind) {
     case Box::Kind::Image: {
-        const auto [w, h] = PictureSize(ctx, b, cbWidth);
+        const auto [w, h] = PictureSize(b, cbWidth);
         b.w = w;
         b.h = h;
         return;
@@ -107,13 +113,17 @@ void LayoutBlock(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
     float borderW;
     if (b.forcedWidth) {
         borderW = b.w;
-    } else if (!s.width.IsAuto()) {
-        borderW = s.width.Resolve(cbWidth) + s.PaddingH();
-    } else if (shrink) {
-        Intrinsic(ctx, b);
-        borderW = std::min(std::max(b.minW, cbWidth - ml - mr), b.maxW);
     } else {
-        borderW = std::max(0.0f, cbWidth - ml - mr);
+        if (!s.width.IsAuto()) {
+            borderW = BorderBoxWidth(s, s.width, cbWidth);
+        } else if (shrink) {
+            Intrinsic(ctx, b);
+            borderW = std::min(std::max(b.minW, cbWidth - ml - mr), b.maxW);
+        } else {
+            borderW = std::max(0.0f, cbWidth - ml - mr);
+        }
+        if (!s.maxWidth.IsAuto()) borderW = std::min(borderW, BorderBoxWidth(s, s.maxWidth, cbWidth));
+        borderW = std::max({borderW, BorderBoxWidth(s, s.minWidth, cbWidth), s.PaddingH()});
     }
     b.w = borderW;
     const float innerW = std::max(0.0f, borderW - s.PaddingH());
@@ -126,7 +136,14 @@ void LayoutBlock(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
     } else {
         contentH = LayoutChildren(ctx, b, innerW, left, top);
     }
-    if (!b.isCell && s.height.unit == Length::Px) contentH = s.height.value;
+    if (!b.isCell && s.height.unit == Length::Px) contentH = s.borderBox ? s.height.value - s.PaddingV() : s.height.value;
+    // A broken picture shown as its alt text keeps the proportions its attributes give.
+    else if (s.height.IsAuto() && s.aspectRatio > 0 && b.node && b.node->tag == "img") contentH = innerW / s.aspectRatio;
+    if (!b.isCell) {
+        auto content = [&](const Length& l) { return s.borderBox ? l.value - s.PaddingV() : l.value; };
+        if (s.maxHeight.unit == Length::Px) contentH = std::min(contentH, content(s.maxHeight));
+        if (s.minHeight.unit == Length::Px) contentH = std::max(contentH, content(s.minHeight));
+    }
     b.contentH = std::max(0.0f, contentH) + s.PaddingV();
     b.h = b.contentH;
 }
@@ -137,7 +154,7 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
     const Style& s = *b.style;
     float mn = 0, mx = 0;
     if (b.kind == Box::Kind::Image) {
-        mn = mx = PictureSize(ctx, b, 0).first;
+        mn = mx = PictureSize(b, 0).first;
     } else if (b.kind == Box::Kind::Table) {
         const TableWidths cols = TableContentWidths(ctx, b);
         mn = cols.min;
@@ -145,7 +162,7 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
         if (s.width.unit == Length::Px) mn = mx = std::max(s.width.value, mn);
     } else {
         if (b.inlineContent) {
-            float line = 0, word = 0;
+            float line = 0, word = 0, floats = 0;
             for (std::size_t i = 0; i < b.atoms.size(); ++i) {
                 const Atom& a = b.atoms[i];
                 float w = a.width;
@@ -155,7 +172,7 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
                     const float wmin = a.box->minW + MarginPx(*a.box, 1, 0) + MarginPx(*a.box, 3, 0);
                     if (a.kind == Atom::Kind::Float) {
                         mn = std::max(mn, wmin);
-                        mx = std::max(mx, w);  // beside the text at best
+                        floats += w;  // beside the text at best
                         continue;
                     }
                 }
@@ -171,10 +188,7 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
                 mx = std::max(mx, line - a.trailingSpace);
             }
             // Floats stand beside the text.
-            float floats = 0;
-            for (const Atom& a : b.atoms)
-                if (a.kind == Atom::Kind::Float) floats += a.box->maxW;
-            mx = std::max(mx, line) + (floats > 0 && mx > 0 ? floats : 0);
+            mx = std::max(mx, line) + floats;
         }
         for (Box* c : b.children) {
             Intrinsic(ctx, *c);
@@ -182,7 +196,20 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
             mn = std::max(mn, c->minW + margins);
             mx = std::max(mx, c->maxW + margins);
         }
-        if (s.width.unit == Length::Px && !b.isCell) mn = mx = s.width.value;
+        if (s.width.unit == Length::Px && !b.isCell) mn = mx = std::max(0.0f, BorderBoxWidth(s, s.width, 0) - s.PaddingH());
+        if (!b.isCell) {
+            // Max- and min-width in pixels bound what it asks of its container.
+            if (s.maxWidth.unit == Length::Px) {
+                const float most = std::max(0.0f, BorderBoxWidth(s, s.maxWidth, 0) - s.PaddingH());
+                mn = std::min(mn, most);
+                mx = std::min(mx, most);
+            }
+            if (s.minWidth.unit == Length::Px) {
+                const float least = std::max(0.0f, BorderBoxWidth(s, s.minWidth, 0) - s.PaddingH());
+                mn = std::max(mn, least);
+                mx = std::max(mx, least);
+            }
+        }
         mn += s.PaddingH();
         mx += s.PaddingH();
         if (b.isCell && s.width.unit == Length::Px) mx = std::max(mn, s.width.value + s.PaddingH());

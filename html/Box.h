@@ -28,6 +28,7 @@ struct Atom {
     float width = 0;
     float trailingSpace = 0;  // the collapsible space a text atom ends with
     Box* box = nullptr;       // Atomic and Float
+    const Node* node = nullptr;  // Open and Close of a picture shown as its alt text: its box is recorded
 };
 
 // Whether an atom shows anything (inline starts and ends and spaces do not).
@@ -41,6 +42,7 @@ struct Frag {
     float baseline = 0;
     const Style* style = nullptr;
     std::u16string text;
+    const Node* node = nullptr;  // Deco: the picture element whose extent this is, if any
 };
 
 // A table cell in the table's grid.
@@ -78,6 +80,8 @@ struct Box {
     bool forcedWidth = false;  // the table has set w
     // Pictures: what the picture source said when the box was made.
     PictureInfo picture;
+    bool broken = false;      // a picture that failed, kept at the size the page gives: drawn framed
+    bool brokenIcon = false;  // the broken-picture icon of a picture shown as its alt text
 };
 
 // Beyond any real table; cells past it are not shown.

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "html/Characters.h"
+#include "html/PictureLayout.h"
 
 namespace mojian::html {
 
@@ -32,9 +33,9 @@ public:
     explicit BoxBuilder(LayoutContext& ctx) : ctx_(ctx) {}
 
     Box* BuildRoot(const Node& root, float margin) {
-        Style* s = ctx_.NewStyle(RootStyle());
+        Style* s = ctx_.NewStyle(ComputeBodyStyle(root, RootStyle(), margin));
         s->display = Display::Block;
-        for (auto& m : s->margin) m = Length{Length::Px, margin};
+        s->floating = Float::None;
         Box* b = ctx_.NewBox(Box::Kind::Block, &root, s);
         BuildChildren(b, root);
         return b;
@@ -54,11 +55,6 @@ private:
     };
 
     Box* BuildElementBox(const Node& e, const Style* s) {
-        if (e.tag == "img") {
-            Box* picture = ctx_.NewBox(Box::Kind::Image, &e, s);
-            if (const std::string* src = e.Attr("src"); src && !src->empty()) picture->picture = ctx_.QueryPicture(*src);
-            return picture;
-        }
         if (e.tag == "table") {
             if (s->display == Display::Table) {
                 Box* t = ctx_.NewBox(Box::Kind::Table, &e, s);
@@ -117,8 +113,12 @@ private:
             }
             if (!child->IsElement() || !Rendered(*child)) continue;
             const Node& e = *child;
-            const Style* s = ctx_.NewStyle(ComputeStyle(e, parentStyle));
+            Style* s = ctx_.NewStyle(ComputeStyle(e, parentStyle));
             if (s->display == Display::None) continue;
+            if (e.tag == "img") {
+                AddPicture(e, s, parentStyle, f);
+                continue;
+            }
             if (e.tag == "br") {
                 Entry en;
                 en.atom.kind = Atom::Kind::Break;
@@ -128,27 +128,12 @@ private:
                 f.lastSpace = true;
                 continue;
             }
-            const bool replaced = e.tag == "img";
             if (s->floating != Float::None) {
-                Entry en;
-                en.atom.kind = Atom::Kind::Float;
-                en.atom.box = BuildElementBox(e, s);
-                f.entries.push_back(std::move(en));
+                AddFloat(BuildElementBox(e, s), f);
                 continue;
             }
-            if (replaced || s->display == Display::InlineBlock) {
-                if (replaced && s->display != Display::Inline && s->display != Display::InlineBlock) {
-                    AddBlock(BuildElementBox(e, s), f);
-                    continue;
-                }
-                Entry en;
-                en.atom.kind = Atom::Kind::Atomic;
-                en.atom.style = s;
-                en.atom.box = BuildElementBox(e, s);
-                en.atom.breakBefore = !s->noWrap && !parentStyle.noWrap && !NoBreakAfter(f.last) && f.last != 0;
-                f.entries.push_back(std::move(en));
-                f.last = 0xFFFC;
-                f.lastSpace = false;
+            if (s->display == Display::InlineBlock) {
+                AddAtomic(BuildElementBox(e, s), parentStyle, f);
                 continue;
             }
             if (s->display == Display::Inline) {
@@ -166,6 +151,83 @@ private:
             }
             AddBlock(BuildElementBox(e, s), f);
         }
+    }
+
+    // An atomic inline box (picture, inline block) on the line.
+    void AddAtomic(Box* box, const Style& parentStyle, Flattening& f) {
+        Entry en;
+        en.atom.kind = Atom::Kind::Atomic;
+        en.atom.style = box->style;
+        en.atom.box = box;
+        en.atom.breakBefore = !box->style->noWrap && !parentStyle.noWrap && !NoBreakAfter(f.last) && f.last != 0;
+        f.entries.push_back(std::move(en));
+        f.last = 0xFFFC;
+        f.lastSpace = false;
+    }
+
+    void AddFloat(Box* box, Flattening& f) {
+        Entry en;
+        en.atom.kind = Atom::Kind::Float;
+        en.atom.box = box;
+        f.entries.push_back(std::move(en));
+    }
+
+    // Where a picture goes: its own box, or the fallback a browser shows
+    // when it cannot be loaded (a box with the icon and alt text, or inline,
+    // the icon and alt text flowing with the text around).
+    void AddPicture(const Node& e, Style* s, const Style& parentStyle, Flattening& f) {
+        const PicturePlan plan = PlanPicture(ctx_, e, *s);
+        Box* box = nullptr;
+        if (plan.show == PicturePlan::Show::Picture) {
+            box = ctx_.NewBox(Box::Kind::Image, &e, s);
+            box->picture = plan.info;
+            box->broken = plan.broken;
+        } else if (s->floating == Float::None && s->display == Display::Inline && !plan.alt.empty()) {
+            Entry open;
+            open.atom.kind = Atom::Kind::Open;
+            open.atom.style = s;
+            open.atom.node = &e;
+            f.entries.push_back(std::move(open));
+            if (plan.icon) AddAtomic(BrokenIcon(*s, false), parentStyle, f);
+            AddText(plan.alt, *s, f);
+            Entry close;
+            close.atom.kind = Atom::Kind::Close;
+            close.atom.style = s;
+            close.atom.node = &e;
+            f.entries.push_back(std::move(close));
+            return;
+        } else {
+            box = ctx_.NewBox(Box::Kind::Block, &e, s);
+            Flattening inside;
+            if (plan.icon) AddFloat(BrokenIcon(*s, true), inside);
+            AddText(plan.alt, *s, inside);
+            TakeInlineContent(box, inside);
+        }
+        if (s->floating != Float::None) AddFloat(box, f);
+        else if (s->display == Display::Inline || s->display == Display::InlineBlock) AddAtomic(box, parentStyle, f);
+        else AddBlock(box, f);
+    }
+
+    // The broken-picture icon: floated in a fallback box of its own, on the
+    // line (at its top) when the alt text flows inline.
+    Box* BrokenIcon(const Style& s, bool floating) {
+        Style* icon = ctx_.AnonymousStyle(s, Display::InlineBlock);
+        icon->width = icon->height = Length{Length::Px, kBrokenIconPx};
+        icon->verticalAlign = VAlign::Top;
+        icon->floating = floating ? Float::Left : Float::None;
+        Box* b = ctx_.NewBox(Box::Kind::Image, nullptr, icon);
+        b->brokenIcon = true;
+        return b;
+    }
+
+    // Makes `f`'s atoms the inline content of `b`.
+    void TakeInlineContent(Box* b, Flattening& f) {
+        for (std::size_t i = 1; i < f.entries.size(); ++i)
+            if (f.entries[i - 1].atom.kind == Atom::Kind::Atomic && f.entries[i].atom.kind == Atom::Kind::Text)
+                f.entries[i].atom.breakBefore = true;
+        for (auto& e : f.entries) b->atoms.push_back(std::move(e.atom));
+        b->inlineContent = !b->atoms.empty();
+        if (b->inlineContent) MeasureAtoms(*b);
     }
 
     void AddBlock(Box* b, Flattening& f) {

@@ -6,10 +6,11 @@
 #include <cmath>
 #include <memory>
 
-#include "html/Parser.h"
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/Layout.h"
+#include "html/Parser.h"
+#include "html/PictureLoader_win.h"
 
 namespace mojian::html {
 
@@ -17,15 +18,22 @@ namespace {
 
 constexpr int kPageMargin = 8;
 constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
+// The view's own loader tells it of arrived pictures with this message.
+constexpr UINT kMsgPicturesChanged = WM_APP + 0x50;
 
-// Everything one view owns, kept with its window.
+// Everything one view owns, kept with its window, freed at WM_NCDESTROY.
 struct ViewState {
     GdiFonts fonts;
+    ScaledPictures scaled;
     std::shared_ptr<PictureSource> pictures = std::make_shared<NoPictures>();
+    // The view's own loader, when it loads pictures itself (then also `pictures`).
+    std::shared_ptr<WinPictureBackend> backend;
+    std::shared_ptr<PictureLoader> loader;
     std::unique_ptr<Document> document;
     PageLayout page;
     int layoutWidth = -1;
     int scrollY = 0;
+    int layouts = 0;
 };
 
 ViewState* StateOf(HWND hwnd) { return reinterpret_cast<ViewState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
@@ -69,8 +77,34 @@ void UpdateScrollBar(HWND hwnd, ViewState& s) {
     SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
 }
 
+// What is at the top of the view: the first recorded box that reaches
+// below the scroll position, and how far below the top it starts.
+struct Anchor {
+    std::size_t index = 0;
+    float offset = 0;
+    bool found = false;
+};
+
+Anchor FindAnchor(const ViewState& s) {
+    Anchor a;
+    if (s.scrollY <= 0) return a;  // at the top, the page stays at the top
+    const auto y = static_cast<float>(s.scrollY);
+    for (std::size_t i = 0; i < s.page.boxes.size(); ++i) {
+        const Rect& r = s.page.boxes[i].rect;
+        if (r.Bottom() > y && r.h > 0) {
+            a = {i, r.y - y, true};
+            if (r.y >= y) break;
+            // Reaching across the top: a box inside it may start closer below.
+        }
+    }
+    return a;
+}
+
 void Relayout(HWND hwnd, ViewState& s) {
     const int width = std::max(1, ClientWidth(hwnd));
+    const bool sameWidth = s.layoutWidth == width;
+    const Anchor anchor = sameWidth ? FindAnchor(s) : Anchor{};
+    const std::size_t boxes = s.page.boxes.size();
     s.layoutWidth = width;
     if (!s.document) {
         s.page = PageLayout{};
@@ -79,9 +113,40 @@ void Relayout(HWND hwnd, ViewState& s) {
         options.width = static_cast<float>(width);
         options.margin = kPageMargin;
         s.page = LayoutDocument(*s.document, options, s.fonts, *s.pictures);
+        ++s.layouts;
     }
+    // Pictures arriving above the top move the page under it; keep what the
+    // user was looking at where it was.
+    if (anchor.found && s.page.boxes.size() == boxes && anchor.index < boxes)
+        s.scrollY = static_cast<int>(std::lround(s.page.boxes[anchor.index].rect.y - anchor.offset));
     UpdateScrollBar(hwnd, s);
     InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+// The loader has news: lay out again when an arrival changes a box's size,
+// else only repaint the pictures that came.
+void PicturesChanged(HWND hwnd, ViewState& s) {
+    if (!s.loader) return;
+    const std::vector<std::string> changed = s.loader->TakeChanged();
+    bool repaint = false, relayout = false;
+    for (const std::string& url : changed) {
+        for (const PictureUse& use : s.page.pictures) {
+            if (use.url != url) continue;
+            repaint = true;
+            const PictureInfo now = s.pictures->Query(url);
+            if (use.sizesLayout && (now.state != use.info.state || now.width != use.info.width ||
+                                    now.height != use.info.height))
+                relayout = true;
+        }
+    }
+    if (relayout) Relayout(hwnd, s);
+    else if (repaint) InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void StopLoading(ViewState& s) {
+    if (s.backend) s.backend->SetNotifyWindow(nullptr, 0);
+    s.loader.reset();
+    s.backend.reset();
 }
 
 void ScrollTo(HWND hwnd, ViewState& s, int y) {
@@ -106,11 +171,11 @@ void Paint(HWND hwnd, ViewState& s) {
     if (buffer) {
         const RECT local{0, 0, w, h};
         FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, -area.left, -area.top - s.scrollY, local);
+        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left, -area.top - s.scrollY, local);
         BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
     } else {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(dc, s.page, s.fonts, *s.pictures, 0, -s.scrollY, area);
+        PaintLayout(dc, s.page, s.fonts, *s.pictures, s.scaled, 0, -s.scrollY, area);
     }
 }
 
@@ -123,10 +188,16 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
+    case WM_DESTROY:
+        if (s) StopLoading(*s);  // no notice may come to a window that is gone
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete s;
         return DefWindowProcW(hwnd, msg, wp, lp);
+    case kMsgPicturesChanged:
+        if (s) PicturesChanged(hwnd, *s);
+        return 0;
     case WM_CREATE:
         if (s) UpdateScrollBar(hwnd, *s);
         return 0;
@@ -150,7 +221,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(hwnd, &rc);
             const HDC dc = reinterpret_cast<HDC>(wp);
             FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(dc, s->page, s->fonts, *s->pictures, 0, -s->scrollY, rc);
+            PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, 0, -s->scrollY, rc);
             return 0;
         }
         break;
@@ -238,18 +309,45 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     if (!s) return;
     s->document = std::make_unique<Document>(ParseHtml(utf8Html));
     s->scrollY = 0;
+    // Pictures the old page still waits for are not fetched; the new layout
+    // asks again for the ones it shows too.
+    if (s->loader) s->loader->DropQueued();
     Relayout(view, *s);
 }
 
 void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures) {
     ViewState* s = StateOf(view);
     if (!s) return;
+    StopLoading(*s);
+    s->scaled.Clear();
     s->pictures = pictures ? std::move(pictures) : std::make_shared<NoPictures>();
     Relayout(view, *s);
 }
 
+bool HtmlViewLoadPictures(HWND view) {
+    ViewState* s = StateOf(view);
+    if (!s) return false;
+    if (s->loader) return true;
+    auto backend = std::make_shared<WinPictureBackend>();
+    auto loader = std::make_shared<PictureLoader>(PictureLoaderOptions{}, backend,
+                                                  OpenPictureFolder(DefaultPictureFolder()));
+    s->scaled.Clear();
+    s->backend = backend;
+    s->loader = loader;
+    s->pictures = loader;
+    backend->SetNotifyWindow(view, kMsgPicturesChanged);
+    loader->NotifyIfChanged();
+    Relayout(view, *s);
+    return true;
+}
+
 void HtmlViewRelayout(HWND view) {
     if (ViewState* s = StateOf(view)) Relayout(view, *s);
+}
+
+int HtmlViewLayoutCount(HWND view) {
+    const ViewState* s = StateOf(view);
+    return s ? s->layouts : 0;
 }
 
 int HtmlViewScrollPos(HWND view) {

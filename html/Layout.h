@@ -7,6 +7,8 @@
 // sizes tables, PictureLayout sizes pictures and Painting writes the paint list.
 #pragma once
 
+#include <optional>
+
 #include "html/Dom.h"
 #include "html/PaintList.h"
 #include "html/PictureSource.h"
@@ -16,7 +18,10 @@ namespace mojian::html {
 
 struct LayoutOptions {
     float width = 750;  // the viewport, page margins included
-    float margin = 8;   // the page margin, as a body's
+    float margin = 8;   // the body's margin where the document gives none
+    // The mode to lay out in; empty: the one the document's doctype asks
+    // for. Descriptions are shown in the marketplace's standards-mode page.
+    std::optional<Compat> compat = Compat::NoQuirks;
 };
 
 // Lays out the document's body; the head, comments and elements browsers do

@@ -26,13 +26,28 @@ Style* LayoutContext::AnonymousStyle(const Style& parent, Display display) {
     s.display = display;
     s.floating = Float::None;
     s.background.reset();
-    s.backgroundImage = false;
+    s.backgroundImage = BackgroundImage{};
+    s.minWidth = s.minHeight = Length{Length::Px, 0};
+    s.maxWidth = s.maxHeight = Length{};
+    s.aspectRatio = 0;
     s.width = s.height = Length{};
     for (auto& m : s.margin) m = Length{Length::Px, 0};
     for (float& p : s.padding) p = 0;
     for (auto& b : s.border) b = BorderSide{};
     s.overflowHidden = false;
     return NewStyle(std::move(s));
+}
+
+PictureInfo LayoutContext::QueryPicture(std::string_view url, bool sizesLayout) {
+    const std::string key(url);
+    auto it = pictureIndex_.find(key);
+    if (it == pictureIndex_.end()) {
+        it = pictureIndex_.emplace(key, page_.pictures.size()).first;
+        page_.pictures.push_back({key, pictures_.Query(url), false});
+    }
+    PictureUse& use = page_.pictures[it->second];
+    use.sizesLayout = use.sizesLayout || sizesLayout;
+    return use.info;
 }
 
 int LayoutContext::FontOf(const Style& s) {

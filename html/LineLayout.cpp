@@ -49,7 +49,7 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
     b.inlineBoxes.clear();
     std::vector<FloatRect> floats;
     std::vector<LineItem> line;
-    std::vector<const Style*> open;  // inline elements open across lines
+    std::vector<const Atom*> open;  // starts of inline elements open across lines
     float y = 0, x = 0;
     bool hasContent = false, hasBreak = false;
 
@@ -74,6 +74,15 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             if (it->atom->kind != Atom::Kind::Close && it->atom->kind != Atom::Kind::Break) break;
         }
         // Vertical metrics around the baseline: the strut, then every piece.
+        // Old documents give a line of nothing but pictures and boxes no
+        // strut: such a line is exactly as high as what is on it.
+        bool textual = ctx.GetCompat() == Compat::NoQuirks;
+        for (const LineItem& it : line) {
+            const Atom& a = *it.atom;
+            if ((a.kind == Atom::Kind::Text && Significant(a)) || a.kind == Atom::Kind::Break ||
+                (a.kind == Atom::Kind::Open && (a.style->PaddingH() > 0 || a.style->PaddingV() > 0)))
+                textual = true;
+        }
         float above = 0, below = 0;
         auto extend = [&](const Style& s) {
             const FontMetrics& m = ctx.MetricsOf(s);
@@ -82,8 +91,9 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             above = std::max(above, static_cast<float>(m.ascent) + half);
             below = std::max(below, static_cast<float>(m.descent) + half);
         };
-        extend(bs);
+        if (textual) extend(bs);
         above = std::max(above, 0.0f);
+        float edgeAligned = 0;  // the tallest box aligned to the line's top or bottom
         for (const LineItem& it : line) {
             const Atom& a = *it.atom;
             if (a.kind == Atom::Kind::Text) extend(*a.style);
@@ -92,7 +102,9 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
                 const float mt = MarginPx(ab, 0, innerW), mb = MarginPx(ab, 2, innerW);
                 const float h = ab.h + mt + mb;
                 const float base = AtomicBaseline(ab) + mt;
-                if (a.style->verticalAlign == VAlign::Middle) {
+                if (a.style->verticalAlign == VAlign::Top || a.style->verticalAlign == VAlign::Bottom) {
+                    edgeAligned = std::max(edgeAligned, h);
+                } else if (a.style->verticalAlign == VAlign::Middle) {
                     const float mid = static_cast<float>(strut.ascent) * 0.3f;
                     above = std::max(above, mid + h / 2);
                     below = std::max(below, h / 2 - mid);
@@ -102,6 +114,8 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
                 }
             }
         }
+        if (edgeAligned > above + below) below = edgeAligned - above;
+        const float lineH = above + below;
         float el, er;
         LineEdges(floats, y, above + below, innerW, el, er);
         float offset = el;
@@ -109,16 +123,20 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
         if (room > 0 && bs.textAlign == TextAlign::Center) offset += room / 2;
         if (room > 0 && bs.textAlign == TextAlign::Right) offset += room;
         const float baseline = y + above;
-        // Decorations of inline elements (background, border) per line.
-        std::vector<std::pair<const Style*, float>> decoStack;
-        for (const Style* s : open) decoStack.emplace_back(s, offset);
-        auto emitDeco = [&](const Style* s, float x0, float x1) {
-            if (!s->background && s->border[0].width + s->border[1].width + s->border[2].width + s->border[3].width == 0)
+        // Decorations of inline elements (background, border) per line, and
+        // the extent of pictures shown as their alt text.
+        std::vector<std::pair<const Atom*, float>> decoStack;
+        for (const Atom* o : open) decoStack.emplace_back(o, offset);
+        auto emitDeco = [&](const Atom* o, float x0, float x1) {
+            const Style* s = o->style;
+            if (!o->node && !s->background &&
+                s->border[0].width + s->border[1].width + s->border[2].width + s->border[3].width == 0)
                 return;
             const FontMetrics& m = ctx.MetricsOf(*s);
             Frag f;
             f.kind = Frag::Kind::Deco;
             f.style = s;
+            f.node = o->node;
             f.rect = Rect{left + x0, top + baseline - static_cast<float>(m.ascent) - s->padding[0] - s->border[0].width,
                           x1 - x0,
                           static_cast<float>(m.ascent + m.descent) + s->PaddingV()};
@@ -129,12 +147,12 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             const float ax = offset + it.x;
             switch (a.kind) {
             case Atom::Kind::Open:
-                decoStack.emplace_back(a.style, ax + Px(a.style->margin[3], 0));
+                decoStack.emplace_back(&a, ax + Px(a.style->margin[3], 0));
                 break;
             case Atom::Kind::Close:
                 for (std::size_t k = decoStack.size(); k-- > 0;)
-                    if (decoStack[k].first == a.style) {
-                        emitDeco(a.style, decoStack[k].second, ax + a.width - Px(a.style->margin[1], 0));
+                    if (decoStack[k].first->style == a.style) {
+                        emitDeco(decoStack[k].first, decoStack[k].second, ax + a.width - Px(a.style->margin[1], 0));
                         decoStack.erase(decoStack.begin() + static_cast<std::ptrdiff_t>(k));
                         break;
                     }
@@ -165,7 +183,12 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
                 Box& ab = *a.box;
                 const float mt = MarginPx(ab, 0, innerW);
                 ab.x = left + ax + MarginPx(ab, 3, innerW);
-                if (a.style->verticalAlign == VAlign::Middle)
+                const float mh = ab.h + mt + MarginPx(ab, 2, innerW);
+                if (a.style->verticalAlign == VAlign::Top)
+                    ab.y = top + y + mt;
+                else if (a.style->verticalAlign == VAlign::Bottom)
+                    ab.y = top + y + lineH - mh + mt;
+                else if (a.style->verticalAlign == VAlign::Middle)
                     ab.y = top + baseline - static_cast<float>(strut.ascent) * 0.3f - (ab.h + mt + MarginPx(ab, 2, innerW)) / 2 + mt;
                 else
                     ab.y = top + baseline - AtomicBaseline(ab);
@@ -175,10 +198,10 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             default: break;
             }
         }
-        for (auto& [s, x0] : decoStack) emitDeco(s, x0, offset + width);
+        for (auto& [o, x0] : decoStack) emitDeco(o, x0, offset + width);
         if (b.firstBaseline < 0) b.firstBaseline = top + baseline;
         b.lastBaseline = top + baseline;
-        y += above + below;
+        y += lineH;
         line.clear();
         x = 0;
         hasContent = hasBreak = false;
@@ -262,9 +285,9 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             x += w.kind == Atom::Kind::Atomic
                      ? w.box->w + MarginPx(*w.box, 1, innerW) + MarginPx(*w.box, 3, innerW)
                      : w.width;
-            if (w.kind == Atom::Kind::Open) open.push_back(w.style);
+            if (w.kind == Atom::Kind::Open) open.push_back(&w);
             if (w.kind == Atom::Kind::Close) {
-                auto it = std::find(open.rbegin(), open.rend(), w.style);
+                auto it = std::find_if(open.rbegin(), open.rend(), [&](const Atom* o) { return o->style == w.style; });
                 if (it != open.rend()) open.erase(std::next(it).base());
             }
             if (Significant(w)) hasContent = true;

@@ -17,15 +17,17 @@ public:
         const Style& s = *b.style;
         const Rect r{ax, ay, b.w, b.h};
         if (s.background) Fill(r, *s.background);
+        BackgroundPicture(s, r);
         Borders(s, r);
         Record(b, r);
         if (depth > 4 * kMaxDepth) return;
         if (b.kind == Box::Kind::Image) {
             PaintOp op;
-            op.kind = PaintOp::Kind::Picture;
+            op.kind = b.brokenIcon ? PaintOp::Kind::BrokenIcon : PaintOp::Kind::Picture;
             op.rect = Rect{ax + s.border[3].width + s.padding[3], ay + s.border[0].width + s.padding[0],
                            b.w - s.PaddingH(), b.h - s.PaddingV()};
-            op.text = AltText(b);
+            op.broken = b.broken;
+            if (b.broken) op.text = AltText(b);
             if (const std::string* src = b.node ? b.node->Attr("src") : nullptr) op.url = *src;
             op.font = ctx_.FontOf(s);
             op.color = s.color;
@@ -64,13 +66,19 @@ public:
                 op.baseline = cy + base;
                 page_.ops.push_back(std::move(op));
             }
+            std::vector<std::pair<const Node*, Rect>> extents;  // pictures shown as their alt text
             for (const Frag& f : b.frags) {
                 if (f.kind == Frag::Kind::Deco) {
                     const Rect dr{ax + f.rect.x, cy + f.rect.y, f.rect.w, f.rect.h};
                     if (f.style->background) Fill(dr, *f.style->background);
                     Borders(*f.style, dr);
+                    if (!f.node) continue;
+                    auto it = std::find_if(extents.begin(), extents.end(), [&](const auto& e) { return e.first == f.node; });
+                    if (it == extents.end()) extents.emplace_back(f.node, dr);
+                    else it->second = Union(it->second, dr);
                 }
             }
+            for (const auto& [node, rect] : extents) page_.boxes.push_back({node->tag, rect, node->range.begin});
             for (const Box* c : b.inlineBoxes) PaintBox(*c, ax + c->x, cy + c->y, depth + 1);
             for (const Frag& f : b.frags) {
                 if (f.kind != Frag::Kind::Text) continue;
@@ -105,16 +113,45 @@ private:
         op.color = c;
         page_.ops.push_back(std::move(op));
     }
+    static Rect Union(const Rect& a, const Rect& b) {
+        const float x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+        return Rect{x0, y0, std::max(a.Right(), b.Right()) - x0, std::max(a.Bottom(), b.Bottom()) - y0};
+    }
+    // The background picture, placed in the padding box and drawn within the border box.
+    void BackgroundPicture(const Style& s, const Rect& r) {
+        const BackgroundImage& bg = s.backgroundImage;
+        if (bg.url.empty() || r.w <= 0 || r.h <= 0) return;
+        ctx_.QueryPicture(bg.url, false);  // starts it loading; it takes no room
+        PaintOp op;
+        op.kind = PaintOp::Kind::Background;
+        op.url = bg.url;
+        op.rect = Rect{r.x + s.border[3].width, r.y + s.border[0].width, r.w - s.border[1].width - s.border[3].width,
+                       r.h - s.border[0].width - s.border[2].width};
+        op.clip = r;
+        op.repeatX = bg.repeatX;
+        op.repeatY = bg.repeatY;
+        op.positionX = bg.x;
+        op.positionY = bg.y;
+        page_.ops.push_back(std::move(op));
+    }
     void Borders(const Style& s, const Rect& r) {
         Fill(Rect{r.x, r.y, r.w, s.border[0].width}, s.border[0].color);
         Fill(Rect{r.x, r.Bottom() - s.border[2].width, r.w, s.border[2].width}, s.border[2].color);
         Fill(Rect{r.x, r.y, s.border[3].width, r.h}, s.border[3].color);
         Fill(Rect{r.Right() - s.border[1].width, r.y, s.border[1].width, r.h}, s.border[1].color);
     }
+    // Tables, cells, pictures, and blocks with text of their own.
     void Record(const Box& b, const Rect& r) {
-        if (!b.node) return;
+        if (!b.node || b.node->kind != NodeKind::Element) return;
         const std::string& t = b.node->tag;
-        if (t == "table" || t == "td" || t == "th" || t == "img") page_.boxes.push_back({t, r});
+        if (t == "table" || t == "td" || t == "th" || t == "img") {
+            page_.boxes.push_back({t, r, b.node->range.begin});
+        } else if (t != "body" && b.kind == Box::Kind::Block &&
+                   (b.style->display == Display::Block || b.style->display == Display::ListItem ||
+                    b.style->floating != Float::None) &&
+                   b.node->HasOwnText()) {
+            page_.boxes.push_back({t, r, b.node->range.begin});
+        }
     }
 
     LayoutContext& ctx_;
@@ -123,6 +160,11 @@ private:
 
 }  // namespace
 
-void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y) { Painter(ctx).PaintBox(root, x, y, 0); }
+void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y) {
+    Painter(ctx).PaintBox(root, x, y, 0);
+    // Painting visits inline boxes after the text around them: the records go in document order.
+    auto& boxes = ctx.Page().boxes;
+    std::stable_sort(boxes.begin(), boxes.end(), [](const BoxRecord& a, const BoxRecord& b) { return a.source < b.source; });
+}
 
 }  // namespace mojian::html

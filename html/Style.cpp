@@ -169,24 +169,97 @@ void ApplyBorder(BorderSide& side, std::string_view value, float fontSize, Color
     side.color = color;
 }
 
+// The address inside "url(...)", quotes removed; empty when there is none.
+std::string UrlOf(std::string_view v) {
+    const std::string lv = Lowered(v);
+    const std::size_t at = lv.find("url(");
+    if (at == std::string::npos) return {};
+    std::size_t begin = at + 4;
+    const std::size_t end = v.find(')', begin);
+    if (end == std::string_view::npos) return {};
+    std::string_view inner = Trim(v.substr(begin, end - begin));
+    if (inner.size() >= 2 && (inner.front() == '"' || inner.front() == '\'') && inner.back() == inner.front())
+        inner = inner.substr(1, inner.size() - 2);
+    return std::string(Trim(inner));
+}
+
+bool ApplyRepeat(BackgroundImage& b, std::string_view word) {
+    if (word == "repeat") b.repeatX = b.repeatY = true;
+    else if (word == "no-repeat") b.repeatX = b.repeatY = false;
+    else if (word == "repeat-x") b.repeatX = true, b.repeatY = false;
+    else if (word == "repeat-y") b.repeatX = false, b.repeatY = true;
+    else return false;
+    return true;
+}
+
+// background-position from its words: keywords and lengths, one or two.
+void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, float fontSize) {
+    std::optional<Length> x, y;
+    std::vector<Length> plain;  // lengths and "center", in order
+    for (const std::string& w : words) {
+        if (w == "left") x = Length{Length::Percent, 0};
+        else if (w == "right") x = Length{Length::Percent, 100};
+        else if (w == "top") y = Length{Length::Percent, 0};
+        else if (w == "bottom") y = Length{Length::Percent, 100};
+        else if (w == "center") plain.push_back(Length{Length::Percent, 50});
+        else if (auto l = ParseLength(w, fontSize); l && !l->IsAuto()) plain.push_back(*l);
+    }
+    std::size_t next = 0;
+    if (!x && next < plain.size()) x = plain[next++];
+    if (!y && next < plain.size()) y = plain[next++];
+    b.x = x.value_or(Length{Length::Percent, 50});
+    b.y = y.value_or(Length{Length::Percent, 50});
+    if (!x && !y && plain.empty()) b.x = b.y = Length{Length::Percent, 0};
+}
+
+void ApplyBackground(Style& s, const std::string& prop, std::string_view value) {
+    const std::string lv = Lowered(Trim(value));
+    if (prop == "background-color") {
+        if (lv == "transparent") s.background.reset();
+        else if (auto c = ParseColor(value)) s.background = *c;
+        return;
+    }
+    if (prop == "background-image") {
+        s.backgroundImage.url = UrlOf(value);
+        return;
+    }
+    if (prop == "background-repeat") {
+        ApplyRepeat(s.backgroundImage, lv);
+        return;
+    }
+    std::vector<std::string> words;
+    for (std::string_view t : Tokens(value)) words.push_back(Lowered(t));
+    if (prop == "background-position") {
+        ApplyPosition(s.backgroundImage, words, s.fontSize);
+        return;
+    }
+    // The shorthand sets every part, to its initial value where it says nothing.
+    BackgroundImage image;
+    std::optional<Color> color;
+    std::vector<std::string> position;
+    for (std::string_view t : Tokens(value)) {
+        const std::string w = Lowered(t);
+        if (w.rfind("url(", 0) == 0) image.url = UrlOf(t);
+        else if (ApplyRepeat(image, w) || w == "none" || w == "transparent" || w == "scroll" || w == "fixed" ||
+                 w == "local")
+            continue;
+        else if (auto c = ParseColor(t)) color = *c;
+        else position.push_back(w);
+    }
+    if (!position.empty()) ApplyPosition(image, position, s.fontSize);
+    s.backgroundImage = std::move(image);
+    s.background = color;
+}
+
 void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent) {
     const std::string lv = Lowered(Trim(value));
     const float fs = s.fontSize;
     auto length = [&](std::string_view v) { return ParseLength(v, fs); };
     if (prop == "color") {
         if (auto c = ParseColor(value)) s.color = *c;
-    } else if (prop == "background-color" || prop == "background") {
-        if (prop == "background" && lv.find("url(") != std::string::npos) s.backgroundImage = true;
-        if (prop == "background-image") return;
-        for (std::string_view t : Tokens(value)) {
-            if (Lowered(t) == "transparent" || Lowered(t) == "none") {
-                if (prop == "background-color" || Tokens(value).size() == 1) s.background.reset();
-            } else if (auto c = ParseColor(t)) {
-                s.background = *c;
-            }
-        }
-    } else if (prop == "background-image") {
-        s.backgroundImage = lv.find("url(") != std::string::npos;
+    } else if (prop == "background" || prop == "background-color" || prop == "background-image" ||
+               prop == "background-repeat" || prop == "background-position") {
+        ApplyBackground(s, prop, value);
     } else if (prop == "font-size") {
         const float k = FontSizeKeyword(lv, parent.fontSize);
         if (k > 0) s.fontSize = k;
@@ -236,6 +309,13 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         s.noWrap = lv == "nowrap" || lv == "pre";
     } else if (prop == "width" || prop == "height") {
         if (auto l = length(lv); l && l->value >= 0) (prop == "width" ? s.width : s.height) = *l;
+    } else if (prop == "min-width" || prop == "max-width" || prop == "min-height" || prop == "max-height") {
+        Length* target = prop == "min-width" ? &s.minWidth : prop == "max-width" ? &s.maxWidth
+                         : prop == "min-height" ? &s.minHeight : &s.maxHeight;
+        const bool isMax = prop[1] == 'a';
+        if (lv == "none" && isMax) *target = Length{};
+        else if (lv == "auto" && !isMax) *target = Length{Length::Px, 0};
+        else if (auto l = length(lv); l && !l->IsAuto() && l->value >= 0) *target = *l;
     } else if (prop == "display") {
         if (lv == "block" || lv == "flex" || lv == "grid" || lv == "-webkit-box") s.display = Display::Block;
         else if (lv == "inline") s.display = Display::Inline;
@@ -245,6 +325,9 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         else if (lv == "table-row") s.display = Display::Row;
         else if (lv == "table-cell") s.display = Display::Cell;
         else if (lv == "list-item") s.display = Display::ListItem;
+    } else if (prop == "box-sizing") {
+        if (lv == "border-box") s.borderBox = true;
+        else if (lv == "content-box") s.borderBox = false;
     } else if (prop == "float") {
         s.floating = lv == "left" ? Float::Left : lv == "right" ? Float::Right : Float::None;
     } else if (prop == "overflow" || prop == "overflow-y") {
@@ -414,7 +497,9 @@ std::optional<Length> ParseLength(std::string_view text, float fontSize) {
 
 Style RootStyle() { return Style{}; }
 
-Style ComputeStyle(const Node& e, const Style& parent) {
+namespace {
+
+Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     Style s;
     // Inherited properties.
     s.fontFamily = parent.fontFamily;
@@ -442,7 +527,10 @@ Style ComputeStyle(const Node& e, const Style& parent) {
     for (auto& m : s.margin) m = Length{Length::Px, 0};
 
     // The browser's own style sheet, for the elements seller HTML uses.
-    if (t == "div" || t == "center" || t == "form" || t == "address" || t == "section" || t == "article" ||
+    if (t == "body") {
+        s.display = Display::Block;
+        for (auto& m : s.margin) m = Length{Length::Px, bodyMargin};
+    } else if (t == "div" || t == "center" || t == "form" || t == "address" || t == "section" || t == "article" ||
         t == "header" || t == "footer" || t == "nav" || t == "aside" || t == "figure" || t == "blockquote" ||
         t == "pre" || t == "dl" || t == "dd" || t == "dt" || t == "fieldset" || t == "main") {
         s.display = Display::Block;
@@ -530,7 +618,7 @@ Style ComputeStyle(const Node& e, const Style& parent) {
         s.fontSize = em * 1.2f;
     } else if (t == "sub" || t == "sup") {
         s.fontSize = em * 0.83f;
-    } else if (t == "img" || t == "input" || t == "button" || t == "select" || t == "textarea" || t == "iframe" ||
+    } else if (t == "input" || t == "button" || t == "select" || t == "textarea" || t == "iframe" ||
                t == "object" || t == "embed" || t == "video") {
         s.display = Display::InlineBlock;
     } else if (t == "br" || t == "wbr" || t == "span" || t == "font" || t == "label" || t == "code" ||
@@ -576,8 +664,12 @@ Style ComputeStyle(const Node& e, const Style& parent) {
         ApplyAlignAttr(s, e);
         ApplyVAlignAttr(s, e);
     } else if (t == "img") {
-        if (auto w = AttrLength(e, "width")) s.width = *w;
-        if (auto h = AttrLength(e, "height")) s.height = *h;
+        const auto w = AttrLength(e, "width"), h = AttrLength(e, "height");
+        if (w) s.width = *w;
+        if (h) s.height = *h;
+        // Both attributes in pixels give the picture its proportions before it arrives.
+        if (w && h && w->unit == Length::Px && h->unit == Length::Px && w->value > 0 && h->value > 0)
+            s.aspectRatio = w->value / h->value;
         const float border = AttrNumber(e, "border", 0);
         if (border > 0)
             for (auto& b : s.border) b = BorderSide{border, s.color};
@@ -620,16 +712,36 @@ Style ComputeStyle(const Node& e, const Style& parent) {
                 for (auto& b : s.border) b.color = *v;
                 s.background = *v;
             }
+    } else if (t == "body") {
+        // The old margin attributes: marginwidth/marginheight and IE's leftmargin and the rest.
+        static constexpr const char* kSides[4][2] = {
+            {"topmargin", "marginheight"}, {"rightmargin", "marginwidth"},
+            {"bottommargin", "marginheight"}, {"leftmargin", "marginwidth"}};
+        for (int i = 0; i < 4; ++i)
+            for (const char* name : kSides[i])
+                if (e.Attr(name)) {
+                    s.margin[i] = Length{Length::Px, std::max(0.0f, AttrNumber(e, name, 0))};
+                    break;
+                }
+        if (const std::string* c = e.Attr("text"))
+            if (auto v = ParseColor(*c)) s.color = *v;
     }
     if (t == "table" || t == "td" || t == "th" || t == "tr" || t == "body") {
         if (const std::string* c = e.Attr("bgcolor"))
             if (auto v = ParseColor(*c)) s.background = *v;
-        if (e.Attr("background")) s.backgroundImage = true;
+        if (const std::string* url = e.Attr("background"))
+            if (!Trim(*url).empty()) s.backgroundImage.url = std::string(Trim(*url));
     }
 
     if (const std::string* css = e.Attr("style")) ApplyInlineStyle(s, *css, parent);
     // Borders written without a colour take the element's final text colour.
     return s;
 }
+
+}  // namespace
+
+Style ComputeStyle(const Node& e, const Style& parent) { return Compute(e, parent, 8); }
+
+Style ComputeBodyStyle(const Node& body, const Style& parent, float margin) { return Compute(body, parent, margin); }
 
 }  // namespace mojian::html

@@ -34,6 +34,13 @@ struct BorderSide {
     Color color = 0;
 };
 
+// A background picture: its address and how it is placed and repeated.
+struct BackgroundImage {
+    std::string url;  // as written; empty: none
+    bool repeatX = true, repeatY = true;
+    Length x{Length::Percent, 0}, y{Length::Percent, 0};  // background-position; percentages as CSS means them
+};
+
 struct Style {
     // Inherited.
     std::u16string fontFamily = u"宋体";
@@ -59,13 +66,16 @@ struct Style {
     VAlign verticalAlign = VAlign::Baseline;
     bool verticalAlignSet = false;
     std::optional<Color> background;
-    bool backgroundImage = false;
+    BackgroundImage backgroundImage;
     Length width, height;
+    Length minWidth{Length::Px, 0}, maxWidth, minHeight{Length::Px, 0}, maxHeight;  // max: auto means none
+    float aspectRatio = 0;  // pictures: width / height from their attributes; 0 when they give none
     Length margin[4];  // top, right, bottom, left
     float padding[4] = {0, 0, 0, 0};
     BorderSide border[4];
     float cellSpacing = 2;  // tables only
     bool overflowHidden = false;
+    bool borderBox = false;  // box-sizing: border-box
     int colSpan = 1;
     int rowSpan = 1;
     bool explicitAlign = false;  // align= on a table: centred or floated by the attribute
@@ -76,6 +86,10 @@ struct Style {
 
 // The style of `element` (never a text node) given its parent's style.
 Style ComputeStyle(const Node& element, const Style& parent);
+
+// The style of the body, whose margin on every side is `margin` unless the
+// document sets its own.
+Style ComputeBodyStyle(const Node& body, const Style& parent, float margin);
 
 // The initial style of the root: the inherited defaults of a document.
 Style RootStyle();

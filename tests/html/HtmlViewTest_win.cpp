@@ -13,6 +13,9 @@
 #include "html/GdiPaint_win.h"
 #include "html/HtmlView_win.h"
 #include "catalogue/Library.h"
+#include "tests/html/TestPictures_win.h"
+#include "tests/service/FakeHttpServer_win.h"
+#include "tests/skin/WinSupport.h"
 
 namespace mojian::html {
 namespace {
@@ -135,17 +138,23 @@ TEST_F(HtmlViewTest, PaintsColoursWherePlacedAndFollowsTheScroll) {
 }
 
 TEST_F(HtmlViewTest, PaintsBrokenPicturesAsFramedBoxesAndTextInItsColour) {
-    HtmlViewSetHtml(view_, "<img src=\"http://img.example/a.jpg\" width=\"120\" height=\"60\" alt=\"商品\" "
+    // Sized and without alt text, a broken picture is a framed box; a block
+    // with alt text keeps its size and shows the icon and text instead.
+    HtmlViewSetHtml(view_, "<img src=\"http://img.example/a.jpg\" width=\"120\" height=\"60\" "
                            "style=\"display:block;background-color:#00ff00\">"
+                           "<img src=\"http://img.example/b.jpg\" width=\"120\" height=\"40\" alt=\"商品\" "
+                           "style=\"display:block;background-color:#ffff00\">"
                            "<div style=\"font-size:40px;line-height:40px;color:#0000ff\">中中中</div>");
     EXPECT_EQ(PixelAt(8, 38), RGB(0xc0, 0xc0, 0xc0));        // the frame's left edge
     EXPECT_EQ(PixelAt(8 + 119, 38), RGB(0xc0, 0xc0, 0xc0));  // and its right edge
     EXPECT_EQ(PixelAt(8 + 100, 8 + 50), RGB(0, 255, 0));     // its background inside
     EXPECT_EQ(PixelAt(8 + 121, 38), RGB(255, 255, 255));
+    EXPECT_EQ(PixelAt(8, 8 + 60 + 30), RGB(255, 255, 0));  // no frame round the alt text's box
+    EXPECT_EQ(PixelAt(8 + 119, 8 + 60 + 30), RGB(255, 255, 0));
     int width = 0;
     const auto pixels = Snapshot(width);
     int blue = 0;
-    for (int y = 68; y < 108; ++y)
+    for (int y = 108; y < 148; ++y)
         for (int x = 8; x < 128; ++x)
             if (pixels[static_cast<std::size_t>(y * width + x)] == RGB(0, 0, 255)) ++blue;
     EXPECT_GT(blue, 100);  // the glyphs are there, in the text's colour
@@ -191,8 +200,54 @@ TEST_F(HtmlViewTest, DrawsPicturesFromItsSourceAndBrokenBoxesForTheRest) {
     pictures->lateArrived = true;
     HtmlViewRelayout(view_);
     EXPECT_GE(HtmlViewPageHeight(view_), 300 + 16);
-    HtmlViewSetPictureSource(view_, nullptr);  // back to none
-    EXPECT_EQ(HtmlViewPageHeight(view_), loading);
+    HtmlViewSetPictureSource(view_, nullptr);  // back to none: the broken picture's icon
+    EXPECT_LT(HtmlViewPageHeight(view_), 100);
+}
+
+TEST_F(HtmlViewTest, PicturesArrivingAboveKeepWhatIsInViewWhereItWas) {
+    auto pictures = std::make_shared<RedPictures>();
+    HtmlViewSetPictureSource(view_, pictures);
+    HtmlViewSetHtml(view_, "<img src=late.png><table><tr><td height=2000>x</td></tr></table>"
+                           "<table width=300 cellspacing=0><tr><td height=40 bgcolor=#0000ff>y</td></tr></table>");
+    SendMessageW(view_, WM_VSCROLL, SB_BOTTOM, 0);
+    const int before = HtmlViewScrollPos(view_);
+    ASSERT_GT(before, 1000);
+    auto blueTop = [&] {
+        int width = 0;
+        const auto pixels = Snapshot(width);
+        for (int y = 0; y < ClientHeight(); ++y)
+            if (pixels[static_cast<std::size_t>(y * width + 100)] == RGB(0, 0, 255)) return y;
+        return -1;
+    };
+    const int top = blueTop();
+    ASSERT_GE(top, 0);
+    const int pageBefore = HtmlViewPageHeight(view_);
+    pictures->lateArrived = true;  // 300 high, above everything
+    HtmlViewRelayout(view_);
+    EXPECT_GT(HtmlViewPageHeight(view_), pageBefore + 250);
+    EXPECT_EQ(HtmlViewScrollPos(view_) - before, HtmlViewPageHeight(view_) - pageBefore);
+    EXPECT_EQ(blueTop(), top);
+    // At the top, the page stays at the top.
+    pictures->lateArrived = false;
+    HtmlViewSetHtml(view_, "<img src=late.png><p>text</p>");
+    pictures->lateArrived = true;
+    HtmlViewRelayout(view_);
+    EXPECT_EQ(HtmlViewScrollPos(view_), 0);
+}
+
+TEST_F(HtmlViewTest, BackgroundPicturesRepeatInsideTheirBox) {
+    HtmlViewSetPictureSource(view_, std::make_shared<RedPictures>());
+    HtmlViewSetHtml(view_, "<table width=200 height=100 cellspacing=0 background=red.png><tr><td></td></tr></table>"
+                           "<div style=\"width:200px;height:50px;background:#00ff00 url(red.png) no-repeat right "
+                           "bottom\"></div>");
+    EXPECT_EQ(PixelAt(8, 8), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 199, 8 + 99), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 201, 8 + 50), RGB(255, 255, 255));
+    // Not repeated: one 2 x 2 copy in the bottom right corner, the colour elsewhere.
+    EXPECT_EQ(PixelAt(8 + 198, 108 + 48), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 199, 108 + 49), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 196, 108 + 48), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8, 108), RGB(0, 255, 0));
 }
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
@@ -222,6 +277,50 @@ TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
     }
     EXPECT_GT(fonts.Advance(FontKey{u"宋体", 32, false, false}, u"中"),
               fonts.Advance(FontKey{u"宋体", 16, false, false}, u"中"));
+}
+
+// The view's own loader, against a server inside the test.
+class HtmlViewLoadingTest : public HtmlViewTest {
+protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        HtmlViewTest::SetUp();
+    }
+    void TearDown() override {
+        HtmlViewTest::TearDown();
+        CoUninitialize();
+    }
+    // A picture at a path no earlier run has cached.
+    std::string Serve(const std::string& name, int width, int height, std::uint32_t argb) {
+        mojian::testing::Reply reply;
+        reply.contentType = "image/png";
+        reply.body = mojian::testing::EncodePicture(GUID_ContainerFormatPng, width, height, argb);
+        const std::string path = "/" + std::to_string(GetTickCount()) + "-" + name;
+        server_.Route(path, reply);
+        return server_.Url(path);
+    }
+    mojian::testing::FakeHttpServer server_;
+};
+
+TEST_F(HtmlViewLoadingTest, LaysOutAgainWhenAPictureBringsItsSize) {
+    const std::string tall = Serve("tall.png", 60, 200, 0xFFFF0000);
+    ASSERT_TRUE(HtmlViewLoadPictures(view_));
+    HtmlViewSetHtml(view_, "<img src=\"" + tall + "\"><p>below</p>");
+    EXPECT_LT(HtmlViewPageHeight(view_), 150);  // loading: no size yet
+    ASSERT_TRUE(mojian::testing::PumpUntil([&] { return HtmlViewPageHeight(view_) > 200; }, 20000));
+    EXPECT_EQ(PixelAt(8 + 30, 8 + 100), RGB(255, 0, 0));
+}
+
+TEST_F(HtmlViewLoadingTest, OnlyRepaintsWhenThePageGaveThePicturesSize) {
+    const std::string sized = Serve("sized.png", 10, 10, 0xFF0000FF);
+    ASSERT_TRUE(HtmlViewLoadPictures(view_));
+    HtmlViewSetHtml(view_, "<img src=\"" + sized + "\" width=40 height=30>");
+    const int layouts = HtmlViewLayoutCount(view_);
+    const int height = HtmlViewPageHeight(view_);
+    ASSERT_TRUE(mojian::testing::PumpUntil([&] { return PixelAt(8 + 20, 8 + 15) == RGB(0, 0, 255); }, 20000));
+    EXPECT_EQ(HtmlViewLayoutCount(view_), layouts);
+    EXPECT_EQ(HtmlViewPageHeight(view_), height);
+    EXPECT_EQ(PixelAt(8 + 39, 8 + 29), RGB(0, 0, 255));  // scaled to its box
 }
 
 }  // namespace

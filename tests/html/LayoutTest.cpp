@@ -181,25 +181,113 @@ TEST(HtmlLayout, LinesStackByLineHeight) {
     EXPECT_NEAR(p.height, 120, 0.5);
 }
 
-TEST(HtmlLayout, BrokenPictureKeepsItsSizeAndAltText) {
-    const auto p = Lay("<img src=\"http://x/a.jpg\" width=\"100\" height=\"50\" alt=\"商品图\" style=\"display:block\">"
-                       "<img src=x alt=\"小\" width=40 height=\"30\">");
+// The box of the first picture of `html` laid out in a 400-pixel block,
+// every address failing except those `pictures` knows.
+Rect PictureBox(const std::string& html, Compat compat = Compat::NoQuirks, PictureSource* pictures = nullptr) {
+    FixedMeasurer m;
+    NoPictures none;
+    const Document doc = ParseHtml("<div style=\"width:400px\">" + html + "</div>");
+    LayoutOptions options{750, 0};
+    options.compat = compat;
+    const PageLayout p = LayoutDocument(doc, options, m, pictures ? *pictures : none);
+    const auto imgs = Boxes(p, "img");
+    return imgs.empty() ? Rect{-1, -1, -1, -1} : imgs[0];
+}
+
+TEST(HtmlLayout, BrokenPicturesAreBoxedAsBrowsersBoxThem) {
+    const struct {
+        const char* html;
+        float w, h;
+    } standards[] = {
+        // Without both sides, a broken picture is the 16 x 16 icon, whatever one side says.
+        {"<img src=a.jpg width=750>", 16, 16},
+        {"<img src=a.jpg height=60>", 16, 16},
+        {"<img src=a.jpg style=\"width:100%;height:auto\">", 16, 16},
+        {"<img src=a.jpg>", 16, 16},
+        {"<img src=a.jpg style=\"padding:3px;border:2px solid red\">", 26, 26},
+        // alt="" asks for nothing in its place.
+        {"<img src=a.jpg alt=\"\">", 0, 0},
+        {"<img src=a.jpg alt=\"\" style=\"display:block\">", 400, 0},
+        // Both sides and no alt text: a framed box of that size.
+        {"<img src=a.jpg width=300 height=200>", 300, 200},
+        {"<img src=a.jpg alt=\"\" width=100 height=50>", 100, 50},
+        // Inline with alt text: the icon and the text flow in its place, sizes ignored.
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 16 + 16, 16},
+        {"<img alt=\"Hi\">", 32, 16},
+        // Not inline: a box of its display type and given size holding them.
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200 style=\"display:block\">", 300, 200},
+        {"<img src=a.jpg alt=\"Hi\" width=300 style=\"display:block\">", 300, 20},
+        {"<img src=a.jpg style=\"display:block\">", 400, 16},
+        {"<img src=a.jpg alt=\"Hi\" width=600 height=300 style=\"max-width:100%;height:auto;display:block\">", 400,
+         200},
+        // No address and no alt text: an empty box of the size given, like one still loading.
+        {"<img width=100>", 100, 0},
+        {"<img>", 0, 0},
+    };
+    for (const auto& c : standards) {
+        SCOPED_TRACE(c.html);
+        const Rect r = PictureBox(c.html);
+        EXPECT_NEAR(r.w, c.w, 0.5);
+        EXPECT_NEAR(r.h, c.h, 0.5);
+    }
+    // Old documents square a broken picture with one side and keep any with
+    // both, alt text or not.
+    const struct {
+        const char* html;
+        float w, h;
+    } quirks[] = {
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 300, 200},
+        {"<img src=a.jpg width=100 style=\"display:block\">", 100, 100},
+        {"<img src=a.jpg alt=\"Pic\" width=100>", 100, 100},
+        {"<img src=a.jpg alt=\"Hi\">", 32, 16},
+    };
+    for (const auto& c : quirks) {
+        SCOPED_TRACE(c.html);
+        const Rect r = PictureBox(c.html, Compat::Quirks);
+        EXPECT_NEAR(r.w, c.w, 0.5);
+        EXPECT_NEAR(r.h, c.h, 0.5);
+    }
+}
+
+TEST(HtmlLayout, BrokenPicturesPaintAsFramesIconsOrAltText) {
+    const auto p = Lay("<img src=\"http://x/a.jpg\" width=\"100\" height=\"50\" style=\"display:block\">"
+                       "xx<img src=x alt=\"商品图\" width=40 height=\"30\">yy");
     const auto imgs = Boxes(p, "img");
     ASSERT_EQ(imgs.size(), 2u);
     EXPECT_RECT(imgs[0], 0, 0, 100, 50);
-    EXPECT_NEAR(imgs[1].y, 50, 0.5);
-    EXPECT_NEAR(imgs[1].h, 30, 0.5);
-    // Inline, it sits on the baseline; the line's descent and half-leading stay below it.
-    EXPECT_NEAR(p.height, 50 + 30 + 5, 0.5);
-    int broken = 0;
+    // The alt text flows on the line after "xx": the icon, then the words.
+    EXPECT_RECT(imgs[1], 16, 52, 16 + 48, 16);
+    std::vector<PaintOp::Kind> kinds;
     for (const auto& op : p.ops)
+        if (op.kind != PaintOp::Kind::Fill) kinds.push_back(op.kind);
+    ASSERT_EQ(kinds.size(), 5u);
+    EXPECT_EQ(kinds[0], PaintOp::Kind::Picture);
+    EXPECT_EQ(kinds[1], PaintOp::Kind::BrokenIcon);
+    for (const auto& op : p.ops) {
         if (op.kind == PaintOp::Kind::Picture) {
-            ++broken;
-            if (broken == 1) {
-                EXPECT_EQ(op.text, u"商品图");
-            }
+            EXPECT_TRUE(op.broken);
         }
-    EXPECT_EQ(broken, 2);
+        if (op.kind == PaintOp::Kind::Text && op.text == u"商品图") {
+            EXPECT_NEAR(op.rect.x, 32, 0.5);
+        }
+    }
+}
+
+TEST(HtmlLayout, LinesOfOnlyPicturesHaveNoStrutInOldDocuments) {
+    for (const Compat compat : {Compat::NoQuirks, Compat::LimitedQuirks, Compat::Quirks}) {
+        FixedMeasurer m;
+        const Document doc = ParseHtml("<div><img src=a width=10 height=10></div><div><img src=a width=10 height=10>"
+                                       "x</div><div><br></div>");
+        LayoutOptions options{750, 0};
+        options.compat = compat;
+        const PageLayout p = LayoutDocument(doc, options, m);
+        const auto imgs = Boxes(p, "img");
+        ASSERT_EQ(imgs.size(), 2u);
+        // The strut: 20 high with its baseline 15 down.
+        const float alone = compat == Compat::NoQuirks ? 20 : 10;
+        EXPECT_NEAR(imgs[1].y, alone + 5, 0.5);
+        EXPECT_NEAR(p.height, alone + 20 + 20, 0.5);  // text and a line break keep the strut
+    }
 }
 
 TEST(HtmlLayout, MiddleAlignedInlineBlockWithAFontOfItsOwn) {
@@ -222,7 +310,7 @@ TEST(HtmlLayout, LoadedPicturesTakeTheirNaturalSizeAndProportions) {
     FixedMeasurer m;
     const Document doc = ParseHtml(
         "<table cellspacing=0><tr><td><img src=a.jpg><img src=a.jpg width=150><img src=a.jpg height=50>"
-        "<img src=a.jpg width=10 height=10><img src=wait.jpg width=40><img src=b.jpg width=40><img alt=x>"
+        "<img src=a.jpg width=10 height=10><img src=wait.jpg width=40><img src=b.jpg width=40 height=40><img alt=x>"
         "</td></tr></table>");
     const PageLayout p = LayoutDocument(doc, LayoutOptions{750, 0}, m, pictures);
     const auto imgs = Boxes(p, "img");
@@ -231,25 +319,56 @@ TEST(HtmlLayout, LoadedPicturesTakeTheirNaturalSizeAndProportions) {
     EXPECT_RECT(imgs[1], 301, imgs[1].y, 150, 100);
     EXPECT_RECT(imgs[2], 451, imgs[2].y, 75, 50);
     EXPECT_RECT(imgs[3], 526, imgs[3].y, 10, 10);
-    // Loading, failed and unaddressed pictures keep the broken-picture sizes.
-    EXPECT_RECT(imgs[4], 536, imgs[4].y, 40, 40);
+    // Loading: no size of its own yet; failed and sized: a framed box; alt text in place of the last.
+    EXPECT_RECT(imgs[4], 536, imgs[4].y, 40, 0);
     EXPECT_RECT(imgs[5], 576, imgs[5].y, 40, 40);
-    EXPECT_NEAR(imgs[6].w, 28, 0.5);
+    EXPECT_NEAR(imgs[6].w, 16 + 8, 0.5);
     // The cell shrinks around the natural sizes; every picture sits on the baseline.
-    EXPECT_NEAR(Boxes(p, "td")[0].w, 300 + 150 + 75 + 10 + 40 + 40 + 28 + 2, 0.5);
+    EXPECT_NEAR(Boxes(p, "td")[0].w, 300 + 150 + 75 + 10 + 40 + 40 + 24 + 2, 0.5);
     EXPECT_NEAR(imgs[1].Bottom(), imgs[0].Bottom(), 0.5);
-    // One question per addressed picture, however often layout sizes it.
-    EXPECT_EQ(pictures.asked,
-              (std::vector<std::string>{"a.jpg", "a.jpg", "a.jpg", "a.jpg", "wait.jpg", "b.jpg"}));
+    // One question per address, however often layout sizes it; the page
+    // notes which pictures sized a box (not the one with both sides given).
+    EXPECT_EQ(pictures.asked, (std::vector<std::string>{"a.jpg", "wait.jpg", "b.jpg"}));
+    ASSERT_EQ(p.pictures.size(), 3u);
+    EXPECT_TRUE(p.pictures[0].sizesLayout);
+    EXPECT_TRUE(p.pictures[1].sizesLayout);
+    EXPECT_FALSE(p.pictures[2].sizesLayout);
+    EXPECT_EQ(p.pictures[1].info.state, PictureInfo::State::Loading);
     // Painting gets each picture's address and content box.
     std::vector<const PaintOp*> ops;
     for (const auto& op : p.ops)
         if (op.kind == PaintOp::Kind::Picture) ops.push_back(&op);
-    ASSERT_EQ(ops.size(), 7u);
+    ASSERT_EQ(ops.size(), 6u);
     EXPECT_EQ(ops[1]->url, "a.jpg");
+    EXPECT_FALSE(ops[1]->broken);
     EXPECT_RECT(ops[1]->rect, imgs[1].x, imgs[1].y, 150, 100);
-    EXPECT_EQ(ops[6]->url, "");
-    EXPECT_EQ(ops[6]->text, u"x");
+    EXPECT_TRUE(ops[5]->broken);
+}
+
+TEST(HtmlLayout, PicturesKeepWithinTheirMinAndMaxSizes) {
+    FakePictures pictures;
+    pictures.known["big.jpg"] = {PictureInfo::State::Ready, 1500, 1000};
+    pictures.known["wait.jpg"] = {PictureInfo::State::Loading, 0, 0};
+    const struct {
+        const char* html;
+        float w, h;
+    } cases[] = {
+        {"<img src=big.jpg style=\"max-width:100%\">", 400, 266.67f},
+        {"<img src=big.jpg style=\"max-width:300px;max-height:100px\">", 150, 100},
+        {"<img src=big.jpg width=600 height=300 style=\"max-width:100%\">", 400, 300},
+        {"<img src=big.jpg width=600 style=\"max-width:100%;height:auto\">", 400, 266.67f},
+        {"<img src=big.jpg style=\"width:50px;min-width:80px\">", 80, 53.33f},
+        // While loading, the width and height attributes give the proportions.
+        {"<img src=wait.jpg width=600 height=300 style=\"width:100%;height:auto\">", 400, 200},
+        {"<img src=wait.jpg width=600 height=300 style=\"width:100%\">", 400, 300},
+        {"<img src=wait.jpg width=600 style=\"width:100%;height:auto\">", 400, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.html);
+        const Rect r = PictureBox(c.html, Compat::NoQuirks, &pictures);
+        EXPECT_NEAR(r.w, c.w, 0.5);
+        EXPECT_NEAR(r.h, c.h, 0.5);
+    }
 }
 
 TEST(HtmlLayout, CellContentIsCentredVerticallyByDefault) {

@@ -96,5 +96,43 @@ TEST(HtmlStyle, ShorthandsAndFontElement) {
     EXPECT_EQ(StyleOf("<h1 id=h>").fontSize, 32);
 }
 
+TEST(HtmlStyle, BackgroundPicturesFromAttributesAndEveryWayCssWritesThem) {
+    const Style cell = StyleOf("<table><tr><td id=x background=\" tile.png \">");
+    EXPECT_EQ(cell.backgroundImage.url, "tile.png");
+    EXPECT_TRUE(cell.backgroundImage.repeatX && cell.backgroundImage.repeatY);
+    const Style all = StyleOf("<div id=x style=\"background:#ff0000 url('a b.jpg') no-repeat right 10px\">");
+    EXPECT_EQ(all.backgroundImage.url, "a b.jpg");
+    EXPECT_EQ(all.background, 0xff0000u);
+    EXPECT_FALSE(all.backgroundImage.repeatX || all.backgroundImage.repeatY);
+    EXPECT_EQ(all.backgroundImage.x.unit, Length::Percent);
+    EXPECT_EQ(all.backgroundImage.x.value, 100);
+    EXPECT_EQ(all.backgroundImage.y.unit, Length::Px);
+    EXPECT_EQ(all.backgroundImage.y.value, 10);
+    const Style longhands = StyleOf("<div id=x style=\"background-image:url(&quot;x.png&quot;);background-repeat:"
+                                    "repeat-x;background-position:center;background-color:blue\">");
+    EXPECT_EQ(longhands.backgroundImage.url, "x.png");
+    EXPECT_TRUE(longhands.backgroundImage.repeatX);
+    EXPECT_FALSE(longhands.backgroundImage.repeatY);
+    EXPECT_EQ(longhands.backgroundImage.x.value, 50);
+    EXPECT_EQ(longhands.backgroundImage.y.value, 50);
+    EXPECT_EQ(longhands.background, 0x0000ffu);
+    // The shorthand resets what it does not name.
+    const Style reset = StyleOf("<div style=\"background:url(a.png) repeat-y\"><p id=x style=\"background:red\">");
+    EXPECT_TRUE(reset.backgroundImage.url.empty());
+}
+
+TEST(HtmlStyle, MinMaxSizesBoxSizingAndPictureProportions) {
+    const Style s = StyleOf("<div id=x style=\"max-width:100%;min-width:20px;max-height:none;min-height:3em;"
+                            "box-sizing:border-box\">");
+    EXPECT_EQ(s.maxWidth.unit, Length::Percent);
+    EXPECT_EQ(s.minWidth.value, 20);
+    EXPECT_TRUE(s.maxHeight.IsAuto());
+    EXPECT_EQ(s.minHeight.value, 48);
+    EXPECT_TRUE(s.borderBox);
+    EXPECT_FLOAT_EQ(StyleOf("<img id=x width=600 height=300>").aspectRatio, 2);
+    EXPECT_EQ(StyleOf("<img id=x width=600 height=50%>").aspectRatio, 0);
+    EXPECT_EQ(StyleOf("<img id=x width=600>").aspectRatio, 0);
+}
+
 }  // namespace
 }  // namespace mojian::html
