@@ -51,6 +51,7 @@ private:
         std::vector<Entry> entries;
         char32_t last = 0;  // the last character placed; 0 at a line start
         bool lastSpace = true;
+        bool wordStart = true;  // the next letter begins a word
         bool pendingBreak = false;  // the next atom may start a new line (after a picture)
     };
 
@@ -239,7 +240,8 @@ private:
     }
 
     void AddText(std::u16string_view raw, const Style& s, Flattening& f) {
-        // Collapse white space as browsers do outside <pre>.
+        // Collapse white space as browsers do outside <pre>, and change the
+        // case as text-transform asks.
         std::u16string text;
         text.reserve(raw.size());
         for (char16_t c : raw) {
@@ -248,10 +250,20 @@ private:
                 if (f.lastSpace) continue;
                 text += u' ';
                 f.lastSpace = true;
-            } else {
-                text += c;
-                f.lastSpace = false;
+                f.wordStart = true;
+                continue;
             }
+            switch (s.textTransform) {
+            case Style::Transform::Upper: c = ToUpper(c); break;
+            case Style::Transform::Lower: c = ToLower(c); break;
+            case Style::Transform::Capitalize:
+                if (f.wordStart) c = ToUpper(c);
+                break;
+            case Style::Transform::None: break;
+            }
+            text += c;
+            f.lastSpace = false;
+            f.wordStart = false;
         }
         if (text.empty()) return;
         // Split at break opportunities; each piece is an atom.

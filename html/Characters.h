@@ -17,6 +17,11 @@ bool NoBreakAfter(char32_t c);
 // Whether a line may break between `a` and `b` (0 for `a` at a line's start).
 bool BreakBetween(char32_t a, char32_t b);
 
+// Upper and lower case of letters in the Latin, Greek and Cyrillic blocks;
+// anything else is returned as it is.
+char16_t ToUpper(char16_t c);
+char16_t ToLower(char16_t c);
+
 // The code point at s[i]; `len` is set to its length in UTF-16 units (1 or 2).
 // A lone surrogate is returned as it is.
 char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len);

@@ -108,6 +108,31 @@ private:
     OwnedDc memory_;
 };
 
+// Text as layout placed it: each character where its measured advances,
+// kerning and spacing put it, each run in the face that has its characters.
+void DrawText(HDC dc, GdiFonts& fonts, const FontKey& font, const PaintOp& op, float left, int baseline) {
+    const std::u16string& text = op.text;
+    if (text.empty()) return;
+    std::vector<float> starts;
+    starts.reserve(text.size() + 1);
+    const float total = PlaceText(
+        text, op.letterSpacing, op.wordSpacing, [&](char32_t c) { return fonts.Advance(font, c); },
+        [&](char32_t a, char32_t b) { return fonts.Kerning(font, a, b); }, &starts);
+    starts.push_back(total);
+    auto at = [&](std::size_t i) { return static_cast<int>(std::lround(left + starts[i])); };
+    SetTextAlign(dc, TA_LEFT | TA_BASELINE);
+    SetTextColor(dc, Ref(op.color));
+    SetTextCharacterExtra(dc, 0);
+    std::vector<INT> dx;
+    for (const GdiFonts::Run& run : fonts.Runs(font, text)) {
+        dx.clear();
+        for (std::size_t i = run.begin; i < run.end; ++i) dx.push_back(at(i + 1) - at(i));
+        const Selection select(dc, run.font);
+        ExtTextOutW(dc, at(run.begin), baseline, 0, nullptr, reinterpret_cast<const wchar_t*>(text.data() + run.begin),
+                    static_cast<UINT>(run.end - run.begin), dx.data());
+    }
+}
+
 RECT Intersect(const RECT& a, const RECT& b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
@@ -261,16 +286,12 @@ void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, PictureSource&
         case PaintOp::Kind::Text: {
             if (op.font < 0 || static_cast<std::size_t>(op.font) >= page.fonts.size()) break;
             const FontKey& want = page.fonts[static_cast<std::size_t>(op.font)];
-            Selection font(dc, fonts.Get(want));
-            SetTextAlign(dc, TA_LEFT | TA_BASELINE);
-            SetTextColor(dc, Ref(op.color));
-            SetTextCharacterExtra(dc, static_cast<int>(std::lround(op.letterSpacing)));
             const int base = Device(op.baseline) + oy;
-            TextOutW(dc, r.left, base, reinterpret_cast<const wchar_t*>(op.text.c_str()), static_cast<int>(op.text.size()));
-            const int thick = std::max(1, want.size / 16);
+            DrawText(dc, fonts, want, op, static_cast<float>(ox) + op.rect.x, base);
+            const int thick = std::max(1, static_cast<int>(want.size / 16));
             if (op.underline) FillColour(dc, RECT{r.left, base + 2, r.right, base + 2 + thick}, op.color);
             if (op.strike) {
-                const int y = base - std::max(2, want.size * 3 / 10);
+                const int y = base - std::max(2, static_cast<int>(want.size * 3 / 10));
                 FillColour(dc, RECT{r.left, y, r.right, y + thick}, op.color);
             }
             break;

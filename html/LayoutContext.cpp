@@ -53,8 +53,7 @@ PictureInfo LayoutContext::QueryPicture(std::string_view url, bool sizesLayout) 
 int LayoutContext::FontOf(const Style& s) {
     auto it = fontOfStyle_.find(&s);
     if (it != fontOfStyle_.end()) return it->second;
-    FontKey want{s.fontFamily, static_cast<int>(std::lround(std::clamp(s.fontSize, 1.0f, 400.0f))), s.bold,
-                 s.italic};
+    FontKey want{s.fontFamily, std::clamp(s.fontSize, 0.0f, 400.0f), s.bold, s.italic};
     int id = -1;
     for (std::size_t i = 0; i < page_.fonts.size(); ++i)
         if (page_.fonts[i] == want) id = static_cast<int>(i);
@@ -71,21 +70,22 @@ const FontMetrics& LayoutContext::MetricsOf(const Style& s) { return metrics_[st
 
 float LayoutContext::TextWidth(const Style& s, std::u16string_view text) {
     const int font = FontOf(s);
-    float w = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len;
-        char32_t cp = CodePointAt(text, i, len);
-        if (cp == 0xA0) cp = ' ';
-        const std::uint64_t key = (static_cast<std::uint64_t>(font) << 32) | cp;
-        auto it = advances_.find(key);
-        if (it == advances_.end()) {
-            const std::u16string_view unit = cp == ' ' ? std::u16string_view(u" ") : text.substr(i, len);
-            it = advances_.emplace(key, measurer_.Advance(page_.fonts[static_cast<std::size_t>(font)], unit)).first;
-        }
-        w += static_cast<float>(it->second) + std::clamp(s.letterSpacing, -50.0f, 200.0f);
-        i += len;
-    }
-    return w;
+    const FontKey& key = page_.fonts[static_cast<std::size_t>(font)];
+    auto advance = [&](char32_t c) {
+        const std::uint64_t k = (static_cast<std::uint64_t>(font) << 32) | c;
+        auto it = advances_.find(k);
+        if (it == advances_.end()) it = advances_.emplace(k, measurer_.Advance(key, c)).first;
+        return it->second;
+    };
+    auto kern = [&](char32_t a, char32_t b) {
+        const std::uint64_t k = (static_cast<std::uint64_t>(font) << 42) | (static_cast<std::uint64_t>(a & 0x1FFFFF) << 21) |
+                                (b & 0x1FFFFF);
+        auto it = kerning_.find(k);
+        if (it == kerning_.end()) it = kerning_.emplace(k, measurer_.Kerning(key, a, b)).first;
+        return it->second;
+    };
+    return PlaceText(text, std::clamp(s.letterSpacing, -50.0f, 200.0f), std::clamp(s.wordSpacing, -50.0f, 200.0f),
+                     advance, kern);
 }
 
 }  // namespace mojian::html

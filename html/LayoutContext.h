@@ -36,7 +36,8 @@ public:
     // The index in the page's font list of the font `s` names.
     int FontOf(const Style& s);
     const FontMetrics& MetricsOf(const Style& s);
-    // The advance of `text` in the style's font, letter spacing included.
+    // The advance of `text` in the style's font, kerning and letter and
+    // word spacing included.
     float TextWidth(const Style& s, std::u16string_view text);
 
     // The state and natural size of the picture at `url`, noted in the page
@@ -56,7 +57,8 @@ private:
     std::vector<std::unique_ptr<Box>> boxes_;
     std::unordered_map<const Style*, int> fontOfStyle_;
     std::deque<FontMetrics> metrics_;  // a deque: references stay valid while fonts are added
-    std::unordered_map<std::uint64_t, int> advances_;  // (font << 32 | code point) -> advance
+    std::unordered_map<std::uint64_t, float> advances_;  // (font << 32 | code point) -> advance
+    std::unordered_map<std::uint64_t, float> kerning_;   // (font << 42 | first << 21 | second) -> adjustment
     std::unordered_map<std::string, std::size_t> pictureIndex_;  // url -> its place in the page's list
 };
 

@@ -32,7 +32,7 @@ struct PaintOp {
     float baseline = 0;  // Text: the baseline's y
     Color color = 0;
     int font = -1;  // index into PageLayout::fonts
-    float letterSpacing = 0;
+    float letterSpacing = 0, wordSpacing = 0;
     bool underline = false;
     bool strike = false;
     std::u16string text;  // Text, and the alt text of a broken Picture

@@ -89,6 +89,7 @@ public:
                 op.font = ctx_.FontOf(*f.style);
                 op.color = f.style->color;
                 op.letterSpacing = std::clamp(f.style->letterSpacing, -50.0f, 200.0f);
+                op.wordSpacing = std::clamp(f.style->wordSpacing, -50.0f, 200.0f);
                 op.underline = f.style->underline;
                 op.strike = f.style->strike;
                 op.text = f.text;

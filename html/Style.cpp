@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Utf.h"
+#include "html/FontChoice.h"
 
 namespace mojian::html {
 
@@ -126,10 +127,15 @@ float FontSizeKeyword(std::string_view v, float parent) {
     return -1;
 }
 
-std::u16string FirstFamily(std::string_view v) {
-    v = Trim(v.substr(0, std::min(v.find(','), v.size())));
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-    return Utf8ToUtf16(Trim(v));
+// A font-family value as the font list the layout names: the families in
+// order, separated by commas.
+std::u16string FamilyList(std::string_view v) {
+    std::u16string out;
+    for (const std::u16string& f : ParseFamilies(Utf8ToUtf16(v))) {
+        if (!out.empty()) out += u',';
+        out += f;
+    }
+    return out;
 }
 
 void SetBox(float (&box)[4], const std::vector<float>& v) {
@@ -251,6 +257,42 @@ void ApplyBackground(Style& s, const std::string& prop, std::string_view value) 
     s.background = color;
 }
 
+void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent);
+
+// The font shorthand: [style] [variant] [weight] size[/line-height] family, the
+// parts it leaves out back to normal.
+void ApplyFont(Style& s, std::string_view value, const Style& parent) {
+    std::size_t i = 0;
+    std::vector<std::string> before;
+    while (i < value.size()) {
+        while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
+        const std::size_t start = i;
+        while (i < value.size() && static_cast<unsigned char>(value[i]) > ' ' && value[i] != ',') ++i;
+        if (i == start) break;
+        const std::string word = Lowered(value.substr(start, i - start));
+        const std::size_t slash = word.find('/');
+        const std::string size = word.substr(0, slash);
+        float n;
+        std::string_view unit;
+        const bool isSize = FontSizeKeyword(size, parent.fontSize) > 0 ||
+                            (ParseNumber(size, n, unit) && !unit.empty() && ParseLength(size, parent.fontSize));
+        if (!isSize) {
+            before.push_back(word);
+            continue;
+        }
+        const std::string_view family = Trim(value.substr(i));
+        if (family.empty()) return;  // the family is required: an incomplete declaration is dropped
+        s.italic = false;
+        s.bold = false;
+        s.lineHeight = -1;
+        for (const std::string& w : before) ApplyDeclaration(s, w == "italic" || w == "oblique" ? "font-style" : "font-weight", w, parent);
+        ApplyDeclaration(s, "font-size", size, parent);
+        if (slash != std::string::npos) ApplyDeclaration(s, "line-height", word.substr(slash + 1), parent);
+        ApplyDeclaration(s, "font-family", family, parent);
+        return;
+    }
+}
+
 void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent) {
     const std::string lv = Lowered(Trim(value));
     const float fs = s.fontSize;
@@ -265,8 +307,10 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         if (k > 0) s.fontSize = k;
         else if (auto l = ParseLength(value, parent.fontSize); l && !l->IsAuto() && l->value > 0)
             s.fontSize = l->Resolve(parent.fontSize);
+    } else if (prop == "font") {
+        ApplyFont(s, value, parent);
     } else if (prop == "font-family") {
-        const std::u16string f = FirstFamily(value);
+        const std::u16string f = FamilyList(value);
         if (!f.empty()) s.fontFamily = f;
     } else if (prop == "font-weight") {
         if (lv == "bold" || lv == "bolder") s.bold = true;
@@ -302,9 +346,15 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
             else if (unit == "%") s.lineHeight = v * s.fontSize / 100;
             else if (auto l = length(lv); l && l->unit == Length::Px) s.lineHeight = l->value;
         }
-    } else if (prop == "letter-spacing") {
-        if (auto l = length(lv); l && l->unit == Length::Px) s.letterSpacing = l->value;
-        else if (lv == "normal") s.letterSpacing = 0;
+    } else if (prop == "letter-spacing" || prop == "word-spacing") {
+        float& spacing = prop[0] == 'l' ? s.letterSpacing : s.wordSpacing;
+        if (auto l = length(lv); l && l->unit == Length::Px) spacing = l->value;
+        else if (lv == "normal") spacing = 0;
+    } else if (prop == "text-transform") {
+        if (lv == "uppercase") s.textTransform = Style::Transform::Upper;
+        else if (lv == "lowercase") s.textTransform = Style::Transform::Lower;
+        else if (lv == "capitalize") s.textTransform = Style::Transform::Capitalize;
+        else if (lv == "none") s.textTransform = Style::Transform::None;
     } else if (prop == "white-space") {
         s.noWrap = lv == "nowrap" || lv == "pre";
     } else if (prop == "width" || prop == "height") {
@@ -513,6 +563,8 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.alignBlocks = parent.alignBlocks;
     s.lineHeight = parent.lineHeight;
     s.letterSpacing = parent.letterSpacing;
+    s.wordSpacing = parent.wordSpacing;
+    s.textTransform = parent.textTransform;
     s.noWrap = parent.noWrap;
     s.orderedList = parent.orderedList;
     s.tableCellPadding = parent.tableCellPadding;
@@ -684,7 +736,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         if (const std::string* c = e.Attr("color"))
             if (auto v = ParseColor(*c)) s.color = *v;
         if (const std::string* f = e.Attr("face")) {
-            const std::u16string family = FirstFamily(*f);
+            const std::u16string family = FamilyList(*f);
             if (!family.empty()) s.fontFamily = family;
         }
         if (const std::string* z = e.Attr("size")) {

@@ -43,7 +43,7 @@ struct BackgroundImage {
 
 struct Style {
     // Inherited.
-    std::u16string fontFamily = u"宋体";
+    std::u16string fontFamily;  // the font-family list, see FontChoice.h; empty: the browser's default
     float fontSize = 16;
     bool bold = false;
     bool italic = false;
@@ -54,6 +54,8 @@ struct Style {
     bool alignBlocks = false;  // align= and <center> also centre block children, as browsers do
     float lineHeight = -1;  // pixels; negative: "normal"
     float letterSpacing = 0;
+    float wordSpacing = 0;
+    enum class Transform : std::uint8_t { None, Upper, Lower, Capitalize } textTransform = Transform::None;
     bool noWrap = false;
     bool orderedList = false;
     // What the nearest table gives its cells.

@@ -261,22 +261,41 @@ TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
     EXPECT_EQ(SendMessageW(view_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view_), MAKELPARAM(10, 10)), 0);
 }
 
-TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
+TEST(GdiFonts, FacesAndAdvancesAsChromiumHasThem) {
     GdiFonts fonts;
-    for (const char16_t* face : {u"微软雅黑", u"宋体", u"NoSuchFaceAnywhere"}) {
-        const FontKey f{face, 16, false, false};
+    // Families that are not installed give way to the default face for
+    // Latin and to the Chinese face for what it lacks, per character.
+    for (const char16_t* list : {u"", u"宋体", u"Arial,sans-serif", u"微软雅黑"}) {
+        const FontKey f{list, 16, false, false};
+        EXPECT_EQ(fonts.FaceName(f, 'a'), u"DejaVu Sans");
+        EXPECT_EQ(fonts.FaceName(f, U'中'), u"WenQuanYi Micro Hei");
+        EXPECT_EQ(fonts.FaceName(f, U'\u201c'), u"DejaVu Sans");  // curly quotes are in the Latin face
         const FontMetrics m = fonts.Metrics(f);
-        EXPECT_GE(m.ascent + m.descent, 14);
-        EXPECT_LE(m.ascent + m.descent, 24);
-        const int cjk = fonts.Advance(f, u"中");
-        const int latin = fonts.Advance(f, u"i");
-        EXPECT_GE(cjk, 14);
-        EXPECT_LE(cjk, 18);
-        EXPECT_LT(latin, cjk);
-        EXPECT_GT(fonts.Advance(FontKey{face, 16, true, false}, u"W"), 0);
+        EXPECT_EQ(m.ascent, 15);
+        EXPECT_EQ(m.descent, 4);
+        EXPECT_EQ(m.lineHeight, 19);
     }
-    EXPECT_GT(fonts.Advance(FontKey{u"宋体", 32, false, false}, u"中"),
-              fonts.Advance(FontKey{u"宋体", 16, false, false}, u"中"));
+    EXPECT_EQ(fonts.FaceName(FontKey{u"serif", 16, false, false}, 'a'), u"DejaVu Serif");
+    EXPECT_EQ(fonts.FaceName(FontKey{u"WenQuanYi Micro Hei", 16, false, false}, 'a'), u"WenQuanYi Micro Hei");
+    // Advances unhinted, at any size: "Hello world" is 11481 / 2048 of an em in DejaVu Sans.
+    const FontKey plain{u"", 16, false, false};
+    float hello = 0;
+    for (char16_t c : std::u16string(u"Hello world")) hello += fonts.Advance(plain, c);
+    EXPECT_NEAR(hello, 89.70, 0.01);
+    EXPECT_NEAR(fonts.Advance(FontKey{u"", 13, false, false}, 'H') * 16 / 13, fonts.Advance(plain, 'H'), 0.001);
+    EXPECT_FLOAT_EQ(fonts.Advance(plain, U'中'), 16);
+    // Kerning pairs of the face: "AV" closes up.
+    EXPECT_LT(fonts.Kerning(plain, 'A', 'V'), -0.5);
+    EXPECT_EQ(fonts.Kerning(plain, 'A', U'中'), 0);  // two faces: no pair
+    // A real bold face is wider; an emboldened one keeps the regular advances.
+    EXPECT_GT(fonts.Advance(FontKey{u"", 16, true, false}, 'H'), fonts.Advance(plain, 'H'));
+    const FontKey chinese{u"WenQuanYi Micro Hei", 16, false, false};
+    EXPECT_FLOAT_EQ(fonts.Advance(FontKey{chinese.family, 16, true, false}, 'H'), fonts.Advance(chinese, 'H'));
+    // Text of two faces is drawn in two runs.
+    const auto runs = fonts.Runs(plain, u"价格 Price 99");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].end, 3u);  // the space goes with the run it follows
+    EXPECT_NE(runs[0].font, runs[1].font);
 }
 
 // The view's own loader, against a server inside the test.

@@ -48,7 +48,7 @@ TEST(HtmlStyle, InlineStyleOverridesAttributesAndInherits) {
     EXPECT_FALSE(s.background);  // backgrounds do not inherit
     EXPECT_EQ(s.color, 0xffffffu);
     EXPECT_EQ(s.fontSize, 18);
-    EXPECT_EQ(s.fontFamily, u"微软雅黑");
+    EXPECT_EQ(s.fontFamily, u"微软雅黑,sans-serif");
     const Style t = StyleOf("<table id=t bgcolor=#111111 width=700 style=\"background-color:#222222;width:750px\">");
     EXPECT_EQ(t.background, 0x222222u);
     EXPECT_EQ(t.width.value, 750);
@@ -94,6 +94,27 @@ TEST(HtmlStyle, ShorthandsAndFontElement) {
     EXPECT_EQ(f.fontFamily, u"宋体");
     EXPECT_EQ(StyleOf("<span id=s style=\"display:none\">").display, Display::None);
     EXPECT_EQ(StyleOf("<h1 id=h>").fontSize, 32);
+}
+
+TEST(HtmlStyle, FontShorthandAndTextSpacing) {
+    const Style s = StyleOf("<p style=\"font-size:10px\"><span id=x style=\"font:italic bold 12px/30px Georgia, "
+                            "'Times New Roman', serif;letter-spacing:2px;word-spacing:0.5em;text-transform:uppercase\">");
+    EXPECT_TRUE(s.italic);
+    EXPECT_TRUE(s.bold);
+    EXPECT_EQ(s.fontSize, 12);
+    EXPECT_EQ(s.lineHeight, 30);
+    EXPECT_EQ(s.fontFamily, u"Georgia,Times New Roman,serif");
+    EXPECT_EQ(s.letterSpacing, 2);
+    EXPECT_EQ(s.wordSpacing, 6);
+    EXPECT_EQ(s.textTransform, Style::Transform::Upper);
+    // The shorthand resets the weight and style it leaves out; without a family it is dropped whole.
+    const Style reset = StyleOf("<b><i><span id=x style=\"font:150% Arial\">");
+    EXPECT_FALSE(reset.bold);
+    EXPECT_FALSE(reset.italic);
+    EXPECT_EQ(reset.fontSize, 24);
+    const Style dropped = StyleOf("<b><span id=x style=\"font:12px\">");
+    EXPECT_TRUE(dropped.bold);
+    EXPECT_EQ(dropped.fontSize, 16);
 }
 
 TEST(HtmlStyle, BackgroundPicturesFromAttributesAndEveryWayCssWritesThem) {
