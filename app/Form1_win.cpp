@@ -670,8 +670,7 @@ bool OnCreate(HWND form, Form1State& s) {
 
     const RECT px{s.Px(kWebBrowser1Twips.left), s.Px(kWebBrowser1Twips.top), s.Px(kWebBrowser1Twips.right),
                   s.Px(kWebBrowser1Twips.bottom)};
-    s.preview = CreateWebBrowserPreviewHost(s.Control(kFrame4), px);
-    if (!s.preview) s.preview = CreateModelPreviewHost(form, s.Control(kFrame4), kWebBrowser1, px);
+    s.preview = CreatePreviewHost(form, s.Control(kFrame4), kWebBrowser1, px);
     if (!s.preview || !s.preview->View()) return false;
 
     s.tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
