@@ -34,11 +34,26 @@ float HorizontalOffset(const Box& c, const Style& parent, float innerW) {
     return ml;
 }
 
-// Block children one below the other, margins collapsing between them;
-// returns the content height.
+// Whether the box lays out its children on its own, so that no margin of
+// theirs collapses with its own (cells, tables, floats, inline blocks and
+// boxes that clip their content).
+bool OwnContext(const Box& b) {
+    const Style& s = *b.style;
+    return b.isCell || b.kind != Box::Kind::Block || s.floating != Float::None ||
+           s.display == Display::InlineBlock || s.overflowHidden;
+}
+
+// Block children one below the other, margins collapsing between them and,
+// where nothing separates them, with the box's own; returns the content height.
 float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float top) {
-    float y = 0, prevMargin = 0;
-    bool first = true;
+    const Style& bs = *b.style;
+    const bool own = OwnContext(b);
+    const bool throughTop = !own && bs.border[0].width == 0 && bs.padding[0] == 0;
+    const bool throughBottom = !own && bs.border[2].width == 0 && bs.padding[2] == 0 && bs.height.IsAuto() &&
+                               (bs.minHeight.IsAuto() || bs.minHeight.value == 0);
+    float y = 0;
+    Margins pending;     // between what is placed and the next block
+    bool placed = false;  // something with height is placed
     // Floats among blocks stand side by side, then the next block starts below them.
     float floatLeft = 0, floatRight = innerW, floatTop = 0, floatBottom = 0;
     bool floating = false;
@@ -46,7 +61,7 @@ float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float
         const Style& cs = *c->style;
         if (cs.floating != Float::None) {
             if (!floating) {
-                floatTop = y + (first ? 0 : prevMargin);
+                floatTop = y + (placed || !throughTop ? pending.Value() : 0);
                 floatBottom = floatTop;
                 floatLeft = 0;
                 floatRight = innerW;
@@ -71,30 +86,54 @@ float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float
             continue;
         }
         if (floating) {
-            y = std::max(y + prevMargin, floatBottom);
-            prevMargin = 0;
+            y = std::max(y + pending.Value(), floatBottom);
+            pending = Margins{};
+            placed = true;
             floating = false;
         }
-        const float mt = MarginPx(*c, 0, innerW), mb = MarginPx(*c, 2, innerW);
-        y += first ? mt : std::max(mt, prevMargin);
-        first = false;
         const bool shrink = c->kind != Box::Kind::Block || cs.display == Display::InlineBlock;
         LayoutBox(ctx, *c, innerW, shrink);
         c->x = left + HorizontalOffset(*c, *b.style, innerW);
+        if (c->collapsesThrough) {
+            // Empty: its margins join those around it; it sits where the next one starts.
+            pending.Add(c->marginTop);
+            pending.Add(c->marginBottom);
+            c->y = top + y + (placed || !throughTop ? pending.Value() : 0);
+            continue;
+        }
+        pending.Add(c->marginTop);
+        if (!placed && throughTop) b.marginTop.Add(pending);  // the first child's margin is the box's too
+        else y += pending.Value();
         c->y = top + y;
         if (c->firstBaseline >= 0 && b.firstBaseline < 0) b.firstBaseline = c->y + c->firstBaseline;
         if (c->lastBaseline >= 0) b.lastBaseline = c->y + c->lastBaseline;
         y += c->h;
-        prevMargin = mb;
+        pending = c->marginBottom;
+        placed = true;
     }
-    if (floating) y = std::max(y, floatBottom);
-    else y += prevMargin;
+    if (floating) {
+        y = std::max(y, floatBottom);
+        placed = placed || floatBottom > 0;
+    } else if (placed && throughBottom) {
+        b.marginBottom.Add(pending);  // the last child's margin is the box's too
+    } else if (placed || !throughTop) {
+        y += pending.Value();
+    } else {
+        // Nothing with height inside: every margin met meets the box's own.
+        b.marginTop.Add(pending);
+    }
+    b.collapsesThrough = !placed && throughTop && throughBottom && y == 0;
     return y;
 }
 
 }  // namespace
 
 void LayoutBox(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
+    b.marginTop = Margins{};
+    b.marginBottom = Margins{};
+    b.marginTop.Add(MarginPx(b, 0, cbWidth));
+    b.marginBottom.Add(MarginPx(b, 2, cbWidth));
+    b.collapsesThrough = false;
     switch (b.kind) {
     case Box::Kind::Image: {
         const auto [w, h] = PictureSize(b, cbWidth);
@@ -154,7 +193,12 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
     const Style& s = *b.style;
     float mn = 0, mx = 0;
     if (b.kind == Box::Kind::Image) {
-        mn = mx = PictureSize(b, 0).first;
+        // A width or max-width in percent is the container's to give: such a
+        // picture can shrink to nothing. A broken one, kept as a framed box,
+        // is no picture to browsers and holds its size.
+        mx = PictureSize(b, -1).first;
+        const bool compressible = s.width.unit == Length::Percent || s.maxWidth.unit == Length::Percent;
+        mn = compressible && !b.broken ? s.PaddingH() : mx;
     } else if (b.kind == Box::Kind::Table) {
         const TableWidths cols = TableContentWidths(ctx, b);
         mn = cols.min;
@@ -212,7 +256,6 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
         }
         mn += s.PaddingH();
         mx += s.PaddingH();
-        if (b.isCell && s.width.unit == Length::Px) mx = std::max(mn, s.width.value + s.PaddingH());
     }
     b.minW = mn;
     b.maxW = std::max(mn, mx);

@@ -3,6 +3,7 @@
 // painter walks. Internal to the engine.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,21 @@ struct Frag {
     const Node* node = nullptr;  // Deco: the picture element whose extent this is, if any
 };
 
+// Adjoining vertical margins, collapsed: the largest positive one and the
+// most negative one add up.
+struct Margins {
+    float pos = 0, neg = 0;
+    void Add(float m) {
+        if (m > 0) pos = std::max(pos, m);
+        else neg = std::min(neg, m);
+    }
+    void Add(const Margins& o) {
+        pos = std::max(pos, o.pos);
+        neg = std::min(neg, o.neg);
+    }
+    float Value() const { return pos + neg; }
+};
+
 // A table cell in the table's grid.
 struct Cell {
     Box* box;
@@ -69,6 +85,10 @@ struct Box {
     int columns = 0;
     // Results, relative to the parent's border box.
     float x = 0, y = 0, w = 0, h = 0;
+    // Its top and bottom margins with those of the children they collapse
+    // with; a box with nothing in it lets its margins collapse through it.
+    Margins marginTop, marginBottom;
+    bool collapsesThrough = false;
     float shift = 0;           // vertical-align inside a cell
     float contentH = 0;        // the height the content needs, padding and borders included
     float firstBaseline = -1;  // from the border box top; negative: none

@@ -33,7 +33,9 @@ public:
     explicit BoxBuilder(LayoutContext& ctx) : ctx_(ctx) {}
 
     Box* BuildRoot(const Node& root, float margin) {
-        Style* s = ctx_.NewStyle(ComputeBodyStyle(root, RootStyle(), margin));
+        Style rootStyle = RootStyle();
+        rootStyle.quirks = ctx_.GetCompat() == Compat::Quirks;
+        Style* s = ctx_.NewStyle(ComputeBodyStyle(root, rootStyle, margin));
         s->display = Display::Block;
         s->floating = Float::None;
         Box* b = ctx_.NewBox(Box::Kind::Block, &root, s);
@@ -80,6 +82,20 @@ private:
         auto addCell = [&](const Node& c, const Style& rowStyle) {
             const Style* cs = ctx_.NewStyle(ComputeStyle(c, rowStyle));
             if (cs->display == Display::None) return;
+            if (cs->display != Display::Cell) {
+                // A cell shown as a block sits in an anonymous cell of its own.
+                Style* anon = ctx_.AnonymousStyle(rowStyle, Display::Cell);
+                anon->verticalAlign = VAlign::Baseline;
+                Box* cell = ctx_.NewBox(Box::Kind::Block, nullptr, anon);
+                cell->isCell = true;
+                Flattening f;
+                if (cs->floating != Float::None) AddFloat(BuildElementBox(c, cs), f);
+                else if (cs->display == Display::Inline || cs->display == Display::InlineBlock) AddAtomic(BuildElementBox(c, cs), *anon, f);
+                else AddBlock(BuildElementBox(c, cs), f);
+                TakeContent(cell, f);
+                t->rows.back().push_back(cell);
+                return;
+            }
             Box* cell = ctx_.NewBox(Box::Kind::Block, &c, cs);
             cell->isCell = true;
             BuildChildren(cell, c);
@@ -202,7 +218,7 @@ private:
             Flattening inside;
             if (plan.icon) AddFloat(BrokenIcon(*s, true), inside);
             AddText(plan.alt, *s, inside);
-            TakeInlineContent(box, inside);
+            TakeContent(box, inside);
         }
         if (s->floating != Float::None) AddFloat(box, f);
         else if (s->display == Display::Inline || s->display == Display::InlineBlock) AddAtomic(box, parentStyle, f);
@@ -219,16 +235,6 @@ private:
         Box* b = ctx_.NewBox(Box::Kind::Image, nullptr, icon);
         b->brokenIcon = true;
         return b;
-    }
-
-    // Makes `f`'s atoms the inline content of `b`.
-    void TakeInlineContent(Box* b, Flattening& f) {
-        for (std::size_t i = 1; i < f.entries.size(); ++i)
-            if (f.entries[i - 1].atom.kind == Atom::Kind::Atomic && f.entries[i].atom.kind == Atom::Kind::Text)
-                f.entries[i].atom.breakBefore = true;
-        for (auto& e : f.entries) b->atoms.push_back(std::move(e.atom));
-        b->inlineContent = !b->atoms.empty();
-        if (b->inlineContent) MeasureAtoms(*b);
     }
 
     void AddBlock(Box* b, Flattening& f) {
@@ -298,6 +304,13 @@ private:
     void BuildChildren(Box* b, const Node& n) {
         Flattening f;
         Flatten(n, *b->style, f, 0);
+        TakeContent(b, f);
+    }
+
+    // Makes what `f` gathered the content of `b`: its lines when it holds
+    // only inline content, else its blocks with anonymous blocks around the
+    // inline runs between them.
+    void TakeContent(Box* b, Flattening& f) {
         // Atomic pieces (pictures, inline blocks) leave a break opportunity behind them.
         for (std::size_t i = 1; i < f.entries.size(); ++i) {
             Atom& a = f.entries[i].atom;

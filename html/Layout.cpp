@@ -16,11 +16,12 @@ PageLayout LayoutDocument(const Document& document, const LayoutOptions& options
     Box* top = BuildBoxTree(ctx, *document.body, std::max(0.0f, options.margin));
     const float width = std::max(1.0f, options.width);
     LayoutBox(ctx, *top, width, false);
+    // The body's margins, with those of its first and last children that collapse with them.
     top->x = MarginPx(*top, 3, width);
-    top->y = MarginPx(*top, 0, width);
+    top->y = std::max(0.0f, top->marginTop.Value());
     PaintBoxes(ctx, *top, top->x, top->y);
     out.width = width;
-    out.height = std::max(0.0f, top->y + top->h + MarginPx(*top, 2, width));
+    out.height = std::max(0.0f, top->y + top->h + top->marginBottom.Value());
     return out;
 }
 

@@ -81,7 +81,7 @@ std::pair<float, float> PictureSize(const Box& b, float cbWidth, float cbHeight)
     const Style& s = *b.style;
     const float extraW = s.PaddingH(), extraH = s.PaddingV();
     auto widthOf = [&](const Length& l, float ifAuto) {
-        if (l.IsAuto()) return ifAuto;
+        if (l.IsAuto() || (l.unit == Length::Percent && cbWidth < 0)) return ifAuto;
         const float v = l.Resolve(cbWidth);
         return s.borderBox ? std::max(0.0f, v - extraW) : v;
     };

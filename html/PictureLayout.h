@@ -38,7 +38,9 @@ PicturePlan PlanPicture(LayoutContext& ctx, const Node& img, Style& style);
 // Width and height of a picture's border box in a containing block
 // `cbWidth` wide (`cbHeight` high, negative when that is not known): the
 // size the page gives, completed from the natural size and proportions,
-// within min- and max- sizes.
+// within min- and max- sizes. A negative `cbWidth` asks for the size the
+// picture wants of a container still being sized: percentages of the
+// width count as unset.
 std::pair<float, float> PictureSize(const Box& picture, float cbWidth, float cbHeight = -1);
 
 // The picture's alt text, empty when it has none.

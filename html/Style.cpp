@@ -569,6 +569,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.orderedList = parent.orderedList;
     s.tableCellPadding = parent.tableCellPadding;
     s.tableCellBorder = parent.tableCellBorder;
+    s.quirks = parent.quirks;
 
     const std::string& t = e.tag;
     const float em = parent.fontSize;
@@ -627,6 +628,20 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         s.border[2].color = s.border[1].color = 0xeeeeee;
     } else if (t == "table") {
         s.display = Display::Table;
+        // Alignment from align= and <center> stops at a table; old documents
+        // also give a table the default font size, weight, style, line
+        // height, wrapping and alignment, whatever is around it.
+        if (s.alignBlocks) {
+            s.textAlign = TextAlign::Left;
+            s.alignBlocks = false;
+        }
+        if (s.quirks) {
+            s.fontSize = 16;
+            s.bold = s.italic = false;
+            s.lineHeight = -1;
+            s.noWrap = false;
+            s.textAlign = TextAlign::Left;
+        }
         s.verticalAlign = VAlign::Middle;
         s.cellSpacing = 2;
         s.tableCellPadding = 1;

@@ -58,6 +58,7 @@ struct Style {
     enum class Transform : std::uint8_t { None, Upper, Lower, Capitalize } textTransform = Transform::None;
     bool noWrap = false;
     bool orderedList = false;
+    bool quirks = false;  // the document is laid out in quirks mode
     // What the nearest table gives its cells.
     float tableCellPadding = 1;
     bool tableCellBorder = false;

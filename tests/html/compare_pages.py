@@ -23,7 +23,7 @@ fewer than --need documents pass or fewer than --need-boxes percent of
 the boxes of any kind are in place.
 
 Usage: compare_pages.py --docs DIR --dump html_dump.exe --wine wine --out DIR
-                        [--pictures none|served] [--fragments] [--need N] [--need-boxes P]
+                        [--pictures none|served] [--fragments] [--need N|all] [--need-boxes P]
 """
 
 import argparse
@@ -339,7 +339,7 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--pictures", choices=["none", "served"], default="none")
     ap.add_argument("--fragments", action="store_true", help="lay each file out as a block of a page")
-    ap.add_argument("--need", type=int, default=0, help="documents that must pass")
+    ap.add_argument("--need", default="0", help="documents that must pass (a number, or all)")
     ap.add_argument("--need-boxes", type=float, default=0, help="percent of each kind's boxes in place")
     ap.add_argument("--worst", type=int, default=5, help="side-by-side pictures of this many documents")
     args = ap.parse_args()
@@ -418,9 +418,10 @@ def main():
 
         worst = [r[0] for r in sorted((r for r in results if r[0] in measured and r[0] in ours), key=lambda r: -r[2])]
         side_by_side(worst[:args.worst], names, measured, site, base, args, workdir, bmp_dir)
+        need = len(names) if args.need == "all" else int(args.need)
         print("%d of %d documents pass (need %d); pictures %s; details in %s"
-              % (passed, len(names), args.need, args.pictures, os.path.join(args.out, "report.txt")))
-        return 0 if passed >= args.need and not short else 1
+              % (passed, len(names), need, args.pictures, os.path.join(args.out, "report.txt")))
+        return 0 if passed >= need and not short else 1
     finally:
         server.shutdown()
         shutil.rmtree(workdir, ignore_errors=True)
