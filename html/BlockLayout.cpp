@@ -206,7 +206,9 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
         if (s.width.unit == Length::Px) mn = mx = std::max(s.width.value, mn);
     } else {
         if (b.inlineContent) {
-            float line = 0, word = 0, floats = 0;
+            // A space that starts a line or ends it takes no room there.
+            float line = 0, word = 0, floats = 0, trailing = 0;
+            bool lineStart = true;
             for (std::size_t i = 0; i < b.atoms.size(); ++i) {
                 const Atom& a = b.atoms[i];
                 float w = a.width;
@@ -221,18 +223,25 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
                     }
                 }
                 if (a.kind == Atom::Kind::Break) {
-                    mx = std::max(mx, line);
-                    line = word = 0;
+                    mx = std::max(mx, line - trailing);
+                    line = word = trailing = 0;
+                    lineStart = true;
                     continue;
                 }
+                float space = 0;
+                if (a.kind == Atom::Kind::Text && lineStart && !a.text.empty() && a.text[0] == u' ')
+                    space = ctx.TextWidth(*a.style, u" ");
                 if (a.breakBefore) word = 0;
-                word += w;
-                line += w;
-                mn = std::max(mn, word - a.trailingSpace);
-                mx = std::max(mx, line - a.trailingSpace);
+                word += w - space;
+                line += w - space;
+                if (a.kind == Atom::Kind::Text) trailing = a.text.size() == 1 && space > 0 ? 0 : a.trailingSpace;
+                else if (a.kind == Atom::Kind::Atomic) trailing = 0;
+                if (Significant(a)) lineStart = false;
+                mn = std::max(mn, word - trailing);
+                mx = std::max(mx, line - trailing);
             }
             // Floats stand beside the text.
-            mx = std::max(mx, line) + floats;
+            mx = std::max(mx, line - trailing) + floats;
         }
         for (Box* c : b.children) {
             Intrinsic(ctx, *c);

@@ -96,7 +96,7 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
         float edgeAligned = 0;  // the tallest box aligned to the line's top or bottom
         for (const LineItem& it : line) {
             const Atom& a = *it.atom;
-            if (a.kind == Atom::Kind::Text) extend(*a.style);
+            if (a.kind == Atom::Kind::Text && (textual || Significant(a))) extend(*a.style);
             if (a.kind == Atom::Kind::Atomic) {
                 const Box& ab = *a.box;
                 const float mt = MarginPx(ab, 0, innerW), mb = MarginPx(ab, 2, innerW);
