@@ -211,11 +211,11 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
             bool lineStart = true;
             for (std::size_t i = 0; i < b.atoms.size(); ++i) {
                 const Atom& a = b.atoms[i];
-                float w = a.width;
+                float w = a.width, wmin = a.width;  // an inline block can shrink to its own narrowest
                 if (a.kind == Atom::Kind::Atomic || a.kind == Atom::Kind::Float) {
                     Intrinsic(ctx, *a.box);
                     w = a.box->maxW + MarginPx(*a.box, 1, 0) + MarginPx(*a.box, 3, 0);
-                    const float wmin = a.box->minW + MarginPx(*a.box, 1, 0) + MarginPx(*a.box, 3, 0);
+                    wmin = a.box->minW + MarginPx(*a.box, 1, 0) + MarginPx(*a.box, 3, 0);
                     if (a.kind == Atom::Kind::Float) {
                         mn = std::max(mn, wmin);
                         floats += w;  // beside the text at best
@@ -232,7 +232,7 @@ void Intrinsic(LayoutContext& ctx, Box& b) {
                 if (a.kind == Atom::Kind::Text && lineStart && !a.text.empty() && a.text[0] == u' ')
                     space = ctx.TextWidth(*a.style, u" ");
                 if (a.breakBefore) word = 0;
-                word += w - space;
+                word += wmin - space;
                 line += w - space;
                 if (a.kind == Atom::Kind::Text) trailing = a.text.size() == 1 && space > 0 ? 0 : a.trailingSpace;
                 else if (a.kind == Atom::Kind::Atomic) trailing = 0;

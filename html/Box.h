@@ -29,7 +29,6 @@ struct Atom {
     float width = 0;
     float trailingSpace = 0;  // the collapsible space a text atom ends with
     Box* box = nullptr;       // Atomic and Float
-    const Node* node = nullptr;  // Open and Close of a picture shown as its alt text: its box is recorded
 };
 
 // Whether an atom shows anything (inline starts and ends and spaces do not).
@@ -43,7 +42,6 @@ struct Frag {
     float baseline = 0;
     const Style* style = nullptr;
     std::u16string text;
-    const Node* node = nullptr;  // Deco: the picture element whose extent this is, if any
 };
 
 // Adjoining vertical margins, collapsed: the largest positive one and the

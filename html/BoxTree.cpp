@@ -199,24 +199,12 @@ private:
             box = ctx_.NewBox(Box::Kind::Image, &e, s);
             box->picture = plan.info;
             box->broken = plan.broken;
-        } else if (s->floating == Float::None && s->display == Display::Inline && !plan.alt.empty()) {
-            Entry open;
-            open.atom.kind = Atom::Kind::Open;
-            open.atom.style = s;
-            open.atom.node = &e;
-            f.entries.push_back(std::move(open));
-            if (plan.icon) AddAtomic(BrokenIcon(*s, false), parentStyle, f);
-            AddText(plan.alt, *s, f);
-            Entry close;
-            close.atom.kind = Atom::Kind::Close;
-            close.atom.style = s;
-            close.atom.node = &e;
-            f.entries.push_back(std::move(close));
-            return;
         } else {
+            // The icon floats at the start of the alt text, in a box that
+            // inline is an inline block as wide as its words.
             box = ctx_.NewBox(Box::Kind::Block, &e, s);
             Flattening inside;
-            if (plan.icon) AddFloat(BrokenIcon(*s, true), inside);
+            if (plan.icon) AddFloat(BrokenIcon(*s), inside);
             AddText(plan.alt, *s, inside);
             TakeContent(box, inside);
         }
@@ -225,13 +213,11 @@ private:
         else AddBlock(box, f);
     }
 
-    // The broken-picture icon: floated in a fallback box of its own, on the
-    // line (at its top) when the alt text flows inline.
-    Box* BrokenIcon(const Style& s, bool floating) {
-        Style* icon = ctx_.AnonymousStyle(s, Display::InlineBlock);
+    // The broken-picture icon, floated at the start of the fallback's box.
+    Box* BrokenIcon(const Style& s) {
+        Style* icon = ctx_.AnonymousStyle(s, Display::Block);
         icon->width = icon->height = Length{Length::Px, kBrokenIconPx};
-        icon->verticalAlign = VAlign::Top;
-        icon->floating = floating ? Float::Left : Float::None;
+        icon->floating = Float::Left;
         Box* b = ctx_.NewBox(Box::Kind::Image, nullptr, icon);
         b->brokenIcon = true;
         return b;

@@ -123,20 +123,17 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
         if (room > 0 && bs.textAlign == TextAlign::Center) offset += room / 2;
         if (room > 0 && bs.textAlign == TextAlign::Right) offset += room;
         const float baseline = y + above;
-        // Decorations of inline elements (background, border) per line, and
-        // the extent of pictures shown as their alt text.
+        // Decorations of inline elements (background, border) per line.
         std::vector<std::pair<const Atom*, float>> decoStack;
         for (const Atom* o : open) decoStack.emplace_back(o, offset);
         auto emitDeco = [&](const Atom* o, float x0, float x1) {
             const Style* s = o->style;
-            if (!o->node && !s->background &&
-                s->border[0].width + s->border[1].width + s->border[2].width + s->border[3].width == 0)
+            if (!s->background && s->border[0].width + s->border[1].width + s->border[2].width + s->border[3].width == 0)
                 return;
             const FontMetrics& m = ctx.MetricsOf(*s);
             Frag f;
             f.kind = Frag::Kind::Deco;
             f.style = s;
-            f.node = o->node;
             f.rect = Rect{left + x0, top + baseline - static_cast<float>(m.ascent) - s->padding[0] - s->border[0].width,
                           x1 - x0,
                           static_cast<float>(m.ascent + m.descent) + s->PaddingV()};
@@ -272,6 +269,16 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
         if (hasContent && x + wordW - trailing > er - el + 0.01f) {
             finishLine(false);
             // The new line drops the space the word starts with, if any.
+            LineEdges(floats, y, strutH, innerW, el, er);
+        }
+        // A word too wide for the room beside floats starts below them.
+        while (!hasContent && wordW - trailing > er - el + 0.01f && (el > 0 || er < innerW)) {
+            float next = -1;
+            for (const auto& f : floats)
+                if (f.r.Bottom() > y && (next < 0 || f.r.Bottom() < next)) next = f.r.Bottom();
+            if (next <= y) break;
+            y = next;
+            LineEdges(floats, y, strutH, innerW, el, er);
         }
         for (std::size_t k = i; k < j; ++k) {
             Atom& w = b.atoms[k];

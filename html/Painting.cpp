@@ -66,19 +66,13 @@ public:
                 op.baseline = cy + base;
                 page_.ops.push_back(std::move(op));
             }
-            std::vector<std::pair<const Node*, Rect>> extents;  // pictures shown as their alt text
             for (const Frag& f : b.frags) {
                 if (f.kind == Frag::Kind::Deco) {
                     const Rect dr{ax + f.rect.x, cy + f.rect.y, f.rect.w, f.rect.h};
                     if (f.style->background) Fill(dr, *f.style->background);
                     Borders(*f.style, dr);
-                    if (!f.node) continue;
-                    auto it = std::find_if(extents.begin(), extents.end(), [&](const auto& e) { return e.first == f.node; });
-                    if (it == extents.end()) extents.emplace_back(f.node, dr);
-                    else it->second = Union(it->second, dr);
                 }
             }
-            for (const auto& [node, rect] : extents) page_.boxes.push_back({node->tag, rect, node->range.begin});
             for (const Box* c : b.inlineBoxes) PaintBox(*c, ax + c->x, cy + c->y, depth + 1);
             for (const Frag& f : b.frags) {
                 if (f.kind != Frag::Kind::Text) continue;
@@ -113,10 +107,6 @@ private:
         op.rect = r;
         op.color = c;
         page_.ops.push_back(std::move(op));
-    }
-    static Rect Union(const Rect& a, const Rect& b) {
-        const float x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
-        return Rect{x0, y0, std::max(a.Right(), b.Right()) - x0, std::max(a.Bottom(), b.Bottom()) - y0};
     }
     // The background picture, placed in the padding box and drawn within the border box.
     void BackgroundPicture(const Style& s, const Rect& r) {

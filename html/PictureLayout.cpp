@@ -71,9 +71,14 @@ PicturePlan PlanPicture(LayoutContext& ctx, const Node& img, Style& s) {
     plan.show = PicturePlan::Show::Fallback;
     plan.icon = !alt || hasAlt;  // alt="" shows nothing at all
     if (hasAlt) plan.alt = Utf8ToUtf16(*alt);
-    // Inline, the fallback flows as text whatever size the page gave.
-    if (IsInline(s)) s.width = s.height = Length{};
-    s.overflowHidden = true;
+    // Inline, the fallback is as wide as its words whatever size the page
+    // gave; otherwise it keeps the page's size and clips what does not fit.
+    if (IsInline(s)) {
+        s.width = s.height = Length{};
+        s.aspectRatio = 0;
+    } else {
+        s.overflowHidden = true;
+    }
     return plan;
 }
 

@@ -211,9 +211,9 @@ TEST(HtmlLayout, BrokenPicturesAreBoxedAsBrowsersBoxThem) {
         // Both sides and no alt text: a framed box of that size.
         {"<img src=a.jpg width=300 height=200>", 300, 200},
         {"<img src=a.jpg alt=\"\" width=100 height=50>", 100, 50},
-        // Inline with alt text: the icon and the text flow in its place, sizes ignored.
-        {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 16 + 16, 16},
-        {"<img alt=\"Hi\">", 32, 16},
+        // Inline with alt text: an inline block of the icon and the words, sizes ignored.
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 16 + 16, 20},
+        {"<img alt=\"Hi\">", 32, 20},
         // Not inline: a box of its display type and given size holding them.
         {"<img src=a.jpg alt=\"Hi\" width=300 height=200 style=\"display:block\">", 300, 200},
         {"<img src=a.jpg alt=\"Hi\" width=300 style=\"display:block\">", 300, 20},
@@ -239,7 +239,7 @@ TEST(HtmlLayout, BrokenPicturesAreBoxedAsBrowsersBoxThem) {
         {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 300, 200},
         {"<img src=a.jpg width=100 style=\"display:block\">", 100, 100},
         {"<img src=a.jpg alt=\"Pic\" width=100>", 100, 100},
-        {"<img src=a.jpg alt=\"Hi\">", 32, 16},
+        {"<img src=a.jpg alt=\"Hi\">", 32, 20},
     };
     for (const auto& c : quirks) {
         SCOPED_TRACE(c.html);
@@ -255,8 +255,8 @@ TEST(HtmlLayout, BrokenPicturesPaintAsFramesIconsOrAltText) {
     const auto imgs = Boxes(p, "img");
     ASSERT_EQ(imgs.size(), 2u);
     EXPECT_RECT(imgs[0], 0, 0, 100, 50);
-    // The alt text flows on the line after "xx": the icon, then the words.
-    EXPECT_RECT(imgs[1], 16, 52, 16 + 48, 16);
+    // The alt text stands on the line after "xx": the icon, then the words, as wide as they are.
+    EXPECT_RECT(imgs[1], 16, 50, 16 + 48, 20);
     std::vector<PaintOp::Kind> kinds;
     for (const auto& op : p.ops)
         if (op.kind != PaintOp::Kind::Fill) kinds.push_back(op.kind);
