@@ -68,6 +68,7 @@ private:
             Box* b = ctx_.NewBox(Box::Kind::Block, &e, s);
             Style* inner = ctx_.AnonymousStyle(*s, Display::Table);
             inner->cellSpacing = s->cellSpacing;
+            inner->collapseBorders = s->collapseBorders;
             Box* t = ctx_.NewBox(Box::Kind::Table, nullptr, inner);
             BuildTable(t, e);
             b->children.push_back(t);

@@ -138,41 +138,35 @@ std::u16string FamilyList(std::string_view v) {
     return out;
 }
 
-void SetBox(float (&box)[4], const std::vector<float>& v) {
-    if (v.empty()) return;
-    box[0] = v[0];
-    box[1] = v.size() > 1 ? v[1] : v[0];
-    box[2] = v.size() > 2 ? v[2] : v[0];
-    box[3] = v.size() > 3 ? v[3] : box[1];
+
+bool IsBorderStyle(std::string_view v) {
+    return v == "solid" || v == "dashed" || v == "dotted" || v == "double" || v == "groove" || v == "ridge" ||
+           v == "inset" || v == "outset";
 }
 
+// A border width: a length or thin, medium, thick.
+std::optional<float> BorderWidth(std::string_view v, float fontSize) {
+    if (v == "thin") return 1.0f;
+    if (v == "medium") return 3.0f;
+    if (v == "thick") return 5.0f;
+    if (auto l = ParseLength(v, fontSize); l && l->unit == Length::Px) return std::max(0.0f, l->value);
+    return std::nullopt;
+}
+
+// The border shorthands: width, style and colour in any order, each back
+// to its initial value when left out.
 void ApplyBorder(BorderSide& side, std::string_view value, float fontSize, Color current) {
-    float width = 3;  // "medium"
-    Color color = current;
-    bool visible = false;
+    BorderSide b;
+    b.color = current;
     for (std::string_view t : Tokens(value)) {
         const std::string lt = Lowered(t);
-        if (lt == "none" || lt == "hidden" || lt == "0") {
-            width = 0;
-            visible = lt != "0" ? false : visible;
-            if (lt == "0") visible = true;
-        } else if (lt == "solid" || lt == "dashed" || lt == "dotted" || lt == "double" || lt == "groove" ||
-                   lt == "ridge" || lt == "inset" || lt == "outset") {
-            visible = true;
-        } else if (lt == "thin") {
-            width = 1;
-        } else if (lt == "medium") {
-            width = 3;
-        } else if (lt == "thick") {
-            width = 5;
-        } else if (auto c = ParseColor(t)) {
-            color = *c;
-        } else if (auto l = ParseLength(t, fontSize); l && l->unit == Length::Px) {
-            width = std::max(0.0f, l->value);
-        }
+        if (lt == "none" || lt == "hidden") b.styled = false;
+        else if (IsBorderStyle(lt)) b.styled = true;
+        else if (auto w = BorderWidth(lt, fontSize)) b.declaredWidth = *w;
+        else if (auto c = ParseColor(t)) b.color = *c;
     }
-    side.width = visible ? width : 0;
-    side.color = color;
+    b.Update();
+    side = b;
 }
 
 // The address inside "url(...)", quotes removed; empty when there is none.
@@ -375,6 +369,11 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         else if (lv == "table-row") s.display = Display::Row;
         else if (lv == "table-cell") s.display = Display::Cell;
         else if (lv == "list-item") s.display = Display::ListItem;
+    } else if (prop == "border-collapse") {
+        s.collapseBorders = lv == "collapse";
+    } else if (prop == "border-spacing") {
+        if (auto l = length(Tokens(value).empty() ? lv : Tokens(value).front()); l && l->unit == Length::Px)
+            s.cellSpacing = std::max(0.0f, l->value);
     } else if (prop == "box-sizing") {
         if (lv == "border-box") s.borderBox = true;
         else if (lv == "content-box") s.borderBox = false;
@@ -415,19 +414,52 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         static constexpr const char* kSides[] = {"border-top", "border-right", "border-bottom", "border-left"};
         for (int i = 0; i < 4; ++i)
             if (prop == "border" || prop == kSides[i]) ApplyBorder(s.border[i], value, fs, s.color);
-    } else if (prop == "border-width") {
-        std::vector<float> w;
-        for (std::string_view t : Tokens(value))
-            if (auto l = length(t); l && l->unit == Length::Px) w.push_back(std::max(0.0f, l->value));
-        float box[4] = {s.border[0].width, s.border[1].width, s.border[2].width, s.border[3].width};
-        SetBox(box, w);
-        for (int i = 0; i < 4; ++i) s.border[i].width = box[i];
-    } else if (prop == "border-color") {
-        if (auto c = ParseColor(value))
-            for (auto& b : s.border) b.color = *c;
-    } else if (prop == "border-style") {
-        if (lv == "none" || lv == "hidden")
-            for (auto& b : s.border) b.width = 0;
+    } else if (prop == "border-width" || prop == "border-style" || prop == "border-color") {
+        // One to four values, top, right, bottom, left as for margins.
+        std::vector<std::string_view> parts = Tokens(value);
+        if (parts.empty() || parts.size() > 4) return;
+        const std::size_t pick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
+        BorderSide next[4] = {s.border[0], s.border[1], s.border[2], s.border[3]};
+        for (int i = 0; i < 4; ++i) {
+            const std::string_view part = parts[pick[parts.size() - 1][i]];
+            const std::string lp = Lowered(part);
+            if (prop == "border-width") {
+                const auto w = BorderWidth(lp, fs);
+                if (!w) return;  // an invalid declaration is dropped whole
+                next[i].declaredWidth = *w;
+            } else if (prop == "border-style") {
+                if (!IsBorderStyle(lp) && lp != "none" && lp != "hidden") return;
+                next[i].styled = IsBorderStyle(lp);
+            } else {
+                const auto c = ParseColor(part);
+                if (!c) return;
+                next[i].color = *c;
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            next[i].Update();
+            s.border[i] = next[i];
+        }
+    } else if (prop.rfind("border-", 0) == 0 &&
+               (prop.size() > 6 && (prop.find("-width") != std::string::npos || prop.find("-style") != std::string::npos ||
+                                    prop.find("-color") != std::string::npos))) {
+        // border-top-width and the other longhands of one side.
+        static constexpr const char* kSides[] = {"top", "right", "bottom", "left"};
+        for (int i = 0; i < 4; ++i) {
+            const std::string head = std::string("border-") + kSides[i] + "-";
+            if (prop.rfind(head, 0) != 0) continue;
+            const std::string what = prop.substr(head.size());
+            BorderSide& b = s.border[i];
+            if (what == "width") {
+                if (const auto w = BorderWidth(lv, fs)) b.declaredWidth = *w;
+            } else if (what == "style") {
+                if (IsBorderStyle(lv)) b.styled = true;
+                else if (lv == "none" || lv == "hidden") b.styled = false;
+            } else if (what == "color") {
+                if (const auto c = ParseColor(value)) b.color = *c;
+            }
+            b.Update();
+        }
     } else if (prop == "list-style-type" || prop == "list-style") {
         if (lv.find("decimal") != std::string::npos) s.orderedList = true;
         else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;

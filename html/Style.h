@@ -30,8 +30,15 @@ enum class TextAlign : std::uint8_t { Left, Center, Right };
 enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
 
 struct BorderSide {
-    float width = 0;
+    float width = 0;  // as used: 0 unless it has a visible style
     Color color = 0;
+    // As declared: border-*-width and whether border-*-style shows a line.
+    float declaredWidth = 3;  // "medium"
+    bool styled = false;
+    BorderSide() = default;
+    // A visible border of that width and colour.
+    BorderSide(float w, Color c) : width(w), color(c), declaredWidth(w), styled(true) {}
+    void Update() { width = styled ? declaredWidth : 0; }
 };
 
 // A background picture: its address and how it is placed and repeated.
@@ -77,6 +84,7 @@ struct Style {
     float padding[4] = {0, 0, 0, 0};
     BorderSide border[4];
     float cellSpacing = 2;  // tables only
+    bool collapseBorders = false;  // border-collapse: collapse (tables): no spacing between cells
     bool overflowHidden = false;
     bool borderBox = false;  // box-sizing: border-box
     int colSpan = 1;

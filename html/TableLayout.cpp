@@ -39,6 +39,9 @@ void BuildGrid(Box& t) {
     t.columns = columns;
 }
 
+// The space between cells: none when the table collapses its borders.
+float Spacing(const Style& s) { return s.collapseBorders ? 0.0f : s.cellSpacing; }
+
 // What each column asks for, as CSS tables measure columns: its narrowest
 // width (min), its preferred one (max), the percentage of the table a cell
 // gives it, and whether a cell gives it a width in pixels (constrained);
@@ -60,7 +63,7 @@ TableColumns Columns(LayoutContext& ctx, Box& t) {
     tc.percent.assign(n, 0);
     tc.constrained.assign(n, false);
     tc.hasCells.assign(n, false);
-    const float spacing = s.cellSpacing;
+    const float spacing = Spacing(s);
     std::vector<const Cell*> spanning;
     // A cell's outer widths: its content's, within its own min-width, and
     // its width when the column is constrained.
@@ -247,7 +250,7 @@ void LayoutTable(LayoutContext& ctx, Box& t, float cbWidth) {
     else if (s.maxWidth.unit == Length::Percent) width = std::max(tc.minTotal, std::min(width, s.maxWidth.Resolve(cbWidth)));
     if (!s.minWidth.IsAuto()) width = std::max(width, s.minWidth.Resolve(cbWidth));
     const std::vector<float> col = DistributeWidths(tc, std::max(0.0f, width - tc.spacing));
-    const float spacing = s.cellSpacing;
+    const float spacing = Spacing(s);
     std::vector<float> colX(n + 1, 0);
     colX[0] = s.border[3].width + s.padding[3] + spacing;
     for (std::size_t k = 0; k < n; ++k) colX[k + 1] = colX[k] + col[k] + spacing;
