@@ -299,8 +299,8 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
     } else if (prop == "font-size") {
         const float k = FontSizeKeyword(lv, parent.fontSize);
         if (k > 0) s.fontSize = k;
-        else if (auto l = ParseLength(value, parent.fontSize); l && !l->IsAuto() && l->value > 0)
-            s.fontSize = l->Resolve(parent.fontSize);
+        else if (auto l = ParseLength(value, parent.fontSize); l && !l->IsAuto() && l->value >= 0)
+            s.fontSize = l->Resolve(parent.fontSize);  // 0 too: spacer cells hide their &nbsp; that way
     } else if (prop == "font") {
         ApplyFont(s, value, parent);
     } else if (prop == "font-family") {

@@ -376,6 +376,8 @@ def main():
         if measured is None:
             print("Chromium reported no boxes")
             return 1
+        with open(os.path.join(args.out, "chromium.json"), "w", encoding="utf-8") as f:
+            json.dump(measured, f)
         bmp_dir = os.path.join(args.out, "ours")
         os.makedirs(bmp_dir, exist_ok=True)
         ours = our_boxes(args, files, bmp_dir, os.path.join(args.out, "ours.json"))
