@@ -27,9 +27,10 @@ float HorizontalOffset(const Box& c, const Style& parent, float innerW) {
         if (autoL && autoR) return ml + room / 2;
         if (autoL) return ml + room;
         if (!autoR && parent.alignBlocks) {
-            if (parent.textAlign == TextAlign::Center) return ml + room / 2;
-            if (parent.textAlign == TextAlign::Right) return ml + room;
+            if (parent.Align() == TextAlign::Center) return ml + room / 2;
+            if (parent.Align() == TextAlign::Right) return ml + room;
         }
+        if (!autoR && parent.rtl) return ml + room;  // right-to-left blocks start at the right
     }
     return ml;
 }

@@ -73,6 +73,19 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             }
             if (it->atom->kind != Atom::Kind::Close && it->atom->kind != Atom::Kind::Break) break;
         }
+        // Right to left, boxes and spaces (no words of their own direction)
+        // follow each other from the right.
+        if (bs.rtl && std::none_of(line.begin(), line.end(), [](const LineItem& it) {
+                return it.atom->kind == Atom::Kind::Text && Significant(*it.atom);
+            })) {
+            for (std::size_t k = 0; k < line.size(); ++k) {
+                const Atom& a = *line[k].atom;
+                const float w = a.kind == Atom::Kind::Atomic
+                                    ? a.box->w + MarginPx(*a.box, 1, innerW) + MarginPx(*a.box, 3, innerW)
+                                    : a.width;
+                line[k].x = width - line[k].x - w;
+            }
+        }
         // Vertical metrics around the baseline: the strut, then every piece.
         // Old documents give a line of nothing but pictures and boxes no
         // strut: such a line is exactly as high as what is on it.
@@ -120,8 +133,8 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
         LineEdges(floats, y, above + below, innerW, el, er);
         float offset = el;
         const float room = er - el - width;
-        if (room > 0 && bs.textAlign == TextAlign::Center) offset += room / 2;
-        if (room > 0 && bs.textAlign == TextAlign::Right) offset += room;
+        if (room > 0 && bs.Align() == TextAlign::Center) offset += room / 2;
+        if (room > 0 && bs.Align() == TextAlign::Right) offset += room;
         const float baseline = y + above;
         // Decorations of inline elements (background, border) per line.
         std::vector<std::pair<const Atom*, float>> decoStack;

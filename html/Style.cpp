@@ -324,7 +324,12 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         s.alignBlocks = lv.rfind("-webkit-", 0) == 0;
         if (lv == "center" || lv == "-webkit-center") s.textAlign = TextAlign::Center;
         else if (lv == "right" || lv == "-webkit-right") s.textAlign = TextAlign::Right;
-        else if (lv == "left" || lv == "justify" || lv == "start") s.textAlign = TextAlign::Left;
+        else if (lv == "left" || lv == "-webkit-left") s.textAlign = TextAlign::Left;
+        else if (lv == "start" || lv == "justify" || lv == "-webkit-auto") s.textAlign = TextAlign::Start;
+        else if (lv == "end") s.textAlign = s.rtl ? TextAlign::Left : TextAlign::Right;
+    } else if (prop == "direction") {
+        if (lv == "rtl") s.rtl = true;
+        else if (lv == "ltr") s.rtl = false;
     } else if (prop == "vertical-align") {
         s.verticalAlignSet = true;
         if (lv == "top" || lv == "text-top") s.verticalAlign = VAlign::Top;
@@ -602,6 +607,11 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.tableCellPadding = parent.tableCellPadding;
     s.tableCellBorder = parent.tableCellBorder;
     s.quirks = parent.quirks;
+    s.rtl = parent.rtl;
+    if (const std::string* dir = e.Attr("dir")) {
+        if (Lowered(Trim(*dir)) == "rtl") s.rtl = true;
+        else if (Lowered(Trim(*dir)) == "ltr") s.rtl = false;
+    }
 
     const std::string& t = e.tag;
     const float em = parent.fontSize;
@@ -664,7 +674,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         // also give a table the default font size, weight, style, line
         // height, wrapping and alignment, whatever is around it.
         if (s.alignBlocks) {
-            s.textAlign = TextAlign::Left;
+            s.textAlign = TextAlign::Start;
             s.alignBlocks = false;
         }
         if (s.quirks) {
@@ -672,7 +682,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
             s.bold = s.italic = false;
             s.lineHeight = -1;
             s.noWrap = false;
-            s.textAlign = TextAlign::Left;
+            s.textAlign = TextAlign::Start;
         }
         s.verticalAlign = VAlign::Middle;
         s.cellSpacing = 2;

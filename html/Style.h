@@ -26,7 +26,7 @@ struct Length {
 
 enum class Display : std::uint8_t { Inline, Block, InlineBlock, None, Table, RowGroup, Row, Cell, ListItem };
 enum class Float : std::uint8_t { None, Left, Right };
-enum class TextAlign : std::uint8_t { Left, Center, Right };
+enum class TextAlign : std::uint8_t { Start, Left, Center, Right };  // Start: left, or right in right-to-left text
 enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
 
 struct BorderSide {
@@ -57,7 +57,8 @@ struct Style {
     bool underline = false;
     bool strike = false;
     Color color = 0;
-    TextAlign textAlign = TextAlign::Left;
+    TextAlign textAlign = TextAlign::Start;
+    bool rtl = false;  // direction: rtl (the dir attribute)
     bool alignBlocks = false;  // align= and <center> also centre block children, as browsers do
     float lineHeight = -1;  // pixels; negative: "normal"
     float letterSpacing = 0;
@@ -90,6 +91,9 @@ struct Style {
     int colSpan = 1;
     int rowSpan = 1;
     bool explicitAlign = false;  // align= on a table: centred or floated by the attribute
+
+    // Left, Center or Right, the start resolved by the direction.
+    TextAlign Align() const { return textAlign != TextAlign::Start ? textAlign : rtl ? TextAlign::Right : TextAlign::Left; }
 
     float PaddingH() const { return padding[1] + padding[3] + border[1].width + border[3].width; }
     float PaddingV() const { return padding[0] + padding[2] + border[0].width + border[2].width; }

@@ -340,6 +340,11 @@ void LayoutTable(LayoutContext& ctx, Box& t, float cbWidth) {
     }
     t.w = width;
     t.h = total;
+    // Right to left, the first column is the rightmost.
+    if (s.rtl) {
+        for (const Cell& c : t.cells) c.box->x = width - c.box->x - c.box->w;
+        for (Rect& r : t.rowRects) r.x = width - r.x - r.w;
+    }
 }
 
 }  // namespace mojian::html
