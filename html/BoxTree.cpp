@@ -238,6 +238,7 @@ private:
         std::u16string text;
         text.reserve(raw.size());
         for (char16_t c : raw) {
+            if (IsInvisible(c)) continue;
             const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
             if (space) {
                 if (f.lastSpace) continue;

@@ -25,9 +25,14 @@ bool NoBreakAfter(char32_t c) {
     return std::find(std::begin(kSet), std::end(kSet), c) != std::end(kSet);
 }
 
+bool IsInvisible(char32_t c) {
+    return c == 0xAD || c == 0x34F || (c >= 0x200C && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2064) || c == 0xFEFF || (c >= 0xFE00 && c <= 0xFE0F);
+}
+
 bool BreakBetween(char32_t a, char32_t b) {
     if (a == 0 || b == ' ') return false;
-    if (a == ' ') return true;
+    if (a == ' ' || a == 0x200B) return true;
     if (NoBreakBefore(b) || NoBreakAfter(a)) return false;
     return IsCjk(a) || IsCjk(b);
 }

@@ -14,6 +14,11 @@ bool IsCjk(char32_t c);
 bool NoBreakBefore(char32_t c);
 bool NoBreakAfter(char32_t c);
 
+// Characters that take no room and show nothing (joiners, the soft hyphen,
+// the byte-order mark); the zero-width space is not among them: it marks
+// where a line may break.
+bool IsInvisible(char32_t c);
+
 // Whether a line may break between `a` and `b` (0 for `a` at a line's start).
 bool BreakBetween(char32_t a, char32_t b);
 

@@ -127,9 +127,11 @@ void DrawText(HDC dc, GdiFonts& fonts, const FontKey& font, const PaintOp& op, f
     for (const GdiFonts::Run& run : fonts.Runs(font, text)) {
         dx.clear();
         for (std::size_t i = run.begin; i < run.end; ++i) dx.push_back(at(i + 1) - at(i));
+        std::u16string shown(text.substr(run.begin, run.end - run.begin));
+        std::replace(shown.begin(), shown.end(), u'\u200B', u' ');  // nothing to see, no glyph box
         const Selection select(dc, run.font);
-        ExtTextOutW(dc, at(run.begin), baseline, 0, nullptr, reinterpret_cast<const wchar_t*>(text.data() + run.begin),
-                    static_cast<UINT>(run.end - run.begin), dx.data());
+        ExtTextOutW(dc, at(run.begin), baseline, 0, nullptr, reinterpret_cast<const wchar_t*>(shown.data()),
+                    static_cast<UINT>(shown.size()), dx.data());
     }
 }
 

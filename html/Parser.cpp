@@ -439,7 +439,7 @@ std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& 
                 a.valueRange = {start, p};
             }
             a.range.end = p;
-            a.value = DecodeEntities(a.valueRange.Of(s));
+            a.value = DecodeEntities(a.valueRange.Of(s), true);
         }
         a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
         attrs.push_back(std::move(a));

@@ -65,9 +65,10 @@ float PlaceText(std::u16string_view text, float letterSpacing, float wordSpacing
         if (c == 0xA0) c = ' ';
         if (previous) x += kern(previous, c);
         if (starts) starts->insert(starts->end(), len, x);
+        i += len;
+        if (c == 0x200B) continue;  // the zero-width space only marks a break
         x += advance(c) + letterSpacing + (c == ' ' ? wordSpacing : 0.0f);
         previous = c;
-        i += len;
     }
     return x;
 }

@@ -97,6 +97,11 @@ TEST(HtmlParser, CharacterReferences) {
     EXPECT_EQ(Body("&#0;&#x110000;&#99999999999999;"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     // Legacy names work without a semicolon; references in attributes too.
     EXPECT_EQ(Body("&nbspx<a title=\"a&amp;b&#x4e2d;\"></a>"), "\xC2\xA0x<a title=a&b中></a>");
+    // Every name of HTML's table, two-character ones too; the longest name wins.
+    EXPECT_EQ(Body("Addr&zwnj;ess &eacute;t&eacute; &NotSquareSubsetEqual; &fjlig; &notin; &notit;"),
+              "Addr\u200Cess \u00E9t\u00E9 \u22E2 fj \u2209 \u00ACit;");
+    // In attributes an old name followed by a letter, digit or "=" stays as written (query strings).
+    EXPECT_EQ(Body("<a href=\"?a=1&copy=2&copyx&copy;\"></a>"), "<a href=?a=1&copy=2&copyx\u00A9></a>");
 }
 
 TEST(HtmlParser, ImpliedEndTags) {
