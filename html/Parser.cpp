@@ -303,6 +303,10 @@ private:
             if (!PopToTableContext(false)) return Stray(tag.name, false, tag.range);
         } else if (name == "col") {
             if (!IsTableContext(stack_.back()->tag)) return Stray(tag.name, false, tag.range);
+        } else if (name == "table" && IsTableContext(stack_.back()->tag)) {
+            // A table where only rows belong (in a row, outside any cell)
+            // ends the table it is in and follows it, as browsers parse it.
+            CloseUpTo({"table"}, std::vector<std::string>{});
         }
         auto element = std::make_unique<Node>();
         element->tag = std::move(tag.name);

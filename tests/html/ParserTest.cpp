@@ -216,6 +216,11 @@ TEST(HtmlParser, TextInsideTableStructureMovesBeforeTheTable) {
               "<table><!--c--><script>s</script><tr><td>a</td></tr></table>");
 }
 
+TEST(HtmlParser, ATableWhereOnlyRowsBelongFollowsTheTableItEnds) {
+    EXPECT_EQ(Body("<table><tr><td>a</td></tr><tr><table><tr><td>b</td></tr></table></tr><tr><td>c</td></tr></table>"),
+              "<table><tr><td>a</td></tr><tr></tr></table><table><tr><td>b</td></tr></table>c");
+}
+
 TEST(HtmlParser, LiteralLessThanAndTruncatedTags) {
     EXPECT_EQ(Body("1 < 2 <3"), "1 < 2 <3");
     EXPECT_EQ(ParseHtml("1 < 2 <3").body->children.size(), 1u);  // one text run
