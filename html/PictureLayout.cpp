@@ -46,10 +46,14 @@ PicturePlan PlanPicture(LayoutContext& ctx, const Node& img, Style& s) {
     const bool hasSrc = src && src->find_first_not_of(" \t\r\n\f") != std::string::npos;
     const bool hasAlt = alt && !alt->empty();
     const bool quirks = ctx.GetCompat() == Compat::Quirks;
-    // With both sides given (and nothing to show in its place), the box is
-    // the same whether the picture loads, arrives or fails.
-    const bool sizedByPage = !s.width.IsAuto() && !s.height.IsAuto() && (quirks || !hasAlt);
-    if (hasSrc) plan.info = ctx.QueryPicture(*src, !sizedByPage);
+    // Both sides given, or one and the attributes' proportions for the other.
+    auto bothSides = [&] {
+        const bool w = !s.width.IsAuto(), h = !s.height.IsAuto();
+        return (w && h) || (s.aspectRatio > 0 && (w || h));
+    };
+    // With both sides given and nothing to show in its place, the box is the
+    // same whether the picture loads, arrives or fails.
+    if (hasSrc) plan.info = ctx.QueryPicture(*src, !(bothSides() && (quirks || !hasAlt)));
     // Without an address and without words to show in its place, a picture
     // is an empty box of whatever size the page gives, like one that is loading.
     if (!hasSrc && !hasAlt) plan.info = PictureInfo{PictureInfo::State::Loading, 0, 0};
@@ -63,8 +67,7 @@ PicturePlan PlanPicture(LayoutContext& ctx, const Node& img, Style& s) {
         if (!s.width.IsAuto() && s.height.IsAuto()) s.height = s.width;
         else if (!s.height.IsAuto() && s.width.IsAuto()) s.width = s.height;
     }
-    const bool bothSides = !s.width.IsAuto() && !s.height.IsAuto();
-    if (bothSides && (quirks || !hasAlt)) {
+    if (bothSides() && (quirks || !hasAlt)) {
         plan.broken = true;
         return plan;
     }

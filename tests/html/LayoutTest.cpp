@@ -211,6 +211,10 @@ TEST(HtmlLayout, BrokenPicturesAreBoxedAsBrowsersBoxThem) {
         // Both sides and no alt text: a framed box of that size.
         {"<img src=a.jpg width=300 height=200>", 300, 200},
         {"<img src=a.jpg alt=\"\" width=100 height=50>", 100, 50},
+        // A side left to auto is given by the other side and the attributes' proportions.
+        {"<img src=a.jpg width=300 height=150 style=\"height:auto\">", 300, 150},
+        {"<img src=a.jpg width=300 height=150 style=\"width:100%;height:auto\">", 400, 200},
+        {"<img src=a.jpg width=300 height=150 style=\"width:auto;height:auto\">", 16, 16},
         // Inline with alt text: an inline block of the icon and the words, sizes ignored.
         {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 16 + 16, 20},
         {"<img alt=\"Hi\">", 32, 20},
