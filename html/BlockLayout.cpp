@@ -35,71 +35,81 @@ float HorizontalOffset(const Box& c, const Style& parent, float innerW) {
     return ml;
 }
 
-// Whether the box lays out its children on its own, so that no margin of
-// theirs collapses with its own (cells, tables, floats, inline blocks and
-// boxes that clip their content).
-bool OwnContext(const Box& b) {
-    const Style& s = *b.style;
-    return b.isCell || b.kind != Box::Kind::Block || s.floating != Float::None ||
-           s.display == Display::InlineBlock || s.overflowHidden;
-}
-
 // Block children one below the other, margins collapsing between them and,
-// where nothing separates them, with the box's own; returns the content height.
-float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float top) {
+// where nothing separates them, with the box's own; floats among them go to
+// the formatting context, where the lines of later blocks make room for
+// them and boxes of their own context stand beside them. Returns the
+// content height.
+float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float top, Where where) {
     const Style& bs = *b.style;
     const bool own = OwnContext(b);
     const bool throughTop = !own && bs.border[0].width == 0 && bs.padding[0] == 0;
     const bool throughBottom = !own && bs.border[2].width == 0 && bs.padding[2] == 0 && bs.height.IsAuto() &&
                                (bs.minHeight.IsAuto() || bs.minHeight.value == 0);
+    FloatArea& area = *where.area;
+    const float ox = where.x + left, oy = where.y + top;  // the content box in the context
     float y = 0;
-    Margins pending;     // between what is placed and the next block
+    Margins pending;      // between what is placed and the next block
     bool placed = false;  // something with height is placed
-    // Floats among blocks stand side by side, then the next block starts below them.
-    float floatLeft = 0, floatRight = innerW, floatTop = 0, floatBottom = 0;
-    bool floating = false;
+    auto nextTop = [&] { return y + (placed || !throughTop ? pending.Value() : 0.0f); };
     for (Box* c : b.children) {
         const Style& cs = *c->style;
         if (cs.floating != Float::None) {
-            if (!floating) {
-                floatTop = y + (placed || !throughTop ? pending.Value() : 0);
-                floatBottom = floatTop;
-                floatLeft = 0;
-                floatRight = innerW;
-                floating = true;
-            }
             LayoutBox(ctx, *c, innerW, true);
             const float mw = c->w + MarginPx(*c, 1, innerW) + MarginPx(*c, 3, innerW);
-            if (floatRight - floatLeft < mw && (floatLeft > 0 || floatRight < innerW)) {
-                floatTop = floatBottom;
-                floatLeft = 0;
-                floatRight = innerW;
-            }
-            if (cs.floating == Float::Left) {
-                c->x = left + floatLeft + MarginPx(*c, 3, innerW);
-                floatLeft += mw;
-            } else {
-                c->x = left + floatRight - mw + MarginPx(*c, 3, innerW);
-                floatRight -= mw;
-            }
-            c->y = top + floatTop + MarginPx(*c, 0, innerW);
-            floatBottom = std::max(floatBottom, floatTop + c->h + MarginPx(*c, 0, innerW) + MarginPx(*c, 2, innerW));
+            const float mh = c->h + MarginPx(*c, 0, innerW) + MarginPx(*c, 2, innerW);
+            const Rect at = area.Place(oy + nextTop(), mw, mh, cs.floating == Float::Left, ox, ox + innerW);
+            c->x = at.x - where.x + MarginPx(*c, 3, innerW);
+            c->y = at.y - where.y + MarginPx(*c, 0, innerW);
             continue;
         }
-        if (floating) {
-            y = std::max(y + pending.Value(), floatBottom);
-            pending = Margins{};
-            placed = true;
-            floating = false;
+        // Clearance: below the floats on the sides it clears.
+        if (cs.clear != Clear::None) {
+            const float below = area.Bottom(cs.clear != Clear::Right, cs.clear != Clear::Left) - oy;
+            if (below > nextTop()) {
+                y = below;
+                pending = Margins{};
+                placed = true;
+            }
         }
         const bool shrink = c->kind != Box::Kind::Block || cs.display == Display::InlineBlock;
-        LayoutBox(ctx, *c, innerW, shrink);
-        c->x = left + HorizontalOffset(*c, *b.style, innerW);
+        const float ml = MarginPx(*c, 3, innerW);
+        Margins before = pending;
+        before.Add(MarginPx(*c, 0, innerW));
+        float cy = y + (placed || !throughTop ? before.Value() : 0.0f);
+        float cx = 0, room = innerW;  // where a box of its own context fits beside the floats
+        if (OwnContext(*c) && !area.floats.empty()) {
+            for (int guard = 0; guard < 1000; ++guard) {
+                float l, r;
+                area.Edges(oy + cy, 1, ox, ox + innerW, l, r);
+                cx = l - ox;
+                room = r - l;
+                LayoutBox(ctx, *c, room, shrink, Where{nullptr, 0, 0, where.cbHeight});
+                area.Edges(oy + cy, c->h, ox, ox + innerW, l, r);
+                if (c->w + ml + MarginPx(*c, 1, innerW) <= r - l + 0.5f || (l == ox && r == ox + innerW)) {
+                    cx = l - ox;
+                    room = r - l;
+                    break;
+                }
+                const float next = area.NextBottom(oy + cy) - oy;
+                if (next <= cy) break;
+                cy = next;
+            }
+            if (cy > y + (placed || !throughTop ? before.Value() : 0.0f)) {
+                // Moved below floats: that distance replaces the margins above it.
+                y = cy;
+                pending = Margins{};
+                placed = true;
+            }
+        } else {
+            LayoutBox(ctx, *c, innerW, shrink, Where{&area, ox + ml, oy + cy, where.cbHeight});
+        }
+        c->x = left + cx + HorizontalOffset(*c, *b.style, room);
         if (c->collapsesThrough) {
             // Empty: its margins join those around it; it sits where the next one starts.
             pending.Add(c->marginTop);
             pending.Add(c->marginBottom);
-            c->y = top + y + (placed || !throughTop ? pending.Value() : 0);
+            c->y = top + nextTop();
             continue;
         }
         pending.Add(c->marginTop);
@@ -112,10 +122,7 @@ float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float
         pending = c->marginBottom;
         placed = true;
     }
-    if (floating) {
-        y = std::max(y, floatBottom);
-        placed = placed || floatBottom > 0;
-    } else if (placed && throughBottom) {
+    if (placed && throughBottom) {
         b.marginBottom.Add(pending);  // the last child's margin is the box's too
     } else if (placed || !throughTop) {
         y += pending.Value();
@@ -129,7 +136,13 @@ float LayoutChildren(LayoutContext& ctx, Box& b, float innerW, float left, float
 
 }  // namespace
 
-void LayoutBox(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
+bool OwnContext(const Box& b) {
+    const Style& s = *b.style;
+    return b.isCell || b.kind != Box::Kind::Block || s.floating != Float::None ||
+           s.display == Display::InlineBlock || s.overflowHidden;
+}
+
+void LayoutBox(LayoutContext& ctx, Box& b, float cbWidth, bool shrink, Where where) {
     b.marginTop = Margins{};
     b.marginBottom = Margins{};
     b.marginTop.Add(MarginPx(b, 0, cbWidth));
@@ -143,11 +156,11 @@ void LayoutBox(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
         return;
     }
     case Box::Kind::Table: LayoutTable(ctx, b, cbWidth); return;
-    case Box::Kind::Block: LayoutBlock(ctx, b, cbWidth, shrink); return;
+    case Box::Kind::Block: LayoutBlock(ctx, b, cbWidth, shrink, where); return;
     }
 }
 
-void LayoutBlock(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
+void LayoutBlock(LayoutContext& ctx, Box& b, float cbWidth, bool shrink, Where where) {
     const Style& s = *b.style;
     const float ml = MarginPx(b, 3, cbWidth), mr = MarginPx(b, 1, cbWidth);
     float borderW;
@@ -171,18 +184,45 @@ void LayoutBlock(LayoutContext& ctx, Box& b, float cbWidth, bool shrink) {
     const float top = s.border[0].width + s.padding[0];
     float contentH = 0;
     b.firstBaseline = b.lastBaseline = -1;
-    if (b.inlineContent) {
-        contentH = LayoutLines(ctx, b, innerW, left, top);
-    } else {
-        contentH = LayoutChildren(ctx, b, innerW, left, top);
-    }
-    if (!b.isCell && s.height.unit == Length::Px) contentH = s.borderBox ? s.height.value - s.PaddingV() : s.height.value;
-    // A broken picture shown as its alt text keeps the proportions its attributes give.
-    else if (s.height.IsAuto() && s.aspectRatio > 0 && b.node && b.node->tag == "img") contentH = innerW / s.aspectRatio;
+    // A box of its own context keeps its floats, and its height holds them.
+    FloatArea ownArea;
+    const bool own = OwnContext(b) || !where.area;
+    // Its own height, when the page gives it in advance: what percentages inside resolve against.
+    float given = -1;
     if (!b.isCell) {
-        auto content = [&](const Length& l) { return s.borderBox ? l.value - s.PaddingV() : l.value; };
-        if (s.maxHeight.unit == Length::Px) contentH = std::min(contentH, content(s.maxHeight));
-        if (s.minHeight.unit == Length::Px) contentH = std::max(contentH, content(s.minHeight));
+        if (s.height.unit == Length::Px) given = s.height.value;
+        else if (s.height.unit == Length::Percent && where.cbHeight >= 0) given = s.height.Resolve(where.cbHeight);
+        if (given >= 0 && s.borderBox) given = std::max(0.0f, given - s.PaddingV());
+    }
+    const float cbHeight = where.cbHeight;
+    if (own) where = Where{&ownArea, 0, 0};
+    where.cbHeight = given;
+    if (b.inlineContent) {
+        contentH = LayoutLines(ctx, b, innerW, left, top, where);
+        // Nothing but floats: no line, no height, its margins collapse through it.
+        b.collapsesThrough = !own && b.firstBaseline < 0 && s.PaddingV() == 0 && given < 0 && contentH == 0;
+    } else {
+        contentH = LayoutChildren(ctx, b, innerW, left, top, where);
+    }
+    if (own) {
+        for (const FloatArea::Placed& f : ownArea.floats) contentH = std::max(contentH, f.r.Bottom() - top);
+    }
+    if (given >= 0) {
+        contentH = given;
+    } else if (s.height.IsAuto() && s.aspectRatio > 0 && b.node && b.node->tag == "img") {
+        // A broken picture shown as its alt text keeps the proportions its attributes give.
+        contentH = innerW / s.aspectRatio;
+    }
+    if (!b.isCell) {
+        auto content = [&](const Length& l) {
+            const float v = l.unit == Length::Percent ? l.Resolve(cbHeight) : l.value;
+            return s.borderBox ? v - s.PaddingV() : v;
+        };
+        const bool known = cbHeight >= 0;
+        if (s.maxHeight.unit == Length::Px || (s.maxHeight.unit == Length::Percent && known))
+            contentH = std::min(contentH, content(s.maxHeight));
+        if (s.minHeight.unit == Length::Px || (s.minHeight.unit == Length::Percent && known))
+            contentH = std::max(contentH, content(s.minHeight));
     }
     b.contentH = std::max(0.0f, contentH) + s.PaddingV();
     b.h = b.contentH;

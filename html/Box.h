@@ -102,6 +102,69 @@ struct Box {
     bool brokenIcon = false;  // the broken-picture icon of a picture shown as its alt text
 };
 
+// The floats of one block formatting context (a cell, a table, an inline
+// block, a float, a box that clips, the page), as margin boxes in its
+// coordinates: lines of every block in it make room for them.
+struct FloatArea {
+    struct Placed {
+        Rect r;
+        bool left;
+    };
+    std::vector<Placed> floats;
+
+    // The free span [l, r) between x0 and x1 for a band from y, h high.
+    void Edges(float y, float h, float x0, float x1, float& l, float& r) const {
+        l = x0;
+        r = x1;
+        for (const Placed& f : floats) {
+            if (f.r.y < y + std::max(h, 1.0f) && f.r.Bottom() > y) {
+                if (f.left) l = std::max(l, f.r.Right());
+                else r = std::min(r, f.r.x);
+            }
+        }
+    }
+    // The nearest bottom of a float below y; y itself when there is none.
+    float NextBottom(float y) const {
+        float next = -1;
+        for (const Placed& f : floats)
+            if (f.r.Bottom() > y && (next < 0 || f.r.Bottom() < next)) next = f.r.Bottom();
+        return next < 0 ? y : next;
+    }
+    // The lowest bottom of the floats on the sides asked for (clearance).
+    float Bottom(bool left, bool right) const {
+        float bottom = 0;
+        for (const Placed& f : floats)
+            if ((f.left && left) || (!f.left && right)) bottom = std::max(bottom, f.r.Bottom());
+        return bottom;
+    }
+    // Places a float of margin box w x h at y or below, on its side, within [x0, x1).
+    Rect Place(float y, float w, float h, bool left, float x0, float x1) {
+        for (int guard = 0; guard < 1000; ++guard) {
+            float l, r;
+            Edges(y, h, x0, x1, l, r);
+            if (r - l >= w || (l == x0 && r == x1)) {
+                const Rect placed{left ? l : r - w, y, w, h};
+                floats.push_back({placed, left});
+                return placed;
+            }
+            const float next = NextBottom(y);
+            if (next <= y) break;
+            y = next;
+        }
+        const Rect placed{left ? x0 : x1 - w, y, w, h};
+        floats.push_back({placed, left});
+        return placed;
+    }
+};
+
+// Where a box's border box sits in its block formatting context, for the
+// floats there; no area: the box starts one of its own.
+struct Where {
+    FloatArea* area = nullptr;
+    float x = 0, y = 0;
+    float cbHeight = -1;  // the containing block's height when it is known in advance (for percentages)
+};
+
 // Beyond any real table; cells past it are not shown.
 inline constexpr int kMaxColumns = 1000;
 

@@ -25,6 +25,7 @@ Style* LayoutContext::AnonymousStyle(const Style& parent, Display display) {
     Style s = parent;
     s.display = display;
     s.floating = Float::None;
+    s.clear = Clear::None;
     s.background.reset();
     s.backgroundImage = BackgroundImage{};
     s.minWidth = s.minHeight = Length{Length::Px, 0};

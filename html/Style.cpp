@@ -335,6 +335,8 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         if (lv == "top" || lv == "text-top") s.verticalAlign = VAlign::Top;
         else if (lv == "middle") s.verticalAlign = VAlign::Middle;
         else if (lv == "bottom" || lv == "text-bottom") s.verticalAlign = VAlign::Bottom;
+        else if (lv == "sub") s.verticalAlign = VAlign::Sub;
+        else if (lv == "super") s.verticalAlign = VAlign::Super;
         else s.verticalAlign = VAlign::Baseline;
     } else if (prop == "line-height") {
         float v;
@@ -382,6 +384,8 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
     } else if (prop == "box-sizing") {
         if (lv == "border-box") s.borderBox = true;
         else if (lv == "content-box") s.borderBox = false;
+    } else if (prop == "clear") {
+        s.clear = lv == "left" ? Clear::Left : lv == "right" ? Clear::Right : lv == "both" ? Clear::Both : Clear::None;
     } else if (prop == "float") {
         s.floating = lv == "left" ? Float::Left : lv == "right" ? Float::Right : Float::None;
     } else if (prop == "overflow" || prop == "overflow-y") {
@@ -615,9 +619,16 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
 
     const std::string& t = e.tag;
     const float em = parent.fontSize;
+    // The browser's vertical margins are in ems of the element's own font,
+    // which its style attribute may still change: kept as ems until then.
+    float emMargins[2] = {-1, -1};
     auto marginsV = [&](float top, float bottom) {
         s.margin[0] = Length{Length::Px, top};
         s.margin[2] = Length{Length::Px, bottom};
+        if (s.fontSize > 0) {
+            emMargins[0] = top / s.fontSize;
+            emMargins[1] = bottom / s.fontSize;
+        }
     };
     for (auto& m : s.margin) m = Length{Length::Px, 0};
 
@@ -821,6 +832,12 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
                 for (auto& b : s.border) b.color = *v;
                 s.background = *v;
             }
+    } else if (t == "br") {
+        if (const std::string* c = e.Attr("clear")) {
+            const std::string v = Lowered(Trim(*c));
+            s.clear = v == "left" ? Clear::Left : v == "right" ? Clear::Right : v == "all" || v == "both" ? Clear::Both
+                                                                                                           : Clear::None;
+        }
     } else if (t == "body") {
         // The old margin attributes: marginwidth/marginheight and IE's leftmargin and the rest.
         static constexpr const char* kSides[4][2] = {
@@ -842,7 +859,15 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
             if (!Trim(*url).empty()) s.backgroundImage.url = std::string(Trim(*url));
     }
 
-    if (const std::string* css = e.Attr("style")) ApplyInlineStyle(s, *css, parent);
+    if (const std::string* css = e.Attr("style")) {
+        const float size = s.fontSize;
+        const Length before[2] = {s.margin[0], s.margin[2]};
+        ApplyInlineStyle(s, *css, parent);
+        for (int i = 0; i < 2; ++i)
+            if (emMargins[i] >= 0 && s.fontSize != size && s.margin[i * 2].unit == before[i].unit &&
+                s.margin[i * 2].value == before[i].value)
+                s.margin[i * 2].value = emMargins[i] * s.fontSize;
+    }
     // Borders written without a colour take the element's final text colour.
     return s;
 }

@@ -27,7 +27,8 @@ struct Length {
 enum class Display : std::uint8_t { Inline, Block, InlineBlock, None, Table, RowGroup, Row, Cell, ListItem };
 enum class Float : std::uint8_t { None, Left, Right };
 enum class TextAlign : std::uint8_t { Start, Left, Center, Right };  // Start: left, or right in right-to-left text
-enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
+enum class Clear : std::uint8_t { None, Left, Right, Both };
+enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom, Sub, Super };
 
 struct BorderSide {
     float width = 0;  // as used: 0 unless it has a visible style
@@ -74,6 +75,7 @@ struct Style {
     // Not inherited.
     Display display = Display::Inline;
     Float floating = Float::None;
+    Clear clear = Clear::None;
     VAlign verticalAlign = VAlign::Baseline;
     bool verticalAlignSet = false;
     std::optional<Color> background;

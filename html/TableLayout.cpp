@@ -272,11 +272,15 @@ void LayoutTable(LayoutContext& ctx, Box& t, float cbWidth) {
         cb.forcedWidth = true;
         LayoutBlock(ctx, cb, cb.w, false);
         // A cell's height, like its width, is its content's: padding and borders come on top.
-        if (cb.style->height.unit == Length::Px) cb.h = std::max(cb.h, cb.style->height.value + cb.style->PaddingV());
+        // In percent it is a share of the table's own height, padding and borders included.
+        const Length& ch = cb.style->height;
+        if (ch.unit == Length::Px) cb.h = std::max(cb.h, ch.value + cb.style->PaddingV());
+        const bool share = ch.unit == Length::Percent && s.height.unit == Length::Px;
+        if (share) cb.h = std::max(cb.h, ch.Resolve(s.height.value));
         const auto r = static_cast<std::size_t>(c.row);
         if (c.rowSpan == 1) {
             rowH[r] = std::max(rowH[r], cb.h);
-            if (cb.style->height.unit == Length::Px) sized[r] = true;
+            if (ch.unit == Length::Px || share) sized[r] = true;
         }
         if (cb.style->verticalAlign == VAlign::Baseline) {
             const float base = CellBaseline(cb);

@@ -453,3 +453,135 @@ TEST(HtmlLayout, EveryBlockFitsItsWidthAndShowsItsBoxes) {
 
 }  // namespace
 }  // namespace mojian::html
+
+namespace mojian::html {
+namespace {
+
+// The first box of `tag` in `html` laid out 750 wide with fixed advances.
+Rect First(const std::string& html, const std::string& tag, std::size_t index = 0) {
+    const auto boxes = Boxes(Lay(html), tag);
+    return index < boxes.size() ? boxes[index] : Rect{-1, -1, -1, -1};
+}
+
+TEST(HtmlLayout, FloatsStayInTheirContextAndLinesMakeRoomForThem) {
+    // A float does not lengthen the paragraph it is in; the next one's lines
+    // start beside it and go back to the full width below it.
+    std::string words;
+    for (int i = 0; i < 30; ++i) words += "cccc ";
+    const auto p = Lay("<div style=\"width:400px\"><p style=\"margin:0\">ab<img src=x width=100 height=60 align=left></p>"
+                       "<p style=\"margin:0\">" + words + "</p></div>");
+    const auto ps = Boxes(p, "p");
+    ASSERT_EQ(ps.size(), 2u);
+    EXPECT_NEAR(ps[0].h, 20, 0.5);
+    EXPECT_NEAR(ps[1].y, 20, 0.5);
+    std::vector<float> lineX;
+    for (const PaintOp* op : Texts(p))
+        if (op->text.rfind(u"cccc", 0) == 0) lineX.push_back(op->rect.x);
+    ASSERT_GE(lineX.size(), 3u);
+    EXPECT_NEAR(lineX[0], 100, 0.5);  // beside the picture (20 to 60)
+    EXPECT_NEAR(lineX[1], 100, 0.5);
+    EXPECT_NEAR(lineX.back(), 0, 0.5);  // below it
+    // Clearance and boxes of their own context: below the floats, or holding them.
+    EXPECT_NEAR(First("<img src=x width=50 height=80 style=\"float:left\"><div style=\"clear:both\"><p>after</p></div>",
+                      "p").y, 80 + 16, 0.5);
+    EXPECT_NEAR(First("<div style=\"overflow:hidden\"><img src=x width=50 height=80 style=\"float:right\">x</div>", "div").h,
+                80, 0.5);
+    EXPECT_NEAR(First("<img src=x width=50 height=80 style=\"float:left\">a<br clear=all><p style=\"margin:0\">b</p>",
+                      "p").y, 80, 0.5);
+    // A table beside a float is as wide as the room left.
+    const Rect table = First("<div style=\"width:400px\"><img src=x width=100 height=80 style=\"float:left\">"
+                             "<table width=\"100%\" cellspacing=0 cellpadding=0><tr><td>t</td></tr></table></div>", "table");
+    EXPECT_RECT(table, 100, 0, 300, 20);
+}
+
+TEST(HtmlLayout, VerticalAlignAndTheStrutOfEachLine) {
+    // Super and sub move their text and make the line taller.
+    const auto plain = Lay("<p style=\"margin:0\">a b</p>");
+    const auto shifted = Lay("<p style=\"margin:0\">a <span style=\"vertical-align:super\">b</span> "
+                             "<span style=\"vertical-align:sub\">c</span></p>");
+    EXPECT_GT(shifted.height, plain.height + 8);
+    auto baselineOf = [&](const std::u16string& text) {
+        for (const PaintOp* op : Texts(shifted))
+            if (op->text == text) return op->baseline;
+        return -1.0f;
+    };
+    EXPECT_NEAR(baselineOf(u"b"), baselineOf(u"a ") - (16.0f / 3 + 1), 0.5);
+    EXPECT_NEAR(baselineOf(u"c"), baselineOf(u"a ") + (16.0f / 5 + 1), 0.5);
+    // font-size: 0 and line-height: 0 make a spacer cell exactly as high as it says.
+    EXPECT_NEAR(First("<table cellspacing=0 cellpadding=0><tr><td height=3 style=\"font-size:0;line-height:0\">"
+                      "&nbsp;</td></tr></table>", "td").h, 3, 0.5);
+}
+
+TEST(HtmlLayout, SizesInPercentAndWithinMinAndMax) {
+    EXPECT_NEAR(First("<div style=\"height:120px\"><div style=\"height:50%\">x</div></div>", "div").h, 60, 0.5);
+    EXPECT_NEAR(First("<div><div style=\"height:50%\">x</div></div>", "div").h, 20, 0.5);  // nothing to be half of
+    const auto rows = Boxes(Lay("<table height=100 cellspacing=0 cellpadding=0><tr><td style=\"height:60%\">a</td></tr>"
+                                "<tr><td>b</td></tr></table>"), "td");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NEAR(rows[0].h, 60, 0.5);
+    EXPECT_NEAR(rows[1].h, 40, 0.5);
+    EXPECT_RECT(First("<div style=\"max-width:300px;margin:0 auto\">centred</div>", "div"), 225, 0, 300, 20);
+    EXPECT_NEAR(First("<div style=\"width:100px;min-width:200px\">x</div>", "div").w, 200, 0.5);
+    EXPECT_NEAR(First("<div style=\"width:50%;padding:10px;border:5px solid\">x</div>", "div").w, 375 + 30, 0.5);
+    EXPECT_NEAR(First("<div style=\"width:50%;padding:10px;border:5px solid;box-sizing:border-box\">x</div>", "div").w,
+                375, 0.5);
+    EXPECT_NEAR(First("<table width=\"100%\" style=\"max-width:500px\"><tr><td>x</td></tr></table>", "table").w, 500, 0.5);
+    // Inline blocks in percent share a line (the spaces between them set in a font of size 0).
+    const auto halves = Lay("<div style=\"font-size:0;width:600px\"><p style=\"display:inline-block;width:50%;"
+                            "margin:0;font-size:16px\">a</p> <p style=\"display:inline-block;width:50%;margin:0;"
+                            "font-size:16px\">b</p></div>");
+    std::vector<const PaintOp*> words;
+    for (const PaintOp* op : Texts(halves))
+        if (op->text == u"a" || op->text == u"b") words.push_back(op);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_NEAR(words[1]->rect.x, 300, 0.5);
+    EXPECT_NEAR(words[1]->rect.y, words[0]->rect.y, 0.5);
+    // The browser's margins are ems of the element's own font.
+    EXPECT_NEAR(First("<p style=\"font-size:30px\">big</p>", "p").y, 30, 0.5);
+}
+
+TEST(HtmlLayout, TablesAsBrowsersSizeAndArrangeThem) {
+    // Fixed columns too wide for the table share the shortfall in proportion to what they could give.
+    const auto c = Boxes(Lay("<table width=378 cellspacing=0 cellpadding=0><tr><td width=110>品牌</td>"
+                             "<td width=269 style=\"padding-left:12px\">请输入品牌</td></tr></table>"), "td");
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_NEAR(c[0].w, 16 + (110 - 16) * (378.0f - 44) / (391 - 44), 0.5);
+    EXPECT_NEAR(c[0].w + c[1].w, 378, 0.5);
+    // A cell shown as a block sits in an anonymous cell and keeps its own width and centring.
+    const auto block = Boxes(Lay("<table width=750 cellspacing=0 cellpadding=0><tr><td></td><td style=\"display:block;"
+                                 "max-width:600px;margin:0 auto\">x</td><td></td></tr></table>"), "td");
+    ASSERT_EQ(block.size(), 3u);
+    EXPECT_RECT(block[1], 75, 0, 600, 20);
+    // Right to left, the first column is on the right.
+    const auto rtl = Boxes(Lay("<table dir=rtl width=300 cellspacing=0 cellpadding=0><tr><td width=100>a</td><td>b</td>"
+                               "</tr></table>"), "td");
+    ASSERT_EQ(rtl.size(), 2u);
+    EXPECT_NEAR(rtl[0].x, 200, 0.5);
+    EXPECT_NEAR(rtl[1].x, 0, 0.5);
+    // Alignment from align= stops at a table (which it centres); text-align
+    // from CSS goes on into the table's cells (and moves no table).
+    const auto aligned = Lay("<div align=center><table width=400 cellspacing=0 cellpadding=0><tr><td>x</td></tr>"
+                             "</table></div><div style=\"text-align:center\"><table width=400 cellspacing=0 "
+                             "cellpadding=0><tr><td>y</td></tr></table></div>");
+    const auto inherited = Texts(aligned);
+    ASSERT_EQ(inherited.size(), 2u);
+    EXPECT_NEAR(inherited[0]->rect.x, 175, 0.5);
+    EXPECT_NEAR(inherited[1]->rect.x, (400 - 8) / 2, 0.5);
+    // A shrink-to-fit cell takes no room for the spaces around its content.
+    EXPECT_NEAR(First("<table cellspacing=0 cellpadding=0><tr><td> <span style=\"display:inline-block;width:50px\">"
+                      "</span> </td></tr></table>", "td").w, 50, 0.5);
+}
+
+TEST(HtmlLayout, TextTransformAndSpacing) {
+    const auto page = Lay("<p style=\"text-transform:uppercase;letter-spacing:2px\">ab</p>"
+                          "<p style=\"text-transform:capitalize;word-spacing:10px\">one two</p>");
+    const auto t = Texts(page);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0]->text, u"AB");
+    EXPECT_NEAR(t[0]->rect.w, 8 + 2 + 8 + 2, 0.5);
+    EXPECT_EQ(t[1]->text, u"One Two");
+    EXPECT_NEAR(t[1]->rect.w, 7 * 8 + 10, 0.5);
+}
+
+}  // namespace
+}  // namespace mojian::html

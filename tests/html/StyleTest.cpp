@@ -117,6 +117,28 @@ TEST(HtmlStyle, FontShorthandAndTextSpacing) {
     EXPECT_EQ(dropped.fontSize, 16);
 }
 
+TEST(HtmlStyle, BorderLonghandsListsAndCollapse) {
+    // A width alone draws nothing until a style shows the line; the colour waits for it too.
+    const Style w = StyleOf("<td id=x style=\"border-top-width:1px;border-top-color:#eee\">");
+    EXPECT_EQ(w.border[0].width, 0);
+    const Style ws = StyleOf("<div id=x style=\"border-top-width:1px;border-top-color:#eee;border-top-style:solid\">");
+    EXPECT_EQ(ws.border[0].width, 1);
+    EXPECT_EQ(ws.border[0].color, 0xeeeeeeu);
+    const Style lists = StyleOf("<div id=x style=\"border-style:solid none;border-width:2px 4px;border-color:red blue\">");
+    EXPECT_EQ(lists.border[0].width, 2);
+    EXPECT_EQ(lists.border[1].width, 0);  // no style on the sides
+    EXPECT_EQ(lists.border[2].color, 0xff0000u);
+    EXPECT_EQ(lists.border[3].color, 0x0000ffu);
+    // Medium is 3 pixels; "border: solid" alone draws a medium line.
+    EXPECT_EQ(StyleOf("<div id=x style=\"border:solid\">").border[2].width, 3);
+    const Style collapsed = StyleOf("<table id=x style=\"border-collapse:collapse\">");
+    EXPECT_TRUE(collapsed.collapseBorders);
+    EXPECT_EQ(StyleOf("<table id=x style=\"border-spacing:6px\">").cellSpacing, 6);
+    EXPECT_EQ(StyleOf("<br id=x clear=all>").clear, Clear::Both);
+    EXPECT_TRUE(StyleOf("<div dir=rtl><p id=x>").rtl);
+    EXPECT_EQ(StyleOf("<div style=\"font-size:20px\"><span id=x style=\"font-size:0\">").fontSize, 0);
+}
+
 TEST(HtmlStyle, BackgroundPicturesFromAttributesAndEveryWayCssWritesThem) {
     const Style cell = StyleOf("<table><tr><td id=x background=\" tile.png \">");
     EXPECT_EQ(cell.backgroundImage.url, "tile.png");
