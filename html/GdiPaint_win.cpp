@@ -205,26 +205,30 @@ const ScaledPictures::Entry* ScaledPictures::Get(const std::string& url, const s
         entries_.splice(entries_.begin(), entries_, it);
         return &entries_.front();
     }
-    Picture shown = ScalePicture(*source, width, height);
-    if (shown.pixels.empty()) return nullptr;
-    int across = 1, down = 1;
-    if (tile) {
-        across = std::max(1, (kTileBlockPx + width - 1) / width);
-        down = std::max(1, (kTileBlockPx + height - 1) / height);
-        if (across > 1 || down > 1) {
-            Picture block;
-            block.width = width * across;
-            block.height = height * down;
-            block.pixels.resize(static_cast<std::size_t>(block.width) * static_cast<std::size_t>(block.height));
-            for (int y = 0; y < block.height; ++y)
-                for (int x = 0; x < block.width; ++x)
-                    block.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(block.width) +
-                                 static_cast<std::size_t>(x)] =
-                        shown.pixels[static_cast<std::size_t>(y % height) * static_cast<std::size_t>(width) +
-                                     static_cast<std::size_t>(x % width)];
-            shown = std::move(block);
-        }
+    if (queue_ && !immediate_) {
+        queue_->Request({url, source, width, height, tile});
+        return nullptr;
     }
+    Picture shown = ScalePicture(*source, width, height);
+    if (tile && !shown.pixels.empty()) shown = TileBlock(shown, kTileBlockPx);
+    return Keep(url, source, width, height, tile, std::move(shown));
+}
+
+bool ScaledPictures::Adopt(std::vector<ResampleQueue::Done> done) {
+    bool any = false;
+    for (auto& d : done) any = Keep(d.job.url, d.job.source, d.job.width, d.job.height, d.job.tile, std::move(d.picture)) || any;
+    return any;
+}
+
+const ScaledPictures::Entry* ScaledPictures::Keep(const std::string& url, const std::shared_ptr<const Picture>& source,
+                                                  int width, int height, bool tile, Picture shown) {
+    if (shown.pixels.empty()) return nullptr;
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (it->url == url && it->width == width && it->height == height && it->tile == tile) {
+            bytes_ -= it->bytes;
+            entries_.erase(it);
+            break;
+        }
     Entry e;
     e.url = url;
     e.width = width;

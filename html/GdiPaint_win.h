@@ -11,6 +11,7 @@
 
 #include "html/GdiFonts_win.h"
 #include "html/PaintList.h"
+#include "html/PictureScaling.h"
 #include "html/PictureSource.h"
 
 namespace mojian::html {
@@ -18,10 +19,13 @@ namespace mojian::html {
 // Pictures as bitmaps at the size they are shown at, resampled once and kept
 // while they are painted again (scrolling, relayouts), least recently drawn
 // out first beyond the byte bound. Background tiles are kept repeated into
-// a block big enough to fill an area with a few copies.
+// a block big enough to fill an area with a few copies. With a resampling
+// queue, a picture not kept yet is resampled on the queue's thread and left
+// out of this paint (Adopt() keeps it when it comes); without one, at once.
 class ScaledPictures {
 public:
     explicit ScaledPictures(std::size_t maxBytes = 64u * 1024 * 1024) : maxBytes_(maxBytes) {}
+    void UseQueue(ResampleQueue* queue) { queue_ = queue; }
     ScaledPictures(const ScaledPictures&) = delete;
     ScaledPictures& operator=(const ScaledPictures&) = delete;
 
@@ -39,13 +43,23 @@ public:
     // `tile`), made from `source` if it is not kept; null when it cannot be made.
     const Entry* Get(const std::string& url, const std::shared_ptr<const Picture>& source, int width, int height,
                      bool tile);
+    // Keeps what the queue made; false when none of it is still wanted.
+    bool Adopt(std::vector<ResampleQueue::Done> done);
     void Clear();
     std::size_t Bytes() const { return bytes_; }
     std::size_t Count() const { return entries_.size(); }
 
+    // For one paint that must show every picture at once (a picture of the view).
+    void SetImmediate(bool immediate) { immediate_ = immediate; }
+
 private:
+    const Entry* Keep(const std::string& url, const std::shared_ptr<const Picture>& source, int width, int height,
+                      bool tile, Picture shown);
+
     std::size_t maxBytes_;
     std::size_t bytes_ = 0;
+    ResampleQueue* queue_ = nullptr;
+    bool immediate_ = false;
     std::list<Entry> entries_;  // most recently drawn first
 };
 

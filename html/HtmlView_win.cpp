@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <system_error>
 
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
@@ -20,11 +21,15 @@ constexpr int kPageMargin = 8;
 constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
 // The view's own loader tells it of arrived pictures with this message.
 constexpr UINT kMsgPicturesChanged = WM_APP + 0x50;
+// Pictures resampled on the view's resampling thread are ready.
+constexpr UINT kMsgResampled = WM_APP + 0x51;
 
 // Everything one view owns, kept with its window, freed at WM_NCDESTROY.
 struct ViewState {
     GdiFonts fonts;
     ScaledPictures scaled;
+    // Resamples pictures for painting off the window's thread; made at WM_CREATE, gone at WM_DESTROY.
+    std::unique_ptr<ResampleQueue> resampler;
     std::shared_ptr<PictureSource> pictures = std::make_shared<NoPictures>();
     // The view's own loader, when it loads pictures itself (then also `pictures`).
     std::shared_ptr<WinPictureBackend> backend;
@@ -74,7 +79,10 @@ void UpdateScrollBar(HWND hwnd, ViewState& s) {
     if (GetScrollInfo(hwnd, SB_VERT, &now) && now.nMin == si.nMin && now.nMax == si.nMax && now.nPage == si.nPage &&
         now.nPos == si.nPos)
         return;
-    SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    // Drawn with the next paint rather than now: redrawing the bar at once
+    // costs a round trip to the display for every picture that arrives.
+    SetScrollInfo(hwnd, SB_VERT, &si, FALSE);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
 }
 
 // What is at the top of the view: the first recorded box that reaches
@@ -189,7 +197,12 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
     case WM_DESTROY:
-        if (s) StopLoading(*s);  // no notice may come to a window that is gone
+        if (s) {
+            // No notice may come to a window that is gone.
+            StopLoading(*s);
+            s->scaled.UseQueue(nullptr);
+            s->resampler.reset();
+        }
         return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -198,8 +211,19 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgPicturesChanged:
         if (s) PicturesChanged(hwnd, *s);
         return 0;
+    case kMsgResampled:
+        if (s && s->resampler && s->scaled.Adopt(s->resampler->TakeDone())) InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
     case WM_CREATE:
-        if (s) UpdateScrollBar(hwnd, *s);
+        if (s) {
+            try {
+                s->resampler = std::make_unique<ResampleQueue>([hwnd] { PostMessageW(hwnd, kMsgResampled, 0, 0); });
+                s->scaled.UseQueue(s->resampler.get());
+            } catch (const std::system_error&) {
+                // No thread to be had: pictures are resampled as they are painted.
+            }
+            UpdateScrollBar(hwnd, *s);
+        }
         return 0;
     case WM_SIZE:
         if (s) {
@@ -221,7 +245,9 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(hwnd, &rc);
             const HDC dc = reinterpret_cast<HDC>(wp);
             FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            s->scaled.SetImmediate(true);  // a picture of the view is taken whole
             PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, 0, -s->scrollY, rc);
+            s->scaled.SetImmediate(false);
             return 0;
         }
         break;
@@ -312,6 +338,7 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     // Pictures the old page still waits for are not fetched; the new layout
     // asks again for the ones it shows too.
     if (s->loader) s->loader->DropQueued();
+    if (s->resampler) s->resampler->DropWaiting();
     Relayout(view, *s);
 }
 
@@ -329,16 +356,24 @@ bool HtmlViewLoadPictures(HWND view) {
     if (!s) return false;
     if (s->loader) return true;
     auto backend = std::make_shared<WinPictureBackend>();
-    auto loader = std::make_shared<PictureLoader>(PictureLoaderOptions{}, backend,
-                                                  OpenPictureFolder(DefaultPictureFolder()));
-    s->scaled.Clear();
-    s->backend = backend;
-    s->loader = loader;
-    s->pictures = loader;
-    backend->SetNotifyWindow(view, kMsgPicturesChanged);
-    loader->NotifyIfChanged();
-    Relayout(view, *s);
+    HtmlViewUsePictureLoader(
+        view, std::make_shared<PictureLoader>(PictureLoaderOptions{}, backend, OpenPictureFolder(DefaultPictureFolder())),
+        backend);
     return true;
+}
+
+void HtmlViewUsePictureLoader(HWND view, std::shared_ptr<PictureLoader> loader,
+                              std::shared_ptr<WinPictureBackend> backend) {
+    ViewState* s = StateOf(view);
+    if (!s || !loader || !backend) return;
+    StopLoading(*s);
+    s->scaled.Clear();
+    s->backend = std::move(backend);
+    s->loader = loader;
+    s->pictures = std::move(loader);
+    s->backend->SetNotifyWindow(view, kMsgPicturesChanged);
+    s->loader->NotifyIfChanged();
+    Relayout(view, *s);
 }
 
 void HtmlViewRelayout(HWND view) {

@@ -33,6 +33,13 @@ void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures
 // when the loader cannot be made (the view then shows broken pictures).
 bool HtmlViewLoadPictures(HWND view);
 
+class PictureLoader;
+class WinPictureBackend;
+// The same with a loader of the caller's (its own limits and disk cache);
+// the view takes the backend's notices.
+void HtmlViewUsePictureLoader(HWND view, std::shared_ptr<PictureLoader> loader,
+                              std::shared_ptr<WinPictureBackend> backend);
+
 // Lays the current document out again where it is scrolled to, for when
 // what the picture source knows has changed: what was at the top of the
 // view stays there.

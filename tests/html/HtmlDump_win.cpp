@@ -1,7 +1,7 @@
 // Lays out HTML files with GDI's measurements and writes their boxes as JSON
-// (one object per file), optionally a 24-bit BMP of each, and a benchmark.
+// (one object per file), optionally a 24-bit BMP of each.
 //   html_dump --width 750 --json out.json [--document] [--pictures none|load]
-//             [--bmp-dir DIR] [--bench] files...
+//             [--bmp-dir DIR] files...
 // --document lays each file out as a page of its own (the body's margins);
 // without it each is a block (no margin). --pictures load fetches every
 // picture with the real loader and waits for all of them before the boxes
@@ -21,8 +21,6 @@
 #include "html/Layout.h"
 #include "html/Parser.h"
 #include "html/PictureLoader_win.h"
-#include "catalogue/Catalogue.h"
-#include "catalogue/Library.h"
 
 namespace {
 
@@ -114,84 +112,23 @@ bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts,
     return ok;
 }
 
-double Millis(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Median time to parse, lay out and paint `html` into a view-sized bitmap.
-double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
-    std::vector<double> runs;
-    OwnedDc dc = CreateMemoryDc();
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -700;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    Selection select(dc.get(), bmp.get());
-    for (int i = 0; i < 7; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const Document root = ParseHtml(html);
-        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 8}, fonts);
-        const RECT view{0, 0, width, 700};
-        FillRect(dc.get(), &view, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        NoPictures pictures;
-        PaintLayout(dc.get(), page, fonts, pictures, 0, 0, view);
-        GdiFlush();
-        runs.push_back(Millis(std::chrono::steady_clock::now() - start));
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
-}
-
-void Bench(FILE* out) {
-    GdiFonts fonts;
-    int bigKind = 0, bigStyle = 0;
-    std::string page;
-    std::vector<std::pair<int, int>> all;
-    for (int k = 0; k < kKindCount; ++k)
-        for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
-            all.emplace_back(k, s);
-            if (GetBlock(k, s).size() > GetBlock(bigKind, bigStyle).size()) {
-                bigKind = k;
-                bigStyle = s;
-            }
-        }
-    for (int i = 0; i < 100; ++i) page += GetBlock(all[static_cast<std::size_t>(i) % all.size()].first,
-                                                   all[static_cast<std::size_t>(i) % all.size()].second);
-    TimeOnce(GetBlock(0, 0), fonts, 766);  // fonts and caches warm, as in a running program
-    std::fprintf(out, "largest block %d-%d (%zu bytes): %.2f ms\n", bigKind, bigStyle + 1,
-                 GetBlock(bigKind, bigStyle).size(), TimeOnce(GetBlock(bigKind, bigStyle), fonts, 766));
-    std::fprintf(out, "page of 100 blocks (%zu bytes): %.2f ms\n", page.size(), TimeOnce(page, fonts, 766));
-    GdiFonts cold;
-    const auto start = std::chrono::steady_clock::now();
-    const Document root = ParseHtml(page);
-    LayoutDocument(root, LayoutOptions{766, 8}, cold);
-    std::fprintf(out, "page of 100 blocks, first layout with cold font caches: %.2f ms\n",
-                 Millis(std::chrono::steady_clock::now() - start));
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     int width = 750;
     std::wstring json, bmpDir;
-    bool bench = false, document = false, load = false;
+    bool document = false, load = false;
     std::vector<std::wstring> files;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--width" && i + 1 < argc) width = std::max(1, _wtoi(argv[++i]));
         else if (a == L"--json" && i + 1 < argc) json = argv[++i];
         else if (a == L"--bmp-dir" && i + 1 < argc) bmpDir = argv[++i];
-        else if (a == L"--bench") bench = true;
         else if (a == L"--document") document = true;
         else if (a == L"--pictures" && i + 1 < argc) load = std::wstring(argv[++i]) == L"load";
         else files.push_back(a);
     }
-    if (bench) Bench(stdout);
-    if (files.empty()) return bench ? 0 : 2;
+    if (files.empty()) return 2;
     GdiFonts fonts;
     std::unique_ptr<PictureLoader> loader;
     std::unique_ptr<WaitingPictures> waiting;

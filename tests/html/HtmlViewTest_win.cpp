@@ -12,6 +12,7 @@
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/HtmlView_win.h"
+#include "html/PictureLoader_win.h"
 #include "catalogue/Library.h"
 #include "tests/html/TestPictures_win.h"
 #include "tests/service/FakeHttpServer_win.h"
@@ -340,6 +341,63 @@ TEST_F(HtmlViewLoadingTest, OnlyRepaintsWhenThePageGaveThePicturesSize) {
     EXPECT_EQ(HtmlViewLayoutCount(view_), layouts);
     EXPECT_EQ(HtmlViewPageHeight(view_), height);
     EXPECT_EQ(PixelAt(8 + 39, 8 + 29), RGB(0, 0, 255));  // scaled to its box
+}
+
+TEST_F(HtmlViewLoadingTest, BadPicturesEndAsBrokenPicturesAndTheViewKeepsAnswering) {
+    using mojian::testing::Reply;
+    auto serve = [&](const std::string& name, Reply reply) {
+        const std::string path = "/" + std::to_string(GetTickCount()) + "-" + name;
+        server_.Route(path, reply);
+        return server_.Url(path);
+    };
+    Reply missing;
+    missing.status = 404;
+    missing.body = "gone";
+    Reply text;
+    text.contentType = "text/html";
+    text.body = "<html>not a picture</html>";
+    Reply cut;
+    cut.contentType = "image/png";
+    cut.body = mojian::testing::EncodePicture(GUID_ContainerFormatPng, 40, 40, 0xFF00FF00);
+    cut.way = Reply::Way::CutShort;
+    Reply corrupt;
+    corrupt.contentType = "image/jpeg";
+    corrupt.body = std::string("\xFF\xD8\xFF\xE0") + std::string(500, '\x13');
+    Reply silent;
+    silent.way = Reply::Way::Silent;
+    Reply huge;
+    huge.contentType = "image/png";
+    huge.body = mojian::testing::FlatPng(30000, 30000);
+    const std::vector<std::string> bad = {serve("missing.png", missing), serve("text.png", text), serve("cut.png", cut),
+                                          serve("corrupt.jpg", corrupt), serve("silent.png", silent)};
+    const std::string hugeUrl = serve("huge.png", huge);
+    std::string page = "<img src=\"" + hugeUrl + "\" width=100 height=100>";
+    std::string reference = "<img src=\"" + hugeUrl + "\" width=100 height=100>";
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        page += "<p>" + std::to_string(i) + "<img src=\"" + bad[i] + "\" alt=\"broken " + std::to_string(i) + "\"></p>";
+        reference += "<p>" + std::to_string(i) + "<img src=\"nothing-" + std::to_string(i) + "\" alt=\"broken " +
+                     std::to_string(i) + "\"></p>";
+    }
+    PictureLoaderOptions options;
+    options.download.time = std::chrono::milliseconds(1500);  // the silent server is cut off soon
+    auto backend = std::make_shared<WinPictureBackend>();
+    auto loader = std::make_shared<PictureLoader>(options, backend, nullptr);
+    HtmlViewUsePictureLoader(view_, loader, backend);
+    HtmlViewSetHtml(view_, page);
+    auto settled = [&] {
+        for (const auto& url : bad)
+            if (loader->Query(url).state != PictureInfo::State::Failed) return false;
+        return loader->Query(hugeUrl).state == PictureInfo::State::Ready;
+    };
+    ASSERT_TRUE(mojian::testing::PumpUntil(settled, 30000));
+    mojian::testing::PumpUntil([] { return false; }, 300);  // the last notice laid the page out
+    // Laid out as a page whose pictures simply cannot be loaded, the huge one at the size the page gives.
+    const int height = HtmlViewPageHeight(view_);
+    HtmlViewSetPictureSource(view_, nullptr);
+    HtmlViewSetHtml(view_, reference);
+    EXPECT_EQ(height, HtmlViewPageHeight(view_));
+    // The view still answers at once.
+    EXPECT_EQ(SendMessageW(view_, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
 }
 
 }  // namespace
