@@ -1,5 +1,6 @@
 #include "fill/Fields.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
@@ -50,6 +51,28 @@ bool ShowsNothing(std::string_view text) {
     return true;
 }
 
+bool StartsCaseless(std::string_view text, std::size_t at, std::string_view lowerWord) {
+    if (text.size() - at < lowerWord.size()) return false;
+    for (std::size_t i = 0; i < lowerWord.size(); ++i)
+        if ((text[at + i] | 0x20) != lowerWord[i]) return false;
+    return true;
+}
+
+// Whether a style attribute can hide its element: it says "display: none"
+// somewhere (the style engine then decides what it means).
+bool MayHide(std::string_view style) {
+    for (std::size_t at = 0; at < style.size(); ++at) {
+        if (!StartsCaseless(style, at, "display")) continue;
+        std::size_t i = at + 7;
+        while (i < style.size() && IsHtmlSpace(style[i])) ++i;
+        if (i == style.size() || style[i] != ':') continue;
+        ++i;
+        while (i < style.size() && IsHtmlSpace(style[i])) ++i;
+        if (StartsCaseless(style, i, "none")) return true;
+    }
+    return false;
+}
+
 struct Side {
     int pixels = 0;
     bool measure = false;  // the layout decides
@@ -61,11 +84,38 @@ Side SideOf(const html::Length& length, bool autoMeasures) {
     return {0, autoMeasures};
 }
 
+// A picture field whose size waits for the layout, and the element it belongs to.
 struct Pending {
     std::size_t field;
     const html::Node* node;
-    bool width, height;
 };
+
+// Lays the block out at 750 pixels, as the page shows it, and takes the
+// pending sides from the boxes of the pictures' elements.
+void Measure(const html::Document& doc, const std::vector<Pending>& pending, FieldSet& set) {
+    html::FixedMeasurer measurer;
+    const html::PageLayout page = html::LayoutDocument(doc, html::LayoutOptions{750, 0}, measurer);
+    std::unordered_map<const html::Node*, html::Rect> boxes;
+    boxes.reserve(page.boxes.size());
+    for (const html::BoxRecord& b : page.boxes) boxes.emplace(b.node, b.rect);
+    for (const Pending& p : pending) {
+        const auto it = boxes.find(p.node);
+        if (it == boxes.end()) continue;
+        Field& f = set.fields[p.field];
+        if (f.widthPending) f.width = static_cast<int>(std::lround(it->second.w));
+        if (f.heightPending) f.height = static_cast<int>(std::lround(it->second.h));
+        f.widthPending = f.heightPending = false;
+        f.measured = true;
+    }
+}
+
+void CollectPictureElements(const html::Node& n, std::vector<const html::Node*>& out) {
+    for (const auto& child : n.children) {
+        if (!child->IsElement()) continue;
+        if (child->tag == "img" || TakesBackground(child->tag)) out.push_back(child.get());
+        CollectPictureElements(*child, out);
+    }
+}
 
 class Finder {
 public:
@@ -73,26 +123,42 @@ public:
 
     FieldSet Run() {
         const html::Document doc = html::ParseHtml(s_);
-        if (doc.body) Element(*doc.body, html::RootStyle(), false);
-        if (!pending_.empty() && options_.measurePictures) Measure(doc);
+        if (doc.body) Element(*doc.body, false);
+        if (!pending_.empty() && options_.measurePictures) Measure(doc, pending_, set_);
         return std::move(set_);
     }
 
 private:
-    void Element(const html::Node& e, const html::Style& parentStyle, bool keepsLines) {
-        const html::Style style = html::ComputeStyle(e, parentStyle);
-        // An image map's areas are links of the picture, though no box shows them.
-        const bool imageMap = e.tag == "map" || e.tag == "area";
-        if ((style.display == html::Display::None && !imageMap) || e.FindAttr("hidden")) return;
-        Attributes(e, style);
+    void Element(const html::Node& e, bool keepsLines) {
+        if (Hidden(e)) return;
+        Attributes(e);
         keepsLines = keepsLines || KeepsLineBreaks(e.tag);
         for (const auto& child : e.children) {
             if (child->IsText()) {
                 Text(*child, keepsLines);
             } else if (child->IsElement() && !HidesContent(child->tag)) {
-                Element(*child, style, keepsLines);
+                Element(*child, keepsLines);
             }
         }
+    }
+
+    // Whether the page hides the element and all it holds. Styles are
+    // computed only for the elements that need one (a style attribute that
+    // names display; no other attribute can hide), against the root's, as
+    // display is not inherited: most elements of a block cost a lookup.
+    bool Hidden(const html::Node& e) {
+        if (e.FindAttr("hidden")) return true;
+        // An image map's areas are links of the picture, though no box shows them.
+        if (e.tag == "map" || e.tag == "area") return false;
+        if (const std::string* style = e.Attr("style"); style && MayHide(*style))
+            return html::ComputeStyle(e, root_).display == html::Display::None;
+        const auto [it, fresh] = hiddenTags_.try_emplace(e.tag, false);
+        if (fresh) {
+            html::Node bare;
+            bare.tag = e.tag;
+            it->second = html::ComputeStyle(bare, root_).display == html::Display::None;
+        }
+        return it->second;
     }
 
     void Text(const html::Node& t, bool keepsLines) {
@@ -110,7 +176,7 @@ private:
         Add(std::move(f));
     }
 
-    void Attributes(const html::Node& e, const html::Style& style) {
+    void Attributes(const html::Node& e) {
         if (e.tag == "img") {
             Field f;
             f.kind = FieldKind::Picture;
@@ -123,14 +189,14 @@ private:
                 f.missingAttribute = true;
             }
             if (const std::string* alt = e.Attr("alt")) f.alt = *alt;
-            Size(e, style, false, f);
+            Size(e, false, f);
             Add(std::move(f));
         } else if (TakesBackground(e.tag)) {
             Field f;
             f.kind = FieldKind::Picture;
             if (!Address(e, "background", f)) return;
             f.background = true;
-            Size(e, style, true, f);
+            Size(e, true, f);
             Add(std::move(f));
         }
         if (e.tag == "a" || e.tag == "area") {
@@ -151,12 +217,16 @@ private:
 
     // What the page says of the size; the rest waits for the layout. A
     // background fills its element's box, which the layout knows; an
-    // <img> without a side takes its own.
-    void Size(const html::Node& e, const html::Style& style, bool background, Field& f) {
+    // <img> without a side takes its own. (A size in em is taken against
+    // the default font size.)
+    void Size(const html::Node& e, bool background, Field& f) {
+        const html::Style style = html::ComputeStyle(e, root_);
         const Side w = SideOf(style.width, background), h = SideOf(style.height, background);
         f.width = w.pixels;
         f.height = h.pixels;
-        if (w.measure || h.measure) pending_.push_back({set_.fields.size(), &e, w.measure, h.measure});
+        f.widthPending = w.measure;
+        f.heightPending = h.measure;
+        if (w.measure || h.measure) pending_.push_back({set_.fields.size(), &e});
     }
 
     void Add(Field f) {
@@ -169,26 +239,12 @@ private:
         set_.fields.push_back(std::move(f));
     }
 
-    void Measure(const html::Document& doc) {
-        html::FixedMeasurer measurer;
-        const html::PageLayout page = html::LayoutDocument(doc, html::LayoutOptions{750, 0}, measurer);
-        std::unordered_map<const html::Node*, html::Rect> boxes;
-        boxes.reserve(page.boxes.size());
-        for (const html::BoxRecord& b : page.boxes) boxes.emplace(b.node, b.rect);
-        for (const Pending& p : pending_) {
-            const auto it = boxes.find(p.node);
-            if (it == boxes.end()) continue;
-            Field& f = set_.fields[p.field];
-            if (p.width) f.width = static_cast<int>(std::lround(it->second.w));
-            if (p.height) f.height = static_cast<int>(std::lround(it->second.h));
-            f.measured = true;
-        }
-    }
-
     std::string_view s_;
     FindOptions options_;
     FieldSet set_;
     std::vector<Pending> pending_;
+    const html::Style root_ = html::RootStyle();
+    std::unordered_map<std::string, bool> hiddenTags_;
 };
 
 // Every value the ninety built-in blocks hold, by kind: what "still the
@@ -232,6 +288,29 @@ FieldSet FindFields(std::string_view html, const FindOptions& options) {
         for (Field& f : set.fields) f.placeholder = builtIn.Has(f);
     }
     return set;
+}
+
+void MeasurePictures(std::string_view html, FieldSet& set) {
+    if (std::none_of(set.fields.begin(), set.fields.end(),
+                     [](const Field& f) { return f.widthPending || f.heightPending; }))
+        return;
+    const html::Document doc = html::ParseHtml(html);
+    // The element a field belongs to is the one whose start tag holds its range.
+    std::vector<const html::Node*> elements;
+    if (doc.body) CollectPictureElements(*doc.body, elements);
+    std::sort(elements.begin(), elements.end(),
+              [](const html::Node* a, const html::Node* b) { return a->startTag.begin < b->startTag.begin; });
+    std::vector<Pending> pending;
+    for (std::size_t i = 0; i < set.fields.size(); ++i) {
+        const Field& f = set.fields[i];
+        if (!f.widthPending && !f.heightPending) continue;
+        auto it = std::upper_bound(elements.begin(), elements.end(), f.range.begin,
+                                   [](std::size_t at, const html::Node* e) { return at < e->startTag.begin; });
+        if (it == elements.begin()) continue;
+        const html::Node* e = *--it;
+        if (f.range.begin < e->startTag.end) pending.push_back({i, e});
+    }
+    Measure(doc, pending, set);
 }
 
 FieldHint HintFor(const FieldSet& set, std::size_t index) {

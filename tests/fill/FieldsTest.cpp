@@ -106,6 +106,18 @@ TEST(FindFields, PicturesKnowTheirAddressAltTextAndSize) {
     EXPECT_EQ(none.width, 120);
     EXPECT_EQ(none.height, 80);
 
+    // found without measuring, the same sizes come when measured later
+    FieldSet later = FindFields(html, FindOptions{false, true});
+    EXPECT_TRUE(later.fields[3].widthPending);  // 100%
+    EXPECT_TRUE(later.fields[1].heightPending);
+    EXPECT_FALSE(later.fields[1].widthPending);
+    MeasurePictures(html, later);
+    for (std::size_t i = 0; i < set.fields.size(); ++i) {
+        EXPECT_EQ(later.fields[i].width, set.fields[i].width) << i;
+        EXPECT_EQ(later.fields[i].height, set.fields[i].height) << i;
+        EXPECT_FALSE(later.fields[i].widthPending || later.fields[i].heightPending) << i;
+    }
+
     std::vector<bool> local;
     for (std::size_t i = 5; i < 9; ++i) local.push_back(Nth(set, FieldKind::Picture, i).localFile);
     EXPECT_EQ(local, (std::vector<bool>{true, true, true, false}));
