@@ -62,7 +62,7 @@ bool StartsCaseless(std::string_view text, std::size_t at, std::string_view lowe
 // somewhere (the style engine then decides what it means).
 bool MayHide(std::string_view style) {
     for (std::size_t at = 0; at < style.size(); ++at) {
-        if (!StartsCaseless(style, at, "display")) continue;
+        if ((style[at] | 0x20) != 'd' || !StartsCaseless(style, at, "display")) continue;
         std::size_t i = at + 7;
         while (i < style.size() && IsHtmlSpace(style[i])) ++i;
         if (i == style.size() || style[i] != ':') continue;
@@ -147,11 +147,14 @@ private:
     // names display; no other attribute can hide), against the root's, as
     // display is not inherited: most elements of a block cost a lookup.
     bool Hidden(const html::Node& e) {
-        if (e.FindAttr("hidden")) return true;
+        const html::Attribute* style = nullptr;
+        for (const html::Attribute& a : e.attrs) {
+            if (a.name == "hidden") return true;
+            if (a.name == "style" && !a.duplicate) style = &a;
+        }
         // An image map's areas are links of the picture, though no box shows them.
         if (e.tag == "map" || e.tag == "area") return false;
-        if (const std::string* style = e.Attr("style"); style && MayHide(*style))
-            return html::ComputeStyle(e, root_).display == html::Display::None;
+        if (style && MayHide(style->value)) return html::ComputeStyle(e, root_).display == html::Display::None;
         const auto [it, fresh] = hiddenTags_.try_emplace(e.tag, false);
         if (fresh) {
             html::Node bare;
@@ -337,13 +340,10 @@ FieldHint HintFor(const FieldSet& set, std::size_t index) {
 
 bool IsLocalAddress(std::string_view address) {
     while (!address.empty() && IsHtmlSpace(address.front())) address.remove_prefix(1);
+    // Most addresses are on the web: no need to take them apart.
+    if (StartsCaseless(address, 0, "http://") || StartsCaseless(address, 0, "https://")) return false;
     if (address.substr(0, 2) == "\\\\") return true;
-    if (address.size() >= 5) {
-        std::string scheme(address.substr(0, 5));
-        for (char& c : scheme)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (scheme == "file:") return true;
-    }
+    if (StartsCaseless(address, 0, "file:")) return true;
     return html::ClassifyPictureAddress(address).kind == html::PictureAddress::Kind::File;
 }
 

@@ -160,21 +160,23 @@ PageFind FindInPage(const Composition& page, const FindQuery& query) {
 
 PageChange ReplaceInPage(Composition& page, const FindQuery& query, std::string_view replacement) {
     const PageScan scan = Scan(page, query);
-    PageChange change;
-    change.numbersNeeded = scan.numbersNeeded;
-    change.numbersFree = page.FreeCustomNumbers();
-    if (scan.numbersNeeded > change.numbersFree) {
-        change.error = FillError::NoFreeNumber;
-        return change;
-    }
-
-    // Every new text first: the blocks' views into the page go stale once it changes.
+    // Every new text first: the blocks' views into the page go stale once it
+    // changes. A block the replacement leaves as it was is not changed.
     std::vector<std::optional<std::string>> replaced(scan.blocks.size());
     for (std::size_t b = 0; b < scan.blocks.size(); ++b) {
         const ScannedBlock& s = scan.blocks[b];
         if (s.matches.empty()) continue;
         std::string html = ApplyEdits(s.block.html, ReplaceEdits(s.block.html, s.set, s.matches, replacement));
         if (html != s.block.html) replaced[b] = std::move(html);
+    }
+    PageChange change;
+    for (const int b : scan.lineBlock)
+        if (b >= 0 && replaced[static_cast<std::size_t>(b)] && TakesNewSource(scan.blocks[static_cast<std::size_t>(b)].block))
+            ++change.numbersNeeded;
+    change.numbersFree = page.FreeCustomNumbers();
+    if (change.numbersNeeded > change.numbersFree) {
+        change.error = FillError::NoFreeNumber;
+        return change;
     }
 
     page.BeginCompound();

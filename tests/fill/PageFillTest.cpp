@@ -270,6 +270,12 @@ TEST_F(ShopLinkPage, ReplacingIsRefusedWhenTooFewNumbersAreLeftForTheBuiltInLine
     EXPECT_EQ(page.Snapshot(), before);
     EXPECT_EQ(page.UndoSteps(), steps);
 
+    // a replacement that changes nothing needs no number
+    const PageChange same = ReplaceInPage(page, query, kOld);
+    EXPECT_FALSE(same.Refused());
+    EXPECT_FALSE(same.effects.Applied());
+    EXPECT_EQ(page.UndoSteps(), steps);
+
     // texts and pictures are searched apart from links
     EXPECT_EQ(FindInPage(page, {FieldKind::Text, kOld, true}).matches.size(), 5u);
     EXPECT_EQ(FindInPage(page, {FieldKind::Picture, "SHOP.TAOBAO", false}).matches.size(), 5u);
