@@ -10,40 +10,15 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
-#include "compose/PageAssembly.h"
-#include "tests/TempFolder.h"
 #include "tests/compose/PageMirror.h"
 
 namespace mojian {
 namespace {
 
-using testing::PageMirror;
-using testing::TempFolder;
 using Names = std::vector<std::string>;
 using Kind = ListEdit::Kind;
 
-class CompositionTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(CreateFolder(WorkingFolder())); }
-    void TearDown() override { testing::RestoreLibrary(); }
-
-    // Runs an operation and reflects it, as the window does.
-    PageEffects Run(const PageEffects& e) {
-        mirror.Reflect(page, e);
-        return e;
-    }
-    void Append(std::initializer_list<const char*> names) {
-        for (const char* name : names) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
-    }
-    void ExpectMirrored() {
-        EXPECT_EQ(mirror.listBox, page.Lines());
-        EXPECT_EQ(AssemblePage(mirror.listBox), page.PageHtml());
-    }
-
-    TempFolder folder;
-    Composition page;
-    PageMirror mirror;
-};
+using CompositionTest = testing::MirroredPageTest;
 
 TEST_F(CompositionTest, AddsAppendTheChoiceAndNumberCustomSourcesOnAfterDeletes) {
     page.SetChoice(Choice::BuiltIn(1, 2));

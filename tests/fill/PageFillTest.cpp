@@ -10,15 +10,11 @@
 #include "base/File.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
-#include "compose/PageAssembly.h"
-#include "tests/TempFolder.h"
 #include "tests/compose/PageMirror.h"
 
 namespace mojian::fill {
 namespace {
 
-using mojian::testing::PageMirror;
-using mojian::testing::TempFolder;
 using Names = std::vector<std::string>;
 
 // Replaces the first `what` at or after `from` in `text`.
@@ -50,27 +46,9 @@ std::size_t IndexOf(const FieldSet& set, FieldKind kind, std::string_view value,
     return 0;
 }
 
-class PageFillTest : public ::testing::Test {
+class PageFillTest : public mojian::testing::MirroredPageTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(CreateFolder(WorkingFolder())); }
-    void TearDown() override { mojian::testing::RestoreLibrary(); }
-
-    PageEffects Run(const PageEffects& e) {
-        mirror.Reflect(page, e);
-        return e;
-    }
-    void Append(const Names& names) {
-        for (const std::string& name : names) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
-    }
     int AddCustom(const std::string& text) { return Run(page.AddCustom(text)).newSource; }
-    void ExpectMirrored() {
-        EXPECT_EQ(mirror.listBox, page.Lines());
-        EXPECT_EQ(AssemblePage(mirror.listBox), page.PageHtml());
-    }
-
-    TempFolder folder;
-    Composition page;
-    PageMirror mirror;
 };
 
 TEST_F(PageFillTest, FillingABuiltInLineChangesThatLineInExactlyTheValuesFilledIn) {
