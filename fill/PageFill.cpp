@@ -176,6 +176,7 @@ PageChange ReplaceInPage(Composition& page, const FindQuery& query, std::string_
     change.numbersFree = page.FreeCustomNumbers();
     if (change.numbersNeeded > change.numbersFree) {
         change.error = FillError::NoFreeNumber;
+        change.effects.outcome = Outcome::NoFreeNumber;
         return change;
     }
 

@@ -57,7 +57,10 @@ enum class FillError : std::uint8_t {
 };
 
 struct PageChange {
-    PageEffects effects;  // Outcome::Nothing when nothing changed (also when refused)
+    // What the window reflects: Applied() when the page changed; a refusal
+    // leaves the page as it was with Outcome::NoFreeNumber (NothingToFill:
+    // Outcome::Nothing).
+    PageEffects effects;
     FillError error = FillError::None;
     int numbersNeeded = 0;  // new custom sources the operation needs
     int numbersFree = 0;    // and how many numbers were left

@@ -139,7 +139,7 @@ TEST_F(PageFillTest, WithoutAFreeNumberFillingIsRefusedAndChangesNothing) {
     const FieldSet set = FindFields(BlockOfLine(page, 100)->html);
     const PageChange refused = FillLine(page, 100, set, std::vector<FieldValue>{{0, "新的说明"}});
     EXPECT_EQ(refused.error, FillError::NoFreeNumber);
-    EXPECT_FALSE(refused.effects.Applied());
+    EXPECT_EQ(refused.effects.outcome, Outcome::NoFreeNumber);
     EXPECT_EQ(page.Snapshot(), before);
     EXPECT_EQ(page.UndoSteps(), steps);
     EXPECT_EQ(RefusalMessage(refused),
@@ -245,6 +245,7 @@ TEST_F(ShopLinkPage, ReplacingIsRefusedWhenTooFewNumbersAreLeftForTheBuiltInLine
     EXPECT_EQ(refused.error, FillError::NoFreeNumber);
     EXPECT_EQ(refused.numbersNeeded, 5);
     EXPECT_EQ(refused.numbersFree, 4);
+    EXPECT_EQ(refused.effects.outcome, Outcome::NoFreeNumber);
     EXPECT_EQ(page.Snapshot(), before);
     EXPECT_EQ(page.UndoSteps(), steps);
 
