@@ -274,6 +274,15 @@ PageEffects Composition::NewCustomSource(std::string_view text) {
     return End();
 }
 
+PageEffects Composition::ReplaceLineWithNewSource(int index, std::string_view text) {
+    if (index < 0 || index >= static_cast<int>(lines_.size())) return {};
+    if (FreeCustomNumbers() < 1) return Refused(Outcome::NoFreeNumber);
+    Begin();
+    const int number = NewCustomSource(text).newSource;
+    ReplaceLine(index, CustomEntryName(number));
+    return End();
+}
+
 PageEffects Composition::AddCustom(std::string_view text) {
     if (!CanAddLine(static_cast<int>(lines_.size()))) return Refused(Outcome::ListFull);
     Begin();
@@ -477,6 +486,8 @@ std::string_view Composition::SelectedName() const {
     if (selected_ < 0) return {};
     return lines_[static_cast<std::size_t>(selected_)];
 }
+
+int Composition::FreeCustomNumbers() const { return std::max(0, kMaxCustomSource - counter_); }
 
 const std::string* Composition::CustomText(int number) const {
     const auto it = sources_.find(number);

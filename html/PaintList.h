@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "html/Dom.h"
 #include "html/Style.h"
 #include "html/TextMeasurer.h"
 
@@ -38,6 +39,8 @@ struct PaintOp {
 struct BoxRecord {
     std::string tag;
     Rect rect;
+    // The element laid out: valid only while its document lives.
+    const Node* node = nullptr;
 };
 
 struct PageLayout {

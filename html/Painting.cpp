@@ -114,7 +114,7 @@ private:
     void Record(const Box& b, const Rect& r) {
         if (!b.node) return;
         const std::string& t = b.node->tag;
-        if (t == "table" || t == "td" || t == "th" || t == "img") page_.boxes.push_back({t, r});
+        if (t == "table" || t == "td" || t == "th" || t == "img") page_.boxes.push_back({t, r, b.node});
     }
 
     LayoutContext& ctx_;
