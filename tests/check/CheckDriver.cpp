@@ -4,8 +4,9 @@
 // A FILE ending in ".page" is a page in the tests' case format (CasePage.h);
 // any other file is HTML, one composition line named after the file. The
 // pages of all FILEs are checked one after another. Exit status: 0 without
-// errors, 1 with errors, 2 on bad input. With --pictures, every address
-// counts as a picture of that natural size; without, none is known.
+// errors, 1 with errors, 2 on bad input. Pictures are sized as the tests
+// size them (an address with "_WxH." in it); with --pictures, every address
+// counts as a picture of that natural size.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "check/Report.h"
 #include "html/Layout.h"
 #include "tests/check/CasePage.h"
+#include "tests/check/CheckSupport.h"
 
 namespace {
 
@@ -62,9 +64,9 @@ int main(int argc, char** argv) {
     }
     const check::RuleSet& rules = loaded ? *loaded : check::RuleSet::BuiltIn();
     html::FixedMeasurer measurer;
-    html::NoPictures none;
+    testing::SizedPictures sized;
     AllPictures all(pw, ph);
-    html::PictureSource& pictures = pw > 0 ? static_cast<html::PictureSource&>(all) : none;
+    html::PictureSource& pictures = pw > 0 ? static_cast<html::PictureSource&>(all) : sized;
     bool errors = false;
     for (const std::string& file : files) {
         const auto bytes = ReadWholeFile(file);
