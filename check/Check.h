@@ -25,6 +25,12 @@
 // that changes; rule sets are immutable and the placeholders of the built-in
 // blocks are derived once, thread-safely. A Checker with its own measurer
 // can run on a worker thread while the GUI thread edits the page.
+//
+// Speed (natively, Release): a page of 25,000 characters in about 3 ms,
+// layout included; one changed 9 KB block and the page length in about
+// 1 ms. The first check of a run also reads the rules and derives the
+// placeholders from the ninety blocks, about 12 ms: a window can do that
+// once at start on a worker thread.
 #pragma once
 
 #include <cstddef>
