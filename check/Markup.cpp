@@ -142,9 +142,15 @@ private:
 
     void Picture(const PictureAt& p) {
         const PictureVerdict v = JudgePictureAddress(p.address);
+        // A script in a picture's place is the script rule's to report.
+        const std::string scheme = AddressScheme(p.address);
+        const bool script = !scheme.empty() && std::any_of(rules_.Rules().begin(), rules_.Rules().end(), [&](const Rule& r) {
+            return r.kind == RuleKind::ScriptAddress && Contains(r.names, scheme);
+        });
         for (const Rule& r : rules_.Rules()) {
             switch (r.kind) {
             case RuleKind::UnloadablePicture:
+                if (script) break;
                 if (v.kind == PictureVerdict::Kind::Unloadable ||
                     (v.kind == PictureVerdict::Kind::Empty && !p.background))
                     scan_.Add(r, p.range, p.address.empty() ? v.why : v.why + "：" + Shortened(p.address));

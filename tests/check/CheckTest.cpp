@@ -68,6 +68,8 @@ TEST_F(CheckTest, ScriptAddressesAreReadAsBrowsersReadThem) {
          }) {
         EXPECT_EQ(HitsOf(a, "script-address"), V{}) << a;
     }
+    // A script in a picture's place is a script, not a picture that fails to load.
+    EXPECT_EQ(HitsOf(R"~(<img src="javascript:go()" width=1 height=1>)~"), V{R"~(script-address: src="javascript:go()")~"});
     // The finding points at the whole attribute.
     EXPECT_EQ(HitsOf(R"~(<a class=x href="java&#x09;script:go()">买</a>)~", "script-address"),
               V{R"~(href="java&#x09;script:go()")~"});
