@@ -89,7 +89,8 @@ std::size_t CountPageCharacters(const std::vector<PageLine>& lines);
 class Checker {
 public:
     // Layout measures text with `measurer` and sizes pictures with what
-    // `pictures` knows; both must outlive the checker.
+    // `pictures` knows; both must outlive the checker and be usable on the
+    // thread it runs on.
     Checker(const RuleSet& rules, html::TextMeasurer& measurer, html::PictureSource& pictures);
 
     // One line's findings, in source order. `html` nothing (or only white

@@ -185,7 +185,7 @@ private:
     }
 
     void TextRules(const html::Node& t) {
-        if (t.parent && (t.parent->tag == "script" || t.parent->tag == "style")) return;
+        if (t.parent && (t.parent->tag == "script" || t.parent->tag == "style" || t.parent->tag == "title")) return;
         std::string text;  // made once, when a rule wants it
         for (const Rule& r : rules_.Rules()) {
             if (r.kind != RuleKind::PlaceholderText) continue;

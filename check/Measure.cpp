@@ -71,12 +71,15 @@ public:
         for (const html::Node* node : outermost) {
             if (!sure.count({node->range.begin, node->tag})) continue;
             const Drawn& d = over[node];
-            std::string detail = "<" + node->tag + "> 画出来";
-            if (d.width > limit + kSlackPx) detail += "宽 " + Pixels(d.width);
-            if (d.right > limit + kSlackPx) {
-                if (d.width > limit + kSlackPx) detail += "，";
-                detail += "右边伸到 " + Pixels(d.right) + "，超出 " + Pixels(d.right - limit);
-            }
+            const bool wide = d.width > limit + kSlackPx, out = d.right > limit + kSlackPx;
+            std::string detail = "<" + node->tag + "> ";
+            if (wide && std::abs(d.right - d.width) < kSlackPx)  // from the left edge on
+                detail += "画出来宽 " + Pixels(d.width) + "，超出 " + Pixels(d.width - limit);
+            else if (out)
+                detail += "右边伸到 " + Pixels(d.right) + "，超出 " + Pixels(d.right - limit) +
+                          (wide ? "（宽 " + Pixels(d.width) + "）" : "");
+            else
+                detail += "画出来宽 " + Pixels(d.width) + "，左边伸出描述区 " + Pixels(d.width - d.right);
             scan_.Add(r, node->startTag.empty() ? node->range : node->startTag, std::move(detail));
         }
     }
