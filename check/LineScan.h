@@ -20,7 +20,11 @@ struct LineScan {
     // leave them to it.
     std::set<const html::Node*> widePictures;
 
+    // One finding per rule and place: two url()s of one style attribute
+    // that fail alike are one thing to fix.
     void Add(const Rule& rule, html::SourceRange range, std::string detail) {
+        for (const Finding& f : findings)
+            if (f.rule == rule.id && f.range == range) return;
         Finding f;
         f.rule = rule.id;
         f.severity = rule.severity;

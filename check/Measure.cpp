@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "check/Css.h"
@@ -69,7 +70,7 @@ public:
         if (outermost.empty()) return;
         const auto sure = WideWithoutMaxWidth(limit);
         for (const html::Node* node : outermost) {
-            if (!sure.count({node->range.begin, node->tag})) continue;
+            if (sure && !sure->count({node->range.begin, node->tag})) continue;
             const Drawn& d = over[node];
             const bool wide = d.width > limit + kSlackPx, out = d.right > limit + kSlackPx;
             std::string detail = "<" + node->tag + "> ";
@@ -100,18 +101,19 @@ private:
     // wide as it would be without, where a browser draws it narrower. So an
     // element counts only when it is drawn too wide also with every element
     // that declares a max-width taken out of the line (blanked, so that the
-    // offsets stay): where those elements start, and their tags. A page
-    // whose widths all hang on max-width is left to the picture rules.
-    std::set<std::pair<std::size_t, std::string>> WideWithoutMaxWidth(float limit) {
+    // offsets stay): where those elements start, and their tags; nothing
+    // when the line declares no max-width. A page whose widths all hang on
+    // max-width is left to the picture rules.
+    std::optional<std::set<std::pair<std::size_t, std::string>>> WideWithoutMaxWidth(float limit) {
         std::string blanked(scan_.source);
         bool any = false;
         Blank(*scan_.doc.root, blanked, any);
-        const html::Document alone = any ? html::ParseHtml(blanked) : html::Document{};
+        if (!any) return std::nullopt;
+        const html::Document alone = html::ParseHtml(blanked);
         html::LayoutOptions options{limit, 0};
         options.recordEveryBox = true;
-        const html::PageLayout page = any ? html::LayoutDocument(alone, options, measurer_, pictures_) : html::PageLayout{};
         std::set<std::pair<std::size_t, std::string>> wide;
-        for (const html::BoxRecord& b : (any ? page : At(limit)).boxes)
+        for (const html::BoxRecord& b : html::LayoutDocument(alone, options, measurer_, pictures_).boxes)
             if (b.node && (b.visible.Right() > limit + kSlackPx || b.visible.w > limit + kSlackPx))
                 wide.emplace(b.node->range.begin, b.node->tag);
         return wide;

@@ -132,6 +132,9 @@ TEST_F(CheckTest, PictureAddressesABuyerCannotLoad) {
                      R"~(<div style="background:url('C:\\a.jpg')">x</div>)~",
                      "unloadable-picture"),
               (V{"<img width=10 height=10>", R"~(background="bg.jpg")~", R"~(style="background:url('C:\\a.jpg')")~"}));
+    // Two failing pictures in one attribute are one thing to fix.
+    EXPECT_EQ(HitsOf(R"~(<div style="background:url(a.png),url(b.png)">x</div>)~"),
+              V{R"~(unloadable-picture: style="background:url(a.png),url(b.png)")~"});
     // An empty background or url() loads nothing and breaks nothing.
     EXPECT_EQ(HitsOf(R"~(<table background=""><tr><td style="background:url()">x</td></tr></table>)~"), V{});
     // What a buyer's browser does load.
