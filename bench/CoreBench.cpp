@@ -16,12 +16,14 @@
 #include "base/Gbk.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
+#include "check/Check.h"
 #include "compose/Composition.h"
 #include "compose/PageAssembly.h"
 #include "compose/TextFile.h"
 #include "fill/Fields.h"
 #include "fill/Fill.h"
 #include "fill/PageFill.h"
+#include "html/Layout.h"
 #include "project/ProjectFile.h"
 #include "service/SettingsExchange.h"
 
@@ -454,6 +456,59 @@ bool RegisterPages() {
     return true;
 }
 [[maybe_unused]] const bool kPagesRegistered = RegisterPages();
+
+// ---- The publish check ----
+
+// A page of `characters` code points or a little more: the built-in blocks a
+// kind at a time (the seller's usual order: heading, pictures, sizes,
+// information...), topped up with a custom source of the seller's own tables.
+std::vector<check::PageLine> CheckPageLines(std::size_t characters, bool oneLine) {
+    std::vector<check::PageLine> lines;
+    std::size_t total = 0;
+    for (int i = 0; !oneLine; ++i) {
+        const int kind = i % kKindCount, style = (i / kKindCount) % kStyleCounts[kind];
+        const std::string& html = BuiltInLibrary().Get(kind, style);
+        const std::size_t n = check::CountCharacters(html);
+        if (total + n > characters) break;
+        lines.push_back({EntryName(kind, style), html});
+        total += n;
+    }
+    std::string own;
+    for (int n = 1; total + check::CountCharacters(own) < characters; ++n) own += CustomHtml(n);
+    lines.push_back({CustomEntryName(1), own});
+    return lines;
+}
+
+// Everything a check of the whole page does: parse, the markup rules, one
+// layout per line, the page length. Arg 0: a page of blocks; 1: the same
+// length in one custom source.
+void BM_CheckPage(benchmark::State& state) {
+    const auto lines = CheckPageLines(25000, state.range(0) == 1);
+    html::FixedMeasurer measurer;
+    html::NoPictures pictures;
+    check::Checker checker(check::RuleSet::BuiltIn(), measurer, pictures);
+    checker.CheckPage(lines);  // the blocks' placeholders are derived once per run
+    for (auto _ : state) benchmark::DoNotOptimize(checker.CheckPage(lines));
+    state.counters["characters"] = static_cast<double>(check::CountPageCharacters(lines));
+    state.counters["lines"] = static_cast<double>(lines.size());
+}
+MOJIAN_BENCHMARK(BM_CheckPage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What a window rechecks when one line changed: that line, and the length.
+void BM_CheckChangedLine(benchmark::State& state) {
+    const auto lines = CheckPageLines(25000, false);
+    html::FixedMeasurer measurer;
+    html::NoPictures pictures;
+    check::Checker checker(check::RuleSet::BuiltIn(), measurer, pictures);
+    checker.CheckPage(lines);
+    // The largest block: a group-buy offer.
+    const std::string& html = BuiltInLibrary().Get(4, 11);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(checker.CheckLine(3, "团购秒杀-样式12", html));
+        benchmark::DoNotOptimize(checker.CheckPageLength(lines));
+    }
+}
+MOJIAN_BENCHMARK(BM_CheckChangedLine)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mojian
