@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/gates/GateEnvironment.h"
+#include "app/env/Environment.h"
 #include "app/gates/GateTexts.h"
 #include "base/Scoped_win.h"
 #include "service/SettingsExchange.h"
@@ -50,7 +50,7 @@ bool NetworkReachable(const std::string& probeUrl) {
     return InternetCheckConnectionA(probeUrl.c_str(), FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 
-std::vector<std::string> QuerySettings(const GateEnvironment& env) {
+std::vector<std::string> QuerySettings(const Environment& env) {
     PostFormOptions options;
     options.timeoutMs = env.timeoutMs;
     return QuerySystemSettings(env.serviceUrl, options);
@@ -81,7 +81,7 @@ bool CheckNetwork(HWND form, const std::string& probeUrl) {
     return NetworkReachable(probeUrl);
 }
 
-std::vector<std::string> QuerySettings(HWND form, const GateEnvironment& env) {
+std::vector<std::string> QuerySettings(HWND form, const Environment& env) {
     NetworkWait wait(form);
     return QuerySettings(env);
 }
@@ -90,7 +90,7 @@ std::vector<std::string> QuerySettings(HWND form, const GateEnvironment& env) {
 
 bool RunStartupGates(HWND form) {
     using namespace gate_texts;
-    GateEnvironment& env = CurrentGateEnvironment();
+    Environment& env = CurrentEnvironment();
 
     if (!TakeInstanceLock(env.instanceName)) {
         env.messageBox(form, kAlreadyRunning, kAlreadyRunningTitle, MB_OK | MB_ICONEXCLAMATION);
