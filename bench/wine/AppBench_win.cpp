@@ -233,10 +233,10 @@ public:
             std::vector<double> kinds, styles;
             int wrong = 0;
             for (int k = 0; k < kKindCount; ++k) {
-                kinds.push_back(Timed([&] { SendMessageW(C(form1::kOption1 + k), BM_CLICK, 0, 0); }));
+                kinds.push_back(Timed([&] { SendMessageW(C(form1::kKindOptions + k), BM_CLICK, 0, 0); }));
                 if (!PreviewHolds(GetBlock(k, 0))) ++wrong;
                 for (int i = 1; i < kStyleCounts[static_cast<std::size_t>(k)]; ++i) {
-                    styles.push_back(Timed([&] { SendMessageW(C(form1::kOption2 + i), BM_CLICK, 0, 0); }));
+                    styles.push_back(Timed([&] { SendMessageW(C(form1::kStyleOptions + i), BM_CLICK, 0, 0); }));
                     if (!PreviewHolds(GetBlock(k, i))) ++wrong;
                 }
             }
@@ -248,20 +248,20 @@ public:
     }
 
     void Adds() {
-        SendMessageW(C(form1::kOption1 + 3), BM_CLICK, 0, 0);
-        SendMessageW(C(form1::kOption2 + 2), BM_CLICK, 0, 0);
+        SendMessageW(C(form1::kKindOptions + 3), BM_CLICK, 0, 0);
+        SendMessageW(C(form1::kStyleOptions + 2), BM_CLICK, 0, 0);
         Pump();
         const int before = LineCount();
         std::vector<double> adds;
-        for (int i = 0; i < 50; ++i) adds.push_back(Timed([&] { SendMessageW(C(form1::kCommand + 1), BM_CLICK, 0, 0); }));
+        for (int i = 0; i < 50; ++i) adds.push_back(Timed([&] { SendMessageW(C(form1::kAddButton), BM_CLICK, 0, 0); }));
         if (LineCount() != before + 50) return rows_.Failure("add", "the list did not grow by one line per add");
         rows_.Time("add of the shown block", adds, 16);
 
-        SendMessageW(C(form1::kOption4), BM_CLICK, 0, 0);
+        SendMessageW(C(form1::kCustomOption), BM_CLICK, 0, 0);
         Pump();
         std::vector<double> customs;
         for (int i = 0; i < 20; ++i)
-            customs.push_back(Timed([&] { SendMessageW(C(form1::kCommand + 1), BM_CLICK, 0, 0); }));
+            customs.push_back(Timed([&] { SendMessageW(C(form1::kAddButton), BM_CLICK, 0, 0); }));
         if (LineCount() != before + 70 || !ReadCustomSourceWhole(CustomEntryName(20)))
             return rows_.Failure("add of a custom source", "no line or no file");
         rows_.Time("add of a custom source (its file written)", customs, 16);
@@ -275,7 +275,7 @@ public:
             // The success message is made once the clipboard holds the page.
             testing::BoxAnswerer boxes(IDOK);
             const double start = NowMs();
-            SendMessageW(C(form1::kCommand + 4), BM_CLICK, 0, 0);
+            SendMessageW(C(form1::kCopyButton), BM_CLICK, 0, 0);
             if (boxes.Seen().size() != 1) return rows_.Failure("copy of 1,000 lines", "no single message");
             copies.push_back(TicksToMs(boxes.Seen()[0].createdAt) - start);
             Pump();
@@ -294,7 +294,7 @@ public:
         for (const std::string& line : lines) {
             if (auto html = LineHtml(line)) expected.Writeln(*html);
         }
-        const HWND button = C(form1::kCommand + 7);
+        const HWND button = C(form1::kPagePreviewButton);
         std::vector<double> previews;
         for (int i = 0; i < 10; ++i) {
             previews.push_back(Timed([&] {
@@ -310,7 +310,7 @@ public:
 
 private:
     HWND C(int id) const { return Form1Control(form_, id); }
-    int LineCount() const { return static_cast<int>(SendMessageW(C(form1::kList1), LB_GETCOUNT, 0, 0)); }
+    int LineCount() const { return static_cast<int>(SendMessageW(C(form1::kList), LB_GETCOUNT, 0, 0)); }
 
     // The action, everything it posted, and the painting it caused.
     double Timed(const std::function<void()>& action) {
@@ -329,7 +329,7 @@ private:
 
     // A list of `count` lines going round all ninety blocks.
     std::vector<std::string> FillList(int count) {
-        const HWND list = C(form1::kList1);
+        const HWND list = C(form1::kList);
         SendMessageW(list, LB_RESETCONTENT, 0, 0);
         std::vector<std::string> lines;
         for (int i = 0; i < count; ++i) {
