@@ -104,6 +104,34 @@ protected:
     }
 
     const TempFolder& Folder() const { return *folder_; }
+    const Composition& Page() const { return Form1Page(form); }
+
+    // A menu item chosen.
+    void Menu(int id) {
+        SendMessageW(form, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        Pump();
+    }
+    // Ctrl and `key` pressed while `target` has the keyboard, as the
+    // program's message loop hands the key on.
+    void PressCtrl(HWND target, WORD key) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        const BYTE before = keys[VK_CONTROL];
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        MSG msg{};
+        msg.hwnd = target;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        msg.lParam = 1;
+        if (!Form1TranslateMessage(form, msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Pump();
+        keys[VK_CONTROL] = before;
+        SetKeyboardState(keys);
+    }
 
     HWND form = nullptr;
 
