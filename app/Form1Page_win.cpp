@@ -68,7 +68,9 @@ void EditList(HWND list, const std::vector<ListEdit>& edits) {
 }
 
 // The custom sources' files as the page holds them: written, or removed when
-// the source has no text. False when a file could not be written.
+// the source has no text. They are the page's reflection, written again
+// from the page at any time, so no write waits for the disk (the recovery
+// file keeps the work). False when a file could not be written.
 bool WriteSourceFiles(const Form1State& s, const std::set<int>& numbers) {
     const std::string folder = WorkingFolder();
     bool folderReady = FolderExists(folder);
@@ -77,7 +79,7 @@ bool WriteSourceFiles(const Form1State& s, const std::set<int>& numbers) {
         const std::string path = CustomSourcePath(CustomEntryName(n));
         if (const auto bytes = s.page.CustomSourceFileBytes(n)) {
             if (!folderReady) folderReady = CreateFolder(folder);
-            written = folderReady && WriteWholeFile(path, *bytes) && written;
+            written = folderReady && WriteWholeFile(path, *bytes, Durability::Cached) && written;
         } else if (folderReady) {
             RemoveFile(path);
         }

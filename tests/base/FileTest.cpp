@@ -26,6 +26,9 @@ TEST(File, WritesReplacesAndReadsChineseNamedFiles) {
     EXPECT_EQ(ReadWholeFile(path), "ab");
     ASSERT_TRUE(WriteWholeFile(path, ""));
     EXPECT_EQ(ReadWholeFile(path), "");
+    // a write that does not wait for the disk replaces the file just as whole
+    ASSERT_TRUE(WriteWholeFile(path, "cached", Durability::Cached));
+    EXPECT_EQ(ReadWholeFile(path), "cached");
 
     // no temporary file is left beside it
     int files = 0;
