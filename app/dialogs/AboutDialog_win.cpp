@@ -14,11 +14,22 @@ namespace {
 
 constexpr COLORREF kLinkColour = RGB(0xFF, 0, 0);  // as the window's own link
 
+// Over the main window, wherever that is, rather than in the screen's middle.
+void CentreOnOwner(HWND dialog) {
+    const HWND owner = GetWindow(dialog, GW_OWNER);
+    RECT o{}, d{};
+    if (!owner || !GetWindowRect(owner, &o) || !GetWindowRect(dialog, &d)) return;
+    const int width = d.right - d.left, height = d.bottom - d.top;
+    SetWindowPos(dialog, nullptr, o.left + (o.right - o.left - width) / 2, o.top + (o.bottom - o.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG:
         SetText(GetDlgItem(dialog, IDC_ABOUT_VERSION), "版本 " + std::string(kProgramVersion));
         SetText(GetDlgItem(dialog, IDC_ABOUT_SITE), kMakerSiteAddress);
+        CentreOnOwner(dialog);
         return TRUE;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lp) == GetDlgItem(dialog, IDC_ABOUT_SITE)) {
