@@ -64,8 +64,10 @@ RecentFiles LoadRecentFiles(const std::string& folder) {
     return text ? RecentFiles::Parse(*text) : RecentFiles{};
 }
 
+// Replaced whole, but without waiting for the disk: the list is a
+// convenience, and a save or an open must not wait on it.
 bool SaveRecentFiles(const std::string& folder, const RecentFiles& files) {
-    return !folder.empty() && WriteWholeFile(RecentFilesPath(folder), files.Serialize());
+    return !folder.empty() && WriteWholeFile(RecentFilesPath(folder), files.Serialize(), Durability::Cached);
 }
 
 }  // namespace mojian
