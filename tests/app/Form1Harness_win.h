@@ -34,6 +34,10 @@ protected:
     void SetUp() override {
         folder_ = std::make_unique<TempFolder>();
         SetUserDataFolder(JoinPath(folder_->Utf8(), "user"));
+        StartForm();
+    }
+    // A Form1 as the program makes it, without the start-up gates.
+    void StartForm() {
         Form1Options options;
         options.runStartupGates = false;
         options.quitOnClose = false;

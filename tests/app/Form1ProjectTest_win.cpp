@@ -346,12 +346,7 @@ protected:
         const std::string folder = UserDataFolder();
         ASSERT_FALSE(SaveProjectFile(RecoveryFilePath(folder), page).has_value());
         ASSERT_TRUE(WriteWholeFile(JoinPath(folder, "session.running"), "墨笺\r\n"));
-        Form1Options options;
-        options.runStartupGates = false;
-        options.quitOnClose = false;
-        form = CreateForm1(GetModuleHandleW(nullptr), options);
-        ASSERT_NE(form, nullptr);
-        Pump();
+        StartForm();
     }
 };
 
