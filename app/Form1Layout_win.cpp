@@ -20,7 +20,7 @@ namespace {
 
 using namespace form1;
 
-// The specified client area; the status bar lies below it and the menu bar
+// The controls' client area; the status bar lies below it and the menu bar
 // above, so the window grows by both.
 constexpr int kClientWidthTwips = 12345;
 constexpr int kClientHeightTwips = 10905;
