@@ -10,7 +10,6 @@
 #include "app/Form1State_win.h"
 #include "app/Form1Texts.h"
 #include "app/WinText_win.h"
-#include "base/File.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/CompositionList.h"
@@ -67,24 +66,20 @@ void EditList(HWND list, const std::vector<ListEdit>& edits) {
     }
 }
 
+// A change of this many custom sources or fewer (an add, a keystroke) is in
+// the working folder before the action ends; more (an open, undoing one)
+// follow on the writer's thread while the user goes on.
+constexpr std::size_t kFilesWrittenAtOnce = 4;
+
 // The custom sources' files as the page holds them: written, or removed when
-// the source has no text. They are the page's reflection, written again
-// from the page at any time, so no write waits for the disk (the recovery
-// file keeps the work). False when a file could not be written.
+// the source has no text. False when a file written at once could not be.
 bool WriteSourceFiles(const Form1State& s, const std::set<int>& numbers) {
-    const std::string folder = WorkingFolder();
-    bool folderReady = FolderExists(folder);
-    bool written = true;
-    for (const int n : numbers) {
-        const std::string path = CustomSourcePath(CustomEntryName(n));
-        if (const auto bytes = s.page.CustomSourceFileBytes(n)) {
-            if (!folderReady) folderReady = CreateFolder(folder);
-            written = folderReady && WriteWholeFile(path, *bytes, Durability::Cached) && written;
-        } else if (folderReady) {
-            RemoveFile(path);
-        }
-    }
-    return written;
+    std::vector<FileChange> changes;
+    changes.reserve(numbers.size());
+    for (const int n : numbers) changes.push_back({CustomSourcePath(CustomEntryName(n)), s.page.CustomSourceFileBytes(n)});
+    if (changes.size() <= kFilesWrittenAtOnce) return s.workingFolder->Write(std::move(changes));
+    s.workingFolder->Queue(std::move(changes));
+    return true;
 }
 
 // The text the page holds for an entry, or nothing for one without.

@@ -21,6 +21,7 @@
 #include "app/Preview_win.h"
 #include "base/Scoped_win.h"
 #include "compose/Composition.h"
+#include "compose/WorkingFolderWriter.h"
 #include "project/RecentFiles.h"
 #include "project/Recovery.h"
 #include "project/RecoveryWriter.h"
@@ -60,6 +61,7 @@ struct Form1State {
 
     // ---- The page ----
     Composition page;
+    std::unique_ptr<WorkingFolderWriter> workingFolder;  // its custom-source files
     std::string filePath;  // the file the page came from or went to; empty for a new page
     std::vector<OpenedFile> opens;
     std::size_t opensDone = 0;

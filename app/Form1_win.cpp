@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/CommandIds.h"
 #include "app/Form1State_win.h"
@@ -59,12 +60,15 @@ bool Form_Unload(HWND form, Form1State& s) {
     if (Ask(form, question, form1_texts::kNoticeTitle, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
     // The page as it stands is what 恢复上次的排版 opens next time.
     EndRecovery(s);
-    for (int i = 1; i <= kMaxCustomSource; ++i) RemoveFile(CustomSourcePath(CustomEntryName(i)));
+    std::vector<FileChange> cleanUp;
+    for (int i = 1; i <= kMaxCustomSource; ++i) cleanUp.push_back({CustomSourcePath(CustomEntryName(i)), std::nullopt});
+    s.workingFolder->Write(std::move(cleanUp));  // after every write still on its way
     return true;
 }
 
 bool OnCreate(HWND form, Form1State& s) {
     s.dpi = DpiOf(form);
+    s.workingFolder = std::make_unique<WorkingFolderWriter>();
     if (!CreateControls(form, s)) return false;
     s.accelerators = LoadAcceleratorsW(s.instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     DragAcceptFiles(form, TRUE);
@@ -197,6 +201,7 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_DESTROY:
         StopRecovery(*s);
+        s->workingFolder.reset();  // what is on its way reaches the folder first
         s->preview.reset();  // the browser lets go of its site while Frame4 still exists
         if (s->options.quitOnClose) PostQuitMessage(0);
         return 0;

@@ -350,7 +350,7 @@ public:
         Pump();
         const std::string html = Form1Page(form_).PageHtml();
         const std::string file = Narrow((folder_ / L"大排版.mojian").wstring());
-        std::vector<double> saves, opens;
+        std::vector<double> saves, opens, files;
         for (int i = 0; i < 7; ++i) {
             env.files = {file};
             saves.push_back(Timed([&] { SendMessageW(form_, WM_COMMAND, IDM_SAVEAS, 0); }));
@@ -359,13 +359,20 @@ public:
             SendMessageW(form_, WM_COMMAND, IDM_NEW, 0);  // so the open replaces a page, as it would
             Pump();
             env.files = {file};
+            const double start = NowMs();
             opens.push_back(Timed([&] { SendMessageW(form_, WM_COMMAND, IDM_OPEN, 0); }));
-            if (Form1Page(form_).PageHtml() != html || !ReadCustomSourceWhole(CustomEntryName(100)))
-                return rows_.Failure("open of 1,000 lines with 100 custom sources", "another page, or no files");
+            if (Form1Page(form_).PageHtml() != html)
+                return rows_.Failure("open of 1,000 lines with 100 custom sources", "another page");
+            // The files follow on the working folder's thread, the last one last.
+            while (!ReadCustomSourceWhole(CustomEntryName(100)) && NowMs() - start < 30000) Sleep(1);
+            files.push_back(NowMs() - start);
         }
         const double mb = static_cast<double>(FileSize(file).value_or(0)) / 1048576.0;
         rows_.Time("save of a page of 1,000 lines with 100 custom sources (" + Fixed(mb, 2) + " MB file)", saves, 100);
-        rows_.Time("open of that page, its 100 custom-source files written to Vexa", opens, 100);
+        rows_.Time("open of that page until the window shows it", opens, 100);
+        rows_.Add({"  its 100 custom-source files in Vexa, written on the working folder's thread (median of " +
+                       std::to_string(files.size()) + ")",
+                   Fixed(Median(files), 1) + " ms", "-", "-", "-", true});
     }
 
     // Two hundred steps of every kind on the large page, then each undone

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,16 @@ protected:
     }
 
     const TempFolder& Folder() const { return *folder_; }
+    // Whether the file comes to hold `bytes` (nothing: is gone) while the
+    // working folder catches up with a change of many custom sources.
+    bool FileBecomes(const std::string& path, const std::optional<std::string>& bytes) {
+        const DWORD start = GetTickCount();
+        while (ReadWholeFile(path) != bytes) {
+            if (GetTickCount() - start > 10000) return false;
+            Sleep(5);
+        }
+        return true;
+    }
     const Composition& Page() const { return Form1Page(form); }
 
     // A menu item chosen.

@@ -99,7 +99,7 @@ TEST_F(Form1ProjectTest, SaveThenNewThenOpenGivesTheSamePageByteForByte) {
     EXPECT_EQ(Title(), "墨笺");
     EXPECT_EQ(GetText(C(kLatestCustom)), "1");
     EXPECT_EQ(GetBlock(1, 2), original);  // the built-in block is back
-    EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-1")).has_value());
+    EXPECT_TRUE(FileBecomes(CustomSourcePath("自定义源码-1"), std::nullopt));
 
     env.files = {file};
     PressCtrl(List(), 'O');
@@ -109,7 +109,7 @@ TEST_F(Form1ProjectTest, SaveThenNewThenOpenGivesTheSamePageByteForByte) {
     // the text as typed, lone line feed and all, and its file as ever
     ASSERT_NE(Page().CustomText(1), nullptr);
     EXPECT_EQ(*Page().CustomText(1), "<p>墨笺 😀\nsecond</p>");
-    EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-1")), TextFileBytes("<p>墨笺 😀\nsecond</p>"));
+    EXPECT_TRUE(FileBecomes(CustomSourcePath("自定义源码-1"), TextFileBytes("<p>墨笺 😀\nsecond</p>")));
     EXPECT_EQ(GetBlock(1, 2), "<i>edited</i>");
     EXPECT_TRUE(Checked(C(kCustomOption)));  // the choice the page was saved with
     EXPECT_EQ(env.boxes.size(), 2u);          // the two copies' messages, nothing else
