@@ -68,7 +68,8 @@ void EditList(HWND list, const std::vector<ListEdit>& edits) {
 
 // A change of this many custom sources or fewer (an add, a keystroke) is in
 // the working folder before the action ends; more (an open, undoing one)
-// follow on the writer's thread while the user goes on.
+// follow on the writer's thread while the user goes on, and so does a small
+// change while such a one is still on its way (it would only wait for it).
 constexpr std::size_t kFilesWrittenAtOnce = 4;
 
 // The custom sources' files as the page holds them: written, or removed when
@@ -77,7 +78,8 @@ bool WriteSourceFiles(const Form1State& s, const std::set<int>& numbers) {
     std::vector<FileChange> changes;
     changes.reserve(numbers.size());
     for (const int n : numbers) changes.push_back({CustomSourcePath(CustomEntryName(n)), s.page.CustomSourceFileBytes(n)});
-    if (changes.size() <= kFilesWrittenAtOnce) return s.workingFolder->Write(std::move(changes));
+    if (changes.size() <= kFilesWrittenAtOnce && s.workingFolder->Idle())
+        return s.workingFolder->Write(std::move(changes));
     s.workingFolder->Queue(std::move(changes));
     return true;
 }

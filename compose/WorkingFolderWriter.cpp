@@ -70,6 +70,11 @@ void WorkingFolderWriter::Flush() {
     done_.wait(lock, [&] { return finished_ >= serial; });
 }
 
+bool WorkingFolderWriter::Idle() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_ == queued_;
+}
+
 void WorkingFolderWriter::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {

@@ -36,6 +36,8 @@ public:
     bool Write(std::vector<FileChange> changes);
     // Returns once everything handed over is done.
     void Flush();
+    // Nothing handed over is still to be done.
+    bool Idle();
 
 private:
     struct Batch {

@@ -28,6 +28,7 @@ TEST(WorkingFolderWriter, DoesEveryChangeInTheOrderHandedOverAndMakesTheFolder) 
         }
         // a write waits for what came before it, and for itself
         EXPECT_TRUE(writer.Write({{path(2), "now\r\n"}}));
+        EXPECT_TRUE(writer.Idle());
         EXPECT_EQ(ReadWholeFile(path(2)), "now\r\n");
         EXPECT_EQ(ReadWholeFile(path(4)), "r19\r\n");
         EXPECT_FALSE(ReadWholeFile(path(3)).has_value());
