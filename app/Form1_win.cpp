@@ -16,7 +16,6 @@
 #include "app/Frame_win.h"
 #include "app/WinText_win.h"
 #include "app/gates/StartupGates.h"
-#include "base/File.h"
 #include "base/UserFolder.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
