@@ -24,6 +24,10 @@ struct FileQuestion {
     bool save = false;          // a save dialog, else an open dialog
     std::wstring title;
     std::string suggestedPath;  // UTF-8; where the dialog starts and the name it offers
+    // The kinds of file offered, as pairs of a name and its pattern ending in
+    // an empty name ("网页 (*.html)\0*.html\0\0"); empty: project files.
+    std::wstring filter;
+    std::wstring extension;     // given to a name typed without one; empty: "mojian"
 };
 
 struct Environment {

@@ -72,12 +72,12 @@ std::optional<std::string> ChooseFile(HWND owner, const FileQuestion& question) 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kProjectFilter;
+    ofn.lpstrFilter = question.filter.empty() ? kProjectFilter : question.filter.c_str();
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());
     ofn.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
     ofn.lpstrTitle = question.title.empty() ? nullptr : question.title.c_str();
-    ofn.lpstrDefExt = L"mojian";
+    ofn.lpstrDefExt = question.extension.empty() ? L"mojian" : question.extension.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (question.save) ofn.Flags |= OFN_OVERWRITEPROMPT;
     else ofn.Flags |= OFN_FILEMUSTEXIST;
