@@ -29,6 +29,7 @@ void Merge(PageEffects& into, PageEffects&& from) {
     into.blocks.merge(from.blocks);
     into.counterChanged = into.counterChanged || from.counterChanged;
     into.choiceChanged = into.choiceChanged || from.choiceChanged;
+    into.opened = into.opened || from.opened;
     if (from.newSource != 0) into.newSource = from.newSource;
 }
 
@@ -36,8 +37,10 @@ void AddListEdit(PageEffects& e, ListEdit edit) {
     if (!e.listReset) e.list.push_back(std::move(edit));
 }
 
+// An open's step, done, undone or redone.
 void CleanWorkingFiles(PageEffects& e) {
     for (int n = 1; n <= kMaxCustomSource; ++n) e.sources.insert(n);
+    e.opened = true;
 }
 
 template <class T>

@@ -67,6 +67,9 @@ struct PageEffects {
     std::set<BlockId> blocks;
     bool counterChanged = false;
     bool choiceChanged = false;
+    // The step opened a page, or undid or redid an open: the page the window
+    // shows is another document now.
+    bool opened = false;
     // The number AddCustom or NewCustomSource took.
     int newSource = 0;
 
