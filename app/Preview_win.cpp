@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/File.h"
-#include "base/UserFolder_win.h"
+#include "base/UserFolder.h"
 #include "compose/PreviewSettings.h"
 #include "html/HtmlView_win.h"
 
@@ -61,7 +61,7 @@ std::unique_ptr<PreviewHost> CreateModelPreviewHost(HWND form, HWND frame, int i
 }
 
 std::unique_ptr<PreviewHost> CreatePreviewHost(HWND form, HWND frame, int id, const RECT& rect) {
-    const std::string folder = UserFolder();
+    const std::string folder = UserDataFolder();
     const std::optional<std::string> settings =
         folder.empty() ? std::nullopt : ReadWholeFile(JoinPath(folder, kPreviewSettingsFile));
     if (settings && PreviewEngineFromSettings(*settings) == PreviewEngine::System) {

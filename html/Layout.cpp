@@ -19,7 +19,7 @@ PageLayout LayoutDocument(const Document& document, const LayoutOptions& options
     // The body's margins, with those of its first and last children that collapse with them.
     top->x = MarginPx(*top, 3, width);
     top->y = std::max(0.0f, top->marginTop.Value());
-    PaintBoxes(ctx, *top, top->x, top->y);
+    PaintBoxes(ctx, *top, top->x, top->y, options.recordEveryBox);
     out.width = width;
     out.height = std::max(0.0f, top->y + top->h + top->marginBottom.Value());
     return out;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "html/Dom.h"
 #include "html/PictureSource.h"
 #include "html/Style.h"
 #include "html/TextMeasurer.h"
@@ -45,12 +46,19 @@ struct PaintOp {
     Rect clip;
 };
 
-// One laid-out table, cell, picture or block with text of its own, for
-// comparing with a browser.
+// One laid-out box: a table, cell, picture or block with text of its own,
+// for comparing with a browser; with LayoutOptions::recordEveryBox every box
+// the layout made.
 struct BoxRecord {
-    std::string tag;
+    std::string tag;  // empty for an anonymous box
     Rect rect;
-    std::size_t source = 0;  // where the element starts in the source: the records' order
+    // The element the box is for; for an anonymous box, the element it was
+    // made inside. Points into the document laid out.
+    const Node* node = nullptr;
+    // What a reader sees of what the box draws: its border box widened by
+    // its own lines (text and inline decoration), cut to the ancestors that
+    // hide their overflow. Empty when they hide all of it.
+    Rect visible;
 };
 
 // A picture the page shows, with what layout knew of it: when what the
@@ -65,7 +73,8 @@ struct PictureUse {
 struct PageLayout {
     std::vector<FontKey> fonts;
     std::vector<PaintOp> ops;      // in painting order
-    std::vector<BoxRecord> boxes;  // tables, cells, pictures and text blocks in document order
+    // tables, cells, pictures and text blocks (or every box) in document order
+    std::vector<BoxRecord> boxes;
     std::vector<PictureUse> pictures;  // each address once
     float width = 0;
     float height = 0;

@@ -12,7 +12,7 @@
 
 #include "base/File.h"
 #include "base/Scoped_win.h"
-#include "base/UserFolder_win.h"
+#include "base/UserFolder.h"
 #include "base/Utf.h"
 #include "html/PictureOrientation.h"
 
@@ -375,7 +375,7 @@ bool WinPictureBackend::Notify() {
 }
 
 std::string DefaultPictureFolder() {
-    const std::string folder = UserFolder();
+    const std::string folder = UserDataFolder();
     return folder.empty() ? folder : JoinPath(folder, "pictures");
 }
 
