@@ -177,11 +177,13 @@ void DrawBackground(HDC dc, Blitter& blit, ScaledPictures& scaled, PictureSource
     };
     if (op.repeatX) x0 = firstCopy(x0, clip.left, bw);
     if (op.repeatY) y0 = firstCopy(y0, clip.top, bh);
+    // The bitmap is a block of copies: a way it does not repeat takes one copy of it.
+    const int cw = op.repeatX ? bw : e->width, ch = op.repeatY ? bh : e->height;
     const SaveDc saved(dc);
     IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
     for (int y = y0; y < clip.bottom; y += bh) {
         for (int x = x0; x < clip.right; x += bw) {
-            const RECT copy = Intersect(RECT{x, y, x + bw, y + bh}, clip);
+            const RECT copy = Intersect(RECT{x, y, x + cw, y + ch}, clip);
             blit.Draw(*e, copy.left, copy.top, copy.left - x, copy.top - y, copy.right - copy.left,
                       copy.bottom - copy.top);
             if (!op.repeatX) break;

@@ -240,7 +240,9 @@ TEST_F(HtmlViewTest, BackgroundPicturesRepeatInsideTheirBox) {
     HtmlViewSetPictureSource(view_, std::make_shared<RedPictures>());
     HtmlViewSetHtml(view_, "<table width=200 height=100 cellspacing=0 background=red.png><tr><td></td></tr></table>"
                            "<div style=\"width:200px;height:50px;background:#00ff00 url(red.png) no-repeat right "
-                           "bottom\"></div>");
+                           "bottom\"></div>"
+                           "<div style=\"width:200px;height:50px;background:url(red.png) no-repeat center #00ff00\"></div>"
+                           "<div style=\"width:200px;height:50px;background:repeat-x url(red.png) #00ff00\"></div>");
     EXPECT_EQ(PixelAt(8, 8), RGB(255, 0, 0));
     EXPECT_EQ(PixelAt(8 + 199, 8 + 99), RGB(255, 0, 0));
     EXPECT_EQ(PixelAt(8 + 201, 8 + 50), RGB(255, 255, 255));
@@ -249,6 +251,14 @@ TEST_F(HtmlViewTest, BackgroundPicturesRepeatInsideTheirBox) {
     EXPECT_EQ(PixelAt(8 + 199, 108 + 49), RGB(255, 0, 0));
     EXPECT_EQ(PixelAt(8 + 196, 108 + 48), RGB(0, 255, 0));
     EXPECT_EQ(PixelAt(8, 108), RGB(0, 255, 0));
+    // A small picture is kept as a block of copies: one copy still, in the
+    // middle; repeated across, a single row.
+    EXPECT_EQ(PixelAt(8 + 99, 158 + 24), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 103, 158 + 24), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 99, 158 + 28), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 150, 208 + 1), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 150, 208 + 2), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 150, 208 + 30), RGB(0, 255, 0));
 }
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {

@@ -301,11 +301,12 @@ def compare(theirs, ours):
         for k in range(block.size):
             i, j = block.a + k, block.b + k
             t, o = tb[i], ob[j]
+            # The worst difference of any box, in place or not, ranks documents that pass.
+            worst = max(worst, *(abs(o[n] - t[n]) for n in (1, 2, 3, 4)))
             if in_place(t, o):
                 counts[kind_of(t[0])][0] += 1
                 continue
             bad += 1
-            worst = max(worst, *(abs(o[n] - t[n]) for n in (1, 2, 3, 4)))
             if len(notes) < 5:
                 notes.append("%s #%d chromium (%.0f,%.0f %.0fx%.0f) ours (%.0f,%.0f %.0fx%.0f)"
                              % (t[0], i, t[1], t[2], t[3], t[4], o[1], o[2], o[3], o[4]))
