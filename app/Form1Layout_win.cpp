@@ -216,8 +216,7 @@ bool CreateControls(HWND form, Form1State& s) {
     // The editor lies over the style grid: keep it above the frame.
     SetWindowPos(s.Control(kEditor), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    s.preview = CreateWebBrowserPreviewHost(s.Control(kPreviewFrame), PreviewPx(s));
-    if (!s.preview) s.preview = CreateModelPreviewHost(form, s.Control(kPreviewFrame), kPreview, PreviewPx(s));
+    s.preview = CreatePreviewHost(form, s.Control(kPreviewFrame), kPreview, PreviewPx(s));
     if (!s.preview || !s.preview->View()) return false;
 
     s.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, form,

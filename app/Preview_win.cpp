@@ -1,5 +1,11 @@
 #include "app/Preview_win.h"
 
+#include <optional>
+#include <string>
+
+#include "base/File.h"
+#include "base/UserFolder.h"
+#include "compose/PreviewSettings.h"
 #include "html/HtmlView_win.h"
 
 namespace mojian {
@@ -52,6 +58,18 @@ private:
 
 std::unique_ptr<PreviewHost> CreateModelPreviewHost(HWND form, HWND frame, int id, const RECT& rect) {
     return std::make_unique<ModelPreviewHost>(form, frame, id, rect);
+}
+
+std::unique_ptr<PreviewHost> CreatePreviewHost(HWND form, HWND frame, int id, const RECT& rect) {
+    const std::string folder = UserDataFolder();
+    const std::optional<std::string> settings =
+        folder.empty() ? std::nullopt : ReadWholeFile(JoinPath(folder, kPreviewSettingsFile));
+    if (settings && PreviewEngineFromSettings(*settings) == PreviewEngine::System) {
+        if (auto host = CreateWebBrowserPreviewHost(frame, rect)) return host;
+    }
+    auto host = CreateModelPreviewHost(form, frame, id, rect);
+    if (host && host->View()) html::HtmlViewLoadPictures(host->View());
+    return host;
 }
 
 }  // namespace mojian

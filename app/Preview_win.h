@@ -27,6 +27,12 @@ public:
     virtual HWND View() const = 0;
 };
 
+// The preview Form1 shows: our own HTML view, loading the page's pictures
+// itself, as buyers' browsers lay pages out; or, when the user's preview.ini
+// asks for it (compose/PreviewSettings.h), the system's HTML engine where
+// one comes up.
+std::unique_ptr<PreviewHost> CreatePreviewHost(HWND form, HWND frame, int id, const RECT& rect);
+
 // Backend without an HTML engine: the model, redrawn through HtmlViewSetHtml
 // once per burst of changes (a page preview writes block by block).
 std::unique_ptr<PreviewHost> CreateModelPreviewHost(HWND form, HWND frame, int id, const RECT& rect);

@@ -8,8 +8,10 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <unknwn.h>
+#include <wininet.h>
 
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "base/Utf.h"
@@ -85,6 +87,18 @@ struct KernelHandleTraits {
 };
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
 
+// A search of a folder from FindFirstFileW (FindClose).
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE None() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Free(HANDLE h) noexcept { ::FindClose(h); }
+};
+using FindHandle = ScopedHandle<FindHandleTraits>;
+
+// A WinINet session, connection or request (InternetCloseHandle).
+using InternetHandle = ScopedHandle<NullableHandleTraits<HINTERNET, ::InternetCloseHandle>>;
+
 // A context borrowed from a window with `Get` and given back with ReleaseDC.
 template <HDC(WINAPI* Get)(HWND)>
 class BorrowedDc {
@@ -154,6 +168,22 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// A context's state saved for one scope (SaveDC), restored at its end:
+// clipping, selections and modes set meanwhile are undone.
+class SaveDc {
+public:
+    explicit SaveDc(HDC dc) : dc_(dc), level_(dc ? ::SaveDC(dc) : 0) {}
+    SaveDc(const SaveDc&) = delete;
+    SaveDc& operator=(const SaveDc&) = delete;
+    ~SaveDc() {
+        if (level_ > 0) ::RestoreDC(dc_, level_);
+    }
+
+private:
+    HDC dc_;
+    int level_;
 };
 
 // A palette selected into a context and realised for one scope.
@@ -230,6 +260,12 @@ public:
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // A reference of its own to what `other` holds, seen as a base interface.
+    template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    static ComPtr Share(const ComPtr<U>& other) noexcept {
+        if (other) other->AddRef();
+        return ComPtr(other.get());
+    }
     ComPtr& operator=(ComPtr&& o) noexcept {
         if (this != &o) {
             reset();

@@ -94,7 +94,8 @@ struct Pending {
 // pending sides from the boxes of the pictures' elements.
 void Measure(const html::Document& doc, const std::vector<Pending>& pending, FieldSet& set) {
     html::FixedMeasurer measurer;
-    const html::PageLayout page = html::LayoutDocument(doc, html::LayoutOptions{750, 0}, measurer);
+    html::PicturesLoading pictures;  // the room the page gives them, whatever they turn out to be
+    const html::PageLayout page = html::LayoutDocument(doc, html::LayoutOptions{750, 0}, measurer, pictures);
     std::unordered_map<const html::Node*, html::Rect> boxes;
     boxes.reserve(page.boxes.size());
     for (const html::BoxRecord& b : page.boxes) boxes.emplace(b.node, b.rect);

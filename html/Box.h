@@ -3,6 +3,7 @@
 // painter walks. Internal to the engine.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,6 +44,21 @@ struct Frag {
     std::u16string text;
 };
 
+// Adjoining vertical margins, collapsed: the largest positive one and the
+// most negative one add up.
+struct Margins {
+    float pos = 0, neg = 0;
+    void Add(float m) {
+        if (m > 0) pos = std::max(pos, m);
+        else neg = std::min(neg, m);
+    }
+    void Add(const Margins& o) {
+        pos = std::max(pos, o.pos);
+        neg = std::min(neg, o.neg);
+    }
+    float Value() const { return pos + neg; }
+};
+
 // A table cell in the table's grid.
 struct Cell {
     Box* box;
@@ -67,6 +83,10 @@ struct Box {
     int columns = 0;
     // Results, relative to the parent's border box.
     float x = 0, y = 0, w = 0, h = 0;
+    // Its top and bottom margins with those of the children they collapse
+    // with; a box with nothing in it lets its margins collapse through it.
+    Margins marginTop, marginBottom;
+    bool collapsesThrough = false;
     float shift = 0;           // vertical-align inside a cell
     float contentH = 0;        // the height the content needs, padding and borders included
     float firstBaseline = -1;  // from the border box top; negative: none
@@ -78,6 +98,71 @@ struct Box {
     bool forcedWidth = false;  // the table has set w
     // Pictures: what the picture source said when the box was made.
     PictureInfo picture;
+    bool broken = false;      // a picture that failed, kept at the size the page gives: drawn framed
+    bool brokenIcon = false;  // the broken-picture icon of a picture shown as its alt text
+};
+
+// The floats of one block formatting context (a cell, a table, an inline
+// block, a float, a box that clips, the page), as margin boxes in its
+// coordinates: lines of every block in it make room for them.
+struct FloatArea {
+    struct Placed {
+        Rect r;
+        bool left;
+    };
+    std::vector<Placed> floats;
+
+    // The free span [l, r) between x0 and x1 for a band from y, h high.
+    void Edges(float y, float h, float x0, float x1, float& l, float& r) const {
+        l = x0;
+        r = x1;
+        for (const Placed& f : floats) {
+            if (f.r.y < y + std::max(h, 1.0f) && f.r.Bottom() > y) {
+                if (f.left) l = std::max(l, f.r.Right());
+                else r = std::min(r, f.r.x);
+            }
+        }
+    }
+    // The nearest bottom of a float below y; y itself when there is none.
+    float NextBottom(float y) const {
+        float next = -1;
+        for (const Placed& f : floats)
+            if (f.r.Bottom() > y && (next < 0 || f.r.Bottom() < next)) next = f.r.Bottom();
+        return next < 0 ? y : next;
+    }
+    // The lowest bottom of the floats on the sides asked for (clearance).
+    float Bottom(bool left, bool right) const {
+        float bottom = 0;
+        for (const Placed& f : floats)
+            if ((f.left && left) || (!f.left && right)) bottom = std::max(bottom, f.r.Bottom());
+        return bottom;
+    }
+    // Places a float of margin box w x h at y or below, on its side, within [x0, x1).
+    Rect Place(float y, float w, float h, bool left, float x0, float x1) {
+        for (int guard = 0; guard < 1000; ++guard) {
+            float l, r;
+            Edges(y, h, x0, x1, l, r);
+            if (r - l >= w || (l == x0 && r == x1)) {
+                const Rect placed{left ? l : r - w, y, w, h};
+                floats.push_back({placed, left});
+                return placed;
+            }
+            const float next = NextBottom(y);
+            if (next <= y) break;
+            y = next;
+        }
+        const Rect placed{left ? x0 : x1 - w, y, w, h};
+        floats.push_back({placed, left});
+        return placed;
+    }
+};
+
+// Where a box's border box sits in its block formatting context, for the
+// floats there; no area: the box starts one of its own.
+struct Where {
+    FloatArea* area = nullptr;
+    float x = 0, y = 0;
+    float cbHeight = -1;  // the containing block's height when it is known in advance (for percentages)
 };
 
 // Beyond any real table; cells past it are not shown.

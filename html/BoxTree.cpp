@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "html/Characters.h"
+#include "html/PictureLayout.h"
 
 namespace mojian::html {
 
@@ -32,9 +33,11 @@ public:
     explicit BoxBuilder(LayoutContext& ctx) : ctx_(ctx) {}
 
     Box* BuildRoot(const Node& root, float margin) {
-        Style* s = ctx_.NewStyle(RootStyle());
+        Style rootStyle = RootStyle();
+        rootStyle.quirks = ctx_.GetCompat() == Compat::Quirks;
+        Style* s = ctx_.NewStyle(ComputeBodyStyle(root, rootStyle, margin));
         s->display = Display::Block;
-        for (auto& m : s->margin) m = Length{Length::Px, margin};
+        s->floating = Float::None;
         Box* b = ctx_.NewBox(Box::Kind::Block, &root, s);
         BuildChildren(b, root);
         return b;
@@ -50,15 +53,11 @@ private:
         std::vector<Entry> entries;
         char32_t last = 0;  // the last character placed; 0 at a line start
         bool lastSpace = true;
+        bool wordStart = true;  // the next letter begins a word
         bool pendingBreak = false;  // the next atom may start a new line (after a picture)
     };
 
     Box* BuildElementBox(const Node& e, const Style* s) {
-        if (e.tag == "img") {
-            Box* picture = ctx_.NewBox(Box::Kind::Image, &e, s);
-            if (const std::string* src = e.Attr("src"); src && !src->empty()) picture->picture = ctx_.QueryPicture(*src);
-            return picture;
-        }
         if (e.tag == "table") {
             if (s->display == Display::Table) {
                 Box* t = ctx_.NewBox(Box::Kind::Table, &e, s);
@@ -69,6 +68,7 @@ private:
             Box* b = ctx_.NewBox(Box::Kind::Block, &e, s);
             Style* inner = ctx_.AnonymousStyle(*s, Display::Table);
             inner->cellSpacing = s->cellSpacing;
+            inner->collapseBorders = s->collapseBorders;
             Box* t = ctx_.NewBox(Box::Kind::Table, nullptr, inner);
             BuildTable(t, e);
             b->children.push_back(t);
@@ -83,6 +83,20 @@ private:
         auto addCell = [&](const Node& c, const Style& rowStyle) {
             const Style* cs = ctx_.NewStyle(ComputeStyle(c, rowStyle));
             if (cs->display == Display::None) return;
+            if (cs->display != Display::Cell) {
+                // A cell shown as a block sits in an anonymous cell of its own.
+                Style* anon = ctx_.AnonymousStyle(rowStyle, Display::Cell);
+                anon->verticalAlign = VAlign::Baseline;
+                Box* cell = ctx_.NewBox(Box::Kind::Block, nullptr, anon);
+                cell->isCell = true;
+                Flattening f;
+                if (cs->floating != Float::None) AddFloat(BuildElementBox(c, cs), f);
+                else if (cs->display == Display::Inline || cs->display == Display::InlineBlock) AddAtomic(BuildElementBox(c, cs), *anon, f);
+                else AddBlock(BuildElementBox(c, cs), f);
+                TakeContent(cell, f);
+                t->rows.back().push_back(cell);
+                return;
+            }
             Box* cell = ctx_.NewBox(Box::Kind::Block, &c, cs);
             cell->isCell = true;
             BuildChildren(cell, c);
@@ -117,8 +131,12 @@ private:
             }
             if (!child->IsElement() || !Rendered(*child)) continue;
             const Node& e = *child;
-            const Style* s = ctx_.NewStyle(ComputeStyle(e, parentStyle));
+            Style* s = ctx_.NewStyle(ComputeStyle(e, parentStyle));
             if (s->display == Display::None) continue;
+            if (e.tag == "img") {
+                AddPicture(e, s, parentStyle, f);
+                continue;
+            }
             if (e.tag == "br") {
                 Entry en;
                 en.atom.kind = Atom::Kind::Break;
@@ -128,27 +146,12 @@ private:
                 f.lastSpace = true;
                 continue;
             }
-            const bool replaced = e.tag == "img";
             if (s->floating != Float::None) {
-                Entry en;
-                en.atom.kind = Atom::Kind::Float;
-                en.atom.box = BuildElementBox(e, s);
-                f.entries.push_back(std::move(en));
+                AddFloat(BuildElementBox(e, s), f);
                 continue;
             }
-            if (replaced || s->display == Display::InlineBlock) {
-                if (replaced && s->display != Display::Inline && s->display != Display::InlineBlock) {
-                    AddBlock(BuildElementBox(e, s), f);
-                    continue;
-                }
-                Entry en;
-                en.atom.kind = Atom::Kind::Atomic;
-                en.atom.style = s;
-                en.atom.box = BuildElementBox(e, s);
-                en.atom.breakBefore = !s->noWrap && !parentStyle.noWrap && !NoBreakAfter(f.last) && f.last != 0;
-                f.entries.push_back(std::move(en));
-                f.last = 0xFFFC;
-                f.lastSpace = false;
+            if (s->display == Display::InlineBlock) {
+                AddAtomic(BuildElementBox(e, s), parentStyle, f);
                 continue;
             }
             if (s->display == Display::Inline) {
@@ -168,6 +171,59 @@ private:
         }
     }
 
+    // An atomic inline box (picture, inline block) on the line.
+    void AddAtomic(Box* box, const Style& parentStyle, Flattening& f) {
+        Entry en;
+        en.atom.kind = Atom::Kind::Atomic;
+        en.atom.style = box->style;
+        en.atom.box = box;
+        en.atom.breakBefore = !box->style->noWrap && !parentStyle.noWrap && !NoBreakAfter(f.last) && f.last != 0;
+        f.entries.push_back(std::move(en));
+        f.last = 0xFFFC;
+        f.lastSpace = false;
+    }
+
+    void AddFloat(Box* box, Flattening& f) {
+        Entry en;
+        en.atom.kind = Atom::Kind::Float;
+        en.atom.box = box;
+        f.entries.push_back(std::move(en));
+    }
+
+    // Where a picture goes: its own box, or the fallback a browser shows
+    // when it cannot be loaded (a box with the icon and alt text, or inline,
+    // the icon and alt text flowing with the text around).
+    void AddPicture(const Node& e, Style* s, const Style& parentStyle, Flattening& f) {
+        const PicturePlan plan = PlanPicture(ctx_, e, *s);
+        Box* box = nullptr;
+        if (plan.show == PicturePlan::Show::Picture) {
+            box = ctx_.NewBox(Box::Kind::Image, &e, s);
+            box->picture = plan.info;
+            box->broken = plan.broken;
+        } else {
+            // The icon floats at the start of the alt text, in a box that
+            // inline is an inline block as wide as its words.
+            box = ctx_.NewBox(Box::Kind::Block, &e, s);
+            Flattening inside;
+            if (plan.icon) AddFloat(BrokenIcon(*s), inside);
+            AddText(plan.alt, *s, inside);
+            TakeContent(box, inside);
+        }
+        if (s->floating != Float::None) AddFloat(box, f);
+        else if (s->display == Display::Inline || s->display == Display::InlineBlock) AddAtomic(box, parentStyle, f);
+        else AddBlock(box, f);
+    }
+
+    // The broken-picture icon, floated at the start of the fallback's box.
+    Box* BrokenIcon(const Style& s) {
+        Style* icon = ctx_.AnonymousStyle(s, Display::Block);
+        icon->width = icon->height = Length{Length::Px, kBrokenIconPx};
+        icon->floating = Float::Left;
+        Box* b = ctx_.NewBox(Box::Kind::Image, nullptr, icon);
+        b->brokenIcon = true;
+        return b;
+    }
+
     void AddBlock(Box* b, Flattening& f) {
         Entry en;
         en.block = b;
@@ -177,19 +233,31 @@ private:
     }
 
     void AddText(std::u16string_view raw, const Style& s, Flattening& f) {
-        // Collapse white space as browsers do outside <pre>.
+        // Collapse white space as browsers do outside <pre>, and change the
+        // case as text-transform asks.
         std::u16string text;
         text.reserve(raw.size());
         for (char16_t c : raw) {
+            if (IsInvisible(c)) continue;
             const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
             if (space) {
                 if (f.lastSpace) continue;
                 text += u' ';
                 f.lastSpace = true;
-            } else {
-                text += c;
-                f.lastSpace = false;
+                f.wordStart = true;
+                continue;
             }
+            switch (s.textTransform) {
+            case Style::Transform::Upper: c = ToUpper(c); break;
+            case Style::Transform::Lower: c = ToLower(c); break;
+            case Style::Transform::Capitalize:
+                if (f.wordStart) c = ToUpper(c);
+                break;
+            case Style::Transform::None: break;
+            }
+            text += c;
+            f.lastSpace = false;
+            f.wordStart = false;
         }
         if (text.empty()) return;
         // Split at break opportunities; each piece is an atom.
@@ -224,6 +292,13 @@ private:
     void BuildChildren(Box* b, const Node& n) {
         Flattening f;
         Flatten(n, *b->style, f, 0);
+        TakeContent(b, f);
+    }
+
+    // Makes what `f` gathered the content of `b`: its lines when it holds
+    // only inline content, else its blocks with anonymous blocks around the
+    // inline runs between them.
+    void TakeContent(Box* b, Flattening& f) {
         // Atomic pieces (pictures, inline blocks) leave a break opportunity behind them.
         for (std::size_t i = 1; i < f.entries.size(); ++i) {
             Atom& a = f.entries[i].atom;

@@ -25,11 +25,34 @@ bool NoBreakAfter(char32_t c) {
     return std::find(std::begin(kSet), std::end(kSet), c) != std::end(kSet);
 }
 
+bool IsInvisible(char32_t c) {
+    return c == 0xAD || c == 0x34F || (c >= 0x200C && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x2064) || c == 0xFEFF || (c >= 0xFE00 && c <= 0xFE0F);
+}
+
 bool BreakBetween(char32_t a, char32_t b) {
     if (a == 0 || b == ' ') return false;
-    if (a == ' ') return true;
+    if (a == ' ' || a == 0x200B) return true;
     if (NoBreakBefore(b) || NoBreakAfter(a)) return false;
     return IsCjk(a) || IsCjk(b);
+}
+
+char16_t ToUpper(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F))
+        return static_cast<char16_t>(c - 32);
+    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 80);
+    if (c == 0xFF) return 0x178;
+    return c;
+}
+
+char16_t ToLower(char16_t c) {
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F))
+        return static_cast<char16_t>(c + 32);
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    if (c == 0x178) return 0xFF;
+    return c;
 }
 
 char32_t CodePointAt(std::u16string_view s, std::size_t i, std::size_t& len) {

@@ -89,6 +89,8 @@ struct Node {
     const std::string* Attr(std::string_view name) const;
     // That attribute with its ranges, or nullptr.
     const Attribute* FindAttr(std::string_view name) const;
+    // Whether a text child of its own holds anything but white space.
+    bool HasOwnText() const;
 };
 
 // A tag the tree has no element for: an end tag that closes nothing, a
@@ -98,6 +100,11 @@ struct StrayTag {
     bool endTag = false;
     SourceRange range;
 };
+
+// How a browser lays the document out, from its doctype: quirks mode (no
+// doctype or an old one), limited quirks (the transitional doctypes) or
+// standards mode.
+enum class Compat : std::uint8_t { NoQuirks, LimitedQuirks, Quirks };
 
 // A parsed document. The tree always has the html element with its head and
 // body (made up when the source has none, as browsers do): a fragment's
@@ -114,6 +121,7 @@ struct Document {
     Node* body = nullptr;
     std::vector<StrayTag> strayTags;  // in source order
     std::size_t sourceSize = 0;       // bytes of the source parsed
+    Compat compat = Compat::Quirks;
 };
 
 // Nesting deeper than this many elements inside the body is flattened.

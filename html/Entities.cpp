@@ -12,37 +12,18 @@ namespace {
 
 struct Entity {
     const char* name;
-    char32_t cp;
+    const char* text;
+    bool legacy;  // also without its semicolon
 };
 
-// The references seller HTML actually uses, plus the common Latin-1 and
-// typographic ones; anything else stays as written, as browsers show it.
 constexpr Entity kEntities[] = {
-    {"nbsp", 0xA0},   {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},
-    {"apos", '\''},   {"yen", 0xA5},     {"times", 0xD7},   {"divide", 0xF7},  {"copy", 0xA9},
-    {"reg", 0xAE},    {"trade", 0x2122}, {"middot", 0xB7},  {"bull", 0x2022},  {"hellip", 0x2026},
-    {"mdash", 0x2014}, {"ndash", 0x2013}, {"laquo", 0xAB},  {"raquo", 0xBB},   {"lsquo", 0x2018},
-    {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"deg", 0xB0},    {"plusmn", 0xB1},
-    {"sect", 0xA7},   {"para", 0xB6},    {"cent", 0xA2},    {"pound", 0xA3},   {"euro", 0x20AC},
-    {"iexcl", 0xA1},  {"iquest", 0xBF},  {"sup1", 0xB9},    {"sup2", 0xB2},    {"sup3", 0xB3},
-    {"frac12", 0xBD}, {"frac14", 0xBC},  {"frac34", 0xBE},  {"micro", 0xB5},   {"shy", 0xAD},
-    {"larr", 0x2190}, {"uarr", 0x2191},  {"rarr", 0x2192},  {"darr", 0x2193},  {"harr", 0x2194},
-    {"hearts", 0x2665}, {"spades", 0x2660}, {"clubs", 0x2663}, {"diams", 0x2666}, {"star", 0x2606},
-    {"starf", 0x2605}, {"check", 0x2713}, {"ensp", 0x2002}, {"emsp", 0x2003}, {"thinsp", 0x2009},
-    {"zwsp", 0x200B}, {"permil", 0x2030}, {"prime", 0x2032}, {"infin", 0x221E}, {"asymp", 0x2248},
-    {"ne", 0x2260},   {"le", 0x2264},    {"ge", 0x2265},    {"radic", 0x221A}, {"alpha", 0x3B1},
-    {"beta", 0x3B2},  {"pi", 0x3C0},     {"ordm", 0xBA},    {"ordf", 0xAA},    {"macr", 0xAF},
-    {"acute", 0xB4},  {"uml", 0xA8},     {"cedil", 0xB8},   {"not", 0xAC},     {"brvbar", 0xA6},
-    {"curren", 0xA4},
-    // Pasted pages use these to hide a "javascript:" address from a plain reading.
-    {"colon", ':'},   {"Tab", '\t'},     {"NewLine", '\n'},
+#include "html/EntityTable.inc"
 };
 
-// Without a semicolon browsers still accept the old Latin-1 names.
-bool LegacyName(std::string_view name) {
-    static constexpr const char* kLegacy[] = {"nbsp", "amp", "lt", "gt", "quot", "yen", "times", "copy", "reg",
-                                              "middot", "deg", "laquo", "raquo", "plusmn", "divide"};
-    return std::any_of(std::begin(kLegacy), std::end(kLegacy), [&](const char* n) { return name == n; });
+const Entity* Find(std::string_view name) {
+    const auto it = std::lower_bound(std::begin(kEntities), std::end(kEntities), name,
+                                     [](const Entity& e, std::string_view n) { return std::string_view(e.name) < n; });
+    return it != std::end(kEntities) && name == it->name ? it : nullptr;
 }
 
 char32_t Windows1252(char32_t cp) {
@@ -62,7 +43,7 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) :
 
 // Decodes the reference at s[pos] == '&'; on success appends it and returns
 // the position after it, otherwise returns pos unchanged.
-std::size_t DecodeOne(std::string_view s, std::size_t pos, std::string& out) {
+std::size_t DecodeOne(std::string_view s, std::size_t pos, std::string& out, bool attribute) {
     std::size_t i = pos + 1;
     if (i < s.size() && s[i] == '#') {
         ++i;
@@ -83,37 +64,35 @@ std::size_t DecodeOne(std::string_view s, std::size_t pos, std::string& out) {
         return i;
     }
     std::size_t end = i;
-    while (end < s.size() && end - i < 32 && (IsAlpha(s[end]) || IsDigit(s[end]))) ++end;
+    while (end < s.size() && end - i < 40 && (IsAlpha(s[end]) || IsDigit(s[end]))) ++end;
     const std::string_view name = s.substr(i, end - i);
     if (name.empty()) return pos;
-    const bool semicolon = end < s.size() && s[end] == ';';
-    for (const auto& e : kEntities) {
-        if (name == e.name && (semicolon || LegacyName(name))) {
-            AppendUtf8(out, e.cp);
-            return semicolon ? end + 1 : end;
+    // The whole name with its semicolon, else the longest old name it starts with.
+    if (end < s.size() && s[end] == ';') {
+        if (const Entity* e = Find(name)) {
+            out += e->text;
+            return end + 1;
         }
     }
-    // "&nbspx" and the like: the longest legacy prefix, as browsers do in text.
-    if (!semicolon) {
-        for (const auto& e : kEntities) {
-            const std::string_view n = e.name;
-            if (LegacyName(n) && name.size() > n.size() && name.substr(0, n.size()) == n) {
-                AppendUtf8(out, e.cp);
-                return i + n.size();
-            }
-        }
+    for (std::size_t len = name.size(); len > 0; --len) {
+        const Entity* e = Find(name.substr(0, len));
+        if (!e || !e->legacy) continue;
+        // In an attribute "&copy=" or "&copyx" is kept as written: query strings hold such things.
+        if (attribute && (len < name.size() || (i + len < s.size() && s[i + len] == '='))) return pos;
+        out += e->text;
+        return i + len;
     }
     return pos;
 }
 
 }  // namespace
 
-std::string DecodeEntities(std::string_view s) {
+std::string DecodeEntities(std::string_view s, bool attribute) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
         if (s[i] == '&') {
-            const std::size_t next = DecodeOne(s, i, out);
+            const std::size_t next = DecodeOne(s, i, out, attribute);
             if (next != i) {
                 i = next;
                 continue;

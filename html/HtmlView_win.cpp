@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <system_error>
 
-#include "html/Parser.h"
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/Layout.h"
+#include "html/Parser.h"
+#include "html/PictureLoader_win.h"
 
 namespace mojian::html {
 
@@ -17,15 +19,26 @@ namespace {
 
 constexpr int kPageMargin = 8;
 constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
+// The view's own loader tells it of arrived pictures with this message.
+constexpr UINT kMsgPicturesChanged = WM_APP + 0x50;
+// Pictures resampled on the view's resampling thread are ready.
+constexpr UINT kMsgResampled = WM_APP + 0x51;
 
-// Everything one view owns, kept with its window.
+// Everything one view owns, kept with its window, freed at WM_NCDESTROY.
 struct ViewState {
     GdiFonts fonts;
+    ScaledPictures scaled;
+    // Resamples pictures for painting off the window's thread; made at WM_CREATE, gone at WM_DESTROY.
+    std::unique_ptr<ResampleQueue> resampler;
     std::shared_ptr<PictureSource> pictures = std::make_shared<NoPictures>();
+    // The view's own loader, when it loads pictures itself (then also `pictures`).
+    std::shared_ptr<WinPictureBackend> backend;
+    std::shared_ptr<PictureLoader> loader;
     std::unique_ptr<Document> document;
     PageLayout page;
     int layoutWidth = -1;
     int scrollY = 0;
+    int layouts = 0;
 };
 
 ViewState* StateOf(HWND hwnd) { return reinterpret_cast<ViewState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
@@ -66,11 +79,40 @@ void UpdateScrollBar(HWND hwnd, ViewState& s) {
     if (GetScrollInfo(hwnd, SB_VERT, &now) && now.nMin == si.nMin && now.nMax == si.nMax && now.nPage == si.nPage &&
         now.nPos == si.nPos)
         return;
-    SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    // Drawn with the next paint rather than now: redrawing the bar at once
+    // costs a round trip to the display for every picture that arrives.
+    SetScrollInfo(hwnd, SB_VERT, &si, FALSE);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+}
+
+// What is at the top of the view: the first recorded box that reaches
+// below the scroll position, and how far below the top it starts.
+struct Anchor {
+    std::size_t index = 0;
+    float offset = 0;
+    bool found = false;
+};
+
+Anchor FindAnchor(const ViewState& s) {
+    Anchor a;
+    if (s.scrollY <= 0) return a;  // at the top, the page stays at the top
+    const auto y = static_cast<float>(s.scrollY);
+    for (std::size_t i = 0; i < s.page.boxes.size(); ++i) {
+        const Rect& r = s.page.boxes[i].rect;
+        if (r.Bottom() > y && r.h > 0) {
+            a = {i, r.y - y, true};
+            if (r.y >= y) break;
+            // Reaching across the top: a box inside it may start closer below.
+        }
+    }
+    return a;
 }
 
 void Relayout(HWND hwnd, ViewState& s) {
     const int width = std::max(1, ClientWidth(hwnd));
+    const bool sameWidth = s.layoutWidth == width;
+    const Anchor anchor = sameWidth ? FindAnchor(s) : Anchor{};
+    const std::size_t boxes = s.page.boxes.size();
     s.layoutWidth = width;
     if (!s.document) {
         s.page = PageLayout{};
@@ -79,9 +121,40 @@ void Relayout(HWND hwnd, ViewState& s) {
         options.width = static_cast<float>(width);
         options.margin = kPageMargin;
         s.page = LayoutDocument(*s.document, options, s.fonts, *s.pictures);
+        ++s.layouts;
     }
+    // Pictures arriving above the top move the page under it; keep what the
+    // user was looking at where it was.
+    if (anchor.found && s.page.boxes.size() == boxes && anchor.index < boxes)
+        s.scrollY = static_cast<int>(std::lround(s.page.boxes[anchor.index].rect.y - anchor.offset));
     UpdateScrollBar(hwnd, s);
     InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+// The loader has news: lay out again when an arrival changes a box's size,
+// else only repaint the pictures that came.
+void PicturesChanged(HWND hwnd, ViewState& s) {
+    if (!s.loader) return;
+    const std::vector<std::string> changed = s.loader->TakeChanged();
+    bool repaint = false, relayout = false;
+    for (const std::string& url : changed) {
+        for (const PictureUse& use : s.page.pictures) {
+            if (use.url != url) continue;
+            repaint = true;
+            const PictureInfo now = s.pictures->Query(url);
+            if (use.sizesLayout && (now.state != use.info.state || now.width != use.info.width ||
+                                    now.height != use.info.height))
+                relayout = true;
+        }
+    }
+    if (relayout) Relayout(hwnd, s);
+    else if (repaint) InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void StopLoading(ViewState& s) {
+    if (s.backend) s.backend->SetNotifyWindow(nullptr, 0);
+    s.loader.reset();
+    s.backend.reset();
 }
 
 void ScrollTo(HWND hwnd, ViewState& s, int y) {
@@ -106,11 +179,11 @@ void Paint(HWND hwnd, ViewState& s) {
     if (buffer) {
         const RECT local{0, 0, w, h};
         FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, -area.left, -area.top - s.scrollY, local);
+        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left, -area.top - s.scrollY, local);
         BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
     } else {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(dc, s.page, s.fonts, *s.pictures, 0, -s.scrollY, area);
+        PaintLayout(dc, s.page, s.fonts, *s.pictures, s.scaled, 0, -s.scrollY, area);
     }
 }
 
@@ -123,12 +196,34 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
+    case WM_DESTROY:
+        if (s) {
+            // No notice may come to a window that is gone.
+            StopLoading(*s);
+            s->scaled.UseQueue(nullptr);
+            s->resampler.reset();
+        }
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         delete s;
         return DefWindowProcW(hwnd, msg, wp, lp);
+    case kMsgPicturesChanged:
+        if (s) PicturesChanged(hwnd, *s);
+        return 0;
+    case kMsgResampled:
+        if (s && s->resampler && s->scaled.Adopt(s->resampler->TakeDone())) InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
     case WM_CREATE:
-        if (s) UpdateScrollBar(hwnd, *s);
+        if (s) {
+            try {
+                s->resampler = std::make_unique<ResampleQueue>([hwnd] { PostMessageW(hwnd, kMsgResampled, 0, 0); });
+                s->scaled.UseQueue(s->resampler.get());
+            } catch (const std::system_error&) {
+                // No thread to be had: pictures are resampled as they are painted.
+            }
+            UpdateScrollBar(hwnd, *s);
+        }
         return 0;
     case WM_SIZE:
         if (s) {
@@ -150,7 +245,9 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(hwnd, &rc);
             const HDC dc = reinterpret_cast<HDC>(wp);
             FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            PaintLayout(dc, s->page, s->fonts, *s->pictures, 0, -s->scrollY, rc);
+            s->scaled.SetImmediate(true);  // a picture of the view is taken whole
+            PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, 0, -s->scrollY, rc);
+            s->scaled.SetImmediate(false);
             return 0;
         }
         break;
@@ -238,18 +335,54 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     if (!s) return;
     s->document = std::make_unique<Document>(ParseHtml(utf8Html));
     s->scrollY = 0;
+    // Pictures the old page still waits for are not fetched; the new layout
+    // asks again for the ones it shows too.
+    if (s->loader) s->loader->DropQueued();
+    if (s->resampler) s->resampler->DropWaiting();
     Relayout(view, *s);
 }
 
 void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures) {
     ViewState* s = StateOf(view);
     if (!s) return;
+    StopLoading(*s);
+    s->scaled.Clear();
     s->pictures = pictures ? std::move(pictures) : std::make_shared<NoPictures>();
+    Relayout(view, *s);
+}
+
+bool HtmlViewLoadPictures(HWND view) {
+    ViewState* s = StateOf(view);
+    if (!s) return false;
+    if (s->loader) return true;
+    auto backend = std::make_shared<WinPictureBackend>();
+    HtmlViewUsePictureLoader(
+        view, std::make_shared<PictureLoader>(PictureLoaderOptions{}, backend, OpenPictureFolder(DefaultPictureFolder())),
+        backend);
+    return true;
+}
+
+void HtmlViewUsePictureLoader(HWND view, std::shared_ptr<PictureLoader> loader,
+                              std::shared_ptr<WinPictureBackend> backend) {
+    ViewState* s = StateOf(view);
+    if (!s || !loader || !backend) return;
+    StopLoading(*s);
+    s->scaled.Clear();
+    s->backend = std::move(backend);
+    s->loader = loader;
+    s->pictures = std::move(loader);
+    s->backend->SetNotifyWindow(view, kMsgPicturesChanged);
+    s->loader->NotifyIfChanged();
     Relayout(view, *s);
 }
 
 void HtmlViewRelayout(HWND view) {
     if (ViewState* s = StateOf(view)) Relayout(view, *s);
+}
+
+int HtmlViewLayoutCount(HWND view) {
+    const ViewState* s = StateOf(view);
+    return s ? s->layouts : 0;
 }
 
 int HtmlViewScrollPos(HWND view) {

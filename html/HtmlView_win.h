@@ -27,9 +27,26 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html);
 // every picture is a broken-picture box. Lays the page out again.
 void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures);
 
+// Makes the view load the pictures of what it shows itself: off its thread,
+// downloads kept in the user's picture folder (%LOCALAPPDATA%\墨笺\pictures),
+// the page laid out again as they arrive, where it is scrolled to. False
+// when the loader cannot be made (the view then shows broken pictures).
+bool HtmlViewLoadPictures(HWND view);
+
+class PictureLoader;
+class WinPictureBackend;
+// The same with a loader of the caller's (its own limits and disk cache);
+// the view takes the backend's notices.
+void HtmlViewUsePictureLoader(HWND view, std::shared_ptr<PictureLoader> loader,
+                              std::shared_ptr<WinPictureBackend> backend);
+
 // Lays the current document out again where it is scrolled to, for when
-// what the picture source knows has changed.
+// what the picture source knows has changed: what was at the top of the
+// view stays there.
 void HtmlViewRelayout(HWND view);
+
+// How many times the view has laid its page out, for tests and benchmarks.
+int HtmlViewLayoutCount(HWND view);
 
 // How far the view is scrolled, and the laid-out page's height, in pixels.
 int HtmlViewScrollPos(HWND view);

@@ -12,15 +12,16 @@ namespace mojian::html {
 PageLayout LayoutDocument(const Document& document, const LayoutOptions& options, TextMeasurer& measurer,
                           PictureSource& pictures) {
     PageLayout out;
-    LayoutContext ctx(measurer, pictures, out);
+    LayoutContext ctx(measurer, pictures, out, options.compat.value_or(document.compat));
     Box* top = BuildBoxTree(ctx, *document.body, std::max(0.0f, options.margin));
     const float width = std::max(1.0f, options.width);
     LayoutBox(ctx, *top, width, false);
-    top->x = options.margin;
-    top->y = options.margin;
+    // The body's margins, with those of its first and last children that collapse with them.
+    top->x = MarginPx(*top, 3, width);
+    top->y = std::max(0.0f, top->marginTop.Value());
     PaintBoxes(ctx, *top, top->x, top->y, options.recordEveryBox);
     out.width = width;
-    out.height = std::max(0.0f, top->h + 2 * options.margin);
+    out.height = std::max(0.0f, top->y + top->h + top->marginBottom.Value());
     return out;
 }
 

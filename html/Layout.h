@@ -7,6 +7,8 @@
 // sizes tables, PictureLayout sizes pictures and Painting writes the paint list.
 #pragma once
 
+#include <optional>
+
 #include "html/Dom.h"
 #include "html/PaintList.h"
 #include "html/PictureSource.h"
@@ -16,10 +18,13 @@ namespace mojian::html {
 
 struct LayoutOptions {
     float width = 750;  // the viewport, page margins included
-    float margin = 8;   // the page margin, as a body's
+    float margin = 8;   // the body's margin where the document gives none
+    // The mode to lay out in; empty: the one the document's doctype asks
+    // for. Descriptions are shown in the marketplace's standards-mode page.
+    std::optional<Compat> compat = Compat::NoQuirks;
     // PageLayout::boxes records every box, blocks and anonymous ones
-    // included, not only tables, cells and pictures: for measuring what a
-    // page draws where.
+    // included, not only tables, cells, pictures and blocks with text of
+    // their own: for measuring what a page draws where.
     bool recordEveryBox = false;
 };
 
@@ -35,6 +40,15 @@ PageLayout LayoutDocument(const Document& document, const LayoutOptions& options
 class NoPictures final : public PictureSource {
 public:
     PictureInfo Query(std::string_view) override { return {}; }
+    std::shared_ptr<const Picture> Pixels(std::string_view) override { return nullptr; }
+};
+
+// The picture source of a page whose pictures have not come yet: every
+// address is Loading, so each picture takes the room the page gives it (a
+// broken picture would be boxed by its alt text instead).
+class PicturesLoading final : public PictureSource {
+public:
+    PictureInfo Query(std::string_view) override { return {PictureInfo::State::Loading, 0, 0}; }
     std::shared_ptr<const Picture> Pixels(std::string_view) override { return nullptr; }
 };
 

@@ -25,8 +25,12 @@ Style* LayoutContext::AnonymousStyle(const Style& parent, Display display) {
     Style s = parent;
     s.display = display;
     s.floating = Float::None;
+    s.clear = Clear::None;
     s.background.reset();
-    s.backgroundImage = false;
+    s.backgroundImage = BackgroundImage{};
+    s.minWidth = s.minHeight = Length{Length::Px, 0};
+    s.maxWidth = s.maxHeight = Length{};
+    s.aspectRatio = 0;
     s.width = s.height = Length{};
     for (auto& m : s.margin) m = Length{Length::Px, 0};
     for (float& p : s.padding) p = 0;
@@ -35,11 +39,22 @@ Style* LayoutContext::AnonymousStyle(const Style& parent, Display display) {
     return NewStyle(std::move(s));
 }
 
+PictureInfo LayoutContext::QueryPicture(std::string_view url, bool sizesLayout) {
+    const std::string key(url);
+    auto it = pictureIndex_.find(key);
+    if (it == pictureIndex_.end()) {
+        it = pictureIndex_.emplace(key, page_.pictures.size()).first;
+        page_.pictures.push_back({key, pictures_.Query(url), false});
+    }
+    PictureUse& use = page_.pictures[it->second];
+    use.sizesLayout = use.sizesLayout || sizesLayout;
+    return use.info;
+}
+
 int LayoutContext::FontOf(const Style& s) {
     auto it = fontOfStyle_.find(&s);
     if (it != fontOfStyle_.end()) return it->second;
-    FontKey want{s.fontFamily, static_cast<int>(std::lround(std::clamp(s.fontSize, 1.0f, 400.0f))), s.bold,
-                 s.italic};
+    FontKey want{s.fontFamily, std::clamp(s.fontSize, 0.0f, 400.0f), s.bold, s.italic};
     int id = -1;
     for (std::size_t i = 0; i < page_.fonts.size(); ++i)
         if (page_.fonts[i] == want) id = static_cast<int>(i);
@@ -56,21 +71,22 @@ const FontMetrics& LayoutContext::MetricsOf(const Style& s) { return metrics_[st
 
 float LayoutContext::TextWidth(const Style& s, std::u16string_view text) {
     const int font = FontOf(s);
-    float w = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t len;
-        char32_t cp = CodePointAt(text, i, len);
-        if (cp == 0xA0) cp = ' ';
-        const std::uint64_t key = (static_cast<std::uint64_t>(font) << 32) | cp;
-        auto it = advances_.find(key);
-        if (it == advances_.end()) {
-            const std::u16string_view unit = cp == ' ' ? std::u16string_view(u" ") : text.substr(i, len);
-            it = advances_.emplace(key, measurer_.Advance(page_.fonts[static_cast<std::size_t>(font)], unit)).first;
-        }
-        w += static_cast<float>(it->second) + std::clamp(s.letterSpacing, -50.0f, 200.0f);
-        i += len;
-    }
-    return w;
+    const FontKey& key = page_.fonts[static_cast<std::size_t>(font)];
+    auto advance = [&](char32_t c) {
+        const std::uint64_t k = (static_cast<std::uint64_t>(font) << 32) | c;
+        auto it = advances_.find(k);
+        if (it == advances_.end()) it = advances_.emplace(k, measurer_.Advance(key, c)).first;
+        return it->second;
+    };
+    auto kern = [&](char32_t a, char32_t b) {
+        const std::uint64_t k = (static_cast<std::uint64_t>(font) << 42) | (static_cast<std::uint64_t>(a & 0x1FFFFF) << 21) |
+                                (b & 0x1FFFFF);
+        auto it = kerning_.find(k);
+        if (it == kerning_.end()) it = kerning_.emplace(k, measurer_.Kerning(key, a, b)).first;
+        return it->second;
+    };
+    return PlaceText(text, std::clamp(s.letterSpacing, -50.0f, 200.0f), std::clamp(s.wordSpacing, -50.0f, 200.0f),
+                     advance, kern);
 }
 
 }  // namespace mojian::html

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -20,8 +21,8 @@ namespace mojian::html {
 
 class LayoutContext {
 public:
-    LayoutContext(TextMeasurer& measurer, PictureSource& pictures, PageLayout& page)
-        : measurer_(measurer), pictures_(pictures), page_(page) {}
+    LayoutContext(TextMeasurer& measurer, PictureSource& pictures, PageLayout& page, Compat compat)
+        : measurer_(measurer), pictures_(pictures), page_(page), compat_(compat) {}
     LayoutContext(const LayoutContext&) = delete;
     LayoutContext& operator=(const LayoutContext&) = delete;
 
@@ -35,23 +36,30 @@ public:
     // The index in the page's font list of the font `s` names.
     int FontOf(const Style& s);
     const FontMetrics& MetricsOf(const Style& s);
-    // The advance of `text` in the style's font, letter spacing included.
+    // The advance of `text` in the style's font, kerning and letter and
+    // word spacing included.
     float TextWidth(const Style& s, std::u16string_view text);
 
-    // The state and natural size of the picture at `url`.
-    PictureInfo QueryPicture(std::string_view url) { return pictures_.Query(url); }
+    // The state and natural size of the picture at `url`, noted in the page
+    // with whether it sizes a box there.
+    PictureInfo QueryPicture(std::string_view url, bool sizesLayout);
 
     PageLayout& Page() { return page_; }
+    // The rendering mode the page is laid out in.
+    Compat GetCompat() const { return compat_; }
 
 private:
     TextMeasurer& measurer_;
     PictureSource& pictures_;
     PageLayout& page_;
+    Compat compat_;
     std::vector<std::unique_ptr<Style>> styles_;
     std::vector<std::unique_ptr<Box>> boxes_;
     std::unordered_map<const Style*, int> fontOfStyle_;
     std::deque<FontMetrics> metrics_;  // a deque: references stay valid while fonts are added
-    std::unordered_map<std::uint64_t, int> advances_;  // (font << 32 | code point) -> advance
+    std::unordered_map<std::uint64_t, float> advances_;  // (font << 32 | code point) -> advance
+    std::unordered_map<std::uint64_t, float> kerning_;   // (font << 42 | first << 21 | second) -> adjustment
+    std::unordered_map<std::string, std::size_t> pictureIndex_;  // url -> its place in the page's list
 };
 
 }  // namespace mojian::html

@@ -10,7 +10,8 @@
 namespace mojian::html {
 
 // Lays out `b`'s atoms in a content box `innerW` wide whose top left corner is
-// at (left, top) in `b`'s border box; returns the height of the lines and floats.
-float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float top);
+// at (left, top) in `b`'s border box, beside the floats of `where` (b's
+// border box in its formatting context); returns the height of the lines.
+float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float top, Where where);
 
 }  // namespace mojian::html

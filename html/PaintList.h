@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "html/Dom.h"
+#include "html/PictureSource.h"
 #include "html/Style.h"
 #include "html/TextMeasurer.h"
 
@@ -20,23 +21,34 @@ struct Rect {
 };
 
 struct PaintOp {
-    // A Picture is drawn from the picture source's pixels when it has them,
-    // else as the browser's broken-picture box with the alt text.
-    enum class Kind : std::uint8_t { Fill, Text, Picture, ClipPush, ClipPop };
+    // Picture: drawn scaled to its box from the picture source's pixels;
+    // nothing while they are not there, or when `broken`, the browser's
+    // framed broken-picture box (icon and alt text inside as room allows).
+    // BrokenIcon: the broken-picture icon of a picture shown as its alt text.
+    // Background: a background picture placed in `rect` and repeated as
+    // asked, drawn within `clip`.
+    enum class Kind : std::uint8_t { Fill, Text, Picture, BrokenIcon, Background, ClipPush, ClipPop };
     Kind kind = Kind::Fill;
-    Rect rect;           // Fill, clip: the area; Picture: its content box; Text: the fragment's box
+    Rect rect;           // Fill, clip: the area; Picture: its content box; Text: the fragment's box; Background: the padding box
     float baseline = 0;  // Text: the baseline's y
     Color color = 0;
     int font = -1;  // index into PageLayout::fonts
-    float letterSpacing = 0;
+    float letterSpacing = 0, wordSpacing = 0;
     bool underline = false;
     bool strike = false;
-    std::u16string text;  // Text, and the alt text of a Picture
-    std::string url;      // Picture: its address as the src attribute gives it
+    std::u16string text;  // Text, and the alt text of a broken Picture
+    std::string url;      // Picture and Background: the address as the page gives it
+    bool broken = false;  // Picture: it failed
+    // Background: which ways it repeats, and where its first copy sits in
+    // `rect` (percentages move its same point onto the rect's, as CSS does).
+    bool repeatX = true, repeatY = true;
+    Length positionX, positionY;
+    Rect clip;
 };
 
-// One laid-out box: a table, cell or picture, for comparing with a browser;
-// with LayoutOptions::recordEveryBox every box the layout made.
+// One laid-out box: a table, cell, picture or block with text of its own,
+// for comparing with a browser; with LayoutOptions::recordEveryBox every box
+// the layout made.
 struct BoxRecord {
     std::string tag;  // empty for an anonymous box
     Rect rect;
@@ -49,10 +61,21 @@ struct BoxRecord {
     Rect visible;
 };
 
+// A picture the page shows, with what layout knew of it: when what the
+// picture source says of it changes, the page needs painting again, and
+// laying out again only if the picture's state sized a box.
+struct PictureUse {
+    std::string url;
+    PictureInfo info;
+    bool sizesLayout = false;
+};
+
 struct PageLayout {
     std::vector<FontKey> fonts;
     std::vector<PaintOp> ops;      // in painting order
-    std::vector<BoxRecord> boxes;  // tables, cells and pictures (or every box) in document order
+    // tables, cells, pictures and text blocks (or every box) in document order
+    std::vector<BoxRecord> boxes;
+    std::vector<PictureUse> pictures;  // each address once
     float width = 0;
     float height = 0;
 };

@@ -21,15 +21,17 @@ public:
         const Rect r{ax, ay, b.w, b.h};
         if (b.node) owner = b.node;
         if (s.background) Fill(r, *s.background);
+        BackgroundPicture(s, r);
         Borders(s, r);
         Record(b, r, owner);
         if (depth > 4 * kMaxDepth) return;
         if (b.kind == Box::Kind::Image) {
             PaintOp op;
-            op.kind = PaintOp::Kind::Picture;
+            op.kind = b.brokenIcon ? PaintOp::Kind::BrokenIcon : PaintOp::Kind::Picture;
             op.rect = Rect{ax + s.border[3].width + s.padding[3], ay + s.border[0].width + s.padding[0],
                            b.w - s.PaddingH(), b.h - s.PaddingV()};
-            op.text = AltText(b);
+            op.broken = b.broken;
+            if (b.broken) op.text = AltText(b);
             if (const std::string* src = b.node ? b.node->Attr("src") : nullptr) op.url = *src;
             op.font = ctx_.FontOf(s);
             op.color = s.color;
@@ -86,6 +88,7 @@ public:
                 op.font = ctx_.FontOf(*f.style);
                 op.color = f.style->color;
                 op.letterSpacing = std::clamp(f.style->letterSpacing, -50.0f, 200.0f);
+                op.wordSpacing = std::clamp(f.style->wordSpacing, -50.0f, 200.0f);
                 op.underline = f.style->underline;
                 op.strike = f.style->strike;
                 op.text = f.text;
@@ -111,17 +114,40 @@ private:
         op.color = c;
         page_.ops.push_back(std::move(op));
     }
+    // The background picture, placed in the padding box and drawn within the border box.
+    void BackgroundPicture(const Style& s, const Rect& r) {
+        const BackgroundImage& bg = s.backgroundImage;
+        if (bg.url.empty() || r.w <= 0 || r.h <= 0) return;
+        ctx_.QueryPicture(bg.url, false);  // starts it loading; it takes no room
+        PaintOp op;
+        op.kind = PaintOp::Kind::Background;
+        op.url = bg.url;
+        op.rect = Rect{r.x + s.border[3].width, r.y + s.border[0].width, r.w - s.border[1].width - s.border[3].width,
+                       r.h - s.border[0].width - s.border[2].width};
+        op.clip = r;
+        op.repeatX = bg.repeatX;
+        op.repeatY = bg.repeatY;
+        op.positionX = bg.x;
+        op.positionY = bg.y;
+        page_.ops.push_back(std::move(op));
+    }
     void Borders(const Style& s, const Rect& r) {
         Fill(Rect{r.x, r.y, r.w, s.border[0].width}, s.border[0].color);
         Fill(Rect{r.x, r.Bottom() - s.border[2].width, r.w, s.border[2].width}, s.border[2].color);
         Fill(Rect{r.x, r.y, s.border[3].width, r.h}, s.border[3].color);
         Fill(Rect{r.Right() - s.border[1].width, r.y, s.border[1].width, r.h}, s.border[1].color);
     }
+    // Tables, cells, pictures, and blocks with text of their own; with
+    // recordEveryBox_ every box.
     void Record(const Box& b, const Rect& r, const Node* owner) {
         if (!recordEveryBox_) {
-            if (!b.node) return;
+            if (!b.node || b.node->kind != NodeKind::Element) return;
             const std::string& t = b.node->tag;
-            if (t != "table" && t != "td" && t != "th" && t != "img") return;
+            const bool textBlock = t != "body" && b.kind == Box::Kind::Block &&
+                                   (b.style->display == Display::Block || b.style->display == Display::ListItem ||
+                                    b.style->floating != Float::None) &&
+                                   b.node->HasOwnText();
+            if (t != "table" && t != "td" && t != "th" && t != "img" && !textBlock) return;
         }
         // The lines of a box that hides its overflow stay inside it.
         float left = r.x, right = r.Right();
@@ -158,6 +184,11 @@ private:
 
 void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y, bool recordEveryBox) {
     Painter(ctx, recordEveryBox).PaintBox(root, x, y, 0, nullptr);
+    if (recordEveryBox) return;
+    // Painting visits inline boxes after the text around them: the records go in document order.
+    auto& boxes = ctx.Page().boxes;
+    std::stable_sort(boxes.begin(), boxes.end(),
+                     [](const BoxRecord& a, const BoxRecord& b) { return a.node->range.begin < b.node->range.begin; });
 }
 
 }  // namespace mojian::html

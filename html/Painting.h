@@ -1,6 +1,7 @@
 // Turns a laid-out box tree into the page's paint list: backgrounds, borders,
 // list markers, text and pictures in painting order, clips for boxes that
-// hide their overflow, and the box records of tables, cells and pictures.
+// hide their overflow, and the box records of tables, cells, pictures and
+// blocks with text of their own.
 #pragma once
 
 #include "html/Box.h"
@@ -9,8 +10,9 @@
 namespace mojian::html {
 
 // Appends the operations for `root` with its border box at (x, y) in page
-// pixels to ctx.Page(), and the records of its tables, cells and pictures
-// (of every box with `recordEveryBox`).
+// pixels to ctx.Page(), and the records of its tables, cells, pictures and
+// text blocks in document order (of every box with `recordEveryBox`, in
+// painting order).
 void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y, bool recordEveryBox = false);
 
 }  // namespace mojian::html

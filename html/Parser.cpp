@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 #include "base/Utf.h"
@@ -302,6 +303,10 @@ private:
             if (!PopToTableContext(false)) return Stray(tag.name, false, tag.range);
         } else if (name == "col") {
             if (!IsTableContext(stack_.back()->tag)) return Stray(tag.name, false, tag.range);
+        } else if (name == "table" && IsTableContext(stack_.back()->tag)) {
+            // A table where only rows belong (in a row, outside any cell)
+            // ends the table it is in and follows it, as browsers parse it.
+            CloseUpTo({"table"}, std::vector<std::string>{});
         }
         auto element = std::make_unique<Node>();
         element->tag = std::move(tag.name);
@@ -438,12 +443,103 @@ std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& 
                 a.valueRange = {start, p};
             }
             a.range.end = p;
-            a.value = DecodeEntities(a.valueRange.Of(s));
+            a.value = DecodeEntities(a.valueRange.Of(s), true);
         }
         a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
         attrs.push_back(std::move(a));
     }
     return attrs;
+}
+
+bool StartsCaseless(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (Lower(s[i]) != Lower(prefix[i])) return false;
+    return true;
+}
+
+// The mode a doctype puts a browser in; `text` is what stands between "<!"
+// and ">": "DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0 Transitional//EN" "...".
+Compat CompatOf(std::string_view text) {
+    std::size_t i = 7;  // past "DOCTYPE"
+    auto skipSpace = [&] {
+        while (i < text.size() && IsSpace(text[i])) ++i;
+    };
+    auto word = [&] {
+        const std::size_t start = i;
+        while (i < text.size() && !IsSpace(text[i]) && text[i] != '"' && text[i] != '\'') ++i;
+        return std::string(text.substr(start, i - start));
+    };
+    auto quoted = [&]() -> std::optional<std::string> {
+        skipSpace();
+        if (i >= text.size() || (text[i] != '"' && text[i] != '\'')) return std::nullopt;
+        const char q = text[i++];
+        const std::size_t start = i;
+        while (i < text.size() && text[i] != q) ++i;
+        std::string v(text.substr(start, i - start));
+        if (i < text.size()) ++i;
+        return v;
+    };
+    skipSpace();
+    std::string name = word();
+    for (char& c : name) c = Lower(c);
+    if (name != "html") return Compat::Quirks;
+    skipSpace();
+    std::string keyword = word();
+    for (char& c : keyword) c = Lower(c);
+    std::optional<std::string> publicId, systemId;
+    if (keyword == "public") {
+        publicId = quoted();
+        if (!publicId) return Compat::Quirks;
+        systemId = quoted();
+    } else if (keyword == "system") {
+        systemId = quoted();
+        if (!systemId) return Compat::Quirks;
+    } else if (!keyword.empty()) {
+        return Compat::Quirks;
+    }
+    const std::string pub = publicId.value_or("");
+    auto equals = [&](std::string_view a, std::string_view b) { return a.size() == b.size() && StartsCaseless(a, b); };
+    if (equals(pub, "-//W3O//DTD W3 HTML Strict 3.0//EN//") || equals(pub, "-/W3C/DTD HTML 4.0 Transitional/EN") ||
+        equals(pub, "HTML") ||
+        (systemId && equals(*systemId, "http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd")))
+        return Compat::Quirks;
+    static constexpr const char* kQuirks[] = {
+        "+//Silmaril//dtd html Pro v0r11 19970101//", "-//AS//DTD HTML 3.0 asWedit + extensions//",
+        "-//AdvaSoft Ltd//DTD HTML 3.0 asWedit + extensions//", "-//IETF//DTD HTML 2.0 Level 1//",
+        "-//IETF//DTD HTML 2.0 Level 2//", "-//IETF//DTD HTML 2.0 Strict Level 1//",
+        "-//IETF//DTD HTML 2.0 Strict Level 2//", "-//IETF//DTD HTML 2.0 Strict//", "-//IETF//DTD HTML 2.0//",
+        "-//IETF//DTD HTML 2.1E//", "-//IETF//DTD HTML 3.0//", "-//IETF//DTD HTML 3.2 Final//",
+        "-//IETF//DTD HTML 3.2//", "-//IETF//DTD HTML 3//", "-//IETF//DTD HTML Level 0//",
+        "-//IETF//DTD HTML Level 1//", "-//IETF//DTD HTML Level 2//", "-//IETF//DTD HTML Level 3//",
+        "-//IETF//DTD HTML Strict Level 0//", "-//IETF//DTD HTML Strict Level 1//",
+        "-//IETF//DTD HTML Strict Level 2//", "-//IETF//DTD HTML Strict Level 3//", "-//IETF//DTD HTML Strict//",
+        "-//IETF//DTD HTML//", "-//Metrius//DTD Metrius Presentational//",
+        "-//Microsoft//DTD Internet Explorer 2.0 HTML Strict//", "-//Microsoft//DTD Internet Explorer 2.0 HTML//",
+        "-//Microsoft//DTD Internet Explorer 2.0 Tables//", "-//Microsoft//DTD Internet Explorer 3.0 HTML Strict//",
+        "-//Microsoft//DTD Internet Explorer 3.0 HTML//", "-//Microsoft//DTD Internet Explorer 3.0 Tables//",
+        "-//Netscape Comm. Corp.//DTD HTML//", "-//Netscape Comm. Corp.//DTD Strict HTML//",
+        "-//O'Reilly and Associates//DTD HTML 2.0//", "-//O'Reilly and Associates//DTD HTML Extended 1.0//",
+        "-//O'Reilly and Associates//DTD HTML Extended Relaxed 1.0//",
+        "-//SQ//DTD HTML 2.0 HoTMetaL + extensions//",
+        "-//SoftQuad Software//DTD HoTMetaL PRO 6.0::19990601::extensions to HTML 4.0//",
+        "-//SoftQuad//DTD HoTMetaL PRO 4.0::19971010::extensions to HTML 4.0//",
+        "-//Spyglass//DTD HTML 2.0 Extended//", "-//Sun Microsystems Corp.//DTD HotJava HTML//",
+        "-//Sun Microsystems Corp.//DTD HotJava Strict HTML//", "-//W3C//DTD HTML 3 1995-03-24//",
+        "-//W3C//DTD HTML 3.2 Draft//", "-//W3C//DTD HTML 3.2 Final//", "-//W3C//DTD HTML 3.2//",
+        "-//W3C//DTD HTML 3.2S Draft//", "-//W3C//DTD HTML 4.0 Frameset//", "-//W3C//DTD HTML 4.0 Transitional//",
+        "-//W3C//DTD HTML Experimental 19960712//", "-//W3C//DTD HTML Experimental 970421//",
+        "-//W3C//DTD W3 HTML//", "-//W3O//DTD W3 HTML 3.0//", "-//WebTechs//DTD Mozilla HTML 2.0//",
+        "-//WebTechs//DTD Mozilla HTML//"};
+    for (const char* prefix : kQuirks)
+        if (StartsCaseless(pub, prefix)) return Compat::Quirks;
+    const bool html401 =
+        StartsCaseless(pub, "-//W3C//DTD HTML 4.01 Frameset//") || StartsCaseless(pub, "-//W3C//DTD HTML 4.01 Transitional//");
+    if (html401 && !systemId) return Compat::Quirks;
+    if (html401 || StartsCaseless(pub, "-//W3C//DTD XHTML 1.0 Frameset//") ||
+        StartsCaseless(pub, "-//W3C//DTD XHTML 1.0 Transitional//"))
+        return Compat::LimitedQuirks;
+    return Compat::NoQuirks;
 }
 
 }  // namespace
@@ -521,7 +617,16 @@ Document ParseHtml(std::string_view s) {
             if (element) element->endTag = SourceRange{end, i};
         }
     }
-    return tree.Finish(n);
+    Document doc = tree.Finish(n);
+    // Only a doctype ahead of the html element counts.
+    for (const auto& child : doc.root->children) {
+        if (child->kind == NodeKind::Doctype) {
+            doc.compat = CompatOf(Utf16ToUtf8(child->text));
+            break;
+        }
+        if (child->IsElement()) break;
+    }
+    return doc;
 }
 
 }  // namespace mojian::html

@@ -4,7 +4,6 @@
 
 #include <wincodec.h>
 #include <wininet.h>
-#include <wrl/client.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "base/File.h"
+#include "base/Scoped_win.h"
 #include "base/UserFolder.h"
 #include "base/Utf.h"
 #include "html/PictureOrientation.h"
@@ -19,8 +19,6 @@
 namespace mojian::html {
 
 namespace {
-
-using Microsoft::WRL::ComPtr;
 
 std::wstring Wide(std::string_view utf8) {
     const std::u16string w = Utf8ToUtf16(utf8);
@@ -34,27 +32,23 @@ std::string Narrow(const wchar_t* wide) {
 const wchar_t kUserAgent[] =
     L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Safari/537.36";
 
-struct FileCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using FileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, FileCloser>;
-
 class WinPictureWorker : public PictureWorker {
 public:
     WinPictureWorker() {
         comReady_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-        if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory_))))
-            factory_.Reset();
+        if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_PPV_ARGS(factory_.put()))))
+            factory_.reset();
         // Servers that choose the format by what the client accepts send WebP
         // only where the system can decode it.
         ComPtr<IWICBitmapDecoder> webp;
-        webp_ = factory_ && SUCCEEDED(factory_->CreateDecoder(GUID_ContainerFormatWebp, nullptr, &webp));
-        session_ = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        webp_ = factory_ && SUCCEEDED(factory_->CreateDecoder(GUID_ContainerFormatWebp, nullptr, webp.put()));
+        session_.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     }
 
     ~WinPictureWorker() override {
-        factory_.Reset();  // before COM goes
-        if (session_) InternetCloseHandle(session_);
+        factory_.reset();  // before COM goes
+        session_.reset();
         if (comReady_) CoUninitialize();
     }
 
@@ -79,17 +73,16 @@ private:
     bool comReady_ = false;
     ComPtr<IWICImagingFactory> factory_;
     bool webp_ = false;
-    HINTERNET session_ = nullptr;
+    InternetHandle session_;
 };
 
 Fetched WinPictureWorker::FetchFile(const PictureAddress& address, const DownloadLimits& limits,
                                     FetchControl& control) {
     Fetched f;
-    FileHandle file(CreateFileW(Wide(address.target).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    const KernelHandle file(CreateFileW(Wide(address.target).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
         f.failure = PictureFailure::Missing;
         return f;
     }
@@ -148,33 +141,33 @@ Fetched WinPictureWorker::Request(const PictureAddress& address, const DownloadL
                                   FetchControl& control, std::string& location) {
     if (!session_) return {PictureFailure::Network, 0, {}};
     const NetworkParts parts = SplitNetworkAddress(address);
-    HINTERNET connect = InternetConnectW(session_, Wide(parts.host).c_str(), static_cast<INTERNET_PORT>(parts.port),
-                                         nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    InternetHandle connect(InternetConnectW(session_.get(), Wide(parts.host).c_str(),
+                                            static_cast<INTERNET_PORT>(parts.port), nullptr, nullptr,
+                                            INTERNET_SERVICE_HTTP, 0, 0));
     if (!connect) return {PictureFailure::Network, 0, {}};
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                   INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (parts.https) flags |= INTERNET_FLAG_SECURE;
-    HINTERNET request =
-        HttpOpenRequestW(connect, L"GET", Wide(parts.pathAndQuery).c_str(), nullptr, nullptr, nullptr, flags, 0);
-    if (!request) {
-        InternetCloseHandle(connect);
-        return {PictureFailure::Network, 0, {}};
-    }
+    InternetHandle request(
+        HttpOpenRequestW(connect.get(), L"GET", Wide(parts.pathAndQuery).c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!request) return {PictureFailure::Network, 0, {}};
     // The loader cuts the download off at its limit by closing these handles
     // from its own thread. Wine's WinINet does not wake a blocked call when
     // its handle closes, so the system's own timeouts end such a call too,
     // a second after the loader's limit so that the limit is what reports it.
     const DWORD ms = static_cast<DWORD>(std::min<long long>(limits.time.count() + 1000, 0x7FFFFFFF));
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
-        InternetSetOptionW(request, option, const_cast<DWORD*>(&ms), sizeof ms);
-    control.OnAbort([connect, request] {
+        InternetSetOptionW(request.get(), option, const_cast<DWORD*>(&ms), sizeof ms);
+    // Whoever comes first closes the handles: the loader's abort from its
+    // thread, or the owners here when the fetch ends by itself.
+    control.OnAbort([connect = connect.get(), request = request.get()] {
         InternetCloseHandle(request);
         InternetCloseHandle(connect);
     });
-    Fetched f = Transfer(request, limits, control, location);
-    if (!control.ClearAbort()) {
-        InternetCloseHandle(request);
-        InternetCloseHandle(connect);
+    Fetched f = Transfer(request.get(), limits, control, location);
+    if (control.ClearAbort()) {
+        request.release();
+        connect.release();
     }
     return f;
 }
@@ -250,19 +243,19 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
     };
     if (!factory_) return failed(PictureFailure::NoDecoder);
     ComPtr<IWICStream> stream;
-    if (FAILED(factory_->CreateStream(&stream)) ||
+    if (FAILED(factory_->CreateStream(stream.put())) ||
         FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
                                             static_cast<DWORD>(bytes.size()))))
         return failed(PictureFailure::Undecodable);
     ComPtr<IWICBitmapDecoder> decoder;
     const HRESULT hr =
-        factory_->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder);
+        factory_->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put());
     // No decoder for the format here (WebP on Wine and on Windows without its codec).
     if (hr == WINCODEC_ERR_COMPONENTNOTFOUND) return failed(PictureFailure::NoDecoder);
     if (FAILED(hr)) return failed(PictureFailure::Undecodable);
     ComPtr<IWICBitmapFrameDecode> frame;  // the first frame of an animated GIF
     UINT width = 0, height = 0;
-    if (FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
+    if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
         width > 0x7FFFFFFF || height > 0x7FFFFFFF)
         return failed(PictureFailure::Undecodable);
 
@@ -274,19 +267,19 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
     const PixelSize target = OrientedSize(*fitted, orientation);  // back to the stored orientation
 
     ComPtr<IWICFormatConverter> converter;
-    if (FAILED(factory_->CreateFormatConverter(&converter)) ||
-        FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+    if (FAILED(factory_->CreateFormatConverter(converter.put())) ||
+        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)))
         return failed(PictureFailure::Undecodable);
-    ComPtr<IWICBitmapSource> source = converter;
+    ComPtr<IWICBitmapSource> source = ComPtr<IWICBitmapSource>::Share(converter);
     if (!(target == stored)) {
         // Scaled while decoding, so a huge picture never exists at full size in our memory.
         ComPtr<IWICBitmapScaler> scaler;
-        if (FAILED(factory_->CreateBitmapScaler(&scaler)) ||
-            FAILED(scaler->Initialize(converter.Get(), static_cast<UINT>(target.width),
+        if (FAILED(factory_->CreateBitmapScaler(scaler.put())) ||
+            FAILED(scaler->Initialize(converter.get(), static_cast<UINT>(target.width),
                                       static_cast<UINT>(target.height), WICBitmapInterpolationModeFant)))
             return failed(PictureFailure::Undecodable);
-        source = scaler;
+        source = ComPtr<IWICBitmapSource>::Share(scaler);
     }
     auto picture = std::make_shared<Picture>();
     picture->width = target.width;
@@ -319,8 +312,8 @@ public:
     std::vector<File> List() override {
         std::vector<File> files;
         WIN32_FIND_DATAW data;
-        const HANDLE find = FindFirstFileW(Wide(JoinPath(folder_, "*")).c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return files;
+        const FindHandle find(FindFirstFileW(Wide(JoinPath(folder_, "*")).c_str(), &data));
+        if (!find) return files;
         do {
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             ULARGE_INTEGER written{};
@@ -332,8 +325,7 @@ public:
                                      : 0;
             files.push_back({Narrow(data.cFileName),
                              (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow, seconds});
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &data));
         return files;
     }
 

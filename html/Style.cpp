@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Utf.h"
+#include "html/FontChoice.h"
 
 namespace mojian::html {
 
@@ -126,47 +127,164 @@ float FontSizeKeyword(std::string_view v, float parent) {
     return -1;
 }
 
-std::u16string FirstFamily(std::string_view v) {
-    v = Trim(v.substr(0, std::min(v.find(','), v.size())));
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-    return Utf8ToUtf16(Trim(v));
+// A font-family value as the font list the layout names: the families in
+// order, separated by commas.
+std::u16string FamilyList(std::string_view v) {
+    std::u16string out;
+    for (const std::u16string& f : ParseFamilies(Utf8ToUtf16(v))) {
+        if (!out.empty()) out += u',';
+        out += f;
+    }
+    return out;
 }
 
-void SetBox(float (&box)[4], const std::vector<float>& v) {
-    if (v.empty()) return;
-    box[0] = v[0];
-    box[1] = v.size() > 1 ? v[1] : v[0];
-    box[2] = v.size() > 2 ? v[2] : v[0];
-    box[3] = v.size() > 3 ? v[3] : box[1];
+
+bool IsBorderStyle(std::string_view v) {
+    return v == "solid" || v == "dashed" || v == "dotted" || v == "double" || v == "groove" || v == "ridge" ||
+           v == "inset" || v == "outset";
 }
 
+// A border width: a length or thin, medium, thick.
+std::optional<float> BorderWidth(std::string_view v, float fontSize) {
+    if (v == "thin") return 1.0f;
+    if (v == "medium") return 3.0f;
+    if (v == "thick") return 5.0f;
+    if (auto l = ParseLength(v, fontSize); l && l->unit == Length::Px) return std::max(0.0f, l->value);
+    return std::nullopt;
+}
+
+// The border shorthands: width, style and colour in any order, each back
+// to its initial value when left out.
 void ApplyBorder(BorderSide& side, std::string_view value, float fontSize, Color current) {
-    float width = 3;  // "medium"
-    Color color = current;
-    bool visible = false;
+    BorderSide b;
+    b.color = current;
     for (std::string_view t : Tokens(value)) {
         const std::string lt = Lowered(t);
-        if (lt == "none" || lt == "hidden" || lt == "0") {
-            width = 0;
-            visible = lt != "0" ? false : visible;
-            if (lt == "0") visible = true;
-        } else if (lt == "solid" || lt == "dashed" || lt == "dotted" || lt == "double" || lt == "groove" ||
-                   lt == "ridge" || lt == "inset" || lt == "outset") {
-            visible = true;
-        } else if (lt == "thin") {
-            width = 1;
-        } else if (lt == "medium") {
-            width = 3;
-        } else if (lt == "thick") {
-            width = 5;
-        } else if (auto c = ParseColor(t)) {
-            color = *c;
-        } else if (auto l = ParseLength(t, fontSize); l && l->unit == Length::Px) {
-            width = std::max(0.0f, l->value);
-        }
+        if (lt == "none" || lt == "hidden") b.styled = false;
+        else if (IsBorderStyle(lt)) b.styled = true;
+        else if (auto w = BorderWidth(lt, fontSize)) b.declaredWidth = *w;
+        else if (auto c = ParseColor(t)) b.color = *c;
     }
-    side.width = visible ? width : 0;
-    side.color = color;
+    b.Update();
+    side = b;
+}
+
+// The address inside "url(...)", quotes removed; empty when there is none.
+std::string UrlOf(std::string_view v) {
+    const std::string lv = Lowered(v);
+    const std::size_t at = lv.find("url(");
+    if (at == std::string::npos) return {};
+    std::size_t begin = at + 4;
+    const std::size_t end = v.find(')', begin);
+    if (end == std::string_view::npos) return {};
+    std::string_view inner = Trim(v.substr(begin, end - begin));
+    if (inner.size() >= 2 && (inner.front() == '"' || inner.front() == '\'') && inner.back() == inner.front())
+        inner = inner.substr(1, inner.size() - 2);
+    return std::string(Trim(inner));
+}
+
+bool ApplyRepeat(BackgroundImage& b, std::string_view word) {
+    if (word == "repeat") b.repeatX = b.repeatY = true;
+    else if (word == "no-repeat") b.repeatX = b.repeatY = false;
+    else if (word == "repeat-x") b.repeatX = true, b.repeatY = false;
+    else if (word == "repeat-y") b.repeatX = false, b.repeatY = true;
+    else return false;
+    return true;
+}
+
+// background-position from its words: keywords and lengths, one or two.
+void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, float fontSize) {
+    std::optional<Length> x, y;
+    std::vector<Length> plain;  // lengths and "center", in order
+    for (const std::string& w : words) {
+        if (w == "left") x = Length{Length::Percent, 0};
+        else if (w == "right") x = Length{Length::Percent, 100};
+        else if (w == "top") y = Length{Length::Percent, 0};
+        else if (w == "bottom") y = Length{Length::Percent, 100};
+        else if (w == "center") plain.push_back(Length{Length::Percent, 50});
+        else if (auto l = ParseLength(w, fontSize); l && !l->IsAuto()) plain.push_back(*l);
+    }
+    std::size_t next = 0;
+    if (!x && next < plain.size()) x = plain[next++];
+    if (!y && next < plain.size()) y = plain[next++];
+    b.x = x.value_or(Length{Length::Percent, 50});
+    b.y = y.value_or(Length{Length::Percent, 50});
+    if (!x && !y && plain.empty()) b.x = b.y = Length{Length::Percent, 0};
+}
+
+void ApplyBackground(Style& s, const std::string& prop, std::string_view value) {
+    const std::string lv = Lowered(Trim(value));
+    if (prop == "background-color") {
+        if (lv == "transparent") s.background.reset();
+        else if (auto c = ParseColor(value)) s.background = *c;
+        return;
+    }
+    if (prop == "background-image") {
+        s.backgroundImage.url = UrlOf(value);
+        return;
+    }
+    if (prop == "background-repeat") {
+        ApplyRepeat(s.backgroundImage, lv);
+        return;
+    }
+    std::vector<std::string> words;
+    for (std::string_view t : Tokens(value)) words.push_back(Lowered(t));
+    if (prop == "background-position") {
+        ApplyPosition(s.backgroundImage, words, s.fontSize);
+        return;
+    }
+    // The shorthand sets every part, to its initial value where it says nothing.
+    BackgroundImage image;
+    std::optional<Color> color;
+    std::vector<std::string> position;
+    for (std::string_view t : Tokens(value)) {
+        const std::string w = Lowered(t);
+        if (w.rfind("url(", 0) == 0) image.url = UrlOf(t);
+        else if (ApplyRepeat(image, w) || w == "none" || w == "transparent" || w == "scroll" || w == "fixed" ||
+                 w == "local")
+            continue;
+        else if (auto c = ParseColor(t)) color = *c;
+        else position.push_back(w);
+    }
+    if (!position.empty()) ApplyPosition(image, position, s.fontSize);
+    s.backgroundImage = std::move(image);
+    s.background = color;
+}
+
+void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent);
+
+// The font shorthand: [style] [variant] [weight] size[/line-height] family, the
+// parts it leaves out back to normal.
+void ApplyFont(Style& s, std::string_view value, const Style& parent) {
+    std::size_t i = 0;
+    std::vector<std::string> before;
+    while (i < value.size()) {
+        while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
+        const std::size_t start = i;
+        while (i < value.size() && static_cast<unsigned char>(value[i]) > ' ' && value[i] != ',') ++i;
+        if (i == start) break;
+        const std::string word = Lowered(value.substr(start, i - start));
+        const std::size_t slash = word.find('/');
+        const std::string size = word.substr(0, slash);
+        float n;
+        std::string_view unit;
+        const bool isSize = FontSizeKeyword(size, parent.fontSize) > 0 ||
+                            (ParseNumber(size, n, unit) && !unit.empty() && ParseLength(size, parent.fontSize));
+        if (!isSize) {
+            before.push_back(word);
+            continue;
+        }
+        const std::string_view family = Trim(value.substr(i));
+        if (family.empty()) return;  // the family is required: an incomplete declaration is dropped
+        s.italic = false;
+        s.bold = false;
+        s.lineHeight = -1;
+        for (const std::string& w : before) ApplyDeclaration(s, w == "italic" || w == "oblique" ? "font-style" : "font-weight", w, parent);
+        ApplyDeclaration(s, "font-size", size, parent);
+        if (slash != std::string::npos) ApplyDeclaration(s, "line-height", word.substr(slash + 1), parent);
+        ApplyDeclaration(s, "font-family", family, parent);
+        return;
+    }
 }
 
 void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent) {
@@ -175,25 +293,18 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
     auto length = [&](std::string_view v) { return ParseLength(v, fs); };
     if (prop == "color") {
         if (auto c = ParseColor(value)) s.color = *c;
-    } else if (prop == "background-color" || prop == "background") {
-        if (prop == "background" && lv.find("url(") != std::string::npos) s.backgroundImage = true;
-        if (prop == "background-image") return;
-        for (std::string_view t : Tokens(value)) {
-            if (Lowered(t) == "transparent" || Lowered(t) == "none") {
-                if (prop == "background-color" || Tokens(value).size() == 1) s.background.reset();
-            } else if (auto c = ParseColor(t)) {
-                s.background = *c;
-            }
-        }
-    } else if (prop == "background-image") {
-        s.backgroundImage = lv.find("url(") != std::string::npos;
+    } else if (prop == "background" || prop == "background-color" || prop == "background-image" ||
+               prop == "background-repeat" || prop == "background-position") {
+        ApplyBackground(s, prop, value);
     } else if (prop == "font-size") {
         const float k = FontSizeKeyword(lv, parent.fontSize);
         if (k > 0) s.fontSize = k;
-        else if (auto l = ParseLength(value, parent.fontSize); l && !l->IsAuto() && l->value > 0)
-            s.fontSize = l->Resolve(parent.fontSize);
+        else if (auto l = ParseLength(value, parent.fontSize); l && !l->IsAuto() && l->value >= 0)
+            s.fontSize = l->Resolve(parent.fontSize);  // 0 too: spacer cells hide their &nbsp; that way
+    } else if (prop == "font") {
+        ApplyFont(s, value, parent);
     } else if (prop == "font-family") {
-        const std::u16string f = FirstFamily(value);
+        const std::u16string f = FamilyList(value);
         if (!f.empty()) s.fontFamily = f;
     } else if (prop == "font-weight") {
         if (lv == "bold" || lv == "bolder") s.bold = true;
@@ -213,12 +324,19 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         s.alignBlocks = lv.rfind("-webkit-", 0) == 0;
         if (lv == "center" || lv == "-webkit-center") s.textAlign = TextAlign::Center;
         else if (lv == "right" || lv == "-webkit-right") s.textAlign = TextAlign::Right;
-        else if (lv == "left" || lv == "justify" || lv == "start") s.textAlign = TextAlign::Left;
+        else if (lv == "left" || lv == "-webkit-left") s.textAlign = TextAlign::Left;
+        else if (lv == "start" || lv == "justify" || lv == "-webkit-auto") s.textAlign = TextAlign::Start;
+        else if (lv == "end") s.textAlign = s.rtl ? TextAlign::Left : TextAlign::Right;
+    } else if (prop == "direction") {
+        if (lv == "rtl") s.rtl = true;
+        else if (lv == "ltr") s.rtl = false;
     } else if (prop == "vertical-align") {
         s.verticalAlignSet = true;
         if (lv == "top" || lv == "text-top") s.verticalAlign = VAlign::Top;
         else if (lv == "middle") s.verticalAlign = VAlign::Middle;
         else if (lv == "bottom" || lv == "text-bottom") s.verticalAlign = VAlign::Bottom;
+        else if (lv == "sub") s.verticalAlign = VAlign::Sub;
+        else if (lv == "super") s.verticalAlign = VAlign::Super;
         else s.verticalAlign = VAlign::Baseline;
     } else if (prop == "line-height") {
         float v;
@@ -229,13 +347,26 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
             else if (unit == "%") s.lineHeight = v * s.fontSize / 100;
             else if (auto l = length(lv); l && l->unit == Length::Px) s.lineHeight = l->value;
         }
-    } else if (prop == "letter-spacing") {
-        if (auto l = length(lv); l && l->unit == Length::Px) s.letterSpacing = l->value;
-        else if (lv == "normal") s.letterSpacing = 0;
+    } else if (prop == "letter-spacing" || prop == "word-spacing") {
+        float& spacing = prop[0] == 'l' ? s.letterSpacing : s.wordSpacing;
+        if (auto l = length(lv); l && l->unit == Length::Px) spacing = l->value;
+        else if (lv == "normal") spacing = 0;
+    } else if (prop == "text-transform") {
+        if (lv == "uppercase") s.textTransform = Style::Transform::Upper;
+        else if (lv == "lowercase") s.textTransform = Style::Transform::Lower;
+        else if (lv == "capitalize") s.textTransform = Style::Transform::Capitalize;
+        else if (lv == "none") s.textTransform = Style::Transform::None;
     } else if (prop == "white-space") {
         s.noWrap = lv == "nowrap" || lv == "pre";
     } else if (prop == "width" || prop == "height") {
         if (auto l = length(lv); l && l->value >= 0) (prop == "width" ? s.width : s.height) = *l;
+    } else if (prop == "min-width" || prop == "max-width" || prop == "min-height" || prop == "max-height") {
+        Length* target = prop == "min-width" ? &s.minWidth : prop == "max-width" ? &s.maxWidth
+                         : prop == "min-height" ? &s.minHeight : &s.maxHeight;
+        const bool isMax = prop[1] == 'a';
+        if (lv == "none" && isMax) *target = Length{};
+        else if (lv == "auto" && !isMax) *target = Length{Length::Px, 0};
+        else if (auto l = length(lv); l && !l->IsAuto() && l->value >= 0) *target = *l;
     } else if (prop == "display") {
         if (lv == "block" || lv == "flex" || lv == "grid" || lv == "-webkit-box") s.display = Display::Block;
         else if (lv == "inline") s.display = Display::Inline;
@@ -245,6 +376,16 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         else if (lv == "table-row") s.display = Display::Row;
         else if (lv == "table-cell") s.display = Display::Cell;
         else if (lv == "list-item") s.display = Display::ListItem;
+    } else if (prop == "border-collapse") {
+        s.collapseBorders = lv == "collapse";
+    } else if (prop == "border-spacing") {
+        if (auto l = length(Tokens(value).empty() ? lv : Tokens(value).front()); l && l->unit == Length::Px)
+            s.cellSpacing = std::max(0.0f, l->value);
+    } else if (prop == "box-sizing") {
+        if (lv == "border-box") s.borderBox = true;
+        else if (lv == "content-box") s.borderBox = false;
+    } else if (prop == "clear") {
+        s.clear = lv == "left" ? Clear::Left : lv == "right" ? Clear::Right : lv == "both" ? Clear::Both : Clear::None;
     } else if (prop == "float") {
         s.floating = lv == "left" ? Float::Left : lv == "right" ? Float::Right : Float::None;
     } else if (prop == "overflow" || prop == "overflow-y") {
@@ -282,19 +423,52 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         static constexpr const char* kSides[] = {"border-top", "border-right", "border-bottom", "border-left"};
         for (int i = 0; i < 4; ++i)
             if (prop == "border" || prop == kSides[i]) ApplyBorder(s.border[i], value, fs, s.color);
-    } else if (prop == "border-width") {
-        std::vector<float> w;
-        for (std::string_view t : Tokens(value))
-            if (auto l = length(t); l && l->unit == Length::Px) w.push_back(std::max(0.0f, l->value));
-        float box[4] = {s.border[0].width, s.border[1].width, s.border[2].width, s.border[3].width};
-        SetBox(box, w);
-        for (int i = 0; i < 4; ++i) s.border[i].width = box[i];
-    } else if (prop == "border-color") {
-        if (auto c = ParseColor(value))
-            for (auto& b : s.border) b.color = *c;
-    } else if (prop == "border-style") {
-        if (lv == "none" || lv == "hidden")
-            for (auto& b : s.border) b.width = 0;
+    } else if (prop == "border-width" || prop == "border-style" || prop == "border-color") {
+        // One to four values, top, right, bottom, left as for margins.
+        std::vector<std::string_view> parts = Tokens(value);
+        if (parts.empty() || parts.size() > 4) return;
+        const std::size_t pick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
+        BorderSide next[4] = {s.border[0], s.border[1], s.border[2], s.border[3]};
+        for (int i = 0; i < 4; ++i) {
+            const std::string_view part = parts[pick[parts.size() - 1][i]];
+            const std::string lp = Lowered(part);
+            if (prop == "border-width") {
+                const auto w = BorderWidth(lp, fs);
+                if (!w) return;  // an invalid declaration is dropped whole
+                next[i].declaredWidth = *w;
+            } else if (prop == "border-style") {
+                if (!IsBorderStyle(lp) && lp != "none" && lp != "hidden") return;
+                next[i].styled = IsBorderStyle(lp);
+            } else {
+                const auto c = ParseColor(part);
+                if (!c) return;
+                next[i].color = *c;
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            next[i].Update();
+            s.border[i] = next[i];
+        }
+    } else if (prop.rfind("border-", 0) == 0 &&
+               (prop.size() > 6 && (prop.find("-width") != std::string::npos || prop.find("-style") != std::string::npos ||
+                                    prop.find("-color") != std::string::npos))) {
+        // border-top-width and the other longhands of one side.
+        static constexpr const char* kSides[] = {"top", "right", "bottom", "left"};
+        for (int i = 0; i < 4; ++i) {
+            const std::string head = std::string("border-") + kSides[i] + "-";
+            if (prop.rfind(head, 0) != 0) continue;
+            const std::string what = prop.substr(head.size());
+            BorderSide& b = s.border[i];
+            if (what == "width") {
+                if (const auto w = BorderWidth(lv, fs)) b.declaredWidth = *w;
+            } else if (what == "style") {
+                if (IsBorderStyle(lv)) b.styled = true;
+                else if (lv == "none" || lv == "hidden") b.styled = false;
+            } else if (what == "color") {
+                if (const auto c = ParseColor(value)) b.color = *c;
+            }
+            b.Update();
+        }
     } else if (prop == "list-style-type" || prop == "list-style") {
         if (lv.find("decimal") != std::string::npos) s.orderedList = true;
         else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;
@@ -414,7 +588,9 @@ std::optional<Length> ParseLength(std::string_view text, float fontSize) {
 
 Style RootStyle() { return Style{}; }
 
-Style ComputeStyle(const Node& e, const Style& parent) {
+namespace {
+
+Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     Style s;
     // Inherited properties.
     s.fontFamily = parent.fontFamily;
@@ -428,21 +604,39 @@ Style ComputeStyle(const Node& e, const Style& parent) {
     s.alignBlocks = parent.alignBlocks;
     s.lineHeight = parent.lineHeight;
     s.letterSpacing = parent.letterSpacing;
+    s.wordSpacing = parent.wordSpacing;
+    s.textTransform = parent.textTransform;
     s.noWrap = parent.noWrap;
     s.orderedList = parent.orderedList;
     s.tableCellPadding = parent.tableCellPadding;
     s.tableCellBorder = parent.tableCellBorder;
+    s.quirks = parent.quirks;
+    s.rtl = parent.rtl;
+    if (const std::string* dir = e.Attr("dir")) {
+        if (Lowered(Trim(*dir)) == "rtl") s.rtl = true;
+        else if (Lowered(Trim(*dir)) == "ltr") s.rtl = false;
+    }
 
     const std::string& t = e.tag;
     const float em = parent.fontSize;
+    // The browser's vertical margins are in ems of the element's own font,
+    // which its style attribute may still change: kept as ems until then.
+    float emMargins[2] = {-1, -1};
     auto marginsV = [&](float top, float bottom) {
         s.margin[0] = Length{Length::Px, top};
         s.margin[2] = Length{Length::Px, bottom};
+        if (s.fontSize > 0) {
+            emMargins[0] = top / s.fontSize;
+            emMargins[1] = bottom / s.fontSize;
+        }
     };
     for (auto& m : s.margin) m = Length{Length::Px, 0};
 
     // The browser's own style sheet, for the elements seller HTML uses.
-    if (t == "div" || t == "center" || t == "form" || t == "address" || t == "section" || t == "article" ||
+    if (t == "body") {
+        s.display = Display::Block;
+        for (auto& m : s.margin) m = Length{Length::Px, bodyMargin};
+    } else if (t == "div" || t == "center" || t == "form" || t == "address" || t == "section" || t == "article" ||
         t == "header" || t == "footer" || t == "nav" || t == "aside" || t == "figure" || t == "blockquote" ||
         t == "pre" || t == "dl" || t == "dd" || t == "dt" || t == "fieldset" || t == "main") {
         s.display = Display::Block;
@@ -487,6 +681,20 @@ Style ComputeStyle(const Node& e, const Style& parent) {
         s.border[2].color = s.border[1].color = 0xeeeeee;
     } else if (t == "table") {
         s.display = Display::Table;
+        // Alignment from align= and <center> stops at a table; old documents
+        // also give a table the default font size, weight, style, line
+        // height, wrapping and alignment, whatever is around it.
+        if (s.alignBlocks) {
+            s.textAlign = TextAlign::Start;
+            s.alignBlocks = false;
+        }
+        if (s.quirks) {
+            s.fontSize = 16;
+            s.bold = s.italic = false;
+            s.lineHeight = -1;
+            s.noWrap = false;
+            s.textAlign = TextAlign::Start;
+        }
         s.verticalAlign = VAlign::Middle;
         s.cellSpacing = 2;
         s.tableCellPadding = 1;
@@ -530,7 +738,7 @@ Style ComputeStyle(const Node& e, const Style& parent) {
         s.fontSize = em * 1.2f;
     } else if (t == "sub" || t == "sup") {
         s.fontSize = em * 0.83f;
-    } else if (t == "img" || t == "input" || t == "button" || t == "select" || t == "textarea" || t == "iframe" ||
+    } else if (t == "input" || t == "button" || t == "select" || t == "textarea" || t == "iframe" ||
                t == "object" || t == "embed" || t == "video") {
         s.display = Display::InlineBlock;
     } else if (t == "br" || t == "wbr" || t == "span" || t == "font" || t == "label" || t == "code" ||
@@ -576,8 +784,12 @@ Style ComputeStyle(const Node& e, const Style& parent) {
         ApplyAlignAttr(s, e);
         ApplyVAlignAttr(s, e);
     } else if (t == "img") {
-        if (auto w = AttrLength(e, "width")) s.width = *w;
-        if (auto h = AttrLength(e, "height")) s.height = *h;
+        const auto w = AttrLength(e, "width"), h = AttrLength(e, "height");
+        if (w) s.width = *w;
+        if (h) s.height = *h;
+        // Both attributes in pixels give the picture its proportions before it arrives.
+        if (w && h && w->unit == Length::Px && h->unit == Length::Px && w->value > 0 && h->value > 0)
+            s.aspectRatio = w->value / h->value;
         const float border = AttrNumber(e, "border", 0);
         if (border > 0)
             for (auto& b : s.border) b = BorderSide{border, s.color};
@@ -592,7 +804,7 @@ Style ComputeStyle(const Node& e, const Style& parent) {
         if (const std::string* c = e.Attr("color"))
             if (auto v = ParseColor(*c)) s.color = *v;
         if (const std::string* f = e.Attr("face")) {
-            const std::u16string family = FirstFamily(*f);
+            const std::u16string family = FamilyList(*f);
             if (!family.empty()) s.fontFamily = family;
         }
         if (const std::string* z = e.Attr("size")) {
@@ -620,16 +832,50 @@ Style ComputeStyle(const Node& e, const Style& parent) {
                 for (auto& b : s.border) b.color = *v;
                 s.background = *v;
             }
+    } else if (t == "br") {
+        if (const std::string* c = e.Attr("clear")) {
+            const std::string v = Lowered(Trim(*c));
+            s.clear = v == "left" ? Clear::Left : v == "right" ? Clear::Right : v == "all" || v == "both" ? Clear::Both
+                                                                                                           : Clear::None;
+        }
+    } else if (t == "body") {
+        // The old margin attributes: marginwidth/marginheight and IE's leftmargin and the rest.
+        static constexpr const char* kSides[4][2] = {
+            {"topmargin", "marginheight"}, {"rightmargin", "marginwidth"},
+            {"bottommargin", "marginheight"}, {"leftmargin", "marginwidth"}};
+        for (int i = 0; i < 4; ++i)
+            for (const char* name : kSides[i])
+                if (e.Attr(name)) {
+                    s.margin[i] = Length{Length::Px, std::max(0.0f, AttrNumber(e, name, 0))};
+                    break;
+                }
+        if (const std::string* c = e.Attr("text"))
+            if (auto v = ParseColor(*c)) s.color = *v;
     }
     if (t == "table" || t == "td" || t == "th" || t == "tr" || t == "body") {
         if (const std::string* c = e.Attr("bgcolor"))
             if (auto v = ParseColor(*c)) s.background = *v;
-        if (e.Attr("background")) s.backgroundImage = true;
+        if (const std::string* url = e.Attr("background"))
+            if (!Trim(*url).empty()) s.backgroundImage.url = std::string(Trim(*url));
     }
 
-    if (const std::string* css = e.Attr("style")) ApplyInlineStyle(s, *css, parent);
+    if (const std::string* css = e.Attr("style")) {
+        const float size = s.fontSize;
+        const Length before[2] = {s.margin[0], s.margin[2]};
+        ApplyInlineStyle(s, *css, parent);
+        for (int i = 0; i < 2; ++i)
+            if (emMargins[i] >= 0 && s.fontSize != size && s.margin[i * 2].unit == before[i].unit &&
+                s.margin[i * 2].value == before[i].value)
+                s.margin[i * 2].value = emMargins[i] * s.fontSize;
+    }
     // Borders written without a colour take the element's final text colour.
     return s;
 }
+
+}  // namespace
+
+Style ComputeStyle(const Node& e, const Style& parent) { return Compute(e, parent, 8); }
+
+Style ComputeBodyStyle(const Node& body, const Style& parent, float margin) { return Compute(body, parent, margin); }
 
 }  // namespace mojian::html

@@ -26,29 +26,48 @@ struct Length {
 
 enum class Display : std::uint8_t { Inline, Block, InlineBlock, None, Table, RowGroup, Row, Cell, ListItem };
 enum class Float : std::uint8_t { None, Left, Right };
-enum class TextAlign : std::uint8_t { Left, Center, Right };
-enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
+enum class TextAlign : std::uint8_t { Start, Left, Center, Right };  // Start: left, or right in right-to-left text
+enum class Clear : std::uint8_t { None, Left, Right, Both };
+enum class VAlign : std::uint8_t { Baseline, Top, Middle, Bottom, Sub, Super };
 
 struct BorderSide {
-    float width = 0;
+    float width = 0;  // as used: 0 unless it has a visible style
     Color color = 0;
+    // As declared: border-*-width and whether border-*-style shows a line.
+    float declaredWidth = 3;  // "medium"
+    bool styled = false;
+    BorderSide() = default;
+    // A visible border of that width and colour.
+    BorderSide(float w, Color c) : width(w), color(c), declaredWidth(w), styled(true) {}
+    void Update() { width = styled ? declaredWidth : 0; }
+};
+
+// A background picture: its address and how it is placed and repeated.
+struct BackgroundImage {
+    std::string url;  // as written; empty: none
+    bool repeatX = true, repeatY = true;
+    Length x{Length::Percent, 0}, y{Length::Percent, 0};  // background-position; percentages as CSS means them
 };
 
 struct Style {
     // Inherited.
-    std::u16string fontFamily = u"宋体";
+    std::u16string fontFamily;  // the font-family list, see FontChoice.h; empty: the browser's default
     float fontSize = 16;
     bool bold = false;
     bool italic = false;
     bool underline = false;
     bool strike = false;
     Color color = 0;
-    TextAlign textAlign = TextAlign::Left;
+    TextAlign textAlign = TextAlign::Start;
+    bool rtl = false;  // direction: rtl (the dir attribute)
     bool alignBlocks = false;  // align= and <center> also centre block children, as browsers do
     float lineHeight = -1;  // pixels; negative: "normal"
     float letterSpacing = 0;
+    float wordSpacing = 0;
+    enum class Transform : std::uint8_t { None, Upper, Lower, Capitalize } textTransform = Transform::None;
     bool noWrap = false;
     bool orderedList = false;
+    bool quirks = false;  // the document is laid out in quirks mode
     // What the nearest table gives its cells.
     float tableCellPadding = 1;
     bool tableCellBorder = false;
@@ -56,19 +75,27 @@ struct Style {
     // Not inherited.
     Display display = Display::Inline;
     Float floating = Float::None;
+    Clear clear = Clear::None;
     VAlign verticalAlign = VAlign::Baseline;
     bool verticalAlignSet = false;
     std::optional<Color> background;
-    bool backgroundImage = false;
+    BackgroundImage backgroundImage;
     Length width, height;
+    Length minWidth{Length::Px, 0}, maxWidth, minHeight{Length::Px, 0}, maxHeight;  // max: auto means none
+    float aspectRatio = 0;  // pictures: width / height from their attributes; 0 when they give none
     Length margin[4];  // top, right, bottom, left
     float padding[4] = {0, 0, 0, 0};
     BorderSide border[4];
     float cellSpacing = 2;  // tables only
+    bool collapseBorders = false;  // border-collapse: collapse (tables): no spacing between cells
     bool overflowHidden = false;
+    bool borderBox = false;  // box-sizing: border-box
     int colSpan = 1;
     int rowSpan = 1;
     bool explicitAlign = false;  // align= on a table: centred or floated by the attribute
+
+    // Left, Center or Right, the start resolved by the direction.
+    TextAlign Align() const { return textAlign != TextAlign::Start ? textAlign : rtl ? TextAlign::Right : TextAlign::Left; }
 
     float PaddingH() const { return padding[1] + padding[3] + border[1].width + border[3].width; }
     float PaddingV() const { return padding[0] + padding[2] + border[0].width + border[2].width; }
@@ -76,6 +103,10 @@ struct Style {
 
 // The style of `element` (never a text node) given its parent's style.
 Style ComputeStyle(const Node& element, const Style& parent);
+
+// The style of the body, whose margin on every side is `margin` unless the
+// document sets its own.
+Style ComputeBodyStyle(const Node& body, const Style& parent, float margin);
 
 // The initial style of the root: the inherited defaults of a document.
 Style RootStyle();

@@ -1,18 +1,23 @@
 // Where the HTML engine gets text sizes: layout asks a TextMeasurer for a
-// font's vertical metrics and for the advance of each character, so the same
-// layout runs with GDI's measurements (the view) and with fixed ones (tests).
+// font's vertical metrics, each character's advance and the kerning between
+// two, so the same layout runs with GDI's measurements (the view) and with
+// fixed ones (tests).
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "html/Characters.h"
 
 namespace mojian::html {
 
-// A font as the layout names it; the measurer and the painter resolve the
-// family to an installed face in the same way.
+// A font as the layout names it: the font-family list (families separated
+// by commas, see FontChoice.h; empty for the browser's default), the size in
+// pixels (the em, fractions kept), weight and slant.
 struct FontKey {
     std::u16string family;
-    int size = 16;  // pixels, cell height of the em
+    float size = 16;
     bool bold = false;
     bool italic = false;
     friend bool operator==(const FontKey&, const FontKey&) = default;
@@ -27,9 +32,14 @@ struct FontMetrics {
 class TextMeasurer {
 public:
     virtual ~TextMeasurer() = default;
+    // The metrics of the font's first face, rounded as browsers round them.
     virtual FontMetrics Metrics(const FontKey& font) = 0;
-    // The advance of one UTF-16 unit or surrogate pair, in pixels.
-    virtual int Advance(const FontKey& font, std::u16string_view character) = 0;
+    // The advance of one character in pixels, in the face that draws it
+    // (the first of the font's faces that has it).
+    virtual float Advance(const FontKey& font, char32_t c) = 0;
+    // The adjustment between two characters one after the other, when one
+    // face draws both; 0 when its kerning has no such pair.
+    virtual float Kerning(const FontKey&, char32_t, char32_t) { return 0; }
 };
 
 // A measurer with fixed advances: Latin half the font size, CJK the full
@@ -37,7 +47,30 @@ public:
 class FixedMeasurer : public TextMeasurer {
 public:
     FontMetrics Metrics(const FontKey& font) override;
-    int Advance(const FontKey& font, std::u16string_view character) override;
+    float Advance(const FontKey& font, char32_t c) override;
 };
+
+// Places the characters of `text` one after the other: advances, kerning,
+// letter spacing after every character and word spacing after every space
+// (a no-break space counts as a space). Returns the total advance; `starts`,
+// when given, gets where each UTF-16 unit's character starts.
+template <class AdvanceOf, class KerningOf>
+float PlaceText(std::u16string_view text, float letterSpacing, float wordSpacing, AdvanceOf advance, KerningOf kern,
+                std::vector<float>* starts = nullptr) {
+    float x = 0;
+    char32_t previous = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len;
+        char32_t c = CodePointAt(text, i, len);
+        if (c == 0xA0) c = ' ';
+        if (previous) x += kern(previous, c);
+        if (starts) starts->insert(starts->end(), len, x);
+        i += len;
+        if (c == 0x200B) continue;  // the zero-width space only marks a break
+        x += advance(c) + letterSpacing + (c == ' ' ? wordSpacing : 0.0f);
+        previous = c;
+    }
+    return x;
+}
 
 }  // namespace mojian::html

@@ -12,7 +12,7 @@ want cmake ninja-build make g++ googletest pkg-config nlohmann-json3-dev
 # The maker's settings service (built natively): HTTP and its record's store.
 want libcpp-httplib-dev libsqlite3-dev sqlite3
 want g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-want wine wine64 wine32:i386 xvfb xauth fonts-wqy-microhei imagemagick x11-utils
+want wine wine64 wine32:i386 xvfb xauth fonts-wqy-microhei fonts-dejavu-core imagemagick x11-utils
 case "$what" in
   test|bench) want chromium ;;
 esac

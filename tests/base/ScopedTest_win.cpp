@@ -120,7 +120,7 @@ TEST(ScopedHandle, BorrowedContextsAndPaintingGiveBackWhatTheyTook) {
 }
 
 // An object that counts its references.
-class Counter final : public IUnknown {
+class Counter : public IUnknown {
 public:
     STDMETHODIMP QueryInterface(REFIID, void** out) override {
         *out = nullptr;
@@ -149,6 +149,45 @@ TEST(ComPtr, HoldsOneReferenceAndGivesItBackOnce) {
         *slot = &object;
     }
     EXPECT_EQ(object.refs, 0);
+}
+
+// An object seen through a derived interface, shared as its base.
+struct DerivedCounter : Counter {};
+
+TEST(ComPtr, SharesAReferenceAsABaseInterface) {
+    DerivedCounter object;
+    {
+        ComPtr<DerivedCounter> derived(&object);
+        ComPtr<Counter> base = ComPtr<Counter>::Share(derived);
+        EXPECT_EQ(object.refs, 2);
+        EXPECT_EQ(base.get(), &object);
+        EXPECT_FALSE(ComPtr<Counter>::Share(ComPtr<DerivedCounter>()));
+    }
+    EXPECT_EQ(object.refs, 0);
+}
+
+TEST(ScopedHandle, SavedContextsFolderSearchesAndInternetHandles) {
+    OwnedDc dc = CreateMemoryDc();
+    const int before = SaveDC(dc.get());
+    RestoreDC(dc.get(), before);
+    {
+        const SaveDc saved(dc.get());
+        SetTextColor(dc.get(), RGB(1, 2, 3));
+    }
+    EXPECT_NE(GetTextColor(dc.get()), RGB(1, 2, 3));  // the state came back
+    WIN32_FIND_DATAW data;
+    {
+        const FindHandle none(FindFirstFileW(L"C:\\no such folder\\*", &data));
+        EXPECT_FALSE(none);  // INVALID_HANDLE_VALUE is nothing to close
+        const FindHandle found(FindFirstFileW(L"C:\\windows\\*", &data));
+        EXPECT_TRUE(found);
+    }
+    InternetHandle session(InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    ASSERT_TRUE(session);
+    const HINTERNET raw = session.get();
+    session.reset();
+    DWORD type = 0, size = sizeof type;
+    EXPECT_FALSE(InternetQueryOptionW(raw, INTERNET_OPTION_HANDLE_TYPE, &type, &size));  // closed
 }
 
 TEST(Bstr, HoldsTextFromUtf8AndVariantsClearWhatTheyHold) {

@@ -6,7 +6,8 @@
 // pages of all FILEs are checked one after another. Exit status: 0 without
 // errors, 1 with errors, 2 on bad input. Pictures are sized as the tests
 // size them (an address with "_WxH." in it); with --pictures, every address
-// counts as a picture of that natural size; with --no-pictures, none loads.
+// counts as a picture of that natural size; with --no-pictures, none has
+// come yet (no natural size known: each takes the room the page gives it).
 // With --lines it checks nothing and prints each page's lines as JSON
 // ([{"entry": ..., "html": ... or null}, ...], one array a line of output).
 #include <cstdio>
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
     html::FixedMeasurer measurer;
     testing::SizedPictures sized;
     AllPictures all(pw, ph);
-    html::NoPictures none;
+    html::PicturesLoading none;  // none has come: each takes the room the page gives it
     html::PictureSource& pictures = noPictures ? static_cast<html::PictureSource&>(none)
                                     : pw > 0   ? static_cast<html::PictureSource&>(all)
                                                : sized;

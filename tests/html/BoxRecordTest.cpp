@@ -18,12 +18,15 @@ PageLayout Lay(const Document& doc, bool everyBox) {
 TEST(HtmlBoxRecords, EveryBoxLeadsBackToItsElement) {
     const std::string src = "<div id=a><p>x</p>text<table><tr><td>y</td></tr></table><img width=10 height=10></div>";
     const Document doc = ParseHtml(src);
-    // By default only tables, cells and pictures, each with its element.
+    // By default tables, cells, pictures and blocks with text of their own
+    // (the div holds "text"), each with its element, in document order.
     const auto some = Lay(doc, false).boxes;
-    ASSERT_EQ(some.size(), 3u);
-    EXPECT_EQ(some[0].node->startTag.Of(src), "<table>");
-    EXPECT_EQ(some[1].node->startTag.Of(src), "<td>");
-    EXPECT_EQ(some[2].node->startTag.Of(src), "<img width=10 height=10>");
+    ASSERT_EQ(some.size(), 5u);
+    EXPECT_EQ(some[0].node->startTag.Of(src), "<div id=a>");
+    EXPECT_EQ(some[1].node->startTag.Of(src), "<p>");
+    EXPECT_EQ(some[2].node->startTag.Of(src), "<table>");
+    EXPECT_EQ(some[3].node->startTag.Of(src), "<td>");
+    EXPECT_EQ(some[4].node->startTag.Of(src), "<img width=10 height=10>");
     // Every box: the body, the div, the p, the anonymous blocks around the
     // text and around the picture (made inside the div), the table and cell.
     std::vector<std::string> tags, owners;

@@ -1,6 +1,11 @@
 // Lays out HTML files with GDI's measurements and writes their boxes as JSON
-// (one object per file), optionally a 24-bit BMP of each, and a benchmark.
-//   html_dump --width 750 --json out.json [--bmp-dir DIR] [--bench] files...
+// (one object per file), optionally a 24-bit BMP of each.
+//   html_dump --width 750 --json out.json [--document] [--pictures none|load]
+//             [--bmp-dir DIR] files...
+// --document lays each file out as a page of its own (the body's margins);
+// without it each is a block (no margin). --pictures load fetches every
+// picture with the real loader and waits for all of them before the boxes
+// are taken; none (the default) lays out as if no picture could be loaded.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,8 +20,7 @@
 #include "html/GdiPaint_win.h"
 #include "html/Layout.h"
 #include "html/Parser.h"
-#include "catalogue/Catalogue.h"
-#include "catalogue/Library.h"
+#include "html/PictureLoader_win.h"
 
 namespace {
 
@@ -40,7 +44,43 @@ std::string BaseName(const std::wstring& path) {
     return Utf16ToUtf8(std::u16string(name.begin(), name.end()));
 }
 
-bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts, int width) {
+// The loader, noting every address layout asks about, so the dump can wait
+// until none is loading any more.
+class WaitingPictures : public PictureSource {
+public:
+    explicit WaitingPictures(PictureLoader& loader) : loader_(loader) {}
+    PictureInfo Query(std::string_view url) override {
+        asked_.emplace_back(url);
+        return loader_.Query(url);
+    }
+    std::shared_ptr<const Picture> Pixels(std::string_view url) override { return loader_.Pixels(url); }
+    bool AnyLoading() {
+        for (const auto& url : asked_)
+            if (loader_.Query(url).state == PictureInfo::State::Loading) return true;
+        return false;
+    }
+    void Forget() { asked_.clear(); }
+
+private:
+    PictureLoader& loader_;
+    std::vector<std::string> asked_;
+};
+
+// Lays the document out, and with a loader again until every picture it
+// shows has arrived or failed (20 s at most).
+PageLayout LayOut(const Document& doc, const LayoutOptions& options, GdiFonts& fonts, WaitingPictures* waiting) {
+    if (!waiting) return LayoutDocument(doc, options, fonts);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        waiting->Forget();
+        PageLayout page = LayoutDocument(doc, options, fonts, *waiting);
+        if (!waiting->AnyLoading()) return page;
+        while (waiting->AnyLoading() && std::chrono::steady_clock::now() < deadline) Sleep(10);
+        if (std::chrono::steady_clock::now() >= deadline) return LayoutDocument(doc, options, fonts, *waiting);
+    }
+}
+
+bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts, PictureSource& pictures, int width) {
     const int height = std::clamp(static_cast<int>(std::ceil(page.height)), 1, 20000);
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -56,7 +96,6 @@ bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts,
     Selection select(dc.get(), bmp.get());
     const RECT all{0, 0, width, height};
     FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    NoPictures pictures;
     PaintLayout(dc.get(), page, fonts, pictures, 0, 0, all);
     GdiFlush();
     const int stride = (width * 3 + 3) & ~3;
@@ -73,90 +112,41 @@ bool WriteBmp(const std::wstring& path, const PageLayout& page, GdiFonts& fonts,
     return ok;
 }
 
-double Millis(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Median time to parse, lay out and paint `html` into a view-sized bitmap.
-double TimeOnce(const std::string& html, GdiFonts& fonts, int width) {
-    std::vector<double> runs;
-    OwnedDc dc = CreateMemoryDc();
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -700;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    Bitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    Selection select(dc.get(), bmp.get());
-    for (int i = 0; i < 7; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const Document root = ParseHtml(html);
-        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 8}, fonts);
-        const RECT view{0, 0, width, 700};
-        FillRect(dc.get(), &view, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        NoPictures pictures;
-        PaintLayout(dc.get(), page, fonts, pictures, 0, 0, view);
-        GdiFlush();
-        runs.push_back(Millis(std::chrono::steady_clock::now() - start));
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
-}
-
-void Bench(FILE* out) {
-    GdiFonts fonts;
-    int bigKind = 0, bigStyle = 0;
-    std::string page;
-    std::vector<std::pair<int, int>> all;
-    for (int k = 0; k < kKindCount; ++k)
-        for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
-            all.emplace_back(k, s);
-            if (GetBlock(k, s).size() > GetBlock(bigKind, bigStyle).size()) {
-                bigKind = k;
-                bigStyle = s;
-            }
-        }
-    for (int i = 0; i < 100; ++i) page += GetBlock(all[static_cast<std::size_t>(i) % all.size()].first,
-                                                   all[static_cast<std::size_t>(i) % all.size()].second);
-    TimeOnce(GetBlock(0, 0), fonts, 766);  // fonts and caches warm, as in a running program
-    std::fprintf(out, "largest block %d-%d (%zu bytes): %.2f ms\n", bigKind, bigStyle + 1,
-                 GetBlock(bigKind, bigStyle).size(), TimeOnce(GetBlock(bigKind, bigStyle), fonts, 766));
-    std::fprintf(out, "page of 100 blocks (%zu bytes): %.2f ms\n", page.size(), TimeOnce(page, fonts, 766));
-    GdiFonts cold;
-    const auto start = std::chrono::steady_clock::now();
-    const Document root = ParseHtml(page);
-    LayoutDocument(root, LayoutOptions{766, 8}, cold);
-    std::fprintf(out, "page of 100 blocks, first layout with cold font caches: %.2f ms\n",
-                 Millis(std::chrono::steady_clock::now() - start));
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     int width = 750;
     std::wstring json, bmpDir;
-    bool bench = false;
+    bool document = false, load = false;
     std::vector<std::wstring> files;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--width" && i + 1 < argc) width = std::max(1, _wtoi(argv[++i]));
         else if (a == L"--json" && i + 1 < argc) json = argv[++i];
         else if (a == L"--bmp-dir" && i + 1 < argc) bmpDir = argv[++i];
-        else if (a == L"--bench") bench = true;
+        else if (a == L"--document") document = true;
+        else if (a == L"--pictures" && i + 1 < argc) load = std::wstring(argv[++i]) == L"load";
         else files.push_back(a);
     }
-    if (bench) Bench(stdout);
-    if (files.empty()) return bench ? 0 : 2;
+    if (files.empty()) return 2;
     GdiFonts fonts;
+    std::unique_ptr<PictureLoader> loader;
+    std::unique_ptr<WaitingPictures> waiting;
+    NoPictures none;
+    if (load) {
+        loader = std::make_unique<PictureLoader>(PictureLoaderOptions{}, std::make_shared<WinPictureBackend>(), nullptr);
+        waiting = std::make_unique<WaitingPictures>(*loader);
+    }
+    PictureSource& pictures = waiting ? static_cast<PictureSource&>(*waiting) : none;
     std::string out = "{\n";
     bool first = true;
     for (const auto& file : files) {
         const std::string html = ReadFile(file);
         const Document root = ParseHtml(html);
-        const PageLayout page = LayoutDocument(root, LayoutOptions{static_cast<float>(width), 0}, fonts);
-        char buf[160];
+        LayoutOptions options{static_cast<float>(width), document ? 8.0f : 0.0f};
+        if (document) options.compat.reset();  // as the doctype says, as a browser would
+        const PageLayout page = LayOut(root, options, fonts, waiting.get());
+        char buf[400];
         std::snprintf(buf, sizeof buf, "%s\"%s\": {\"height\": %.1f, \"boxes\": [", first ? "" : ",\n",
                       BaseName(file).c_str(), page.height);
         out += buf;
@@ -170,7 +160,7 @@ int wmain(int argc, wchar_t** argv) {
         out += "]}";
         if (!bmpDir.empty()) {
             std::wstring name = file.substr(file.find_last_of(L"\\/") + 1);
-            WriteBmp(bmpDir + L"\\" + name + L".bmp", page, fonts, width);
+            WriteBmp(bmpDir + L"\\" + name + L".bmp", page, fonts, pictures, width);
         }
     }
     out += "\n}\n";

@@ -1,6 +1,8 @@
 // Shows blocks in the HTML view, for looking at (and screenshots) by hand:
-//   html_show [--framed] [--scroll PX] [--exit-after MS] [--file PATH] K-S ...
-// where K-S is a kind index and a 1-based style number, e.g. 9-5.
+//   html_show [--framed] [--pictures] [--size W H] [--scroll PX] [--exit-after MS] [--file PATH] K-S ...
+// where K-S is a kind index and a 1-based style number, e.g. 9-5;
+// --pictures loads the page's pictures as the preview does; --size shows
+// the view alone, W x H at the top left of the screen (for pictures of it).
 #include <windows.h>
 
 #include <cstdio>
@@ -33,12 +35,17 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     std::string html;
-    bool framed = false;
-    int scroll = 0, exitAfter = 0;
+    bool framed = false, pictures = false;
+    int scroll = 0, exitAfter = 0, width = 0, height = 0;
     for (int i = 1; i < __argc; ++i) {
         const std::wstring a = __wargv[i];
         if (a == L"--framed") {
             framed = true;
+        } else if (a == L"--pictures") {
+            pictures = true;
+        } else if (a == L"--size" && i + 2 < __argc) {
+            width = _wtoi(__wargv[++i]);
+            height = _wtoi(__wargv[++i]);
         } else if (a == L"--scroll" && i + 1 < __argc) {
             scroll = _wtoi(__wargv[++i]);
         } else if (a == L"--exit-after" && i + 1 < __argc) {
@@ -67,11 +74,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"MojianHtmlShow";
     RegisterClassExW(&wc);
-    HWND frame = CreateWindowExW(0, wc.lpszClassName, L"墨笺 HTML view", WS_OVERLAPPEDWINDOW, 0, 0, 800, 760,
-                                 nullptr, nullptr, instance, nullptr);
+    const bool bare = width > 0 && height > 0;
+    HWND frame = CreateWindowExW(0, wc.lpszClassName, L"墨笺 HTML view", bare ? WS_POPUP : WS_OVERLAPPEDWINDOW, 0, 0,
+                                 bare ? width : 800, bare ? height : 760, nullptr, nullptr, instance, nullptr);
     RECT rc;
     GetClientRect(frame, &rc);
     g_view = mojian::html::CreateHtmlView(frame, 100, 0, 0, rc.right, rc.bottom);
+    if (pictures) mojian::html::HtmlViewLoadPictures(g_view);
     mojian::html::HtmlViewSetHtml(g_view, html);
     ShowWindow(frame, SW_SHOW);
     if (scroll > 0) {

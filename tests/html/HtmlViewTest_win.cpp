@@ -12,7 +12,11 @@
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/HtmlView_win.h"
+#include "html/PictureLoader_win.h"
 #include "catalogue/Library.h"
+#include "tests/html/TestPictures_win.h"
+#include "tests/service/FakeHttpServer_win.h"
+#include "tests/skin/WinSupport.h"
 
 namespace mojian::html {
 namespace {
@@ -135,17 +139,23 @@ TEST_F(HtmlViewTest, PaintsColoursWherePlacedAndFollowsTheScroll) {
 }
 
 TEST_F(HtmlViewTest, PaintsBrokenPicturesAsFramedBoxesAndTextInItsColour) {
-    HtmlViewSetHtml(view_, "<img src=\"http://img.example/a.jpg\" width=\"120\" height=\"60\" alt=\"商品\" "
+    // Sized and without alt text, a broken picture is a framed box; a block
+    // with alt text keeps its size and shows the icon and text instead.
+    HtmlViewSetHtml(view_, "<img src=\"http://img.example/a.jpg\" width=\"120\" height=\"60\" "
                            "style=\"display:block;background-color:#00ff00\">"
+                           "<img src=\"http://img.example/b.jpg\" width=\"120\" height=\"40\" alt=\"商品\" "
+                           "style=\"display:block;background-color:#ffff00\">"
                            "<div style=\"font-size:40px;line-height:40px;color:#0000ff\">中中中</div>");
     EXPECT_EQ(PixelAt(8, 38), RGB(0xc0, 0xc0, 0xc0));        // the frame's left edge
     EXPECT_EQ(PixelAt(8 + 119, 38), RGB(0xc0, 0xc0, 0xc0));  // and its right edge
     EXPECT_EQ(PixelAt(8 + 100, 8 + 50), RGB(0, 255, 0));     // its background inside
     EXPECT_EQ(PixelAt(8 + 121, 38), RGB(255, 255, 255));
+    EXPECT_EQ(PixelAt(8, 8 + 60 + 30), RGB(255, 255, 0));  // no frame round the alt text's box
+    EXPECT_EQ(PixelAt(8 + 119, 8 + 60 + 30), RGB(255, 255, 0));
     int width = 0;
     const auto pixels = Snapshot(width);
     int blue = 0;
-    for (int y = 68; y < 108; ++y)
+    for (int y = 108; y < 148; ++y)
         for (int x = 8; x < 128; ++x)
             if (pixels[static_cast<std::size_t>(y * width + x)] == RGB(0, 0, 255)) ++blue;
     EXPECT_GT(blue, 100);  // the glyphs are there, in the text's colour
@@ -191,8 +201,64 @@ TEST_F(HtmlViewTest, DrawsPicturesFromItsSourceAndBrokenBoxesForTheRest) {
     pictures->lateArrived = true;
     HtmlViewRelayout(view_);
     EXPECT_GE(HtmlViewPageHeight(view_), 300 + 16);
-    HtmlViewSetPictureSource(view_, nullptr);  // back to none
-    EXPECT_EQ(HtmlViewPageHeight(view_), loading);
+    HtmlViewSetPictureSource(view_, nullptr);  // back to none: the broken picture's icon
+    EXPECT_LT(HtmlViewPageHeight(view_), 100);
+}
+
+TEST_F(HtmlViewTest, PicturesArrivingAboveKeepWhatIsInViewWhereItWas) {
+    auto pictures = std::make_shared<RedPictures>();
+    HtmlViewSetPictureSource(view_, pictures);
+    HtmlViewSetHtml(view_, "<img src=late.png><table><tr><td height=2000>x</td></tr></table>"
+                           "<table width=300 cellspacing=0><tr><td height=40 bgcolor=#0000ff>y</td></tr></table>");
+    SendMessageW(view_, WM_VSCROLL, SB_BOTTOM, 0);
+    const int before = HtmlViewScrollPos(view_);
+    ASSERT_GT(before, 1000);
+    auto blueTop = [&] {
+        int width = 0;
+        const auto pixels = Snapshot(width);
+        for (int y = 0; y < ClientHeight(); ++y)
+            if (pixels[static_cast<std::size_t>(y * width + 100)] == RGB(0, 0, 255)) return y;
+        return -1;
+    };
+    const int top = blueTop();
+    ASSERT_GE(top, 0);
+    const int pageBefore = HtmlViewPageHeight(view_);
+    pictures->lateArrived = true;  // 300 high, above everything
+    HtmlViewRelayout(view_);
+    EXPECT_GT(HtmlViewPageHeight(view_), pageBefore + 250);
+    EXPECT_EQ(HtmlViewScrollPos(view_) - before, HtmlViewPageHeight(view_) - pageBefore);
+    EXPECT_EQ(blueTop(), top);
+    // At the top, the page stays at the top.
+    pictures->lateArrived = false;
+    HtmlViewSetHtml(view_, "<img src=late.png><p>text</p>");
+    pictures->lateArrived = true;
+    HtmlViewRelayout(view_);
+    EXPECT_EQ(HtmlViewScrollPos(view_), 0);
+}
+
+TEST_F(HtmlViewTest, BackgroundPicturesRepeatInsideTheirBox) {
+    HtmlViewSetPictureSource(view_, std::make_shared<RedPictures>());
+    HtmlViewSetHtml(view_, "<table width=200 height=100 cellspacing=0 background=red.png><tr><td></td></tr></table>"
+                           "<div style=\"width:200px;height:50px;background:#00ff00 url(red.png) no-repeat right "
+                           "bottom\"></div>"
+                           "<div style=\"width:200px;height:50px;background:url(red.png) no-repeat center #00ff00\"></div>"
+                           "<div style=\"width:200px;height:50px;background:repeat-x url(red.png) #00ff00\"></div>");
+    EXPECT_EQ(PixelAt(8, 8), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 199, 8 + 99), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 201, 8 + 50), RGB(255, 255, 255));
+    // Not repeated: one 2 x 2 copy in the bottom right corner, the colour elsewhere.
+    EXPECT_EQ(PixelAt(8 + 198, 108 + 48), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 199, 108 + 49), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 196, 108 + 48), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8, 108), RGB(0, 255, 0));
+    // A small picture is kept as a block of copies: one copy still, in the
+    // middle; repeated across, a single row.
+    EXPECT_EQ(PixelAt(8 + 99, 158 + 24), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 103, 158 + 24), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 99, 158 + 28), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 150, 208 + 1), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 150, 208 + 2), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 150, 208 + 30), RGB(0, 255, 0));
 }
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
@@ -206,22 +272,142 @@ TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
     EXPECT_EQ(SendMessageW(view_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view_), MAKELPARAM(10, 10)), 0);
 }
 
-TEST(GdiFonts, MeasuresChineseWiderThanLatinInNamedFaces) {
+TEST(GdiFonts, FacesAndAdvancesAsChromiumHasThem) {
     GdiFonts fonts;
-    for (const char16_t* face : {u"微软雅黑", u"宋体", u"NoSuchFaceAnywhere"}) {
-        const FontKey f{face, 16, false, false};
+    // Families that are not installed give way to the default face for
+    // Latin and to the Chinese face for what it lacks, per character.
+    for (const char16_t* list : {u"", u"宋体", u"Arial,sans-serif", u"微软雅黑"}) {
+        const FontKey f{list, 16, false, false};
+        EXPECT_EQ(fonts.FaceName(f, 'a'), u"DejaVu Sans");
+        EXPECT_EQ(fonts.FaceName(f, U'中'), u"WenQuanYi Micro Hei");
+        EXPECT_EQ(fonts.FaceName(f, U'\u201c'), u"DejaVu Sans");  // curly quotes are in the Latin face
         const FontMetrics m = fonts.Metrics(f);
-        EXPECT_GE(m.ascent + m.descent, 14);
-        EXPECT_LE(m.ascent + m.descent, 24);
-        const int cjk = fonts.Advance(f, u"中");
-        const int latin = fonts.Advance(f, u"i");
-        EXPECT_GE(cjk, 14);
-        EXPECT_LE(cjk, 18);
-        EXPECT_LT(latin, cjk);
-        EXPECT_GT(fonts.Advance(FontKey{face, 16, true, false}, u"W"), 0);
+        EXPECT_EQ(m.ascent, 15);
+        EXPECT_EQ(m.descent, 4);
+        EXPECT_EQ(m.lineHeight, 19);
     }
-    EXPECT_GT(fonts.Advance(FontKey{u"宋体", 32, false, false}, u"中"),
-              fonts.Advance(FontKey{u"宋体", 16, false, false}, u"中"));
+    EXPECT_EQ(fonts.FaceName(FontKey{u"serif", 16, false, false}, 'a'), u"DejaVu Serif");
+    EXPECT_EQ(fonts.FaceName(FontKey{u"WenQuanYi Micro Hei", 16, false, false}, 'a'), u"WenQuanYi Micro Hei");
+    // Advances unhinted, at any size: "Hello world" is 11481 / 2048 of an em in DejaVu Sans.
+    const FontKey plain{u"", 16, false, false};
+    float hello = 0;
+    for (char16_t c : std::u16string(u"Hello world")) hello += fonts.Advance(plain, c);
+    EXPECT_NEAR(hello, 89.70, 0.01);
+    EXPECT_NEAR(fonts.Advance(FontKey{u"", 13, false, false}, 'H') * 16 / 13, fonts.Advance(plain, 'H'), 0.001);
+    EXPECT_FLOAT_EQ(fonts.Advance(plain, U'中'), 16);
+    // Kerning pairs of the face: "AV" closes up.
+    EXPECT_LT(fonts.Kerning(plain, 'A', 'V'), -0.5);
+    EXPECT_EQ(fonts.Kerning(plain, 'A', U'中'), 0);  // two faces: no pair
+    // A real bold face is wider; an emboldened one keeps the regular advances.
+    EXPECT_GT(fonts.Advance(FontKey{u"", 16, true, false}, 'H'), fonts.Advance(plain, 'H'));
+    const FontKey chinese{u"WenQuanYi Micro Hei", 16, false, false};
+    EXPECT_FLOAT_EQ(fonts.Advance(FontKey{chinese.family, 16, true, false}, 'H'), fonts.Advance(chinese, 'H'));
+    // Text of two faces is drawn in two runs.
+    const auto runs = fonts.Runs(plain, u"价格 Price 99");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].end, 3u);  // the space goes with the run it follows
+    EXPECT_NE(runs[0].font, runs[1].font);
+}
+
+// The view's own loader, against a server inside the test.
+class HtmlViewLoadingTest : public HtmlViewTest {
+protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        HtmlViewTest::SetUp();
+    }
+    void TearDown() override {
+        HtmlViewTest::TearDown();
+        CoUninitialize();
+    }
+    // A picture at a path no earlier run has cached.
+    std::string Serve(const std::string& name, int width, int height, std::uint32_t argb) {
+        mojian::testing::Reply reply;
+        reply.contentType = "image/png";
+        reply.body = mojian::testing::EncodePicture(GUID_ContainerFormatPng, width, height, argb);
+        const std::string path = "/" + std::to_string(GetTickCount()) + "-" + name;
+        server_.Route(path, reply);
+        return server_.Url(path);
+    }
+    mojian::testing::FakeHttpServer server_;
+};
+
+TEST_F(HtmlViewLoadingTest, LaysOutAgainWhenAPictureBringsItsSize) {
+    const std::string tall = Serve("tall.png", 60, 200, 0xFFFF0000);
+    ASSERT_TRUE(HtmlViewLoadPictures(view_));
+    HtmlViewSetHtml(view_, "<img src=\"" + tall + "\"><p>below</p>");
+    EXPECT_LT(HtmlViewPageHeight(view_), 150);  // loading: no size yet
+    ASSERT_TRUE(mojian::testing::PumpUntil([&] { return HtmlViewPageHeight(view_) > 200; }, 20000));
+    EXPECT_EQ(PixelAt(8 + 30, 8 + 100), RGB(255, 0, 0));
+}
+
+TEST_F(HtmlViewLoadingTest, OnlyRepaintsWhenThePageGaveThePicturesSize) {
+    const std::string sized = Serve("sized.png", 10, 10, 0xFF0000FF);
+    ASSERT_TRUE(HtmlViewLoadPictures(view_));
+    HtmlViewSetHtml(view_, "<img src=\"" + sized + "\" width=40 height=30>");
+    const int layouts = HtmlViewLayoutCount(view_);
+    const int height = HtmlViewPageHeight(view_);
+    ASSERT_TRUE(mojian::testing::PumpUntil([&] { return PixelAt(8 + 20, 8 + 15) == RGB(0, 0, 255); }, 20000));
+    EXPECT_EQ(HtmlViewLayoutCount(view_), layouts);
+    EXPECT_EQ(HtmlViewPageHeight(view_), height);
+    EXPECT_EQ(PixelAt(8 + 39, 8 + 29), RGB(0, 0, 255));  // scaled to its box
+}
+
+TEST_F(HtmlViewLoadingTest, BadPicturesEndAsBrokenPicturesAndTheViewKeepsAnswering) {
+    using mojian::testing::Reply;
+    auto serve = [&](const std::string& name, Reply reply) {
+        const std::string path = "/" + std::to_string(GetTickCount()) + "-" + name;
+        server_.Route(path, reply);
+        return server_.Url(path);
+    };
+    Reply missing;
+    missing.status = 404;
+    missing.body = "gone";
+    Reply text;
+    text.contentType = "text/html";
+    text.body = "<html>not a picture</html>";
+    Reply cut;
+    cut.contentType = "image/png";
+    cut.body = mojian::testing::EncodePicture(GUID_ContainerFormatPng, 40, 40, 0xFF00FF00);
+    cut.way = Reply::Way::CutShort;
+    Reply corrupt;
+    corrupt.contentType = "image/jpeg";
+    corrupt.body = std::string("\xFF\xD8\xFF\xE0") + std::string(500, '\x13');
+    Reply silent;
+    silent.way = Reply::Way::Silent;
+    Reply huge;
+    huge.contentType = "image/png";
+    huge.body = mojian::testing::FlatPng(30000, 30000);
+    const std::vector<std::string> bad = {serve("missing.png", missing), serve("text.png", text), serve("cut.png", cut),
+                                          serve("corrupt.jpg", corrupt), serve("silent.png", silent)};
+    const std::string hugeUrl = serve("huge.png", huge);
+    std::string page = "<img src=\"" + hugeUrl + "\" width=100 height=100>";
+    std::string reference = "<img src=\"" + hugeUrl + "\" width=100 height=100>";
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        page += "<p>" + std::to_string(i) + "<img src=\"" + bad[i] + "\" alt=\"broken " + std::to_string(i) + "\"></p>";
+        reference += "<p>" + std::to_string(i) + "<img src=\"nothing-" + std::to_string(i) + "\" alt=\"broken " +
+                     std::to_string(i) + "\"></p>";
+    }
+    PictureLoaderOptions options;
+    options.download.time = std::chrono::milliseconds(1500);  // the silent server is cut off soon
+    auto backend = std::make_shared<WinPictureBackend>();
+    auto loader = std::make_shared<PictureLoader>(options, backend, nullptr);
+    HtmlViewUsePictureLoader(view_, loader, backend);
+    HtmlViewSetHtml(view_, page);
+    auto settled = [&] {
+        for (const auto& url : bad)
+            if (loader->Query(url).state != PictureInfo::State::Failed) return false;
+        return loader->Query(hugeUrl).state == PictureInfo::State::Ready;
+    };
+    ASSERT_TRUE(mojian::testing::PumpUntil(settled, 30000));
+    mojian::testing::PumpUntil([] { return false; }, 300);  // the last notice laid the page out
+    // Laid out as a page whose pictures simply cannot be loaded, the huge one at the size the page gives.
+    const int height = HtmlViewPageHeight(view_);
+    HtmlViewSetPictureSource(view_, nullptr);
+    HtmlViewSetHtml(view_, reference);
+    EXPECT_EQ(height, HtmlViewPageHeight(view_));
+    // The view still answers at once.
+    EXPECT_EQ(SendMessageW(view_, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
 }
 
 }  // namespace

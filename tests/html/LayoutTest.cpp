@@ -181,25 +181,117 @@ TEST(HtmlLayout, LinesStackByLineHeight) {
     EXPECT_NEAR(p.height, 120, 0.5);
 }
 
-TEST(HtmlLayout, BrokenPictureKeepsItsSizeAndAltText) {
-    const auto p = Lay("<img src=\"http://x/a.jpg\" width=\"100\" height=\"50\" alt=\"商品图\" style=\"display:block\">"
-                       "<img src=x alt=\"小\" width=40 height=\"30\">");
+// The box of the first picture of `html` laid out in a 400-pixel block,
+// every address failing except those `pictures` knows.
+Rect PictureBox(const std::string& html, Compat compat = Compat::NoQuirks, PictureSource* pictures = nullptr) {
+    FixedMeasurer m;
+    NoPictures none;
+    const Document doc = ParseHtml("<div style=\"width:400px\">" + html + "</div>");
+    LayoutOptions options{750, 0};
+    options.compat = compat;
+    const PageLayout p = LayoutDocument(doc, options, m, pictures ? *pictures : none);
+    const auto imgs = Boxes(p, "img");
+    return imgs.empty() ? Rect{-1, -1, -1, -1} : imgs[0];
+}
+
+TEST(HtmlLayout, BrokenPicturesAreBoxedAsBrowsersBoxThem) {
+    const struct {
+        const char* html;
+        float w, h;
+    } standards[] = {
+        // Without both sides, a broken picture is the 16 x 16 icon, whatever one side says.
+        {"<img src=a.jpg width=750>", 16, 16},
+        {"<img src=a.jpg height=60>", 16, 16},
+        {"<img src=a.jpg style=\"width:100%;height:auto\">", 16, 16},
+        {"<img src=a.jpg>", 16, 16},
+        {"<img src=a.jpg style=\"padding:3px;border:2px solid red\">", 26, 26},
+        // alt="" asks for nothing in its place.
+        {"<img src=a.jpg alt=\"\">", 0, 0},
+        {"<img src=a.jpg alt=\"\" style=\"display:block\">", 400, 0},
+        // Both sides and no alt text: a framed box of that size.
+        {"<img src=a.jpg width=300 height=200>", 300, 200},
+        {"<img src=a.jpg alt=\"\" width=100 height=50>", 100, 50},
+        // A side left to auto is given by the other side and the attributes' proportions.
+        {"<img src=a.jpg width=300 height=150 style=\"height:auto\">", 300, 150},
+        {"<img src=a.jpg width=300 height=150 style=\"width:100%;height:auto\">", 400, 200},
+        {"<img src=a.jpg width=300 height=150 style=\"width:auto;height:auto\">", 16, 16},
+        // Inline with alt text: an inline block of the icon and the words, sizes ignored.
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 16 + 16, 20},
+        {"<img alt=\"Hi\">", 32, 20},
+        // Not inline: a box of its display type and given size holding them.
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200 style=\"display:block\">", 300, 200},
+        {"<img src=a.jpg alt=\"Hi\" width=300 style=\"display:block\">", 300, 20},
+        {"<img src=a.jpg style=\"display:block\">", 400, 16},
+        {"<img src=a.jpg alt=\"Hi\" width=600 height=300 style=\"max-width:100%;height:auto;display:block\">", 400,
+         200},
+        // No address and no alt text: an empty box of the size given, like one still loading.
+        {"<img width=100>", 100, 0},
+        {"<img>", 0, 0},
+    };
+    for (const auto& c : standards) {
+        SCOPED_TRACE(c.html);
+        const Rect r = PictureBox(c.html);
+        EXPECT_NEAR(r.w, c.w, 0.5);
+        EXPECT_NEAR(r.h, c.h, 0.5);
+    }
+    // Old documents square a broken picture with one side and keep any with
+    // both, alt text or not.
+    const struct {
+        const char* html;
+        float w, h;
+    } quirks[] = {
+        {"<img src=a.jpg alt=\"Hi\" width=300 height=200>", 300, 200},
+        {"<img src=a.jpg width=100 style=\"display:block\">", 100, 100},
+        {"<img src=a.jpg alt=\"Pic\" width=100>", 100, 100},
+        {"<img src=a.jpg alt=\"Hi\">", 32, 20},
+    };
+    for (const auto& c : quirks) {
+        SCOPED_TRACE(c.html);
+        const Rect r = PictureBox(c.html, Compat::Quirks);
+        EXPECT_NEAR(r.w, c.w, 0.5);
+        EXPECT_NEAR(r.h, c.h, 0.5);
+    }
+}
+
+TEST(HtmlLayout, BrokenPicturesPaintAsFramesIconsOrAltText) {
+    const auto p = Lay("<img src=\"http://x/a.jpg\" width=\"100\" height=\"50\" style=\"display:block\">"
+                       "xx<img src=x alt=\"商品图\" width=40 height=\"30\">yy");
     const auto imgs = Boxes(p, "img");
     ASSERT_EQ(imgs.size(), 2u);
     EXPECT_RECT(imgs[0], 0, 0, 100, 50);
-    EXPECT_NEAR(imgs[1].y, 50, 0.5);
-    EXPECT_NEAR(imgs[1].h, 30, 0.5);
-    // Inline, it sits on the baseline; the line's descent and half-leading stay below it.
-    EXPECT_NEAR(p.height, 50 + 30 + 5, 0.5);
-    int broken = 0;
+    // The alt text stands on the line after "xx": the icon, then the words, as wide as they are.
+    EXPECT_RECT(imgs[1], 16, 50, 16 + 48, 20);
+    std::vector<PaintOp::Kind> kinds;
     for (const auto& op : p.ops)
+        if (op.kind != PaintOp::Kind::Fill) kinds.push_back(op.kind);
+    ASSERT_EQ(kinds.size(), 5u);
+    EXPECT_EQ(kinds[0], PaintOp::Kind::Picture);
+    EXPECT_EQ(kinds[1], PaintOp::Kind::BrokenIcon);
+    for (const auto& op : p.ops) {
         if (op.kind == PaintOp::Kind::Picture) {
-            ++broken;
-            if (broken == 1) {
-                EXPECT_EQ(op.text, u"商品图");
-            }
+            EXPECT_TRUE(op.broken);
         }
-    EXPECT_EQ(broken, 2);
+        if (op.kind == PaintOp::Kind::Text && op.text == u"商品图") {
+            EXPECT_NEAR(op.rect.x, 32, 0.5);
+        }
+    }
+}
+
+TEST(HtmlLayout, LinesOfOnlyPicturesHaveNoStrutInOldDocuments) {
+    for (const Compat compat : {Compat::NoQuirks, Compat::LimitedQuirks, Compat::Quirks}) {
+        FixedMeasurer m;
+        const Document doc = ParseHtml("<div><img src=a width=10 height=10></div><div><img src=a width=10 height=10>"
+                                       "x</div><div><br></div>");
+        LayoutOptions options{750, 0};
+        options.compat = compat;
+        const PageLayout p = LayoutDocument(doc, options, m);
+        const auto imgs = Boxes(p, "img");
+        ASSERT_EQ(imgs.size(), 2u);
+        // The strut: 20 high with its baseline 15 down.
+        const float alone = compat == Compat::NoQuirks ? 20 : 10;
+        EXPECT_NEAR(imgs[1].y, alone + 5, 0.5);
+        EXPECT_NEAR(p.height, alone + 20 + 20, 0.5);  // text and a line break keep the strut
+    }
 }
 
 TEST(HtmlLayout, MiddleAlignedInlineBlockWithAFontOfItsOwn) {
@@ -222,7 +314,7 @@ TEST(HtmlLayout, LoadedPicturesTakeTheirNaturalSizeAndProportions) {
     FixedMeasurer m;
     const Document doc = ParseHtml(
         "<table cellspacing=0><tr><td><img src=a.jpg><img src=a.jpg width=150><img src=a.jpg height=50>"
-        "<img src=a.jpg width=10 height=10><img src=wait.jpg width=40><img src=b.jpg width=40><img alt=x>"
+        "<img src=a.jpg width=10 height=10><img src=wait.jpg width=40><img src=b.jpg width=40 height=40><img alt=x>"
         "</td></tr></table>");
     const PageLayout p = LayoutDocument(doc, LayoutOptions{750, 0}, m, pictures);
     const auto imgs = Boxes(p, "img");
@@ -231,25 +323,56 @@ TEST(HtmlLayout, LoadedPicturesTakeTheirNaturalSizeAndProportions) {
     EXPECT_RECT(imgs[1], 301, imgs[1].y, 150, 100);
     EXPECT_RECT(imgs[2], 451, imgs[2].y, 75, 50);
     EXPECT_RECT(imgs[3], 526, imgs[3].y, 10, 10);
-    // Loading, failed and unaddressed pictures keep the broken-picture sizes.
-    EXPECT_RECT(imgs[4], 536, imgs[4].y, 40, 40);
+    // Loading: no size of its own yet; failed and sized: a framed box; alt text in place of the last.
+    EXPECT_RECT(imgs[4], 536, imgs[4].y, 40, 0);
     EXPECT_RECT(imgs[5], 576, imgs[5].y, 40, 40);
-    EXPECT_NEAR(imgs[6].w, 28, 0.5);
+    EXPECT_NEAR(imgs[6].w, 16 + 8, 0.5);
     // The cell shrinks around the natural sizes; every picture sits on the baseline.
-    EXPECT_NEAR(Boxes(p, "td")[0].w, 300 + 150 + 75 + 10 + 40 + 40 + 28 + 2, 0.5);
+    EXPECT_NEAR(Boxes(p, "td")[0].w, 300 + 150 + 75 + 10 + 40 + 40 + 24 + 2, 0.5);
     EXPECT_NEAR(imgs[1].Bottom(), imgs[0].Bottom(), 0.5);
-    // One question per addressed picture, however often layout sizes it.
-    EXPECT_EQ(pictures.asked,
-              (std::vector<std::string>{"a.jpg", "a.jpg", "a.jpg", "a.jpg", "wait.jpg", "b.jpg"}));
+    // One question per address, however often layout sizes it; the page
+    // notes which pictures sized a box (not the one with both sides given).
+    EXPECT_EQ(pictures.asked, (std::vector<std::string>{"a.jpg", "wait.jpg", "b.jpg"}));
+    ASSERT_EQ(p.pictures.size(), 3u);
+    EXPECT_TRUE(p.pictures[0].sizesLayout);
+    EXPECT_TRUE(p.pictures[1].sizesLayout);
+    EXPECT_FALSE(p.pictures[2].sizesLayout);
+    EXPECT_EQ(p.pictures[1].info.state, PictureInfo::State::Loading);
     // Painting gets each picture's address and content box.
     std::vector<const PaintOp*> ops;
     for (const auto& op : p.ops)
         if (op.kind == PaintOp::Kind::Picture) ops.push_back(&op);
-    ASSERT_EQ(ops.size(), 7u);
+    ASSERT_EQ(ops.size(), 6u);
     EXPECT_EQ(ops[1]->url, "a.jpg");
+    EXPECT_FALSE(ops[1]->broken);
     EXPECT_RECT(ops[1]->rect, imgs[1].x, imgs[1].y, 150, 100);
-    EXPECT_EQ(ops[6]->url, "");
-    EXPECT_EQ(ops[6]->text, u"x");
+    EXPECT_TRUE(ops[5]->broken);
+}
+
+TEST(HtmlLayout, PicturesKeepWithinTheirMinAndMaxSizes) {
+    FakePictures pictures;
+    pictures.known["big.jpg"] = {PictureInfo::State::Ready, 1500, 1000};
+    pictures.known["wait.jpg"] = {PictureInfo::State::Loading, 0, 0};
+    const struct {
+        const char* html;
+        float w, h;
+    } cases[] = {
+        {"<img src=big.jpg style=\"max-width:100%\">", 400, 266.67f},
+        {"<img src=big.jpg style=\"max-width:300px;max-height:100px\">", 150, 100},
+        {"<img src=big.jpg width=600 height=300 style=\"max-width:100%\">", 400, 300},
+        {"<img src=big.jpg width=600 style=\"max-width:100%;height:auto\">", 400, 266.67f},
+        {"<img src=big.jpg style=\"width:50px;min-width:80px\">", 80, 53.33f},
+        // While loading, the width and height attributes give the proportions.
+        {"<img src=wait.jpg width=600 height=300 style=\"width:100%;height:auto\">", 400, 200},
+        {"<img src=wait.jpg width=600 height=300 style=\"width:100%\">", 400, 300},
+        {"<img src=wait.jpg width=600 style=\"width:100%;height:auto\">", 400, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.html);
+        const Rect r = PictureBox(c.html, Compat::NoQuirks, &pictures);
+        EXPECT_NEAR(r.w, c.w, 0.5);
+        EXPECT_NEAR(r.h, c.h, 0.5);
+    }
 }
 
 TEST(HtmlLayout, CellContentIsCentredVerticallyByDefault) {
@@ -326,6 +449,138 @@ TEST(HtmlLayout, EveryBlockFitsItsWidthAndShowsItsBoxes) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace mojian::html
+
+namespace mojian::html {
+namespace {
+
+// The first box of `tag` in `html` laid out 750 wide with fixed advances.
+Rect First(const std::string& html, const std::string& tag, std::size_t index = 0) {
+    const auto boxes = Boxes(Lay(html), tag);
+    return index < boxes.size() ? boxes[index] : Rect{-1, -1, -1, -1};
+}
+
+TEST(HtmlLayout, FloatsStayInTheirContextAndLinesMakeRoomForThem) {
+    // A float does not lengthen the paragraph it is in; the next one's lines
+    // start beside it and go back to the full width below it.
+    std::string words;
+    for (int i = 0; i < 30; ++i) words += "cccc ";
+    const auto p = Lay("<div style=\"width:400px\"><p style=\"margin:0\">ab<img src=x width=100 height=60 align=left></p>"
+                       "<p style=\"margin:0\">" + words + "</p></div>");
+    const auto ps = Boxes(p, "p");
+    ASSERT_EQ(ps.size(), 2u);
+    EXPECT_NEAR(ps[0].h, 20, 0.5);
+    EXPECT_NEAR(ps[1].y, 20, 0.5);
+    std::vector<float> lineX;
+    for (const PaintOp* op : Texts(p))
+        if (op->text.rfind(u"cccc", 0) == 0) lineX.push_back(op->rect.x);
+    ASSERT_GE(lineX.size(), 3u);
+    EXPECT_NEAR(lineX[0], 100, 0.5);  // beside the picture (20 to 60)
+    EXPECT_NEAR(lineX[1], 100, 0.5);
+    EXPECT_NEAR(lineX.back(), 0, 0.5);  // below it
+    // Clearance and boxes of their own context: below the floats, or holding them.
+    EXPECT_NEAR(First("<img src=x width=50 height=80 style=\"float:left\"><div style=\"clear:both\"><p>after</p></div>",
+                      "p").y, 80 + 16, 0.5);
+    EXPECT_NEAR(First("<div style=\"overflow:hidden\"><img src=x width=50 height=80 style=\"float:right\">x</div>", "div").h,
+                80, 0.5);
+    EXPECT_NEAR(First("<img src=x width=50 height=80 style=\"float:left\">a<br clear=all><p style=\"margin:0\">b</p>",
+                      "p").y, 80, 0.5);
+    // A table beside a float is as wide as the room left.
+    const Rect table = First("<div style=\"width:400px\"><img src=x width=100 height=80 style=\"float:left\">"
+                             "<table width=\"100%\" cellspacing=0 cellpadding=0><tr><td>t</td></tr></table></div>", "table");
+    EXPECT_RECT(table, 100, 0, 300, 20);
+}
+
+TEST(HtmlLayout, VerticalAlignAndTheStrutOfEachLine) {
+    // Super and sub move their text and make the line taller.
+    const auto plain = Lay("<p style=\"margin:0\">a b</p>");
+    const auto shifted = Lay("<p style=\"margin:0\">a <span style=\"vertical-align:super\">b</span> "
+                             "<span style=\"vertical-align:sub\">c</span></p>");
+    EXPECT_GT(shifted.height, plain.height + 8);
+    auto baselineOf = [&](const std::u16string& text) {
+        for (const PaintOp* op : Texts(shifted))
+            if (op->text == text) return op->baseline;
+        return -1.0f;
+    };
+    EXPECT_NEAR(baselineOf(u"b"), baselineOf(u"a ") - (16.0f / 3 + 1), 0.5);
+    EXPECT_NEAR(baselineOf(u"c"), baselineOf(u"a ") + (16.0f / 5 + 1), 0.5);
+    // font-size: 0 and line-height: 0 make a spacer cell exactly as high as it says.
+    EXPECT_NEAR(First("<table cellspacing=0 cellpadding=0><tr><td height=3 style=\"font-size:0;line-height:0\">"
+                      "&nbsp;</td></tr></table>", "td").h, 3, 0.5);
+}
+
+TEST(HtmlLayout, SizesInPercentAndWithinMinAndMax) {
+    EXPECT_NEAR(First("<div style=\"height:120px\"><div style=\"height:50%\">x</div></div>", "div").h, 60, 0.5);
+    EXPECT_NEAR(First("<div><div style=\"height:50%\">x</div></div>", "div").h, 20, 0.5);  // nothing to be half of
+    const auto rows = Boxes(Lay("<table height=100 cellspacing=0 cellpadding=0><tr><td style=\"height:60%\">a</td></tr>"
+                                "<tr><td>b</td></tr></table>"), "td");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NEAR(rows[0].h, 60, 0.5);
+    EXPECT_NEAR(rows[1].h, 40, 0.5);
+    EXPECT_RECT(First("<div style=\"max-width:300px;margin:0 auto\">centred</div>", "div"), 225, 0, 300, 20);
+    EXPECT_NEAR(First("<div style=\"width:100px;min-width:200px\">x</div>", "div").w, 200, 0.5);
+    EXPECT_NEAR(First("<div style=\"width:50%;padding:10px;border:5px solid\">x</div>", "div").w, 375 + 30, 0.5);
+    EXPECT_NEAR(First("<div style=\"width:50%;padding:10px;border:5px solid;box-sizing:border-box\">x</div>", "div").w,
+                375, 0.5);
+    EXPECT_NEAR(First("<table width=\"100%\" style=\"max-width:500px\"><tr><td>x</td></tr></table>", "table").w, 500, 0.5);
+    // Inline blocks in percent share a line (the spaces between them set in a font of size 0).
+    const auto halves = Lay("<div style=\"font-size:0;width:600px\"><p style=\"display:inline-block;width:50%;"
+                            "margin:0;font-size:16px\">a</p> <p style=\"display:inline-block;width:50%;margin:0;"
+                            "font-size:16px\">b</p></div>");
+    std::vector<const PaintOp*> words;
+    for (const PaintOp* op : Texts(halves))
+        if (op->text == u"a" || op->text == u"b") words.push_back(op);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_NEAR(words[1]->rect.x, 300, 0.5);
+    EXPECT_NEAR(words[1]->rect.y, words[0]->rect.y, 0.5);
+    // The browser's margins are ems of the element's own font.
+    EXPECT_NEAR(First("<p style=\"font-size:30px\">big</p>", "p").y, 30, 0.5);
+}
+
+TEST(HtmlLayout, TablesAsBrowsersSizeAndArrangeThem) {
+    // Fixed columns too wide for the table share the shortfall in proportion to what they could give.
+    const auto c = Boxes(Lay("<table width=378 cellspacing=0 cellpadding=0><tr><td width=110>品牌</td>"
+                             "<td width=269 style=\"padding-left:12px\">请输入品牌</td></tr></table>"), "td");
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_NEAR(c[0].w, 16 + (110 - 16) * (378.0f - 44) / (391 - 44), 0.5);
+    EXPECT_NEAR(c[0].w + c[1].w, 378, 0.5);
+    // A cell shown as a block sits in an anonymous cell and keeps its own width and centring.
+    const auto block = Boxes(Lay("<table width=750 cellspacing=0 cellpadding=0><tr><td></td><td style=\"display:block;"
+                                 "max-width:600px;margin:0 auto\">x</td><td></td></tr></table>"), "td");
+    ASSERT_EQ(block.size(), 3u);
+    EXPECT_RECT(block[1], 75, 0, 600, 20);
+    // Right to left, the first column is on the right.
+    const auto rtl = Boxes(Lay("<table dir=rtl width=300 cellspacing=0 cellpadding=0><tr><td width=100>a</td><td>b</td>"
+                               "</tr></table>"), "td");
+    ASSERT_EQ(rtl.size(), 2u);
+    EXPECT_NEAR(rtl[0].x, 200, 0.5);
+    EXPECT_NEAR(rtl[1].x, 0, 0.5);
+    // Alignment from align= stops at a table (which it centres); text-align
+    // from CSS goes on into the table's cells (and moves no table).
+    const auto aligned = Lay("<div align=center><table width=400 cellspacing=0 cellpadding=0><tr><td>x</td></tr>"
+                             "</table></div><div style=\"text-align:center\"><table width=400 cellspacing=0 "
+                             "cellpadding=0><tr><td>y</td></tr></table></div>");
+    const auto inherited = Texts(aligned);
+    ASSERT_EQ(inherited.size(), 2u);
+    EXPECT_NEAR(inherited[0]->rect.x, 175, 0.5);
+    EXPECT_NEAR(inherited[1]->rect.x, (400 - 8) / 2, 0.5);
+    // A shrink-to-fit cell takes no room for the spaces around its content.
+    EXPECT_NEAR(First("<table cellspacing=0 cellpadding=0><tr><td> <span style=\"display:inline-block;width:50px\">"
+                      "</span> </td></tr></table>", "td").w, 50, 0.5);
+}
+
+TEST(HtmlLayout, TextTransformAndSpacing) {
+    const auto page = Lay("<p style=\"text-transform:uppercase;letter-spacing:2px\">ab</p>"
+                          "<p style=\"text-transform:capitalize;word-spacing:10px\">one two</p>");
+    const auto t = Texts(page);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0]->text, u"AB");
+    EXPECT_NEAR(t[0]->rect.w, 8 + 2 + 8 + 2, 0.5);
+    EXPECT_EQ(t[1]->text, u"One Two");
+    EXPECT_NEAR(t[1]->rect.w, 7 * 8 + 10, 0.5);
 }
 
 }  // namespace

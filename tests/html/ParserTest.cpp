@@ -47,6 +47,33 @@ const Node* FirstElement(const Node& n, const std::string& tag) {
     return nullptr;
 }
 
+TEST(HtmlParser, TheDoctypeSetsTheRenderingMode) {
+    const struct {
+        const char* source;
+        Compat compat;
+    } cases[] = {
+        {"<p>no doctype</p>", Compat::Quirks},
+        {"<!DOCTYPE html><p>x", Compat::NoQuirks},
+        {"<!-- first --><!doctype HTML>", Compat::NoQuirks},
+        {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">",
+         Compat::LimitedQuirks},
+        {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">",
+         Compat::NoQuirks},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">",
+         Compat::LimitedQuirks},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">", Compat::Quirks},
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">", Compat::Quirks},
+        {"<!DOCTYPE svg>", Compat::Quirks},
+        {"<p>text</p><!DOCTYPE html>", Compat::Quirks},  // too late to count
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(ParseHtml(c.source).compat, c.compat);
+    }
+}
+
 TEST(HtmlParser, TagsAndAttributesInAnyCaseAndQuoting) {
     EXPECT_EQ(Body("<TABLE Width=750 BORDER='0' cellSpacing=\"2\"><TR><TD>x</TD></TR></TABLE>"),
               "<table width=750 border=0 cellspacing=2><tr><td>x</td></tr></table>");
@@ -70,6 +97,11 @@ TEST(HtmlParser, CharacterReferences) {
     EXPECT_EQ(Body("&#0;&#x110000;&#99999999999999;"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     // Legacy names work without a semicolon; references in attributes too.
     EXPECT_EQ(Body("&nbspx<a title=\"a&amp;b&#x4e2d;\"></a>"), "\xC2\xA0x<a title=a&b中></a>");
+    // Every name of HTML's table, two-character ones too; the longest name wins.
+    EXPECT_EQ(Body("Addr&zwnj;ess &eacute;t&eacute; &NotSquareSubsetEqual; &fjlig; &notin; &notit;"),
+              "Addr\u200Cess \u00E9t\u00E9 \u22E2 fj \u2209 \u00ACit;");
+    // In attributes an old name followed by a letter, digit or "=" stays as written (query strings).
+    EXPECT_EQ(Body("<a href=\"?a=1&copy=2&copyx&copy;\"></a>"), "<a href=?a=1&copy=2&copyx\u00A9></a>");
 }
 
 TEST(HtmlParser, ImpliedEndTags) {
@@ -182,6 +214,11 @@ TEST(HtmlParser, TextInsideTableStructureMovesBeforeTheTable) {
     // Comments and scripts stay where they are written.
     EXPECT_EQ(Body("<table><!--c--><script>s</script><tr><td>a</table>"),
               "<table><!--c--><script>s</script><tr><td>a</td></tr></table>");
+}
+
+TEST(HtmlParser, ATableWhereOnlyRowsBelongFollowsTheTableItEnds) {
+    EXPECT_EQ(Body("<table><tr><td>a</td></tr><tr><table><tr><td>b</td></tr></table></tr><tr><td>c</td></tr></table>"),
+              "<table><tr><td>a</td></tr><tr></tr></table><table><tr><td>b</td></tr></table>c");
 }
 
 TEST(HtmlParser, LiteralLessThanAndTruncatedTags) {

@@ -83,7 +83,7 @@ private:
             EXPECT_TRUE(Inside(a.range, e.startTag)) << a.name;
             EXPECT_EQ(LowerAscii(a.nameRange.Of(s_)), a.name);
             EXPECT_EQ(a.range.begin, a.nameRange.begin);
-            EXPECT_EQ(DecodeEntities(a.valueRange.Of(s_)), a.value) << a.name;
+            EXPECT_EQ(DecodeEntities(a.valueRange.Of(s_), true), a.value) << a.name;
             const bool closed = a.valueRange.end < s_.size();
             // Between the name and the value: an equals sign and white space.
             if (a.quote != Quote::None) {

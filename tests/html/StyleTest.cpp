@@ -48,7 +48,7 @@ TEST(HtmlStyle, InlineStyleOverridesAttributesAndInherits) {
     EXPECT_FALSE(s.background);  // backgrounds do not inherit
     EXPECT_EQ(s.color, 0xffffffu);
     EXPECT_EQ(s.fontSize, 18);
-    EXPECT_EQ(s.fontFamily, u"微软雅黑");
+    EXPECT_EQ(s.fontFamily, u"微软雅黑,sans-serif");
     const Style t = StyleOf("<table id=t bgcolor=#111111 width=700 style=\"background-color:#222222;width:750px\">");
     EXPECT_EQ(t.background, 0x222222u);
     EXPECT_EQ(t.width.value, 750);
@@ -94,6 +94,87 @@ TEST(HtmlStyle, ShorthandsAndFontElement) {
     EXPECT_EQ(f.fontFamily, u"宋体");
     EXPECT_EQ(StyleOf("<span id=s style=\"display:none\">").display, Display::None);
     EXPECT_EQ(StyleOf("<h1 id=h>").fontSize, 32);
+}
+
+TEST(HtmlStyle, FontShorthandAndTextSpacing) {
+    const Style s = StyleOf("<p style=\"font-size:10px\"><span id=x style=\"font:italic bold 12px/30px Georgia, "
+                            "'Times New Roman', serif;letter-spacing:2px;word-spacing:0.5em;text-transform:uppercase\">");
+    EXPECT_TRUE(s.italic);
+    EXPECT_TRUE(s.bold);
+    EXPECT_EQ(s.fontSize, 12);
+    EXPECT_EQ(s.lineHeight, 30);
+    EXPECT_EQ(s.fontFamily, u"Georgia,Times New Roman,serif");
+    EXPECT_EQ(s.letterSpacing, 2);
+    EXPECT_EQ(s.wordSpacing, 6);
+    EXPECT_EQ(s.textTransform, Style::Transform::Upper);
+    // The shorthand resets the weight and style it leaves out; without a family it is dropped whole.
+    const Style reset = StyleOf("<b><i><span id=x style=\"font:150% Arial\">");
+    EXPECT_FALSE(reset.bold);
+    EXPECT_FALSE(reset.italic);
+    EXPECT_EQ(reset.fontSize, 24);
+    const Style dropped = StyleOf("<b><span id=x style=\"font:12px\">");
+    EXPECT_TRUE(dropped.bold);
+    EXPECT_EQ(dropped.fontSize, 16);
+}
+
+TEST(HtmlStyle, BorderLonghandsListsAndCollapse) {
+    // A width alone draws nothing until a style shows the line; the colour waits for it too.
+    const Style w = StyleOf("<td id=x style=\"border-top-width:1px;border-top-color:#eee\">");
+    EXPECT_EQ(w.border[0].width, 0);
+    const Style ws = StyleOf("<div id=x style=\"border-top-width:1px;border-top-color:#eee;border-top-style:solid\">");
+    EXPECT_EQ(ws.border[0].width, 1);
+    EXPECT_EQ(ws.border[0].color, 0xeeeeeeu);
+    const Style lists = StyleOf("<div id=x style=\"border-style:solid none;border-width:2px 4px;border-color:red blue\">");
+    EXPECT_EQ(lists.border[0].width, 2);
+    EXPECT_EQ(lists.border[1].width, 0);  // no style on the sides
+    EXPECT_EQ(lists.border[2].color, 0xff0000u);
+    EXPECT_EQ(lists.border[3].color, 0x0000ffu);
+    // Medium is 3 pixels; "border: solid" alone draws a medium line.
+    EXPECT_EQ(StyleOf("<div id=x style=\"border:solid\">").border[2].width, 3);
+    const Style collapsed = StyleOf("<table id=x style=\"border-collapse:collapse\">");
+    EXPECT_TRUE(collapsed.collapseBorders);
+    EXPECT_EQ(StyleOf("<table id=x style=\"border-spacing:6px\">").cellSpacing, 6);
+    EXPECT_EQ(StyleOf("<br id=x clear=all>").clear, Clear::Both);
+    EXPECT_TRUE(StyleOf("<div dir=rtl><p id=x>").rtl);
+    EXPECT_EQ(StyleOf("<div style=\"font-size:20px\"><span id=x style=\"font-size:0\">").fontSize, 0);
+}
+
+TEST(HtmlStyle, BackgroundPicturesFromAttributesAndEveryWayCssWritesThem) {
+    const Style cell = StyleOf("<table><tr><td id=x background=\" tile.png \">");
+    EXPECT_EQ(cell.backgroundImage.url, "tile.png");
+    EXPECT_TRUE(cell.backgroundImage.repeatX && cell.backgroundImage.repeatY);
+    const Style all = StyleOf("<div id=x style=\"background:#ff0000 url('a b.jpg') no-repeat right 10px\">");
+    EXPECT_EQ(all.backgroundImage.url, "a b.jpg");
+    EXPECT_EQ(all.background, 0xff0000u);
+    EXPECT_FALSE(all.backgroundImage.repeatX || all.backgroundImage.repeatY);
+    EXPECT_EQ(all.backgroundImage.x.unit, Length::Percent);
+    EXPECT_EQ(all.backgroundImage.x.value, 100);
+    EXPECT_EQ(all.backgroundImage.y.unit, Length::Px);
+    EXPECT_EQ(all.backgroundImage.y.value, 10);
+    const Style longhands = StyleOf("<div id=x style=\"background-image:url(&quot;x.png&quot;);background-repeat:"
+                                    "repeat-x;background-position:center;background-color:blue\">");
+    EXPECT_EQ(longhands.backgroundImage.url, "x.png");
+    EXPECT_TRUE(longhands.backgroundImage.repeatX);
+    EXPECT_FALSE(longhands.backgroundImage.repeatY);
+    EXPECT_EQ(longhands.backgroundImage.x.value, 50);
+    EXPECT_EQ(longhands.backgroundImage.y.value, 50);
+    EXPECT_EQ(longhands.background, 0x0000ffu);
+    // The shorthand resets what it does not name.
+    const Style reset = StyleOf("<div style=\"background:url(a.png) repeat-y\"><p id=x style=\"background:red\">");
+    EXPECT_TRUE(reset.backgroundImage.url.empty());
+}
+
+TEST(HtmlStyle, MinMaxSizesBoxSizingAndPictureProportions) {
+    const Style s = StyleOf("<div id=x style=\"max-width:100%;min-width:20px;max-height:none;min-height:3em;"
+                            "box-sizing:border-box\">");
+    EXPECT_EQ(s.maxWidth.unit, Length::Percent);
+    EXPECT_EQ(s.minWidth.value, 20);
+    EXPECT_TRUE(s.maxHeight.IsAuto());
+    EXPECT_EQ(s.minHeight.value, 48);
+    EXPECT_TRUE(s.borderBox);
+    EXPECT_FLOAT_EQ(StyleOf("<img id=x width=600 height=300>").aspectRatio, 2);
+    EXPECT_EQ(StyleOf("<img id=x width=600 height=50%>").aspectRatio, 0);
+    EXPECT_EQ(StyleOf("<img id=x width=600>").aspectRatio, 0);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 #include <wincodec.h>
-#include <wrl/client.h>
 
 #include <array>
 #include <cstdint>
@@ -13,15 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "base/Scoped_win.h"
+
 namespace mojian::testing {
 
 // `container` is GUID_ContainerFormatPng, Jpeg, Gif or Bmp; color(x, y) gives
 // each pixel as 0xAARRGGBB, not premultiplied. Empty when WIC refuses.
 inline std::string EncodePicture(const GUID& container, int width, int height,
                                  const std::function<std::uint32_t(int, int)>& color) {
-    using Microsoft::WRL::ComPtr;
+    using mojian::ComPtr;
     ComPtr<IWICImagingFactory> factory;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(factory.put()))))
         return {};
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y)
@@ -35,34 +36,34 @@ inline std::string EncodePicture(const GUID& container, int width, int height,
     const UINT stride = static_cast<UINT>(width) * 4;
     if (FAILED(factory->CreateBitmapFromMemory(width, height, GUID_WICPixelFormat32bppBGRA, stride,
                                                stride * static_cast<UINT>(height),
-                                               reinterpret_cast<BYTE*>(pixels.data()), &bitmap)) ||
-        FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) ||
-        FAILED(factory->CreateEncoder(container, nullptr, &encoder)) ||
-        FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) ||
-        FAILED(encoder->CreateNewFrame(&frame, &properties)) || FAILED(frame->Initialize(properties.Get())) ||
+                                               reinterpret_cast<BYTE*>(pixels.data()), bitmap.put())) ||
+        FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
+        FAILED(factory->CreateEncoder(container, nullptr, encoder.put())) ||
+        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+        FAILED(encoder->CreateNewFrame(frame.put(), properties.put())) || FAILED(frame->Initialize(properties.get())) ||
         FAILED(frame->SetSize(width, height)) || FAILED(frame->SetPixelFormat(&format)))
         return {};
-    ComPtr<IWICBitmapSource> source = bitmap;
+    ComPtr<IWICBitmapSource> source = ComPtr<IWICBitmapSource>::Share(bitmap);
     if (format != GUID_WICPixelFormat32bppBGRA) {
         // The encoder wants its own format (24 bits for JPEG, a palette for GIF).
         ComPtr<IWICPalette> palette;
         ComPtr<IWICFormatConverter> converter;
         const bool indexed = format == GUID_WICPixelFormat8bppIndexed;
-        if (indexed && (FAILED(factory->CreatePalette(&palette)) ||
+        if (indexed && (FAILED(factory->CreatePalette(palette.put())) ||
                         FAILED(palette->InitializePredefined(WICBitmapPaletteTypeFixedWebPalette, FALSE)) ||
-                        FAILED(frame->SetPalette(palette.Get()))))
+                        FAILED(frame->SetPalette(palette.get()))))
             return {};
-        if (FAILED(factory->CreateFormatConverter(&converter)) ||
-            FAILED(converter->Initialize(bitmap.Get(), format, WICBitmapDitherTypeNone, palette.Get(), 0.0,
+        if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+            FAILED(converter->Initialize(bitmap.get(), format, WICBitmapDitherTypeNone, palette.get(), 0.0,
                                          indexed ? WICBitmapPaletteTypeFixedWebPalette : WICBitmapPaletteTypeCustom)))
             return {};
-        source = converter;
+        source = ComPtr<IWICBitmapSource>::Share(converter);
     }
-    if (FAILED(frame->WriteSource(source.Get(), nullptr)) || FAILED(frame->Commit()) || FAILED(encoder->Commit()))
+    if (FAILED(frame->WriteSource(source.get(), nullptr)) || FAILED(frame->Commit()) || FAILED(encoder->Commit()))
         return {};
     STATSTG stat{};
     HGLOBAL global = nullptr;
-    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || FAILED(GetHGlobalFromStream(stream.Get(), &global)))
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || FAILED(GetHGlobalFromStream(stream.get(), &global)))
         return {};
     const void* data = GlobalLock(global);
     std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>(stat.cbSize.QuadPart));
