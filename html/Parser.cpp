@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_set>
 #include <utility>
 
 #include "base/Utf.h"
@@ -206,20 +207,28 @@ private:
         return nullptr;
     }
 
+    // Where `before` stands among the siblings, or their end. Content is
+    // fostered before a table that is still open, which is among the last of
+    // its parent's children: searched from the back, a page that fosters
+    // much after many siblings still costs time in proportion to its length.
+    static std::vector<std::unique_ptr<Node>>::iterator Position(std::vector<std::unique_ptr<Node>>& siblings,
+                                                                 const Node* before) {
+        if (!before) return siblings.end();
+        const auto found = std::find_if(siblings.rbegin(), siblings.rend(), [&](auto& c) { return c.get() == before; });
+        return found == siblings.rend() ? siblings.end() : std::prev(found.base());
+    }
+
     static void Append(Node* parent, std::unique_ptr<Node> node, Node* before = nullptr) {
         node->parent = parent;
         auto& siblings = parent->children;
-        auto at = before ? std::find_if(siblings.begin(), siblings.end(), [&](auto& c) { return c.get() == before; })
-                         : siblings.end();
-        siblings.insert(at, std::move(node));
+        siblings.insert(Position(siblings, before), std::move(node));
     }
 
     // A text run joins the text just before it when the two are contiguous
     // in the source (text around a literal "<").
     static void AppendText(Node* parent, Node* before, SourceRange range, std::string_view decoded) {
         auto& siblings = parent->children;
-        auto at = before ? std::find_if(siblings.begin(), siblings.end(), [&](auto& c) { return c.get() == before; })
-                         : siblings.end();
+        const auto at = Position(siblings, before);
         if (at != siblings.begin()) {
             Node& prev = **(at - 1);
             if (prev.IsText() && prev.range.end == range.begin) {
@@ -406,6 +415,8 @@ std::size_t FindCaseless(std::string_view s, std::string_view what, std::size_t 
 std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& selfClosing) {
     const std::size_t n = s.size();
     std::vector<Attribute> attrs;
+    constexpr std::size_t kFewAttributes = 16;
+    std::unordered_set<std::string> seen;
     selfClosing = false;
     while (p < n && s[p] != '>') {
         if (IsSpace(s[p]) || s[p] == '/') {
@@ -440,7 +451,15 @@ std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& 
             a.range.end = p;
             a.value = DecodeEntities(a.valueRange.Of(s));
         }
-        a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
+        // A tag's few attributes are compared one by one; a tag with very
+        // many looks its names up, so that it costs time in proportion to them.
+        if (attrs.size() < kFewAttributes) {
+            a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
+        } else {
+            if (seen.empty())
+                for (const Attribute& b : attrs) seen.insert(b.name);
+            a.duplicate = !seen.insert(a.name).second;
+        }
         attrs.push_back(std::move(a));
     }
     return attrs;
