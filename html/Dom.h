@@ -114,6 +114,9 @@ struct Document {
     Node* body = nullptr;
     std::vector<StrayTag> strayTags;  // in source order
     std::size_t sourceSize = 0;       // bytes of the source parsed
+    // Where the first element past kMaxDepth starts, or npos: from there on
+    // the tree is flatter than a browser's.
+    std::size_t flattenedFrom = std::string_view::npos;
 };
 
 // Nesting deeper than this many elements inside the body is flattened.

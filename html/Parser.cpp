@@ -20,14 +20,6 @@ bool OneOf(std::string_view t, std::initializer_list<const char*> names) {
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return t == n; });
 }
 
-bool IsVoid(std::string_view t) {
-    return OneOf(t, {"br", "img", "hr", "input", "meta", "link", "area", "base", "col", "wbr", "embed", "param",
-                     "source", "track", "keygen", "basefont", "bgsound", "frame"});
-}
-
-// Elements whose content is text up to their end tag; the first two decode
-// character references in it.
-bool IsRawText(std::string_view t) { return OneOf(t, {"title", "textarea", "script", "style", "xmp"}); }
 bool DecodesReferences(std::string_view t) { return t == "title" || t == "textarea"; }
 
 // What goes in the head while the body has not started.
@@ -196,6 +188,7 @@ public:
         doc.body = body_;
         doc.strayTags = std::move(strays_);
         doc.sourceSize = sourceSize;
+        doc.flattenedFrom = flattenedFrom_;
         return doc;
     }
 
@@ -319,7 +312,7 @@ private:
         element->selfClosing = tag.selfClosing;
         const std::string& t = element->tag;
         // Raw-text elements are closed by the tokenizer, not the stack.
-        const bool open = !IsVoid(t) && !IsRawText(t);
+        const bool open = !IsVoidElement(t) && !IsRawTextElement(t);
         const bool foster = IsTableContext(stack_.back()->tag) && !IsTableStructure(t) && t != "form" &&
                             t != "input" && t != "script" && t != "style";
         return Push(std::move(element), foster, open);
@@ -344,6 +337,7 @@ private:
         Append(parent, std::move(element), before);
         // Past the depth limit elements stay empty and their content joins the parent.
         if (open && stack_.size() < static_cast<std::size_t>(kMaxDepth)) stack_.push_back(raw);
+        else if (open && flattenedFrom_ == std::string_view::npos) flattenedFrom_ = raw->startTag.begin;
         return raw;
     }
 
@@ -399,6 +393,7 @@ private:
     Phase phase_ = Phase::BeforeHtml;
     std::vector<Node*> stack_;  // open elements in the body, the body first
     std::vector<StrayTag> strays_;
+    std::size_t flattenedFrom_ = std::string_view::npos;
 };
 
 std::size_t FindCaseless(std::string_view s, std::string_view what, std::size_t from) {
@@ -467,6 +462,13 @@ std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& 
 
 }  // namespace
 
+bool IsVoidElement(std::string_view t) {
+    return OneOf(t, {"br", "img", "hr", "input", "meta", "link", "area", "base", "col", "wbr", "embed", "param",
+                     "source", "track", "keygen", "basefont", "bgsound", "frame"});
+}
+
+bool IsRawTextElement(std::string_view t) { return OneOf(t, {"title", "textarea", "script", "style", "xmp"}); }
+
 Document ParseHtml(std::string_view s) {
     TreeBuilder tree;
     std::size_t i = 0;
@@ -525,7 +527,7 @@ Document ParseHtml(std::string_view s) {
         }
         const std::string name = tag.name;
         Node* element = tree.Start(std::move(tag));
-        if (!IsRawText(name)) continue;
+        if (!IsRawTextElement(name)) continue;
         // Raw text: nothing inside is markup.
         const std::size_t end = FindCaseless(s, "</" + name, i);
         const std::size_t stop = end == std::string_view::npos ? n : end;
