@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <span>
 #include <unordered_set>
 #include <utility>
 
@@ -160,9 +161,11 @@ public:
             Stray(name, true, range);
             return;
         }
-        std::vector<std::string> stops;
-        if (name == "td" || name == "th" || name == "tr" || IsTableSection(name)) stops = {"table"};
-        else if (name != "table") stops = {"td", "th", "table", "caption"};
+        static constexpr std::string_view kTable[] = {"table"};
+        static constexpr std::string_view kCellOrTable[] = {"td", "th", "table", "caption"};
+        std::span<const std::string_view> stops;
+        if (name == "td" || name == "th" || name == "tr" || IsTableSection(name)) stops = kTable;
+        else if (name != "table") stops = kCellOrTable;
         if (Node* closed = CloseUpTo({name}, stops)) closed->endTag = range;
         else Stray(name, true, range);
     }
@@ -336,30 +339,43 @@ private:
         Node* raw = element.get();
         Append(parent, std::move(element), before);
         // Past the depth limit elements stay empty and their content joins the parent.
-        if (open && stack_.size() < static_cast<std::size_t>(kMaxDepth)) stack_.push_back(raw);
+        if (open && stack_.size() < static_cast<std::size_t>(kMaxDepth)) {
+            stack_.push_back(raw);
+            if (raw->tag == "p") ++openParagraphs_;
+        }
         else if (open && flattenedFrom_ == std::string_view::npos) flattenedFrom_ = raw->startTag.begin;
         return raw;
     }
 
-    void ClosePInScope() { CloseUpTo({"p"}, {"td", "th", "table", "caption", "button"}); }
+    // Most start tags close an open paragraph; with none open (the usual
+    // case) the stack need not be searched.
+    void ClosePInScope() {
+        if (openParagraphs_ > 0) CloseUpTo({"p"}, {"td", "th", "table", "caption", "button"});
+    }
+
+    void PopTo(std::size_t size) {
+        for (std::size_t i = size; i < stack_.size(); ++i)
+            if (stack_[i]->tag == "p") --openParagraphs_;
+        stack_.resize(size);
+    }
 
     // Pops up to and including the nearest element named in `names`, unless
     // one named in `stops` comes first; returns the element it closed, or
     // nullptr when none is open.
-    Node* CloseUpTo(std::initializer_list<std::string_view> names, const std::vector<std::string>& stops) {
+    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::span<const std::string_view> stops) {
         for (std::size_t i = stack_.size(); i-- > 1;) {
             const std::string& t = stack_[i]->tag;
             if (std::find(names.begin(), names.end(), t) != names.end()) {
                 Node* closed = stack_[i];
-                stack_.resize(i);
+                PopTo(i);
                 return closed;
             }
             if (std::find(stops.begin(), stops.end(), t) != stops.end()) return nullptr;
         }
         return nullptr;
     }
-    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::initializer_list<const char*> stops) {
-        return CloseUpTo(names, std::vector<std::string>(stops.begin(), stops.end()));
+    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::initializer_list<std::string_view> stops) {
+        return CloseUpTo(names, std::span<const std::string_view>(stops.begin(), stops.size()));
     }
 
     // Makes the nearest table (or, for rows, its section) the open element.
@@ -367,7 +383,7 @@ private:
         for (std::size_t i = stack_.size(); i-- > 1;) {
             const std::string& t = stack_[i]->tag;
             if (t == "table" || (sectionOk && IsTableSection(t))) {
-                stack_.resize(i + 1);
+                PopTo(i + 1);
                 return true;
             }
         }
@@ -392,6 +408,7 @@ private:
     Node* body_ = nullptr;
     Phase phase_ = Phase::BeforeHtml;
     std::vector<Node*> stack_;  // open elements in the body, the body first
+    std::size_t openParagraphs_ = 0;  // <p> elements in stack_
     std::vector<StrayTag> strays_;
     std::size_t flattenedFrom_ = std::string_view::npos;
 };
