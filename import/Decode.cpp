@@ -22,10 +22,11 @@ bool IsBinaryControl(unsigned char c) {
 }
 
 // One byte in a hundred such a control: a picture, an archive, a program.
+// A few in a short text are a text with a fault.
 bool LooksBinary(std::string_view s) {
     const auto controls = static_cast<std::size_t>(
         std::count_if(s.begin(), s.end(), [](char c) { return IsBinaryControl(static_cast<unsigned char>(c)); }));
-    return controls > 0 && controls * 100 >= s.size();
+    return controls >= 8 && controls * 100 >= s.size();
 }
 
 std::string LineDetail(std::string_view bytes, std::size_t offset) {
