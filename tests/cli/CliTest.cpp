@@ -156,7 +156,7 @@ TEST_F(CliTest, BadInputGetsItsReasonAndANonZeroStatus) {
     EXPECT_NE(picture.err.find("这不是文本文件"), std::string::npos) << picture.err;
     EXPECT_FALSE(FileSize(Path("x.mojian")));
 
-    const testing::Finished nul = Run({"import", Write("nul.html", std::string("<p>a</p>\r\n<p>\0</p>", 18))});
+    const testing::Finished nul = Run({"import", Write("含空字符.html", std::string("<p>a</p>\r\n<p>\0</p>", 18))});
     EXPECT_EQ(nul.status, 1);
     EXPECT_NE(nul.err.find("空字符"), std::string::npos);
     EXPECT_NE(nul.err.find("第 2 行"), std::string::npos) << nul.err;
