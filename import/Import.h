@@ -10,6 +10,9 @@
 //   if (!r.Ok()) → message box ImportErrorMessage(r.error), nothing changes
 //   else → page.ReplaceLines(r.imported->page.lines, r.imported->page.customSources)
 //          (one undo step), reflect its effects, message box ImportSummary(*r.imported)
+// and from the clipboard the same with
+//   ImportDescriptionText(*ClipboardDescription(htmlFormatBlock, text), ContextFor(page))
+// (import/Clipboard.h; no description there: ImportErrorKind::Empty).
 #pragma once
 
 #include <functional>
