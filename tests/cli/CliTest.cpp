@@ -12,6 +12,7 @@
 #include "catalogue/Library.h"
 #include "tests/TempFolder.h"
 #include "tests/cli/Process.h"
+#include "tests/import/RandomBlocks.h"
 
 namespace mojian {
 namespace {
@@ -120,16 +121,9 @@ TEST_F(CliTest, RandomPagesOfBlocksComeBackLineForLine) {
     std::mt19937 rng(1216);
     for (int round = 0; round < kRandomPages; ++round) {
         const int count = round == 0 ? 200 : 1 + static_cast<int>(rng() % 200);
-        Names lines;
-        std::string page;
-        for (int i = 0; i < count; ++i) {
-            const int k = static_cast<int>(rng() % kKindCount);
-            const int s = static_cast<int>(rng() % static_cast<unsigned>(kStyleCounts[static_cast<std::size_t>(k)]));
-            lines.push_back(EntryName(k, s));
-            page += GetBlock(k, s);
-        }
+        const testing::BlockPage page = testing::RandomBlockPage(rng, count);
         SCOPED_TRACE(round);
-        RoundTrip(round % 2 ? page : Utf8ToGbk(page), lines, page);
+        RoundTrip(round % 2 ? page.html : Utf8ToGbk(page.html), page.lines, page.html);
         if (HasFailure()) return;
     }
 }

@@ -14,6 +14,7 @@
 #include "import/Cut.h"
 #include "html/Parser.h"
 #include "import/Import.h"
+#include "tests/import/RandomBlocks.h"
 #include "tests/import/WholePieces.h"
 
 namespace mojian {
@@ -57,8 +58,7 @@ std::string RandomPage(std::mt19937& rng) {
     for (int k = 0; k < parts; ++k) {
         const unsigned roll = rng() % 16;
         if (roll == 0) {
-            const int kind = static_cast<int>(rng() % kKindCount);
-            doc += GetBlock(kind, static_cast<int>(rng() % static_cast<unsigned>(kStyleCounts[static_cast<std::size_t>(kind)])));
+            doc += testing::PickBlock(rng).html;
         } else if (roll == 1) {
             // any character, now and then a byte that makes the text no UTF-8
             if (rng() % 20 == 0) {
@@ -84,8 +84,7 @@ std::string RandomLines(std::mt19937& rng) {
     for (int k = 0; k < lines; ++k) {
         const unsigned roll = rng() % 8;
         if (roll == 0) {
-            const int kind = static_cast<int>(rng() % kKindCount);
-            doc += GetBlock(kind, static_cast<int>(rng() % static_cast<unsigned>(kStyleCounts[static_cast<std::size_t>(kind)])));
+            doc += testing::PickBlock(rng).html;
             continue;
         }
         if (roll < 5) doc += kLines[rng() % std::size(kLines)];

@@ -19,6 +19,7 @@
 #include "project/ProjectFile.h"
 #include "tests/TempFolder.h"
 #include "tests/compose/PageMirror.h"
+#include "tests/import/RandomBlocks.h"
 
 namespace mojian {
 namespace {
@@ -58,19 +59,11 @@ TEST(Import, EveryBlockAloneComesBackAsItsLine) {
 TEST(Import, RandomPagesOfBuiltInBlocksComeBackLineForLine) {
     std::mt19937 rng(16);
     for (int round = 0; round < 40; ++round) {
-        const int count = 1 + static_cast<int>(rng() % 200);
-        Names lines;
-        std::string page;
-        for (int i = 0; i < count; ++i) {
-            const int k = static_cast<int>(rng() % kKindCount);
-            const int s = static_cast<int>(rng() % static_cast<unsigned>(kStyleCounts[static_cast<std::size_t>(k)]));
-            lines.push_back(EntryName(k, s));
-            page += GetBlock(k, s);
-        }
-        const ImportedPage imported = Imported(page);
-        ASSERT_EQ(imported.page.lines, lines) << "round " << round;
+        const testing::BlockPage page = testing::RandomBlockPage(rng, 1 + static_cast<int>(rng() % 200));
+        const ImportedPage imported = Imported(page.html);
+        ASSERT_EQ(imported.page.lines, page.lines) << "round " << round;
         EXPECT_TRUE(imported.page.customSources.empty());
-        EXPECT_TRUE(PageOf(imported) == page);
+        EXPECT_TRUE(PageOf(imported) == page.html);
     }
 }
 
