@@ -88,7 +88,9 @@ int RunCli(const std::vector<std::string>& args, Output& out) {
     if (command == commands.end())
         return Fail(out, kMisused, "没有“" + args[0] + "”这个命令。用 mojian --help 查看所有命令。");
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (std::any_of(rest.begin(), rest.end(), [](const std::string& a) { return IsHelp(a); })) {
+    // --help anywhere before "--" (after it, "-h" may be a file's name)
+    const auto optionsEnd = std::find(rest.begin(), rest.end(), "--");
+    if (std::any_of(rest.begin(), optionsEnd, [](const std::string& a) { return IsHelp(a); })) {
         out.Text(std::string(command->usage));
         return kSuccess;
     }

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/Catalogue.h"
 #include "compose/PageData.h"
 #include "import/Decode.h"
 #include "import/ImportError.h"
@@ -31,9 +32,9 @@ class Composition;
 
 // What an import matches against and which custom-source numbers it may take.
 struct ImportContext {
-    BlockTextSource blockText;        // the blocks' texts as they stand now
-    int firstCustomNumber = 1;        // the number the next custom source gets
-    int freeCustomNumbers = 100;      // how many it may take, from that one on
+    BlockTextSource blockText;                 // the blocks' texts as they stand now
+    int firstCustomNumber = 1;                 // the number the next custom source gets
+    int freeCustomNumbers = kMaxCustomSource;  // how many it may take, from that one on
 };
 
 // A new page: the built-in blocks, custom sources numbered from 1.

@@ -91,6 +91,8 @@ TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_EQ(help.out.find(std::string("用法：mojian ") + command), 0u) << help.out;
     }
+    // after "--" a "-h" is a file's name
+    EXPECT_NE(Run({"list", "--", "-h"}).err.find("-h："), std::string::npos);
     const testing::Finished all = Run({"--help"});
     EXPECT_EQ(all.status, 0);
     for (const char* command : {"blocks", "import", "list", "page"}) EXPECT_NE(all.out.find(command), std::string::npos);
