@@ -1,16 +1,10 @@
 // The whole page in the preview, block by block: the routines the copy and
-// the preview button share. They act on Form1's list and preview.
+// the preview button share. They act on Form1's page and preview.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 namespace mojian {
-
-// The composition list's lines, first to last.
-std::vector<std::string> ListLines(HWND list);
 
 // Starts loading a blank page into the form's preview.
 void ClearPreview(HWND form);

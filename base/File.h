@@ -24,10 +24,15 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 // The file's bytes, or nothing when it is missing or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// Whether a write waits for the disk before it counts. The only copy of the
+// user's work does; a file the program can write again from what it holds
+// (the working folder's reflection of the page) need not make the user wait.
+enum class Durability { Flushed, Cached };
+
 // Creates or replaces the file in one piece: the bytes go to a temporary file
 // in the same folder, which then takes the file's place, so a failed write
 // never leaves half a file behind. False when it could not be written.
-bool WriteWholeFile(const std::string& path, std::string_view bytes);
+bool WriteWholeFile(const std::string& path, std::string_view bytes, Durability durability = Durability::Flushed);
 
 // Creates the file only if no file of that name exists yet. False if it
 // exists or cannot be written; `exists` tells the two apart.

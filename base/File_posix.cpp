@@ -86,12 +86,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return data;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+bool WriteWholeFile(const std::string& path, std::string_view bytes, Durability durability) {
     const std::string temp = path + ".tmp~";
     {
         Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (fd.get() < 0) return false;
-        if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+        if (!WriteAll(fd.get(), bytes) || (durability == Durability::Flushed && ::fsync(fd.get()) != 0)) {
             ::unlink(temp.c_str());
             return false;
         }

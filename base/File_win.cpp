@@ -77,14 +77,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return data;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+bool WriteWholeFile(const std::string& path, std::string_view bytes, Durability durability) {
+    const bool flushed = durability == Durability::Flushed;
     const std::wstring target = Wide(path);
     const std::wstring temp = target + L".tmp~";
     {
         KernelHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                    nullptr));
         if (!h) return false;
-        if (!WriteAll(h.get(), bytes) || !FlushFileBuffers(h.get())) {
+        if (!WriteAll(h.get(), bytes) || (flushed && !FlushFileBuffers(h.get()))) {
             Close(h);
             DeleteFileW(temp.c_str());
             return false;
@@ -94,7 +95,8 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
             return false;
         }
     }
-    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD how = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
+    if (!MoveFileExW(temp.c_str(), target.c_str(), how)) {
         DeleteFileW(temp.c_str());
         return false;
     }

@@ -16,9 +16,14 @@
 #include "base/Gbk.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
+#include "check/Check.h"
 #include "compose/Composition.h"
 #include "compose/PageAssembly.h"
 #include "compose/TextFile.h"
+#include "fill/Fields.h"
+#include "fill/Fill.h"
+#include "fill/PageFill.h"
+#include "html/Layout.h"
 #include "html/Parser.h"
 #include "import/Import.h"
 #include "project/ProjectFile.h"
@@ -403,6 +408,106 @@ void BM_ParseDescription(benchmark::State& state) {
 }
 MOJIAN_BENCHMARK(BM_ParseDescription)->Args({0, 0})->Args({1, 1 << 20})->Unit(benchmark::kMillisecond);
 
+// ---- Filling in and find and replace ---------------------------------------
+
+// The largest built-in block, and a custom source of a megabyte made of blocks.
+const std::string& LargestBlock() {
+    static const std::string* largest = [] {
+        const std::string* best = &BuiltInLibrary().Get(0, 0);
+        for (int k = 0; k < kKindCount; ++k)
+            for (int i = 0; i < kStyleCounts[static_cast<std::size_t>(k)]; ++i)
+                if (BuiltInLibrary().Get(k, i).size() > best->size()) best = &BuiltInLibrary().Get(k, i);
+        return best;
+    }();
+    return *largest;
+}
+
+std::string MegabyteSource() {
+    std::string html;
+    for (int i = 0; html.size() < (1u << 20); ++i) html += BuiltInLibrary().Get(i % kKindCount, i % 3);
+    return html;
+}
+
+// What the fill dialog does on opening: every field with its size and whether it is a placeholder.
+void BM_FindFieldsLargestBlock(benchmark::State& state) {
+    const std::string& block = LargestBlock();
+    benchmark::DoNotOptimize(fill::FindFields(block));  // the built-in values, once per run
+    std::size_t fields = 0;
+    for (auto _ : state) fields = fill::FindFields(block).fields.size();
+    state.counters["bytes"] = static_cast<double>(block.size());
+    state.counters["fields"] = static_cast<double>(fields);
+}
+MOJIAN_BENCHMARK(BM_FindFieldsLargestBlock)->Unit(benchmark::kMicrosecond);
+
+// 1: with the pictures' sizes measured; 0: without, measured later.
+void BM_FindFieldsMegabyte(benchmark::State& state) {
+    const std::string html = MegabyteSource();
+    const fill::FindOptions options{state.range(0) != 0, true};
+    benchmark::DoNotOptimize(fill::FindFields(html, options));
+    std::size_t fields = 0;
+    for (auto _ : state) fields = fill::FindFields(html, options).fields.size();
+    state.counters["fields"] = static_cast<double>(fields);
+}
+MOJIAN_BENCHMARK(BM_FindFieldsMegabyte)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The dialog's preview as the seller types: the megabyte with one field changed.
+void BM_FillFieldsMegabyte(benchmark::State& state) {
+    const std::string html = MegabyteSource();
+    const fill::FieldSet set = fill::FindFields(html, fill::FindOptions{false, false});
+    const std::vector<fill::FieldValue> values{{set.fields.size() / 2, "新的商品名称"}};
+    for (auto _ : state) benchmark::DoNotOptimize(fill::FillFields(html, set, values));
+}
+MOJIAN_BENCHMARK(BM_FillFieldsMegabyte)->Unit(benchmark::kMillisecond);
+
+// A page of 1,000 lines: every twentieth a custom source of 2 to 6 KB with
+// pictures on the seller's host (50 of them), the others spread over the
+// ninety blocks, about eleven of them the block with the shop's link.
+Composition FillPage() {
+    Composition page;
+    const auto lines = ThePages().Lines(1000, false);
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 20 == 19) {
+            page.AddCustom(CustomHtml(i / 20 + 1));
+        } else {
+            const ResolvedEntry entry = ResolveEntry(lines[static_cast<std::size_t>(i)]);
+            page.AddBuiltIn(entry.kind, entry.style);
+        }
+    }
+    return page;
+}
+
+// 0: a picture host in the 50 custom sources; 1: the shop's link, whose
+// built-in lines each become a custom source. Each run is undone untimed.
+void BM_ReplaceInPage(benchmark::State& state) {
+    Composition page = FillPage();
+    const fill::FindQuery query = state.range(0) == 0
+                                      ? fill::FindQuery{fill::FieldKind::Picture, "img.example.invalid", true}
+                                      : fill::FindQuery{fill::FieldKind::Link, "http://shop.taobao.com/", true};
+    std::size_t replaced = 0, lines = 0;
+    for (auto _ : state) {
+        const fill::PageChange change = fill::ReplaceInPage(page, query, "img.myshop.cn/新");
+        if (!change.effects.Applied()) std::abort();
+        replaced = change.replaced;
+        lines = change.linesChanged;
+        state.PauseTiming();
+        page.Undo();
+        state.ResumeTiming();
+    }
+    state.counters["replaced"] = static_cast<double>(replaced);
+    state.counters["lines"] = static_cast<double>(lines);
+}
+MOJIAN_BENCHMARK(BM_ReplaceInPage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The count and list before replacing: a text most blocks hold.
+void BM_FindInPage(benchmark::State& state) {
+    const Composition page = FillPage();
+    const fill::FindQuery query{fill::FieldKind::Text, "请在此输入", true};
+    std::size_t matches = 0;
+    for (auto _ : state) matches = fill::FindInPage(page, query).matches.size();
+    state.counters["matches"] = static_cast<double>(matches);
+}
+MOJIAN_BENCHMARK(BM_FindInPage)->Unit(benchmark::kMillisecond);
+
 // Each page and its two bounds side by side; the bounds take the page's
 // exact size, known only once the page has been put together (at start-up,
 // before the runs).
@@ -421,6 +526,59 @@ bool RegisterPages() {
     return true;
 }
 [[maybe_unused]] const bool kPagesRegistered = RegisterPages();
+
+// ---- The publish check ----
+
+// A page of `characters` code points or a little more: the built-in blocks a
+// kind at a time (the seller's usual order: heading, pictures, sizes,
+// information...), topped up with a custom source of the seller's own tables.
+std::vector<check::PageLine> CheckPageLines(std::size_t characters, bool oneLine) {
+    std::vector<check::PageLine> lines;
+    std::size_t total = 0;
+    for (int i = 0; !oneLine; ++i) {
+        const int kind = i % kKindCount, style = (i / kKindCount) % kStyleCounts[kind];
+        const std::string& html = BuiltInLibrary().Get(kind, style);
+        const std::size_t n = check::CountCharacters(html);
+        if (total + n > characters) break;
+        lines.push_back({EntryName(kind, style), html});
+        total += n;
+    }
+    std::string own;
+    for (int n = 1; total + check::CountCharacters(own) < characters; ++n) own += CustomHtml(n);
+    lines.push_back({CustomEntryName(1), own});
+    return lines;
+}
+
+// Everything a check of the whole page does: parse, the markup rules, one
+// layout per line, the page length. Arg 0: a page of blocks; 1: the same
+// length in one custom source.
+void BM_CheckPage(benchmark::State& state) {
+    const auto lines = CheckPageLines(25000, state.range(0) == 1);
+    html::FixedMeasurer measurer;
+    html::NoPictures pictures;
+    check::Checker checker(check::RuleSet::BuiltIn(), measurer, pictures);
+    checker.CheckPage(lines);  // the blocks' placeholders are derived once per run
+    for (auto _ : state) benchmark::DoNotOptimize(checker.CheckPage(lines));
+    state.counters["characters"] = static_cast<double>(check::CountPageCharacters(lines));
+    state.counters["lines"] = static_cast<double>(lines.size());
+}
+MOJIAN_BENCHMARK(BM_CheckPage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What a window rechecks when one line changed: that line, and the length.
+void BM_CheckChangedLine(benchmark::State& state) {
+    const auto lines = CheckPageLines(25000, false);
+    html::FixedMeasurer measurer;
+    html::NoPictures pictures;
+    check::Checker checker(check::RuleSet::BuiltIn(), measurer, pictures);
+    checker.CheckPage(lines);
+    // The largest block: a group-buy offer.
+    const std::string& html = BuiltInLibrary().Get(4, 11);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(checker.CheckLine(3, "团购秒杀-样式12", html));
+        benchmark::DoNotOptimize(checker.CheckPageLength(lines));
+    }
+}
+MOJIAN_BENCHMARK(BM_CheckChangedLine)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mojian

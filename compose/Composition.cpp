@@ -29,6 +29,7 @@ void Merge(PageEffects& into, PageEffects&& from) {
     into.blocks.merge(from.blocks);
     into.counterChanged = into.counterChanged || from.counterChanged;
     into.choiceChanged = into.choiceChanged || from.choiceChanged;
+    into.opened = into.opened || from.opened;
     if (from.newSource != 0) into.newSource = from.newSource;
 }
 
@@ -36,8 +37,10 @@ void AddListEdit(PageEffects& e, ListEdit edit) {
     if (!e.listReset) e.list.push_back(std::move(edit));
 }
 
+// An open's step, done, undone or redone.
 void CleanWorkingFiles(PageEffects& e) {
     for (int n = 1; n <= kMaxCustomSource; ++n) e.sources.insert(n);
+    e.opened = true;
 }
 
 template <class T>
@@ -274,6 +277,15 @@ PageEffects Composition::NewCustomSource(std::string_view text) {
     return End();
 }
 
+PageEffects Composition::ReplaceLineWithNewSource(int index, std::string_view text) {
+    if (index < 0 || index >= static_cast<int>(lines_.size())) return {};
+    if (FreeCustomNumbers() < 1) return Refused(Outcome::NoFreeNumber);
+    Begin();
+    const int number = NewCustomSource(text).newSource;
+    ReplaceLine(index, CustomEntryName(number));
+    return End();
+}
+
 PageEffects Composition::AddCustom(std::string_view text) {
     if (!CanAddLine(static_cast<int>(lines_.size()))) return Refused(Outcome::ListFull);
     Begin();
@@ -491,6 +503,8 @@ std::string_view Composition::SelectedName() const {
     if (selected_ < 0) return {};
     return lines_[static_cast<std::size_t>(selected_)];
 }
+
+int Composition::FreeCustomNumbers() const { return std::max(0, kMaxCustomSource - counter_); }
 
 const std::string* Composition::CustomText(int number) const {
     const auto it = sources_.find(number);

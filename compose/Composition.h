@@ -50,6 +50,7 @@ enum class Outcome {
     Nothing,   // the precondition failed (no selection, first line...): nothing changed
     Applied,   // the page changed
     ListFull,  // refused: the list holds 32,767 lines already
+    NoFreeNumber,  // refused: a new custom source would be numbered above 100 and resolve to nothing
 };
 
 struct PageEffects {
@@ -66,6 +67,9 @@ struct PageEffects {
     std::set<BlockId> blocks;
     bool counterChanged = false;
     bool choiceChanged = false;
+    // The step opened a page, or undid or redid an open: the page the window
+    // shows is another document now.
+    bool opened = false;
     // The number AddCustom or NewCustomSource took.
     int newSource = 0;
 
@@ -134,6 +138,10 @@ public:
     PageEffects ReplaceLine(int index, std::string_view name);
     // A custom source with the next number and no line yet.
     PageEffects NewCustomSource(std::string_view text);
+    // Line `index` names a new custom source holding `text` instead (one
+    // step): how a line gets its own copy of a block. Refused with
+    // NoFreeNumber, changing nothing, when the next number is above 100.
+    PageEffects ReplaceLineWithNewSource(int index, std::string_view text);
 
     // Operations between these two are one undo step; EndCompound returns
     // everything they did. Nestable; an empty compound records nothing.
@@ -168,6 +176,9 @@ public:
     std::string_view SelectedName() const;
     const Choice& CurrentChoice() const { return choice_; }
     int CustomCounter() const { return counter_; }
+    // How many new custom sources can still be made that resolve (the next
+    // numbers up to 100); opening a page renumbers from 1 and frees the rest.
+    int FreeCustomNumbers() const;
     // What Label1 shows: the latest custom source's number, 1 before any.
     int CustomCaptionNumber() const { return counter_ == 0 ? 1 : counter_; }
 

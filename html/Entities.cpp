@@ -34,6 +34,8 @@ constexpr Entity kEntities[] = {
     {"beta", 0x3B2},  {"pi", 0x3C0},     {"ordm", 0xBA},    {"ordf", 0xAA},    {"macr", 0xAF},
     {"acute", 0xB4},  {"uml", 0xA8},     {"cedil", 0xB8},   {"not", 0xAC},     {"brvbar", 0xA6},
     {"curren", 0xA4},
+    // Pasted pages use these to hide a "javascript:" address from a plain reading.
+    {"colon", ':'},   {"Tab", '\t'},     {"NewLine", '\n'},
 };
 
 // Without a semicolon browsers still accept the old Latin-1 names.

@@ -18,7 +18,7 @@ PageLayout LayoutDocument(const Document& document, const LayoutOptions& options
     LayoutBox(ctx, *top, width, false);
     top->x = options.margin;
     top->y = options.margin;
-    PaintBoxes(ctx, *top, top->x, top->y);
+    PaintBoxes(ctx, *top, top->x, top->y, options.recordEveryBox);
     out.width = width;
     out.height = std::max(0.0f, top->h + 2 * options.margin);
     return out;

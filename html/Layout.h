@@ -17,6 +17,10 @@ namespace mojian::html {
 struct LayoutOptions {
     float width = 750;  // the viewport, page margins included
     float margin = 8;   // the page margin, as a body's
+    // PageLayout::boxes records every box, blocks and anonymous ones
+    // included, not only tables, cells and pictures: for measuring what a
+    // page draws where.
+    bool recordEveryBox = false;
 };
 
 // Lays out the document's body; the head, comments and elements browsers do

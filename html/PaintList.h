@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "html/Dom.h"
 #include "html/Style.h"
 #include "html/TextMeasurer.h"
 
@@ -34,16 +35,24 @@ struct PaintOp {
     std::string url;      // Picture: its address as the src attribute gives it
 };
 
-// One laid-out table, cell or picture, for comparing with a browser.
+// One laid-out box: a table, cell or picture, for comparing with a browser;
+// with LayoutOptions::recordEveryBox every box the layout made.
 struct BoxRecord {
-    std::string tag;
+    std::string tag;  // empty for an anonymous box
     Rect rect;
+    // The element the box is for; for an anonymous box, the element it was
+    // made inside. Points into the document laid out.
+    const Node* node = nullptr;
+    // What a reader sees of what the box draws: its border box widened by
+    // its own lines (text and inline decoration), cut to the ancestors that
+    // hide their overflow. Empty when they hide all of it.
+    Rect visible;
 };
 
 struct PageLayout {
     std::vector<FontKey> fonts;
     std::vector<PaintOp> ops;      // in painting order
-    std::vector<BoxRecord> boxes;  // tables, cells and pictures in document order
+    std::vector<BoxRecord> boxes;  // tables, cells and pictures (or every box) in document order
     float width = 0;
     float height = 0;
 };

@@ -1,7 +1,9 @@
 #include "html/Painting.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "html/PictureLayout.h"
 
@@ -11,14 +13,16 @@ namespace {
 
 class Painter {
 public:
-    explicit Painter(LayoutContext& ctx) : ctx_(ctx), page_(ctx.Page()) {}
+    Painter(LayoutContext& ctx, bool recordEveryBox)
+        : ctx_(ctx), page_(ctx.Page()), recordEveryBox_(recordEveryBox) {}
 
-    void PaintBox(const Box& b, float ax, float ay, int depth) {
+    void PaintBox(const Box& b, float ax, float ay, int depth, const Node* owner) {
         const Style& s = *b.style;
         const Rect r{ax, ay, b.w, b.h};
+        if (b.node) owner = b.node;
         if (s.background) Fill(r, *s.background);
         Borders(s, r);
-        Record(b, r);
+        Record(b, r, owner);
         if (depth > 4 * kMaxDepth) return;
         if (b.kind == Box::Kind::Image) {
             PaintOp op;
@@ -37,16 +41,17 @@ public:
             op.kind = PaintOp::Kind::ClipPush;
             op.rect = r;
             page_.ops.push_back(std::move(op));
+            clips_.push_back(Intersect(clips_.back(), r));
         }
         if (b.kind == Box::Kind::Table) {
             for (std::size_t i = 0; i < b.rowRects.size(); ++i)
                 if (b.rowStyles[i]->background)
                     Fill(Rect{ax + b.rowRects[i].x, ay + b.rowRects[i].y, b.rowRects[i].w, b.rowRects[i].h},
                          *b.rowStyles[i]->background);
-            for (const Cell& c : b.cells) PaintBox(*c.box, ax + c.box->x, ay + c.box->y, depth + 1);
+            for (const Cell& c : b.cells) PaintBox(*c.box, ax + c.box->x, ay + c.box->y, depth + 1, owner);
         } else {
             const float cy = ay + b.shift;
-            for (const Box* c : b.children) PaintBox(*c, ax + c->x, cy + c->y, depth + 1);
+            for (const Box* c : b.children) PaintBox(*c, ax + c->x, cy + c->y, depth + 1, owner);
             if (s.display == Display::ListItem && b.listIndex > 0) {
                 PaintOp op;
                 op.kind = PaintOp::Kind::Text;
@@ -71,7 +76,7 @@ public:
                     Borders(*f.style, dr);
                 }
             }
-            for (const Box* c : b.inlineBoxes) PaintBox(*c, ax + c->x, cy + c->y, depth + 1);
+            for (const Box* c : b.inlineBoxes) PaintBox(*c, ax + c->x, cy + c->y, depth + 1, owner);
             for (const Frag& f : b.frags) {
                 if (f.kind != Frag::Kind::Text) continue;
                 PaintOp op;
@@ -93,6 +98,7 @@ public:
             PaintOp op;
             op.kind = PaintOp::Kind::ClipPop;
             page_.ops.push_back(std::move(op));
+            clips_.pop_back();
         }
     }
 
@@ -111,18 +117,47 @@ private:
         Fill(Rect{r.x, r.y, s.border[3].width, r.h}, s.border[3].color);
         Fill(Rect{r.Right() - s.border[1].width, r.y, s.border[1].width, r.h}, s.border[1].color);
     }
-    void Record(const Box& b, const Rect& r) {
-        if (!b.node) return;
-        const std::string& t = b.node->tag;
-        if (t == "table" || t == "td" || t == "th" || t == "img") page_.boxes.push_back({t, r});
+    void Record(const Box& b, const Rect& r, const Node* owner) {
+        if (!recordEveryBox_) {
+            if (!b.node) return;
+            const std::string& t = b.node->tag;
+            if (t != "table" && t != "td" && t != "th" && t != "img") return;
+        }
+        // The lines of a box that hides its overflow stay inside it.
+        float left = r.x, right = r.Right();
+        if (!b.style->overflowHidden)
+            for (const Frag& f : b.frags) {
+                float fragRight = r.x + f.rect.Right();
+                if (fragRight > right && f.kind == Frag::Kind::Text) {
+                    // White space at a line's end hangs there undrawn, as in browsers.
+                    const std::size_t end = f.text.find_last_not_of(u' ');
+                    if (end == std::u16string::npos) continue;
+                    fragRight = r.x + f.rect.x + ctx_.TextWidth(*f.style, std::u16string_view(f.text).substr(0, end + 1));
+                }
+                left = std::min(left, r.x + f.rect.x);
+                right = std::max(right, fragRight);
+            }
+        const Rect drawn{left, r.y, right - left, r.h};
+        page_.boxes.push_back({b.node ? b.node->tag : std::string(), r, owner, Intersect(drawn, clips_.back())});
+    }
+    static Rect Intersect(const Rect& a, const Rect& b) {
+        const float x = std::max(a.x, b.x), y = std::max(a.y, b.y);
+        return Rect{x, y, std::max(0.0f, std::min(a.Right(), b.Right()) - x),
+                    std::max(0.0f, std::min(a.Bottom(), b.Bottom()) - y)};
     }
 
     LayoutContext& ctx_;
     PageLayout& page_;
+    const bool recordEveryBox_;
+    // What the boxes being painted clip their content to, innermost last.
+    static constexpr float kFar = std::numeric_limits<float>::max() / 4;
+    std::vector<Rect> clips_{Rect{-kFar, -kFar, 2 * kFar, 2 * kFar}};
 };
 
 }  // namespace
 
-void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y) { Painter(ctx).PaintBox(root, x, y, 0); }
+void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y, bool recordEveryBox) {
+    Painter(ctx, recordEveryBox).PaintBox(root, x, y, 0, nullptr);
+}
 
 }  // namespace mojian::html

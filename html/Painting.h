@@ -9,7 +9,8 @@
 namespace mojian::html {
 
 // Appends the operations for `root` with its border box at (x, y) in page
-// pixels to ctx.Page().
-void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y);
+// pixels to ctx.Page(), and the records of its tables, cells and pictures
+// (of every box with `recordEveryBox`).
+void PaintBoxes(LayoutContext& ctx, const Box& root, float x, float y, bool recordEveryBox = false);
 
 }  // namespace mojian::html

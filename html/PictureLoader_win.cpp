@@ -2,7 +2,6 @@
 // folder, and the notice to the owner window.
 #include "html/PictureLoader_win.h"
 
-#include <shlobj.h>
 #include <wincodec.h>
 #include <wininet.h>
 #include <wrl/client.h>
@@ -13,6 +12,7 @@
 #include <utility>
 
 #include "base/File.h"
+#include "base/UserFolder.h"
 #include "base/Utf.h"
 #include "html/PictureOrientation.h"
 
@@ -383,10 +383,8 @@ bool WinPictureBackend::Notify() {
 }
 
 std::string DefaultPictureFolder() {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)) || !path[0])
-        return {};
-    return JoinPath(JoinPath(Narrow(path), "墨笺"), "pictures");
+    const std::string folder = UserDataFolder();
+    return folder.empty() ? folder : JoinPath(folder, "pictures");
 }
 
 std::shared_ptr<PictureStore> OpenPictureFolder(const std::string& folder) {

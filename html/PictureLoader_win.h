@@ -40,8 +40,8 @@ private:
     UINT message_ = 0;
 };
 
-// %LOCALAPPDATA%\墨笺\pictures (UTF-8), or empty when the system has no
-// such folder. Made when the first picture is written.
+// "pictures" in the user's folder of the program (UserDataFolder), or empty
+// when there is none. Made when the first picture is written.
 std::string DefaultPictureFolder();
 
 // The disk cache's files in `folder` (UTF-8); null for an empty folder name.

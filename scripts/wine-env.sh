@@ -38,14 +38,23 @@ mojian_start_wine() {
         # wineboot returns once the prefix is usable; waiting for the server
         # to go idle (wineserver -w) can hang on its background services.
         wine wineboot --init >/dev/null 2>&1 || true
-        # Wine's own dialog fonts have no Chinese: link them to the CJK font
-        # we install, or message boxes show empty boxes for every character.
-        local f
+    fi
+    # Wine's own dialog and menu fonts have no Chinese: link them to the CJK
+    # font we install, or message boxes and the menu bar show empty boxes for
+    # every character. Wine may write its own links while the new prefix
+    # settles, so the links are checked and written until they hold.
+    local marker="$WINEPREFIX/.mojian-fonts-linked"
+    if [ ! -f "$marker" ]; then
+        local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' f
         for f in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
-            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-                /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1 || true
+            wine reg add "$key" /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
+                </dev/null >/dev/null 2>&1 || true
         done
         wineserver -k >/dev/null 2>&1 || true  # the font links are read when the server starts
+        if wine reg query "$key" /v Tahoma </dev/null 2>/dev/null | grep -q wqy-microhei; then
+            touch "$marker"
+        fi
+        wineserver -k >/dev/null 2>&1 || true
     fi
     wineserver -p >/dev/null 2>&1 || true
     # Start Wine's background services now, with their output going nowhere:

@@ -1,6 +1,6 @@
 #include "app/gates/ContactButtons.h"
 
-#include "app/gates/GateEnvironment.h"
+#include "app/env/Environment.h"
 #include "app/gates/GateTexts.h"
 #include "service/SettingsExchange.h"
 #include "service/SettingsQuery.h"
@@ -8,7 +8,7 @@
 namespace mojian {
 
 void OpenContactAddress(HWND owner) {
-    const GateEnvironment& env = CurrentGateEnvironment();
+    const Environment& env = CurrentEnvironment();
     PostFormOptions options;
     options.timeoutMs = env.timeoutMs;
     const std::vector<std::string> record = QuerySystemSettings(env.serviceUrl, options);

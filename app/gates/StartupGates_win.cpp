@@ -1,13 +1,13 @@
 #include "app/gates/StartupGates.h"
 
-#include <sddl.h>
 #include <wininet.h>
 
 #include <memory>
 #include <vector>
 
-#include "app/gates/GateEnvironment.h"
+#include "app/env/Environment.h"
 #include "app/gates/GateTexts.h"
+#include "app/gates/Instance.h"
 #include "base/Scoped_win.h"
 #include "service/SettingsExchange.h"
 #include "service/SettingsQuery.h"
@@ -16,41 +16,11 @@ namespace mojian {
 
 namespace {
 
-// The current user's SID as text, so each user on the machine has a lock of
-// their own; empty if it cannot be read (the lock is then machine-session wide).
-std::wstring UserSid() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-    const KernelHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(raw, TokenUser, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::vector<unsigned char> buffer(size);
-    if (!GetTokenInformation(raw, TokenUser, buffer.data(), size, &size)) return {};
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-    std::wstring sid(text);
-    LocalFree(text);
-    return sid;
-}
-
-// True when no other copy holds the lock. The lock stays held until the
-// process ends, so it is never closed here.
-bool TakeInstanceLock(const std::wstring& name) {
-    const std::wstring lockName = L"Local\\" + name + L"-" + UserSid();
-    KernelHandle lock(CreateMutexW(nullptr, FALSE, lockName.c_str()));
-    if (!lock) return true;  // cannot tell; better to start than to refuse wrongly
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
-    static std::vector<KernelHandle> held;  // for the life of the process
-    held.push_back(std::move(lock));
-    return true;
-}
-
 bool NetworkReachable(const std::string& probeUrl) {
     return InternetCheckConnectionA(probeUrl.c_str(), FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 
-std::vector<std::string> QuerySettings(const GateEnvironment& env) {
+std::vector<std::string> QuerySettings(const Environment& env) {
     PostFormOptions options;
     options.timeoutMs = env.timeoutMs;
     return QuerySystemSettings(env.serviceUrl, options);
@@ -81,21 +51,24 @@ bool CheckNetwork(HWND form, const std::string& probeUrl) {
     return NetworkReachable(probeUrl);
 }
 
-std::vector<std::string> QuerySettings(HWND form, const GateEnvironment& env) {
+std::vector<std::string> QuerySettings(HWND form, const Environment& env) {
     NetworkWait wait(form);
     return QuerySettings(env);
 }
 
 }  // namespace
 
-bool RunStartupGates(HWND form) {
+bool RunStartupGates(HWND form, const std::string& fileToOpen) {
     using namespace gate_texts;
-    GateEnvironment& env = CurrentGateEnvironment();
+    Environment& env = CurrentEnvironment();
 
     if (!TakeInstanceLock(env.instanceName)) {
+        // A file to open goes to the copy that runs, which opens it.
+        if (!fileToOpen.empty() && HandFileToRunningInstance(env.instanceName, fileToOpen)) return false;
         env.messageBox(form, kAlreadyRunning, kAlreadyRunningTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
+    PublishInstanceWindow(env.instanceName, form);
     if (!CheckNetwork(form, env.probeUrl)) {
         env.messageBox(form, kNoNetwork, kNotice, MB_OK | MB_ICONINFORMATION);
         return false;

@@ -16,17 +16,21 @@
 #include <vector>
 
 #include "app/Clipboard_win.h"
+#include "app/CommandIds.h"
 #include "app/Form1_win.h"
 #include "app/WinText_win.h"
 #include "app/gates/StartupGates.h"
 #include "base/File.h"
+#include "base/UserFolder.h"
 #include "base/Scoped_win.h"
 #include "bench/wine/BenchRows_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/PageAssembly.h"
 #include "compose/PreviewDocument.h"
+#include "project/ProjectFile.h"
 #include "tests/app/BoxAnswerer_win.h"
+#include "tests/app/ScriptedEnvironment_win.h"
 
 namespace mojian::bench {
 namespace {
@@ -182,6 +186,34 @@ double OwnMb() {
     return static_cast<double>(c.PagefileUsage) / 1048576.0;
 }
 
+// The entry name of the i-th of the ninety blocks, going round.
+std::string BlockName(int i) {
+    int s = i % kBuiltInBlockCount, k = 0;
+    while (s >= kStyleCounts[static_cast<std::size_t>(k)]) s -= kStyleCounts[static_cast<std::size_t>(k++)];
+    return EntryName(k, s);
+}
+
+// A page of 1,000 lines, a hundred of them custom sources of about 2 KB.
+PageData LargePage() {
+    PageData page;
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 10 != 9) {
+            page.lines.push_back(BlockName(i));
+            continue;
+        }
+        const int n = i / 10 + 1;
+        page.lines.push_back(CustomEntryName(n));
+        std::string text;
+        while (text.size() < 2000) text += "<p>自定义源码 " + std::to_string(n) + "：墨笺排版的一段文字</p>\r\n";
+        page.customSources[n] = text;
+    }
+    return page;
+}
+
+struct ActionTimes {
+    std::vector<double> adds, styles, keys;
+};
+
 class FormBench {
 public:
     explicit FormBench(Rows& rows) : rows_(rows) {}
@@ -194,6 +226,7 @@ public:
         std::filesystem::remove_all(folder_, ec);
         std::filesystem::create_directories(folder_, ec);
         SetProgramFolder(Narrow(folder_.wstring()));
+        SetUserDataFolder(Narrow((folder_ / L"user").wstring()));
         Form1Options options;
         options.runStartupGates = false;
         options.quitOnClose = false;
@@ -233,10 +266,10 @@ public:
             std::vector<double> kinds, styles;
             int wrong = 0;
             for (int k = 0; k < kKindCount; ++k) {
-                kinds.push_back(Timed([&] { SendMessageW(C(form1::kOption1 + k), BM_CLICK, 0, 0); }));
+                kinds.push_back(Timed([&] { SendMessageW(C(form1::kKindOptions + k), BM_CLICK, 0, 0); }));
                 if (!PreviewHolds(GetBlock(k, 0))) ++wrong;
                 for (int i = 1; i < kStyleCounts[static_cast<std::size_t>(k)]; ++i) {
-                    styles.push_back(Timed([&] { SendMessageW(C(form1::kOption2 + i), BM_CLICK, 0, 0); }));
+                    styles.push_back(Timed([&] { SendMessageW(C(form1::kStyleOptions + i), BM_CLICK, 0, 0); }));
                     if (!PreviewHolds(GetBlock(k, i))) ++wrong;
                 }
             }
@@ -248,20 +281,20 @@ public:
     }
 
     void Adds() {
-        SendMessageW(C(form1::kOption1 + 3), BM_CLICK, 0, 0);
-        SendMessageW(C(form1::kOption2 + 2), BM_CLICK, 0, 0);
+        SendMessageW(C(form1::kKindOptions + 3), BM_CLICK, 0, 0);
+        SendMessageW(C(form1::kStyleOptions + 2), BM_CLICK, 0, 0);
         Pump();
         const int before = LineCount();
         std::vector<double> adds;
-        for (int i = 0; i < 50; ++i) adds.push_back(Timed([&] { SendMessageW(C(form1::kCommand + 1), BM_CLICK, 0, 0); }));
+        for (int i = 0; i < 50; ++i) adds.push_back(Timed([&] { SendMessageW(C(form1::kAddButton), BM_CLICK, 0, 0); }));
         if (LineCount() != before + 50) return rows_.Failure("add", "the list did not grow by one line per add");
         rows_.Time("add of the shown block", adds, 16);
 
-        SendMessageW(C(form1::kOption4), BM_CLICK, 0, 0);
+        SendMessageW(C(form1::kCustomOption), BM_CLICK, 0, 0);
         Pump();
         std::vector<double> customs;
         for (int i = 0; i < 20; ++i)
-            customs.push_back(Timed([&] { SendMessageW(C(form1::kCommand + 1), BM_CLICK, 0, 0); }));
+            customs.push_back(Timed([&] { SendMessageW(C(form1::kAddButton), BM_CLICK, 0, 0); }));
         if (LineCount() != before + 70 || !ReadCustomSourceWhole(CustomEntryName(20)))
             return rows_.Failure("add of a custom source", "no line or no file");
         rows_.Time("add of a custom source (its file written)", customs, 16);
@@ -275,7 +308,7 @@ public:
             // The success message is made once the clipboard holds the page.
             testing::BoxAnswerer boxes(IDOK);
             const double start = NowMs();
-            SendMessageW(C(form1::kCommand + 4), BM_CLICK, 0, 0);
+            SendMessageW(C(form1::kCopyButton), BM_CLICK, 0, 0);
             if (boxes.Seen().size() != 1) return rows_.Failure("copy of 1,000 lines", "no single message");
             copies.push_back(TicksToMs(boxes.Seen()[0].createdAt) - start);
             Pump();
@@ -294,7 +327,7 @@ public:
         for (const std::string& line : lines) {
             if (auto html = LineHtml(line)) expected.Writeln(*html);
         }
-        const HWND button = C(form1::kCommand + 7);
+        const HWND button = C(form1::kPagePreviewButton);
         std::vector<double> previews;
         for (int i = 0; i < 10; ++i) {
             previews.push_back(Timed([&] {
@@ -308,18 +341,144 @@ public:
         rows_.Time("whole-page preview of 100 blocks, press to painted", previews, 300);
     }
 
+    // Save and open of a large page through the menu, the file dialog
+    // answered at once.
+    void Projects() {
+        testing::ScriptedEnvironment env;
+        const PageData page = LargePage();
+        Form1ReplacePage(form_, page);
+        Pump();
+        const std::string html = Form1Page(form_).PageHtml();
+        const std::string file = Narrow((folder_ / L"大排版.mojian").wstring());
+        std::vector<double> saves, opens, files;
+        for (int i = 0; i < 7; ++i) {
+            env.files = {file};
+            saves.push_back(Timed([&] { SendMessageW(form_, WM_COMMAND, IDM_SAVEAS, 0); }));
+            if (!FileSize(file) || Form1Page(form_).IsModified())
+                return rows_.Failure("save of 1,000 lines with 100 custom sources", "not saved");
+            SendMessageW(form_, WM_COMMAND, IDM_NEW, 0);  // so the open replaces a page, as it would
+            Pump();
+            env.files = {file};
+            const double start = NowMs();
+            opens.push_back(Timed([&] { SendMessageW(form_, WM_COMMAND, IDM_OPEN, 0); }));
+            if (Form1Page(form_).PageHtml() != html)
+                return rows_.Failure("open of 1,000 lines with 100 custom sources", "another page");
+            // The files follow on the working folder's thread, the last one last.
+            while (!ReadCustomSourceWhole(CustomEntryName(100)) && NowMs() - start < 30000) Sleep(1);
+            files.push_back(NowMs() - start);
+        }
+        const double mb = static_cast<double>(FileSize(file).value_or(0)) / 1048576.0;
+        rows_.Time("save of a page of 1,000 lines with 100 custom sources (" + Fixed(mb, 2) + " MB file)", saves, 100);
+        rows_.Time("open of that page until the window shows it", opens, 100);
+        rows_.Add({"  its 100 custom-source files in Vexa, written on the working folder's thread (median of " +
+                       std::to_string(files.size()) + ")",
+                   Fixed(Median(files), 1) + " ms", "-", "-", "-", true});
+    }
+
+    // Two hundred steps of every kind on the large page, then each undone
+    // and redone through the menu.
+    void UndoRedo() {
+        testing::ScriptedEnvironment env;
+        Form1ReplacePage(form_, LargePage());
+        SendMessageW(C(form1::kKindOptions + 5), BM_CLICK, 0, 0);
+        const HWND list = C(form1::kList);
+        const HWND editor = C(form1::kEditor);
+        for (int i = 0; Form1Page(form_).UndoSteps() < 200 && i < 2000; ++i) {
+            switch (i % 4) {
+            case 0: SendMessageW(C(form1::kAddButton), BM_CLICK, 0, 0); break;
+            case 1:
+                SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i % 900), 0);
+                SendMessageW(C(form1::kMoveUpButton), BM_CLICK, 0, 0);
+                break;
+            case 2:
+                SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i % 700), 0);
+                SendMessageW(C(form1::kDeleteButton), BM_CLICK, 0, 0);
+                break;
+            case 3:
+                SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i % 500), 0);
+                SendMessageW(form_, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+                SendMessageW(C(form1::kEditCodeButton), BM_CLICK, 0, 0);
+                SendMessageW(editor, WM_CHAR, L'x', 0);
+                break;
+            }
+            Pump();
+        }
+        const std::string top = Form1Page(form_).PageHtml();
+        std::vector<double> undos, redos;
+        while (Form1Page(form_).CanUndo())
+            undos.push_back(Timed([&] { SendMessageW(form_, WM_COMMAND, IDM_UNDO, 0); }));
+        while (Form1Page(form_).CanRedo())
+            redos.push_back(Timed([&] { SendMessageW(form_, WM_COMMAND, IDM_REDO, 0); }));
+        if (Form1Page(form_).PageHtml() != top) return rows_.Failure("undo and redo", "redone to another page");
+        rows_.Time("undo of one step on that page (adds, moves, deletes, typing; the open too)", undos, 16);
+        rows_.Time("redo of one step on that page", redos, 16);
+    }
+
+    // The same actions with the recovery file written after every change
+    // (this window) and without it (a second window with no writer).
+    void RecoveryCost() {
+        std::vector<double> snapshots;
+        Form1ReplacePage(form_, LargePage());
+        for (int i = 0; i < 20; ++i)
+            snapshots.push_back(Timed([&] { (void)Form1Page(form_).Snapshot(); }));
+        rows_.Time("recovery: the page taken for the writer on the GUI thread (1,000 lines)", snapshots, 16);
+
+        const ActionTimes with = ActionsOn(form_);
+        Form1Options options;
+        options.runStartupGates = false;
+        options.quitOnClose = false;
+        options.recovery = false;
+        const HWND plain = CreateForm1(GetModuleHandleW(nullptr), options);
+        if (!plain) return rows_.Failure("actions without the recovery writer", "no second window");
+        ShowWindow(plain, SW_SHOWNORMAL);
+        Pump();
+        const ActionTimes without = ActionsOn(plain);
+        DestroyWindow(plain);
+        Pump();
+        rows_.Time("add on a page of 1,000 lines, recovery writer running", with.adds, 16);
+        rows_.Time("add on a page of 1,000 lines, no recovery writer", without.adds, 16);
+        rows_.Time("style click, recovery writer running", with.styles, 16);
+        rows_.Time("style click, no recovery writer", without.styles, 16);
+        rows_.Time("keystroke into a block (written through, previewed), recovery writer running", with.keys, 16);
+        rows_.Time("keystroke into a block (written through, previewed), no recovery writer", without.keys, 16);
+    }
+
 private:
     HWND C(int id) const { return Form1Control(form_, id); }
-    int LineCount() const { return static_cast<int>(SendMessageW(C(form1::kList1), LB_GETCOUNT, 0, 0)); }
+    int LineCount() const { return static_cast<int>(SendMessageW(C(form1::kList), LB_GETCOUNT, 0, 0)); }
 
     // The action, everything it posted, and the painting it caused.
-    double Timed(const std::function<void()>& action) {
+    double Timed(const std::function<void()>& action, HWND window = nullptr) {
         const double start = NowMs();
         action();
         Pump();
-        RedrawWindow(form_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(window ? window : form_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
         return NowMs() - start;
+    }
+
+    // Adds, style clicks and keystrokes typed into a block, on a large page.
+    ActionTimes ActionsOn(HWND form) {
+        const auto c = [form](int id) { return Form1Control(form, id); };
+        ActionTimes times;
+        Form1ReplacePage(form, LargePage());
+        Pump();
+        SendMessageW(c(form1::kKindOptions + 3), BM_CLICK, 0, 0);
+        for (int i = 0; i < 30; ++i)
+            times.styles.push_back(Timed([&] { SendMessageW(c(form1::kStyleOptions + i % 13), BM_CLICK, 0, 0); }, form));
+        for (int i = 0; i < 30; ++i)
+            times.adds.push_back(Timed([&] { SendMessageW(c(form1::kAddButton), BM_CLICK, 0, 0); }, form));
+        SendMessageW(c(form1::kList), LB_SETCURSEL, 0, 0);
+        SendMessageW(form, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(c(form1::kList)));
+        SendMessageW(c(form1::kEditCodeButton), BM_CLICK, 0, 0);
+        Pump();
+        const HWND editor = c(form1::kEditor);
+        for (int i = 0; i < 60; ++i) {
+            const int end = GetWindowTextLengthW(editor);
+            SendMessageW(editor, EM_SETSEL, static_cast<WPARAM>(end), end);
+            times.keys.push_back(Timed([&] { SendMessageW(editor, WM_CHAR, L'a' + i % 26, 0); }, form));
+        }
+        return times;
     }
 
     bool PreviewHolds(const std::string& block) const {
@@ -327,19 +486,13 @@ private:
         return shown && shown->Source().find(block) != std::string::npos;
     }
 
-    // A list of `count` lines going round all ninety blocks.
+    // A page of `count` lines going round all ninety blocks.
     std::vector<std::string> FillList(int count) {
-        const HWND list = C(form1::kList1);
-        SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        std::vector<std::string> lines;
-        for (int i = 0; i < count; ++i) {
-            int s = i % kBuiltInBlockCount, k = 0;
-            while (s >= kStyleCounts[static_cast<std::size_t>(k)]) s -= kStyleCounts[static_cast<std::size_t>(k++)];
-            lines.push_back(EntryName(k, s));
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(lines.back()).c_str()));
-        }
+        PageData page;
+        for (int i = 0; i < count; ++i) page.lines.push_back(BlockName(i));
+        Form1ReplacePage(form_, page);
         Pump();
-        return lines;
+        return page.lines;
     }
 
     Rows& rows_;
@@ -372,6 +525,9 @@ int wmain(int argc, wchar_t** argv) {
             bench.Adds();
             bench.Copy();
             bench.PagePreview();
+            bench.Projects();
+            bench.UndoRedo();
+            bench.RecoveryCost();
         }
     }
     MeasureExeSize(rows, *program);

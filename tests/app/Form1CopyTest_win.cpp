@@ -71,12 +71,8 @@ private:
 
 class Form1CopyTest : public Form1Test {
 protected:
-    void WriteCustom(const std::string& name, const std::string& bytes) {
-        ASSERT_TRUE(FolderExists(WorkingFolder()) || CreateFolder(WorkingFolder()));
-        ASSERT_TRUE(WriteWholeFile(CustomSourcePath(name), bytes));
-    }
     std::optional<std::string> Clip() const { return ClipboardText(nullptr); }
-    HWND Editor() const { return C(kText1); }
+    HWND Editor() const { return C(kEditor); }
     std::string Export(int n) const {
         return ReadWholeFile(ExportFilePath(WorkingFolder(), n)).value_or("<missing>");
     }
@@ -89,14 +85,14 @@ protected:
 };
 
 TEST_F(Form1CopyTest, CopyPutsTheJoinedBlocksOnTheClipboardAndPreviewsThePage) {
-    WriteCustom("自定义源码-2", "abc\r\n");
-    WriteCustom("自定义源码-101", "never");
+    SetCustomSource(2, "abc");
+    SetCustomSource(101, "never");
     for (const char* name : {"图片展示-样式1", "栏目文字-炫黑", "图片展示-样式1", "图片展示-样式6", "自定义源码-101",
                              "自定义源码-2", "栏目文字-健康"})
         AddLine(name);
     ASSERT_TRUE(PutClipboardText(form, "what was there before"));
     BoxAnswerer answer(IDOK);
-    Click(Command(4));
+    Click(C(kCopyButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
     EXPECT_EQ(answer.Seen()[0].text, kCopyDone);
@@ -105,7 +101,7 @@ TEST_F(Form1CopyTest, CopyPutsTheJoinedBlocksOnTheClipboardAndPreviewsThePage) {
     EXPECT_EQ(Clip(), GetBlock(1, 0) + GetBlock(0, 0) + GetBlock(1, 0) + "abc\r\n" + GetBlock(0, 18));
     EXPECT_EQ(Doc().Source(),
               PagePreviewSource({GetBlock(1, 0), GetBlock(0, 0), GetBlock(1, 0), "abc\r\n", GetBlock(0, 18)}));
-    EXPECT_EQ(GetText(C(kText4)), "");  // the page buffer is empty between copies
+    EXPECT_EQ(GetText(C(kPageBuffer)), "");  // the page buffer is empty between copies
     EXPECT_EQ(Lines().size(), 7u);
 }
 
@@ -113,7 +109,7 @@ TEST_F(Form1CopyTest, OnlyUnresolvedLinesCopyAnEmptyPageWithTheSuccessMessage) {
     AddLine("图片展示-样式6");
     ASSERT_TRUE(PutClipboardText(form, "old"));
     BoxAnswerer answer(IDOK);
-    Click(Command(4));
+    Click(C(kCopyButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].text, kCopyDone);
     EXPECT_EQ(Clip(), "");
@@ -124,7 +120,7 @@ TEST_F(Form1CopyTest, AnEmptyListIsRefusedAndLeavesTheClipboardEmpty) {
     ASSERT_EQ(Clip(), "text from before");
     const std::string preview = Doc().Source();
     BoxAnswerer answer(IDOK);
-    Click(Command(4));
+    Click(C(kCopyButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
     EXPECT_EQ(answer.Seen()[0].text, "请先添加您需要复制的模块，再点击复制代码按钮！");
@@ -146,7 +142,7 @@ TEST_F(Form1CopyTest, AThousandLinesOfTheLargestBlockAreCopiedWhole) {
         expected += GetBlock(bestKind, bestStyle);
     }
     BoxAnswerer answer(IDOK);
-    Click(Command(4));
+    Click(C(kCopyButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
     const auto clip = Clip();
     ASSERT_TRUE(clip.has_value());
@@ -161,7 +157,7 @@ TEST_F(Form1CopyTest, AClipboardHeldElsewhereIsReportedNeverAsSuccess) {
     ASSERT_TRUE(holder.Holds());
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(4));
+        Click(C(kCopyButton));
         ASSERT_EQ(answer.Seen().size(), 1u);
         EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
         EXPECT_NE(answer.Seen()[0].text.find("没有复制到粘贴板"), std::string::npos) << answer.Seen()[0].text;
@@ -171,7 +167,7 @@ TEST_F(Form1CopyTest, AClipboardHeldElsewhereIsReportedNeverAsSuccess) {
     {
         // editing the whole page: the failed copy fills the editor with nothing stale
         BoxAnswerer answer(IDYES);
-        Click(Command(13));
+        Click(C(kEditCodeButton));
         ASSERT_EQ(answer.Seen().size(), 2u);  // the question, then the failure
         EXPECT_NE(answer.Seen()[1].text.find("没有复制到粘贴板"), std::string::npos);
         EXPECT_EQ(GetText(Editor()), "my own text");
@@ -179,7 +175,7 @@ TEST_F(Form1CopyTest, AClipboardHeldElsewhereIsReportedNeverAsSuccess) {
     {
         // exporting: no file, no success, the editor keeps the user's text
         BoxAnswerer answer(IDOK);
-        Click(Command(9));
+        Click(C(kExportButton));
         ASSERT_EQ(answer.Seen().size(), 1u);
         EXPECT_NE(answer.Seen()[0].text.find("没有复制到粘贴板"), std::string::npos);
         EXPECT_FALSE(ExportExists(1));
@@ -190,7 +186,7 @@ TEST_F(Form1CopyTest, AClipboardHeldElsewhereIsReportedNeverAsSuccess) {
 // ---- Whole-page preview -------------------------------------------------------
 
 TEST_F(Form1CopyTest, PreviewButtonActsOnMousePressAndReleaseOfAnyButtonOnly) {
-    const HWND button = Command(7);
+    const HWND button = C(kPagePreviewButton);
     auto press = [&](UINT down, UINT up) {
         SendMessageW(button, down, 0, MAKELPARAM(5, 5));
         SendMessageW(button, up, 0, MAKELPARAM(5, 5));
@@ -212,7 +208,7 @@ TEST_F(Form1CopyTest, PreviewButtonActsOnMousePressAndReleaseOfAnyButtonOnly) {
     // the keyboard does nothing: space on the focused button, or its click
     SendMessageW(button, WM_KEYDOWN, VK_SPACE, 0);
     SendMessageW(button, WM_KEYUP, VK_SPACE, 0);
-    SendMessageW(form, WM_COMMAND, MAKEWPARAM(kCommand + 7, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    SendMessageW(form, WM_COMMAND, MAKEWPARAM(kPagePreviewButton, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     Pump();
     EXPECT_EQ(Doc().Source(), start);
 
@@ -221,7 +217,7 @@ TEST_F(Form1CopyTest, PreviewButtonActsOnMousePressAndReleaseOfAnyButtonOnly) {
 
     // the press alone blanks the page; the release writes it anew
     Select(1);
-    SendMessageW(form, WM_COMMAND, MAKEWPARAM(kList1, LBN_SELCHANGE), reinterpret_cast<LPARAM>(List()));
+    SendMessageW(form, WM_COMMAND, MAKEWPARAM(kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(List()));
     ASSERT_NE(Doc().Source(), page);
     SendMessageW(button, WM_MBUTTONDOWN, 0, 0);
     Pump();
@@ -237,7 +233,7 @@ TEST_F(Form1CopyTest, PreviewButtonActsOnMousePressAndReleaseOfAnyButtonOnly) {
 // ---- Editing: write-through and the edit button ---------------------------------
 
 TEST_F(Form1CopyTest, KeystrokesRewriteTheSelectedCustomSource) {
-    WriteCustom("自定义源码-2", "abc\r\n");
+    SetCustomSource(2, "abc");
     AddLine("图片展示-样式1");
     AddLine("自定义源码-2");
     Select(1);
@@ -253,7 +249,7 @@ TEST_F(Form1CopyTest, KeystrokesRewriteTheSelectedCustomSource) {
     EXPECT_EQ(Doc().Body(), "\r\n<p>一\r\n二</p>\r\n");
     // the copy takes the new text
     BoxAnswerer answer(IDOK);
-    Click(Command(4));
+    Click(C(kCopyButton));
     EXPECT_EQ(Clip(), GetBlock(1, 0) + "<p>一\r\n二</p>\r\n");
 }
 
@@ -271,7 +267,7 @@ TEST_F(Form1CopyTest, KeystrokesReplaceTheSelectedBuiltInBlock) {
 }
 
 TEST_F(Form1CopyTest, WithoutAResolvableSelectionTypingOnlyPreviews) {
-    WriteCustom("自定义源码-101", "101\r\n");
+    SetCustomSource(101, "101");
     AddLine("自定义源码-101");
     AddLine("图片展示-样式9");
     const std::string block = GetBlock(1, 0);
@@ -289,7 +285,7 @@ TEST_F(Form1CopyTest, EditButtonRefusesAnEmptyListAndNoChangesNothing) {
     const std::string editor = GetText(Editor());
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(13));
+        Click(C(kEditCodeButton));
         ASSERT_EQ(answer.Seen().size(), 1u);
         EXPECT_EQ(answer.Seen()[0].title, "添加模块");
         EXPECT_EQ(answer.Seen()[0].text, "请添加模块后修改!");
@@ -301,7 +297,7 @@ TEST_F(Form1CopyTest, EditButtonRefusesAnEmptyListAndNoChangesNothing) {
     ASSERT_TRUE(PutClipboardText(form, "untouched"));
     {
         BoxAnswerer answer(IDNO);
-        Click(Command(13));
+        Click(C(kEditCodeButton));
         ASSERT_EQ(answer.Seen().size(), 1u);
         EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
         EXPECT_EQ(answer.Seen()[0].text, "您目前尚未选择任何模块，是否进行修改列表中所有模块?(Y/N)");
@@ -316,16 +312,16 @@ TEST_F(Form1CopyTest, EditButtonRefusesAnEmptyListAndNoChangesNothing) {
 }
 
 TEST_F(Form1CopyTest, EditingTheWholePageCopiesItAndLoadsItIntoTheEditor) {
-    WriteCustom("自定义源码-1", "abc\r\n");
+    SetCustomSource(1, "abc");
     AddLine("图片展示-样式1");
     AddLine("自定义源码-1");
     const std::string page = GetBlock(1, 0) + "abc\r\n";
     BoxAnswerer answer(IDYES);
-    Click(Command(13));
+    Click(C(kEditCodeButton));
     ASSERT_EQ(answer.Seen().size(), 2u);
     EXPECT_EQ(answer.Seen()[1].text, kCopyDone);
     EXPECT_EQ(Clip(), page);
-    EXPECT_TRUE(Checked(C(kOption4)));
+    EXPECT_TRUE(Checked(C(kCustomOption)));
     EXPECT_FALSE(Checked(Kind(0)));
     EXPECT_TRUE(Shown(Editor()));
     EXPECT_EQ(GetText(Editor()), page);
@@ -334,7 +330,7 @@ TEST_F(Form1CopyTest, EditingTheWholePageCopiesItAndLoadsItIntoTheEditor) {
 }
 
 TEST_F(Form1CopyTest, EditingASelectedEntryLoadsItsBlockAndLeavesItByteIdentical) {
-    WriteCustom("自定义源码-2", Utf8ToGbk("<p>墨笺</p>\r\nabc\r\n"));
+    SetCustomSource(2, "<p>墨笺</p>\r\nabc");
     AddLine("图片展示-样式2");
     AddLine("自定义源码-2");
     AddLine("没有这个模块");
@@ -342,15 +338,15 @@ TEST_F(Form1CopyTest, EditingASelectedEntryLoadsItsBlockAndLeavesItByteIdentical
     BoxAnswerer answer(IDOK);
 
     Select(0);
-    Click(Command(13));
-    EXPECT_TRUE(Checked(C(kOption4)));
+    Click(C(kEditCodeButton));
+    EXPECT_TRUE(Checked(C(kCustomOption)));
     EXPECT_TRUE(Shown(Editor()));
     EXPECT_EQ(GetText(Editor()), block);
     EXPECT_EQ(Doc().Body(), "\r\n" + block + "\r\n");
     EXPECT_EQ(GetBlock(1, 1), block);
 
     Select(1);
-    for (int i = 0; i < 3; ++i) Click(Command(13));
+    for (int i = 0; i < 3; ++i) Click(C(kEditCodeButton));
     EXPECT_EQ(GetText(Editor()), "<p>墨笺</p>\r\nabc");
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), Utf8ToGbk("<p>墨笺</p>\r\nabc\r\n"));
     // saving what was loaded gives the same file back
@@ -359,7 +355,7 @@ TEST_F(Form1CopyTest, EditingASelectedEntryLoadsItsBlockAndLeavesItByteIdentical
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), Utf8ToGbk("<p>墨笺</p>\r\nabc\r\n"));
 
     Select(2);
-    Click(Command(13));
+    Click(C(kEditCodeButton));
     EXPECT_EQ(GetText(Editor()), "");
     EXPECT_TRUE(answer.Seen().empty());
 }
@@ -368,20 +364,20 @@ TEST_F(Form1CopyTest, EditingASelectedEntryLoadsItsBlockAndLeavesItByteIdentical
 
 TEST_F(Form1CopyTest, ExportRefusesAnEmptyList) {
     BoxAnswerer answer(IDOK);
-    Click(Command(9));
+    Click(C(kExportButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].title, "添加模块");
     EXPECT_EQ(answer.Seen()[0].text, "您尚未添加任何模块，无法导出!");
     EXPECT_EQ(answer.Seen()[0].icon, InformationIcon());
     EXPECT_FALSE(FolderExists(WorkingFolder()));
     AddLine("图片展示-样式1");
-    Click(Command(9));
+    Click(C(kExportButton));
     EXPECT_TRUE(ExportExists(1));  // the refusal did not use up a number
     EXPECT_FALSE(ExportExists(2));
 }
 
 TEST_F(Form1CopyTest, ExportsNumberOnWithoutWritingThroughOrReplacing) {
-    WriteCustom("自定义源码-2", "abc\r\n");
+    SetCustomSource(2, "abc");
     ASSERT_TRUE(WriteWholeFile(ExportFilePath(WorkingFolder(), 1), "from an earlier run"));
     AddLine("图片展示-样式2");
     AddLine("自定义源码-2");
@@ -390,7 +386,7 @@ TEST_F(Form1CopyTest, ExportsNumberOnWithoutWritingThroughOrReplacing) {
     for (int selected : {1, 0}) {
         Select(selected);
         BoxAnswerer answer(IDOK);
-        Click(Command(9));
+        Click(C(kExportButton));
         ASSERT_EQ(answer.Seen().size(), 2u);
         EXPECT_EQ(answer.Seen()[0].text, kCopyDone);
         EXPECT_EQ(answer.Seen()[1].title, "导出模板");
@@ -415,7 +411,7 @@ TEST_F(Form1CopyTest, ExportCreatesTheFolderAndSaysSoWhenItCannot) {
     AddLine("图片展示-样式1");
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(9));
+        Click(C(kExportButton));
         EXPECT_EQ(answer.Seen().size(), 2u);
         EXPECT_EQ(Export(1), Utf8ToGbk(GetBlock(1, 0)) + "\r\n");
     }
@@ -423,7 +419,7 @@ TEST_F(Form1CopyTest, ExportCreatesTheFolderAndSaysSoWhenItCannot) {
     ASSERT_TRUE(RemoveDirectoryW(Wide(WorkingFolder()).c_str()));
     ASSERT_TRUE(WriteWholeFile(WorkingFolder(), "a file where the folder should be"));
     BoxAnswerer answer(IDOK);
-    Click(Command(9));
+    Click(C(kExportButton));
     ASSERT_EQ(answer.Seen().size(), 2u);
     EXPECT_EQ(answer.Seen()[0].text, kCopyDone);
     EXPECT_EQ(answer.Seen()[1].title, "导出模板");

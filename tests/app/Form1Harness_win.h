@@ -1,6 +1,7 @@
 // Drives the real Form1 in this process: clicks its controls, reads its
-// list, captions and files, and answers its message boxes from a timer that
-// runs inside their modal loops.
+// list, captions and files, puts pages in place through the window's own
+// page operations, and answers its message boxes from inside their modal
+// loops.
 #pragma once
 
 #include <windows.h>
@@ -8,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Form1_win.h"
 #include "app/WinText_win.h"
+#include "base/File.h"
+#include "base/UserFolder.h"
 #include "tests/TempFolder.h"
 #include "tests/app/BoxAnswerer_win.h"
 
@@ -30,6 +34,11 @@ class Form1Test : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = std::make_unique<TempFolder>();
+        SetUserDataFolder(JoinPath(folder_->Utf8(), "user"));
+        StartForm();
+    }
+    // A Form1 as the program makes it, without the start-up gates.
+    void StartForm() {
         Form1Options options;
         options.runStartupGates = false;
         options.quitOnClose = false;
@@ -40,14 +49,14 @@ protected:
     void TearDown() override {
         if (IsWindow(form)) DestroyWindow(form);
         Pump();
+        SetUserDataFolder({});
         folder_.reset();
     }
 
     HWND C(int id) const { return Form1Control(form, id); }
-    HWND Kind(int k) const { return C(form1::kOption1 + k); }
-    HWND Style(int i) const { return C(form1::kOption2 + i); }
-    HWND Command(int n) const { return C(form1::kCommand + n); }
-    HWND List() const { return C(form1::kList1); }
+    HWND Kind(int k) const { return C(form1::kKindOptions + k); }
+    HWND Style(int i) const { return C(form1::kStyleOptions + i); }
+    HWND List() const { return C(form1::kList); }
 
     void Click(HWND button) {
         SendMessageW(button, BM_CLICK, 0, 0);
@@ -70,8 +79,20 @@ protected:
         return out;
     }
     int Selection() const { return static_cast<int>(SendMessageW(List(), LB_GETCURSEL, 0, 0)); }
-    void AddLine(const std::string& text) {
-        SendMessageW(List(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    // A line at the end of the list, as an add leaves it (any text, also
+    // names that resolve to nothing).
+    void AddLine(const std::string& text) { AddLines(text, 1); }
+    void AddLines(const std::string& text, int count) {
+        Form1Change(form, [&](Composition& page) {
+            page.BeginCompound();
+            for (int i = 0; i < count; ++i) page.InsertLine(static_cast<int>(page.Lines().size()), text);
+            return page.EndCompound();
+        });
+    }
+    // Custom source `number` holding `text`, as typed into the editor; its
+    // file in the working folder is the text in GBK and a line break.
+    void SetCustomSource(int number, const std::string& text) {
+        Form1Change(form, [&](Composition& page) { return page.WriteCustomSource(number, text); });
     }
     void Select(int index) {
         SendMessageW(List(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -88,6 +109,44 @@ protected:
     }
 
     const TempFolder& Folder() const { return *folder_; }
+    // Whether the file comes to hold `bytes` (nothing: is gone) while the
+    // working folder catches up with a change of many custom sources.
+    bool FileBecomes(const std::string& path, const std::optional<std::string>& bytes) {
+        const DWORD start = GetTickCount();
+        while (ReadWholeFile(path) != bytes) {
+            if (GetTickCount() - start > 10000) return false;
+            Sleep(5);
+        }
+        return true;
+    }
+    const Composition& Page() const { return Form1Page(form); }
+
+    // A menu item chosen.
+    void Menu(int id) {
+        SendMessageW(form, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        Pump();
+    }
+    // Ctrl and `key` pressed while `target` has the keyboard, as the
+    // program's message loop hands the key on.
+    void PressCtrl(HWND target, WORD key) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        const BYTE before = keys[VK_CONTROL];
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        MSG msg{};
+        msg.hwnd = target;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        msg.lParam = 1;
+        if (!Form1TranslateMessage(form, msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Pump();
+        keys[VK_CONTROL] = before;
+        SetKeyboardState(keys);
+    }
 
     HWND form = nullptr;
 

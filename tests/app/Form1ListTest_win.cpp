@@ -17,17 +17,17 @@ TEST_F(Form1Test, AddWritesTheEntryNameOfTheChoice) {
     const std::string preview = Doc().Source();
     Click(Kind(1));
     Click(Style(2));
-    Click(Command(1));
-    Click(Command(1));  // no duplicate check
+    Click(C(kAddButton));
+    Click(C(kAddButton));  // no duplicate check
     Click(Kind(0));
     Click(Style(18));
-    Click(Command(1));
+    Click(C(kAddButton));
     Click(Style(4));
-    Click(Command(1));
+    Click(C(kAddButton));
     Click(Kind(9));
     Click(Style(12));
     const std::string chosen = Doc().Source();
-    Click(Command(1));
+    Click(C(kAddButton));
     EXPECT_EQ(Lines(), (Names{"图片展示-样式3", "图片展示-样式3", "栏目文字-健康", "栏目文字-雅黑", "搭配促销-样式13"}));
     EXPECT_EQ(Selection(), -1);           // the new line is not selected
     EXPECT_EQ(Doc().Source(), chosen);    // nor previewed
@@ -36,37 +36,37 @@ TEST_F(Form1Test, AddWritesTheEntryNameOfTheChoice) {
 }
 
 TEST_F(Form1Test, CustomAddsAreNumberedForTheRunAndWrittenAsGbk) {
-    Click(C(kOption4));
-    SetText(C(kText1), "<p>墨笺\r\n第二行</p>");
-    Click(Command(1));
+    Click(C(kCustomOption));
+    SetText(C(kEditor), "<p>墨笺\r\n第二行</p>");
+    Click(C(kAddButton));
     EXPECT_EQ(Lines(), Names{"自定义源码-1"});
-    EXPECT_EQ(GetText(C(kFrame1)), "自定义源码-1");
-    EXPECT_EQ(GetText(C(kLabel1)), "1");
+    EXPECT_EQ(GetText(C(kChoiceFrame)), "自定义源码-1");
+    EXPECT_EQ(GetText(C(kLatestCustom)), "1");
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-1")), Utf8ToGbk("<p>墨笺\r\n第二行</p>") + "\r\n");
 
     // deleting does not give the number back; an empty editor still writes a line break
     Select(0);
-    Click(Command(2));
-    SetText(C(kText1), "");
-    Click(Command(1));
+    Click(C(kDeleteButton));
+    SetText(C(kEditor), "");
+    Click(C(kAddButton));
     EXPECT_EQ(Lines(), Names{"自定义源码-2"});
-    EXPECT_EQ(GetText(C(kLabel1)), "2");
+    EXPECT_EQ(GetText(C(kLatestCustom)), "2");
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), "\r\n");
     EXPECT_EQ(Selection(), -1);
 }
 
 TEST_F(Form1Test, AnUnwritableWorkingFolderStillAddsTheLineAndSaysSo) {
     WriteWholeFile(WorkingFolder(), "a file where the folder should be");
-    Click(C(kOption4));
+    Click(C(kCustomOption));
     BoxAnswerer answer(IDOK);
-    Click(Command(1));
+    Click(C(kAddButton));
     EXPECT_EQ(Lines(), Names{"自定义源码-1"});
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
     EXPECT_NE(answer.Seen()[0].text.find("自定义源码没能保存"), std::string::npos) << answer.Seen()[0].text;
     EXPECT_TRUE(IsWindow(form));
     // the next add goes on numbering
-    Click(Command(1));
+    Click(C(kAddButton));
     EXPECT_EQ(Lines(), (Names{"自定义源码-1", "自定义源码-2"}));
 }
 
@@ -74,30 +74,30 @@ TEST_F(Form1Test, MovesSwapNeighboursKeepTheLineSelectedAndPreviewIt) {
     for (const char* name : {"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"}) AddLine(name);
     // nothing selected, as right after an add: nothing happens
     const std::string before = Doc().Source();
-    Click(Command(5));
-    Click(Command(6));
-    Click(Command(2));
+    Click(C(kMoveDownButton));
+    Click(C(kMoveUpButton));
+    Click(C(kDeleteButton));
     EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"}));
     EXPECT_EQ(Doc().Source(), before);
 
     Select(1);
-    Click(Command(5));
+    Click(C(kMoveDownButton));
     EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
     EXPECT_EQ(Selection(), 2);
     EXPECT_EQ(Doc().Body(), GetBlock(2, 1));
-    Click(Command(5));  // already last
+    Click(C(kMoveDownButton));  // already last
     EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
 
     Select(1);
-    Click(Command(6));
+    Click(C(kMoveUpButton));
     EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
     EXPECT_EQ(Selection(), 0);
     EXPECT_EQ(Doc().Body(), GetBlock(8, 2));
-    Click(Command(6));  // already first
+    Click(C(kMoveUpButton));  // already first
     EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
 
     Select(1);
-    Click(Command(2));
+    Click(C(kDeleteButton));
     EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "尺码表格-样式2"}));
     EXPECT_EQ(Selection(), -1);
 }
@@ -105,14 +105,14 @@ TEST_F(Form1Test, MovesSwapNeighboursKeepTheLineSelectedAndPreviewIt) {
 TEST_F(Form1Test, ClearAsksOnlyWhenThereIsSomethingToClear) {
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(3));
+        Click(C(kClearButton));
         EXPECT_TRUE(answer.Seen().empty());
     }
     AddLine("图片展示-样式1");
     AddLine("自定义源码-1");
     {
         BoxAnswerer answer(IDCANCEL);
-        Click(Command(3));
+        Click(C(kClearButton));
         ASSERT_EQ(answer.Seen().size(), 1u);
         EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
         EXPECT_EQ(answer.Seen()[0].text, "清空后将无法恢复，是否要清空现有的内容？");
@@ -122,40 +122,39 @@ TEST_F(Form1Test, ClearAsksOnlyWhenThereIsSomethingToClear) {
     EXPECT_EQ(Lines().size(), 2u);
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(3));
+        Click(C(kClearButton));
         EXPECT_EQ(answer.Seen().size(), 1u);
     }
     EXPECT_TRUE(Lines().empty());
 }
 
 TEST_F(Form1Test, ClickingALinePreviewsThatEntryAlone) {
-    ASSERT_TRUE(CreateFolder(WorkingFolder()));
-    WriteWholeFile(CustomSourcePath("自定义源码-100"), Utf8ToGbk("第一行\n还是第一行\r\n第二行"));
+    SetCustomSource(100, "第一行\n还是第一行\r\n第二行");
     for (const char* name : {"栏目文字-活力", "栏目文字-样式1", "自定义源码-100", "图片展示-样式6", "自定义源码-101",
                              "自定义源码-05", "自定义源码-7", "五分好评-样式3"})
         AddLine(name);
 
     ClickLine(0);
     EXPECT_EQ(Doc().Body(), GetBlock(0, 19));
-    EXPECT_EQ(GetText(C(kText3)), GetBlock(0, 19));
+    EXPECT_EQ(GetText(C(kEntrySource)), GetBlock(0, 19));
 
     // names that resolve to nothing change nothing
     const std::string shown = Doc().Source();
     ClickLine(1);
     EXPECT_EQ(Selection(), 1);
     EXPECT_EQ(Doc().Source(), shown);
-    EXPECT_EQ(GetText(C(kText3)), GetBlock(0, 19));
+    EXPECT_EQ(GetText(C(kEntrySource)), GetBlock(0, 19));
 
     ClickLine(2);
     const std::string custom = "第一行\n还是第一行\r\n第二行\r\n";
-    EXPECT_EQ(GetText(C(kText3)), custom);
+    EXPECT_EQ(GetText(C(kEntrySource)), custom);
     EXPECT_EQ(Doc().Title(), "New Document");
     EXPECT_EQ(Doc().Body(), "\r\n" + custom + "\r\n");
 
-    for (int i : {3, 4, 5, 6}) {  // 样式6 of five, 101, 05, and a custom source without its file
+    for (int i : {3, 4, 5, 6}) {  // 样式6 of five, 101, 05, and a custom source that was never added
         ClickLine(i);
         EXPECT_EQ(Doc().Body(), "\r\n" + custom + "\r\n") << i;
-        EXPECT_EQ(GetText(C(kText3)), custom) << i;
+        EXPECT_EQ(GetText(C(kEntrySource)), custom) << i;
     }
 
     // the keyboard moves the selection and previews as a click does; the
@@ -168,50 +167,47 @@ TEST_F(Form1Test, ClickingALinePreviewsThatEntryAlone) {
     EXPECT_EQ(Doc().Title(), "New Document");
 }
 
-TEST_F(Form1Test, AnEmptyCustomSourcePreviewsTheBareFrame) {
-    ASSERT_TRUE(CreateFolder(WorkingFolder()));
-    WriteWholeFile(CustomSourcePath("自定义源码-2"), "");
+TEST_F(Form1Test, AnEmptyCustomSourcePreviewsOneEmptyLineInTheFrame) {
+    // added from an empty editor, its file holds one line break
+    SetCustomSource(2, "");
     AddLine("栏目文字-炫黑");
     AddLine("自定义源码-2");
     ClickLine(0);
     ClickLine(1);
-    EXPECT_EQ(GetText(C(kText3)), "");
+    EXPECT_EQ(GetText(C(kEntrySource)), "\r\n");
     EXPECT_EQ(Doc().Title(), "New Document");
-    EXPECT_EQ(Doc().Body(), "\r\n\r\n");
+    EXPECT_EQ(Doc().Body(), "\r\n\r\n\r\n");
 }
 
 TEST_F(Form1Test, LongSourcesAreKeptWholeInEveryTextBuffer) {
     std::string longText;
     while (longText.size() < 200000) longText += "<p>墨笺 long custom source line</p>\r\n";
     const std::u16string wide = Utf8ToUtf16(longText);
-    Click(C(kOption4));
-    SetText(C(kText1), longText);
-    EXPECT_EQ(GetWindowTextLengthW(C(kText1)), static_cast<int>(wide.size()));
+    Click(C(kCustomOption));
+    SetText(C(kEditor), longText);
+    EXPECT_EQ(GetWindowTextLengthW(C(kEditor)), static_cast<int>(wide.size()));
     // typed text, too, goes past the edit box's usual 32K
-    SendMessageW(C(kText1), EM_SETSEL, static_cast<WPARAM>(-1), -1);
-    SendMessageW(C(kText1), WM_CHAR, 'x', 0);
-    EXPECT_EQ(GetWindowTextLengthW(C(kText1)), static_cast<int>(wide.size()) + 1);
-    SetText(C(kText1), longText);
+    SendMessageW(C(kEditor), EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SendMessageW(C(kEditor), WM_CHAR, 'x', 0);
+    EXPECT_EQ(GetWindowTextLengthW(C(kEditor)), static_cast<int>(wide.size()) + 1);
+    SetText(C(kEditor), longText);
 
-    Click(Command(1));
+    Click(C(kAddButton));
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-1")), Utf8ToGbk(longText) + "\r\n");
     ClickLine(0);
-    EXPECT_EQ(GetText(C(kText3)), longText + "\r\n");
-    SetText(C(kText4), longText);
-    EXPECT_EQ(GetText(C(kText4)), longText);
+    EXPECT_EQ(GetText(C(kEntrySource)), longText + "\r\n");
+    SetText(C(kPageBuffer), longText);
+    EXPECT_EQ(GetText(C(kPageBuffer)), longText);
 }
 
 TEST_F(Form1Test, AFullListRefusesFurtherAddsWithAMessage) {
-    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
-    SendMessageW(List(), LB_INITSTORAGE, 32767, 32767 * 16);
-    for (int i = 0; i < 32766; ++i) AddLine("图片展示-样式1");
-    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+    AddLines("图片展示-样式1", 32766);
     Click(Kind(2));
-    Click(Command(1));  // the last place
+    Click(C(kAddButton));  // the last place
     EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 32767);
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(1));
+        Click(C(kAddButton));
         ASSERT_EQ(answer.Seen().size(), 1u);
         EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
         EXPECT_NE(answer.Seen()[0].text.find("32767"), std::string::npos);
@@ -219,13 +215,13 @@ TEST_F(Form1Test, AFullListRefusesFurtherAddsWithAMessage) {
     EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 32767);
 
     // nor a custom source: no number taken, no file written
-    Click(C(kOption4));
+    Click(C(kCustomOption));
     {
         BoxAnswerer answer(IDOK);
-        Click(Command(1));
+        Click(C(kAddButton));
         EXPECT_EQ(answer.Seen().size(), 1u);
     }
-    EXPECT_EQ(GetText(C(kLabel1)), "1");
+    EXPECT_EQ(GetText(C(kLatestCustom)), "1");
     EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-1")));
     EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 32767);
 }

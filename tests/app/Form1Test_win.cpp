@@ -43,70 +43,87 @@ void ExpectPlace(HWND hwnd, const RECT& want, const char* what) {
                                         << want.right << "," << want.bottom;
 }
 
+// The controls' area is the window's client area above the status bar,
+// exactly; the menu bar above and the status bar below add to the window.
+void ExpectClientAreaWithBarsOutside(HWND form, int dpi) {
+    RECT client, bar;
+    GetClientRect(form, &client);
+    GetWindowRect(Form1Control(form, kStatusBar), &bar);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&bar), 2);
+    EXPECT_NE(GetMenu(form), nullptr);
+    EXPECT_EQ(client.right, MulDiv(12345, dpi, 1440));
+    EXPECT_EQ(bar.top, MulDiv(10905, dpi, 1440));
+    EXPECT_GT(bar.bottom - bar.top, 10);
+    EXPECT_EQ(bar.bottom, client.bottom);
+    EXPECT_EQ(bar.left, 0);
+    EXPECT_EQ(bar.right, client.right);
+}
+
 TEST_F(Form1Test, StartsLaidOutAsTheControlTableSays) {
     const int dpi = ScreenDpi();
     EXPECT_EQ(GetText(form), "墨笺");
+    ExpectClientAreaWithBarsOutside(form, dpi);
     RECT client;
     GetClientRect(form, &client);
-    EXPECT_EQ(client.right, MulDiv(12345, dpi, 1440));
-    EXPECT_EQ(client.bottom, MulDiv(10905, dpi, 1440));
 
     ExpectPlace(Kind(0), Twips(240, 120, 1215, 255, dpi), "Option1(0)");
     ExpectPlace(Kind(7), Twips(2880, 480, 1215, 255, dpi), "Option1(7)");
-    ExpectPlace(C(kOption4), Twips(240, 840, 1455, 255, dpi), "Option4");
-    ExpectPlace(C(kFrame1), Twips(240, 1200, 6375, 2535, dpi), "Frame1");
+    ExpectPlace(C(kCustomOption), Twips(240, 840, 1455, 255, dpi), "Option4");
+    ExpectPlace(C(kChoiceFrame), Twips(240, 1200, 6375, 2535, dpi), "Frame1");
     ExpectPlace(Style(13), Twips(3750, 1320, 1095, 255, dpi), "Option2(13)");
-    ExpectPlace(C(kText1), Twips(360, 1440, 6135, 2175, dpi), "Text1");
-    ExpectPlace(Command(1), Twips(5160, 3800, 1455, 495, dpi), "Command1");
+    ExpectPlace(C(kEditor), Twips(360, 1440, 6135, 2175, dpi), "Text1");
+    ExpectPlace(C(kAddButton), Twips(5160, 3800, 1455, 495, dpi), "Command1");
     ExpectPlace(List(), Twips(120, 240, 2535, 3630, dpi), "List1");
-    ExpectPlace(Command(7), Twips(2760, 2730, 1215, 495, dpi), "Command7");
-    ExpectPlace(Command(9), Twips(4080, 840, 1215, 495, dpi), "Command9");
-    ExpectPlace(C(kLabel2), Twips(10680, 4140, 1545, 180, dpi), "Label2");
-    ExpectPlace(C(kFrame4), Twips(120, 4318, 12135, 6495, dpi), "Frame4");
-    ExpectPlace(C(kWebBrowser1), Twips(120, 240, 11895, 6135, dpi), "WebBrowser1");
+    ExpectPlace(C(kPagePreviewButton), Twips(2760, 2730, 1215, 495, dpi), "Command7");
+    ExpectPlace(C(kExportButton), Twips(4080, 840, 1215, 495, dpi), "Command9");
+    ExpectPlace(C(kVersionLabel), Twips(10680, 4140, 1545, 180, dpi), "Label2");
+    ExpectPlace(C(kPreviewFrame), Twips(120, 4318, 12135, 6495, dpi), "Frame4");
+    ExpectPlace(C(kPreview), Twips(120, 240, 11895, 6135, dpi), "WebBrowser1");
 
     // frames really hold their controls
-    EXPECT_EQ(GetParent(Style(0)), C(kFrame1));
-    EXPECT_EQ(GetParent(List()), C(kFrame2));
-    EXPECT_EQ(GetParent(Command(11)), C(kFrame2));
-    EXPECT_EQ(GetParent(C(kWebBrowser1)), C(kFrame4));
+    EXPECT_EQ(GetParent(Style(0)), C(kChoiceFrame));
+    EXPECT_EQ(GetParent(List()), C(kListFrame));
+    EXPECT_EQ(GetParent(C(kServiceButton)), C(kListFrame));
+    EXPECT_EQ(GetParent(C(kPreview)), C(kPreviewFrame));
 
-    EXPECT_EQ(GetText(C(kFrame1)), "栏目文字");
-    EXPECT_EQ(GetText(C(kFrame2)), "排版");
-    EXPECT_EQ(GetText(C(kFrame4)), "效果预览（文字及图片请安装代码后在淘宝编辑器内修改替换）");
-    EXPECT_EQ(GetText(C(kLabel5)), "访问官方网址");
-    EXPECT_EQ(GetText(C(kLabel2)), "软件当前版本：1.0");
-    EXPECT_NE(GetText(C(kLabel4)).find("岚舟"), std::string::npos);
+    EXPECT_EQ(GetText(C(kChoiceFrame)), "栏目文字");
+    EXPECT_EQ(GetText(C(kListFrame)), "排版");
+    EXPECT_EQ(GetText(C(kPreviewFrame)), "效果预览（文字及图片请安装代码后在淘宝编辑器内修改替换）");
+    EXPECT_EQ(GetText(C(kSiteLink)), "访问官方网址");
+    EXPECT_EQ(GetText(C(kVersionLabel)), "软件当前版本：1.0");
+    EXPECT_NE(GetText(C(kWelcomeLabel)).find("岚舟"), std::string::npos);
     const std::pair<int, const char*> captions[] = {
-        {1, "添加模块"}, {6, "上移一行"}, {5, "下移一行"}, {2, "删除选中"}, {3, "清空内容"}, {7, "效果预览"},
-        {13, "修改代码"}, {4, "复制代码"}, {9, "导出模版"}, {10, "使用教程"}, {8, "待更新..."}, {12, "联系代理"},
-        {11, "联系客服"}};
-    for (const auto& [n, caption] : captions) EXPECT_EQ(GetText(Command(n)), caption) << n;
+        {kAddButton, "添加模块"},      {kMoveUpButton, "上移一行"},   {kMoveDownButton, "下移一行"},
+        {kDeleteButton, "删除选中"},   {kClearButton, "清空内容"},    {kPagePreviewButton, "效果预览"},
+        {kEditCodeButton, "修改代码"}, {kCopyButton, "复制代码"},     {kExportButton, "导出模版"},
+        {kTutorialButton, "使用教程"}, {kPendingButton, "待更新..."}, {kAgentButton, "联系代理"},
+        {kServiceButton, "联系客服"}};
+    for (const auto& [id, caption] : captions) EXPECT_EQ(GetText(C(id)), caption) << id;
     for (int k = 0; k < kKindCount; ++k) EXPECT_EQ(GetText(Kind(k)), kKindCaptions[static_cast<std::size_t>(k)]);
-    EXPECT_EQ(GetText(C(kOption4)), "自定义源码");
+    EXPECT_EQ(GetText(C(kCustomOption)), "自定义源码");
 
     // the catalogue as choosing 栏目文字 leaves it, the editor hidden with its advert
     EXPECT_TRUE(Checked(Kind(0)));
-    EXPECT_FALSE(Checked(C(kOption4)));
+    EXPECT_FALSE(Checked(C(kCustomOption)));
     for (int i = 0; i < kMaxStyles; ++i) {
         EXPECT_TRUE(Shown(Style(i))) << i;
         EXPECT_EQ(GetText(Style(i)), kThemeNames[static_cast<std::size_t>(i)]);
         EXPECT_EQ(Checked(Style(i)), i == 0) << i;
     }
-    EXPECT_FALSE(Shown(C(kText1)));
-    EXPECT_EQ(GetText(C(kText1)), DefaultEditorText());
+    EXPECT_FALSE(Shown(C(kEditor)));
+    EXPECT_EQ(GetText(C(kEditor)), DefaultEditorText());
 
     // the hidden ones, out of sight
-    for (int id : {kText3, kText4, kLabel1}) {
+    for (int id : {kEntrySource, kPageBuffer, kLatestCustom}) {
         EXPECT_FALSE(Shown(C(id))) << id;
         EXPECT_GE(PlaceOf(C(id)).left, client.right) << id;
     }
-    EXPECT_EQ(GetText(C(kLabel1)), "1");
+    EXPECT_EQ(GetText(C(kLatestCustom)), "1");
     EXPECT_EQ(SendMessageW(List(), LB_GETCOUNT, 0, 0), 0);
     EXPECT_TRUE(GetWindowLongW(List(), GWL_STYLE) & LBS_NOTIFY);
 
     // 宋体 10.5 pt on the kinds and the list, at this DPI
-    for (HWND hwnd : {Kind(0), C(kOption4), List()}) {
+    for (HWND hwnd : {Kind(0), C(kCustomOption), List()}) {
         LOGFONTW lf{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof lf, &lf);
         EXPECT_STREQ(lf.lfFaceName, L"宋体");
@@ -143,11 +160,11 @@ BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM lp) {
 TEST_F(Form1Test, ColoursAndToolTipAsTheControlTableSays) {
     EXPECT_EQ(PaintedWith(Style(7)).text, RGB(0, 0, 0xFF));  // asked through Frame1
     EXPECT_EQ(PaintedWith(Kind(4)).text, RGB(0, 0, 0));
-    EXPECT_EQ(PaintedWith(C(kOption4)).text, RGB(0, 0, 0));
-    EXPECT_EQ(PaintedWith(C(kLabel5)).text, RGB(0xFF, 0, 0));
-    EXPECT_EQ(PaintedWith(C(kLabel4)).text, RGB(0, 0x80, 0));
-    EXPECT_EQ(PaintedWith(C(kLabel4)).back, RGB(0xFF, 0xC0, 0xC0));
-    EXPECT_TRUE(GetWindowLongW(Command(1), GWL_STYLE) & BS_OWNERDRAW);  // its light green face is ours
+    EXPECT_EQ(PaintedWith(C(kCustomOption)).text, RGB(0, 0, 0));
+    EXPECT_EQ(PaintedWith(C(kSiteLink)).text, RGB(0xFF, 0, 0));
+    EXPECT_EQ(PaintedWith(C(kWelcomeLabel)).text, RGB(0, 0x80, 0));
+    EXPECT_EQ(PaintedWith(C(kWelcomeLabel)).back, RGB(0xFF, 0xC0, 0xC0));
+    EXPECT_TRUE(GetWindowLongW(C(kAddButton), GWL_STYLE) & BS_OWNERDRAW);  // its light green face is ours
 
     HWND tip = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindToolTip, reinterpret_cast<LPARAM>(&tip));
@@ -158,17 +175,19 @@ TEST_F(Form1Test, ColoursAndToolTipAsTheControlTableSays) {
     info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.lpszText = text;
     ASSERT_TRUE(SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&info)));
-    EXPECT_EQ(reinterpret_cast<HWND>(info.uId), Command(13));
+    EXPECT_EQ(reinterpret_cast<HWND>(info.uId), C(kEditCodeButton));
     EXPECT_STREQ(text, L"修改后记得添加模块喔");
 }
 
 TEST_F(Form1Test, ScalesItsLayoutWhenTheDpiChanges) {
     for (int dpi : {120, 144, 192, 96}) {
+        SCOPED_TRACE(dpi);
         RECT suggested{10, 10, 900, 900};
         SendMessageW(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         ExpectPlace(List(), Twips(120, 240, 2535, 3630, dpi), "List1");
         ExpectPlace(Style(19), Twips(4920, 1800, 1095, 255, dpi), "Option2(19)");
-        ExpectPlace(C(kWebBrowser1), Twips(120, 240, 11895, 6135, dpi), "WebBrowser1");
+        ExpectPlace(C(kPreview), Twips(120, 240, 11895, 6135, dpi), "WebBrowser1");
+        ExpectClientAreaWithBarsOutside(form, dpi);
         LOGFONTW lf{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Kind(3), WM_GETFONT, 0, 0)), sizeof lf, &lf);
         EXPECT_EQ(lf.lfHeight, -MulDiv(105, dpi, 720)) << dpi;
@@ -191,9 +210,9 @@ TEST_F(Form1Test, EveryKindShowsItsStylesAndPreviewsItsFirstBlock) {
             EXPECT_EQ(GetText(Style(i)), StyleCaptionFor(k, i));
             EXPECT_EQ(Checked(Style(i)), i == 0);
         }
-        EXPECT_EQ(GetText(C(kFrame1)), kKindCaptions[static_cast<std::size_t>(k)]);
+        EXPECT_EQ(GetText(C(kChoiceFrame)), kKindCaptions[static_cast<std::size_t>(k)]);
         EXPECT_EQ(Doc().Body(), GetBlock(k, 0)) << k;
-        EXPECT_FALSE(Shown(C(kText1)));
+        EXPECT_FALSE(Shown(C(kEditor)));
     }
     // back at 栏目文字 after 五分好评 and the rest: twenty themes again
     EXPECT_EQ(GetText(Style(13)), "玖红");
@@ -210,7 +229,7 @@ TEST_F(Form1Test, EveryKindShowsItsStylesAndPreviewsItsFirstBlock) {
 }
 
 TEST_F(Form1Test, StyleClickReplacesOnlyTheBodyOfTheDocument) {
-    Click(C(kOption4));
+    Click(C(kCustomOption));
     EXPECT_EQ(Doc().Title(), "New Document");
     Click(Kind(9));
     Click(Style(12));
@@ -222,30 +241,30 @@ TEST_F(Form1Test, StyleClickReplacesOnlyTheBodyOfTheDocument) {
 }
 
 TEST_F(Form1Test, CustomSourceShowsTheEditorAndPreviewsItFramed) {
-    SetText(C(kText1), "");
-    Click(C(kOption4));
-    EXPECT_TRUE(Checked(C(kOption4)));
+    SetText(C(kEditor), "");
+    Click(C(kCustomOption));
+    EXPECT_TRUE(Checked(C(kCustomOption)));
     for (int k = 0; k < kKindCount; ++k) EXPECT_FALSE(Checked(Kind(k)));
     for (int i = 0; i < kMaxStyles; ++i) EXPECT_FALSE(Shown(Style(i)));
-    EXPECT_TRUE(Shown(C(kText1)));
-    EXPECT_EQ(GetText(C(kFrame1)), "自定义源码-1");  // before any add: Label1's "1"
+    EXPECT_TRUE(Shown(C(kEditor)));
+    EXPECT_EQ(GetText(C(kChoiceFrame)), "自定义源码-1");  // before any add: Label1's "1"
     EXPECT_EQ(Doc().Title(), "New Document");
     EXPECT_EQ(Doc().Body(), "\r\n\r\n");  // one empty line
 
-    SetText(C(kText1), "<b>墨笺</b>");
-    Click(C(kOption4));
+    SetText(C(kEditor), "<b>墨笺</b>");
+    Click(C(kCustomOption));
     EXPECT_EQ(Doc().Body(), "\r\n<b>墨笺</b>\r\n");
 
     // three adds: the frame names the latest until the next one
-    for (int n = 0; n < 3; ++n) Click(Command(1));
+    for (int n = 0; n < 3; ++n) Click(C(kAddButton));
     Click(Kind(2));
-    Click(C(kOption4));
-    EXPECT_EQ(GetText(C(kFrame1)), "自定义源码-3");
-    EXPECT_EQ(GetText(C(kText1)), "<b>墨笺</b>");  // the editor keeps its text
+    Click(C(kCustomOption));
+    EXPECT_EQ(GetText(C(kChoiceFrame)), "自定义源码-3");
+    EXPECT_EQ(GetText(C(kEditor)), "<b>墨笺</b>");  // the editor keeps its text
 
     // back to a kind: styles again, editor hidden
     Click(Kind(8));
-    EXPECT_FALSE(Shown(C(kText1)));
+    EXPECT_FALSE(Shown(C(kEditor)));
     EXPECT_TRUE(Shown(Style(2)));
     EXPECT_FALSE(Shown(Style(3)));
 }
@@ -254,8 +273,8 @@ TEST_F(Form1Test, ButtonsWithoutAHandlerDoNothing) {
     AddLine("图片展示-样式1");
     const std::string before = Doc().Source();
     BoxAnswerer answer(IDOK);
-    Click(Command(10));
-    Click(Command(8));
+    Click(C(kTutorialButton));
+    Click(C(kPendingButton));
     EXPECT_TRUE(answer.Seen().empty());
     EXPECT_EQ(Doc().Source(), before);
     EXPECT_EQ(Lines(), std::vector<std::string>{"图片展示-样式1"});
@@ -264,19 +283,27 @@ TEST_F(Form1Test, ButtonsWithoutAHandlerDoNothing) {
 void WriteFile(const std::string& path, const std::string& bytes) { ASSERT_TRUE(WriteWholeFile(path, bytes)); }
 
 TEST_F(Form1Test, ExitAsksAndNoKeepsEverything) {
+    const auto close = [&] {
+        BoxAnswerer answer(IDNO);
+        SendMessageW(form, WM_CLOSE, 0, 0);
+        EXPECT_EQ(answer.Seen().size(), 1u);
+        return answer.Seen().empty() ? SeenBox{} : answer.Seen()[0];
+    };
+    const SeenBox fresh = close();  // nothing to lose: the question alone
+    EXPECT_EQ(fresh.title, "温馨提示");
+    EXPECT_EQ(fresh.text, "确定要退出本软件吗?(Y/N)");
+    EXPECT_EQ(fresh.icon, LoadIconW(nullptr, IDI_INFORMATION));
+    EXPECT_EQ(fresh.buttons, (std::vector<int>{IDYES, IDNO}));
+
     AddLine("图片展示-样式1");
     ASSERT_TRUE(CreateFolder(WorkingFolder()));
     WriteFile(CustomSourcePath("自定义源码-1"), "x");
-    {
-        BoxAnswerer answer(IDNO);
-        SendMessageW(form, WM_CLOSE, 0, 0);
-        ASSERT_EQ(answer.Seen().size(), 1u);
-        const SeenBox& box = answer.Seen()[0];
-        EXPECT_EQ(box.title, "温馨提示");
-        EXPECT_EQ(box.text, "确定要退出本软件吗?(Y/N)");
-        EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_INFORMATION));
-        EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
-    }
+    // unsaved work: the same box says where to find it again
+    const SeenBox box = close();
+    EXPECT_EQ(box.title, "温馨提示");
+    EXPECT_EQ(box.text, "确定要退出本软件吗?(Y/N)\r\n当前排版还没有保存，退出后可以通过“文件 → 恢复上次的排版”找回。");
+    EXPECT_EQ(box.icon, LoadIconW(nullptr, IDI_INFORMATION));
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_TRUE(IsWindow(form));
     EXPECT_EQ(Lines(), std::vector<std::string>{"图片展示-样式1"});
     EXPECT_TRUE(ReadWholeFile(CustomSourcePath("自定义源码-1")).has_value());

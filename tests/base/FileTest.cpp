@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
+#include "base/UserFolder.h"
 #include "tests/TempFolder.h"
 
 namespace mojian {
@@ -24,6 +26,9 @@ TEST(File, WritesReplacesAndReadsChineseNamedFiles) {
     EXPECT_EQ(ReadWholeFile(path), "ab");
     ASSERT_TRUE(WriteWholeFile(path, ""));
     EXPECT_EQ(ReadWholeFile(path), "");
+    // a write that does not wait for the disk replaces the file just as whole
+    ASSERT_TRUE(WriteWholeFile(path, "cached", Durability::Cached));
+    EXPECT_EQ(ReadWholeFile(path), "cached");
 
     // no temporary file is left beside it
     int files = 0;
@@ -81,6 +86,43 @@ TEST(File, ReadsWholeFilesOfAnySize) {
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(status->rfind("Name:", 0), 0u);
     EXPECT_NE(status->find("\nPid:"), std::string::npos);
+#endif
+}
+
+TEST(UserFolder, IsMojianUnderTheLocalDataFolderMadeWhenAskedOrTheTestsOwn) {
+    TempFolder dir;
+    const std::string base = JoinPath(dir.Utf8(), "local");
+    ASSERT_TRUE(CreateFolder(base));
+#ifdef _WIN32
+    const char* variable = "LOCALAPPDATA";
+#else
+    const char* variable = "XDG_DATA_HOME";
+#endif
+    const char* was = std::getenv(variable);
+    const std::string previous = was ? was : "";
+#ifdef _WIN32
+    _putenv_s(variable, base.c_str());  // ASCII: the temporary folder's name
+#else
+    setenv(variable, base.c_str(), 1);
+#endif
+    const std::string folder = UserDataFolder();
+    EXPECT_EQ(folder, JoinPath(base, "墨笺"));
+    EXPECT_TRUE(FolderExists(folder));
+
+    const std::string own = JoinPath(dir.Utf8(), "user");
+    SetUserDataFolder(own);
+    EXPECT_EQ(UserDataFolder(), own);
+    EXPECT_TRUE(FolderExists(own));
+    // a folder that cannot be made gives nothing rather than a wrong place
+    ASSERT_TRUE(WriteWholeFile(JoinPath(dir.Utf8(), "file"), "x"));
+    SetUserDataFolder(JoinPath(JoinPath(dir.Utf8(), "file"), "below"));
+    EXPECT_EQ(UserDataFolder(), "");
+    SetUserDataFolder("");
+#ifdef _WIN32
+    _putenv_s(variable, previous.c_str());
+#else
+    if (was) setenv(variable, previous.c_str(), 1);
+    else unsetenv(variable);
 #endif
 }
 

@@ -10,40 +10,15 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
-#include "compose/PageAssembly.h"
-#include "tests/TempFolder.h"
 #include "tests/compose/PageMirror.h"
 
 namespace mojian {
 namespace {
 
-using testing::PageMirror;
-using testing::TempFolder;
 using Names = std::vector<std::string>;
 using Kind = ListEdit::Kind;
 
-class CompositionTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(CreateFolder(WorkingFolder())); }
-    void TearDown() override { testing::RestoreLibrary(); }
-
-    // Runs an operation and reflects it, as the window does.
-    PageEffects Run(const PageEffects& e) {
-        mirror.Reflect(page, e);
-        return e;
-    }
-    void Append(std::initializer_list<const char*> names) {
-        for (const char* name : names) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
-    }
-    void ExpectMirrored() {
-        EXPECT_EQ(mirror.listBox, page.Lines());
-        EXPECT_EQ(AssemblePage(mirror.listBox), page.PageHtml());
-    }
-
-    TempFolder folder;
-    Composition page;
-    PageMirror mirror;
-};
+using CompositionTest = testing::MirroredPageTest;
 
 TEST_F(CompositionTest, AddsAppendTheChoiceAndNumberCustomSourcesOnAfterDeletes) {
     page.SetChoice(Choice::BuiltIn(1, 2));
@@ -97,6 +72,32 @@ TEST_F(CompositionTest, TheHundredAndFirstCustomSourceIsWrittenButAddsNothingToT
     page.Select(100);
     EXPECT_EQ(page.WriteThroughSelected("changed", false).outcome, Outcome::Nothing);
     EXPECT_EQ(*page.CustomText(101), "<b>101</b>");
+}
+
+TEST_F(CompositionTest, ALineGetsItsOwnCopyOnlyWhileANumberUpTo100IsFree) {
+    Append({"图片展示-样式1", "图片展示-样式1"});
+    page.Select(1);
+    const std::size_t steps = page.UndoSteps();
+    const PageEffects e = Run(page.ReplaceLineWithNewSource(1, "<p>mine</p>"));
+    EXPECT_TRUE(e.Applied());
+    EXPECT_EQ(e.newSource, 1);
+    EXPECT_EQ(page.UndoSteps(), steps + 1);
+    EXPECT_EQ(page.Lines(), (Names{"图片展示-样式1", "自定义源码-1"}));
+    EXPECT_EQ(page.Selected(), 1);
+    EXPECT_EQ(page.FreeCustomNumbers(), 99);
+    ExpectMirrored();
+    EXPECT_FALSE(page.ReplaceLineWithNewSource(2, "x").Applied());  // no such line
+
+    page.SetChoice(Choice::Custom());
+    for (int i = 2; i <= 100; ++i) Run(page.AddChosen("<b>" + std::to_string(i) + "</b>"));
+    EXPECT_EQ(page.FreeCustomNumbers(), 0);
+    const PageData before = page.Snapshot();
+    const PageEffects refused = page.ReplaceLineWithNewSource(0, "<p>too many</p>");
+    EXPECT_EQ(refused.outcome, Outcome::NoFreeNumber);
+    EXPECT_TRUE(refused.sources.empty());
+    EXPECT_EQ(page.Snapshot(), before);
+    EXPECT_EQ(page.CustomCounter(), 100);
+    EXPECT_EQ(page.CustomText(101), nullptr);
 }
 
 TEST_F(CompositionTest, AFullListRefusesBothKindsOfAddWithoutTakingANumber) {

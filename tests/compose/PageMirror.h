@@ -12,6 +12,8 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
+#include "compose/PageAssembly.h"
+#include "tests/TempFolder.h"
 
 namespace mojian::testing {
 
@@ -43,5 +45,29 @@ inline void RestoreLibrary() {
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s)
             SetBlock(k, s, BuiltInLibrary().Get(k, s));
 }
+
+// A page in a fresh program folder, and what the window would show of it.
+class MirroredPageTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(CreateFolder(WorkingFolder())); }
+    void TearDown() override { RestoreLibrary(); }
+
+    // Runs an operation and reflects it, as the window does.
+    PageEffects Run(const PageEffects& e) {
+        mirror.Reflect(page, e);
+        return e;
+    }
+    void Append(std::initializer_list<std::string_view> names) {
+        for (const std::string_view name : names) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
+    }
+    void ExpectMirrored() {
+        EXPECT_EQ(mirror.listBox, page.Lines());
+        EXPECT_EQ(AssemblePage(mirror.listBox), page.PageHtml());
+    }
+
+    TempFolder folder;
+    Composition page;
+    PageMirror mirror;
+};
 
 }  // namespace mojian::testing

@@ -350,16 +350,21 @@ TEST_F(UndoTest, UndoingAnOpenBringsBackThePageWithItsFilesAndBlocks) {
     const State before = Capture(page);
     PageData other;
     other.lines = {"自定义源码-9", "图片展示-样式1"};
-    Reflect(page.Open(other));
+    const PageEffects opened = page.Open(other);
+    EXPECT_TRUE(opened.opened);
+    Reflect(opened);
     EXPECT_EQ(GetBlock(1, 0), BuiltInLibrary().Get(1, 0));
     EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-2")).has_value());
     const PageEffects e = page.Undo();
     EXPECT_TRUE(e.choiceChanged);
+    EXPECT_TRUE(e.opened);  // the window shows the earlier document again
     EXPECT_EQ(e.sources.size(), 100u);
     Reflect(e);
     ExpectPage(before, "after undoing the open");
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), "b\r\n");
     EXPECT_EQ(GetBlock(1, 0), "<i>edited</i>");
+    EXPECT_TRUE(page.Redo().opened);
+    EXPECT_FALSE(page.AddBuiltIn(2, 0).opened);
 }
 
 }  // namespace

@@ -394,11 +394,15 @@ TEST_F(Pictures, AThousandPicturesInOnePageEndWithinTheMemoryBound) {
     EXPECT_LT(owner_.notices, 1001) << "notices come no more often than changes";
 
     // A picture pushed out of memory comes back from the disk cache, not the server.
+    // (WinINet may send the first request twice when a kept connection was
+    // closed under it, so what counts is that the reload asks for nothing.)
+    const int fetched = server_.Count("/many/0.png");
+    EXPECT_GE(fetched, 1);
     EXPECT_EQ(loader.Pixels(urls[0]), nullptr);
     owner_.changed.clear();
     ASSERT_TRUE(PumpUntil([&] { return owner_.changed.count(urls[0]) != 0; }));
     ASSERT_NE(loader.Pixels(urls[0]), nullptr);
-    EXPECT_EQ(server_.Count("/many/0.png"), 1);
+    EXPECT_EQ(server_.Count("/many/0.png"), fetched);
 }
 
 TEST_F(Pictures, LocalPathsAndFileAddresses) {

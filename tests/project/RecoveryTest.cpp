@@ -1,11 +1,13 @@
 // Recovery without a window: the write throttle on a clock the test holds,
-// and the session mark over a folder.
+// the session mark over a folder, and the writer's thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "base/File.h"
 #include "project/Recovery.h"
+#include "project/RecoveryWriter.h"
 #include "tests/TempFolder.h"
 
 namespace mojian {
@@ -90,6 +92,50 @@ TEST(RecoverySession, APreviousRunThatDidNotEndNormallyIsNotedAndItsPageKept) {
     const std::string blocked = JoinPath(root.Utf8(), "file");
     ASSERT_TRUE(WriteWholeFile(blocked, "x"));
     EXPECT_FALSE(StartSession(blocked).folderReady);
+}
+
+TEST(RecoveryWriter, WritesTheNewestPageOffTheCallersThreadAndFinishesBeforeItStops) {
+    TempFolder root;
+    const std::string folder = root.Utf8();
+    std::atomic<int> failures{0};
+    PageData last;
+    last.lines = {"自定义源码-1"};
+    {
+        RecoveryWriter writer(folder, [&] { ++failures; });
+        for (int i = 0; i < 50; ++i) {
+            last.lines.push_back("图片展示-样式" + std::to_string(i % 5 + 1));
+            last.customSources[1] = "<p>" + std::to_string(i) + "</p>";
+            writer.Write(last);
+        }
+        writer.Flush();
+        EXPECT_EQ(LoadProjectFile(RecoveryFilePath(folder)).page, last);
+        // pages that came while one was written were dropped for the newer
+        EXPECT_GE(writer.Written(), 1u);
+        EXPECT_LE(writer.Written(), 50u);
+
+        last.lines = {"五分好评-样式1"};
+        last.customSources.clear();
+        writer.Write(last);
+    }  // the page handed over last is on disk once the writer is gone
+    EXPECT_EQ(LoadProjectFile(RecoveryFilePath(folder)).page, last);
+    EXPECT_EQ(failures, 0);
+}
+
+TEST(RecoveryWriter, TellsOfAWriteThatFailedAndKeepsGoing) {
+    TempFolder root;
+    const std::string blocked = JoinPath(root.Utf8(), "file");
+    ASSERT_TRUE(WriteWholeFile(blocked, "x"));  // a file where the folder should be
+    std::atomic<int> failures{0};
+    RecoveryWriter writer(blocked, [&] { ++failures; });
+    PageData page;
+    page.lines = {"图片展示-样式1"};
+    writer.Write(page);
+    writer.Flush();
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(writer.Written(), 0u);
+    writer.Write(page);
+    writer.Flush();
+    EXPECT_EQ(failures, 2);
 }
 
 }  // namespace

@@ -85,6 +85,26 @@ public:
         acceptor_ = std::thread([this] { AcceptLoop(); });
     }
 
+    // On a port of the caller's choosing (the address a program is built to
+    // ask); Listening() says whether the port could be had.
+    explicit FakeHttpServer(int port) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<u_short>(port));
+        BOOL exclusive = TRUE;
+        setsockopt(listener_, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                   sizeof exclusive);
+        listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(listener_, 16) == 0;
+        port_ = port;
+        acceptor_ = std::thread([this] { AcceptLoop(); });
+    }
+
+    bool Listening() const { return listening_; }
+
     ~FakeHttpServer() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -266,6 +286,7 @@ private:
 
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
+    bool listening_ = true;
     std::thread acceptor_;
     mutable std::mutex mutex_;
     std::condition_variable stopped_;

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/gates/ContactButtons.h"
-#include "app/gates/GateEnvironment.h"
+#include "app/env/Environment.h"
 #include "app/gates/GateTexts.h"
 #include "base/Gbk.h"
 #include "base/Utf.h"
@@ -34,8 +34,8 @@ std::string Answer(const std::vector<std::string>& fields) { return Utf8ToGbk(Fo
 class GatesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = CurrentGateEnvironment();
-        GateEnvironment& env = CurrentGateEnvironment();
+        saved_ = CurrentEnvironment();
+        Environment& env = CurrentEnvironment();
         env.serviceUrl = server_.Url();
         env.probeUrl = server_.Url("/");
         static int instance = 0;
@@ -48,12 +48,12 @@ protected:
         };
         env.openAddress = [this](const std::string& address) { opened_.push_back(address); };
     }
-    void TearDown() override { CurrentGateEnvironment() = saved_; }
+    void TearDown() override { CurrentEnvironment() = saved_; }
 
     FakeHttpServer server_;
     std::vector<Box> boxes_;
     std::vector<std::string> opened_;
-    GateEnvironment saved_;
+    Environment saved_;
 };
 
 const std::string kDownload = "http://127.0.0.1/下载?v=2";
@@ -84,7 +84,7 @@ TEST_F(GatesTest, AnyOtherVersionTextSendsTheUserToTheDownload) {
     for (const std::string version : {"1.00", "1.0 ", "", "1.1", "1.0\t"}) {
         boxes_.clear();
         opened_.clear();
-        CurrentGateEnvironment().instanceName += L"x";  // each start is a first copy
+        CurrentEnvironment().instanceName += L"x";  // each start is a first copy
         const int postsBefore = server_.PostCount();
         server_.AnswerWith(Answer({version, "", kDownload, "", kContact}));
         EXPECT_FALSE(RunStartupGates(nullptr)) << version;
@@ -107,15 +107,15 @@ TEST_F(GatesTest, NoRecordOrNoAnswerStartsNormallyAfterSayingSo) {
     const Box unchecked{texts::kVersionUnchecked, texts::kNotice, MB_OK | MB_ICONINFORMATION};
     for (const std::string& reply : {std::string("no record here"), std::string(), Utf8ToGbk("x" + std::string(kRecordSeparator))}) {
         boxes_.clear();
-        CurrentGateEnvironment().instanceName += L"x";
+        CurrentEnvironment().instanceName += L"x";
         server_.AnswerWith(reply);
         EXPECT_TRUE(RunStartupGates(nullptr));
         EXPECT_EQ(boxes_, std::vector<Box>{unchecked});
     }
     // A service that takes the connection and never answers.
     boxes_.clear();
-    CurrentGateEnvironment().instanceName += L"x";
-    CurrentGateEnvironment().timeoutMs = 500;
+    CurrentEnvironment().instanceName += L"x";
+    CurrentEnvironment().timeoutMs = 500;
     server_.NeverAnswer();
     EXPECT_TRUE(RunStartupGates(nullptr));
     EXPECT_EQ(boxes_, std::vector<Box>{unchecked});
@@ -129,15 +129,15 @@ TEST_F(GatesTest, SecondCopyIsRefusedBeforeAnythingElse) {
     EXPECT_EQ(boxes_, (std::vector<Box>{{texts::kAlreadyRunning, texts::kAlreadyRunningTitle, MB_OK | MB_ICONEXCLAMATION}}));
     EXPECT_EQ(server_.PostCount(), 1);  // the second copy asked nothing
     // The lock is the user's own and named after the program.
-    const std::wstring name = CurrentGateEnvironment().instanceName;
+    const std::wstring name = CurrentEnvironment().instanceName;
     EXPECT_FALSE(RunStartupGates(nullptr));
-    CurrentGateEnvironment().instanceName = name + L"-other";
+    CurrentEnvironment().instanceName = name + L"-other";
     EXPECT_TRUE(RunStartupGates(nullptr));
 }
 
 TEST_F(GatesTest, NoNetworkEndsBeforeAnyServiceExchange) {
     server_.AnswerWith(Answer({"1.0", "", kDownload, "", kContact}));
-    CurrentGateEnvironment().probeUrl = "http://127.0.0.1:" + std::to_string(mojian::testing::ClosedPort()) + "/";
+    CurrentEnvironment().probeUrl = "http://127.0.0.1:" + std::to_string(mojian::testing::ClosedPort()) + "/";
     EXPECT_FALSE(RunStartupGates(nullptr));
     EXPECT_EQ(boxes_, (std::vector<Box>{{texts::kNoNetwork, texts::kNotice, MB_OK | MB_ICONINFORMATION}}));
     EXPECT_EQ(server_.PostCount(), 0);
@@ -163,9 +163,9 @@ TEST_F(GatesTest, ContactButtonsSayWhenThereIsNoAddress) {
         EXPECT_EQ(boxes_, std::vector<Box>{noContact});
     }
     boxes_.clear();
-    CurrentGateEnvironment().serviceUrl =
+    CurrentEnvironment().serviceUrl =
         "http://127.0.0.1:" + std::to_string(mojian::testing::ClosedPort()) + "/asp/kwel/index.asp";
-    CurrentGateEnvironment().timeoutMs = 500;
+    CurrentEnvironment().timeoutMs = 500;
     OpenContactAddress(nullptr);
     EXPECT_EQ(boxes_, std::vector<Box>{noContact});
     EXPECT_TRUE(opened_.empty());

@@ -1,0 +1,29 @@
+// Identifiers of the main window's menu commands and of the resources that
+// name them. The resource script reads this file too, so they are macros.
+#pragma once
+
+#define IDR_MAINMENU 1
+#define IDR_ACCELERATORS 1
+#define IDD_ABOUT 100
+
+// 文件
+#define IDM_NEW 1001
+#define IDM_OPEN 1002
+#define IDM_SAVE 1003
+#define IDM_SAVEAS 1004
+#define IDM_RESTORE 1005
+#define IDM_RECENT_FIRST 1010  /* &1 .. &5: IDM_RECENT_FIRST + 0 .. 4 */
+#define IDM_RECENT_SEPARATOR 1019
+#define IDM_EXIT 1020
+// 编辑
+#define IDM_UNDO 1101
+#define IDM_REDO 1102
+// 帮助
+#define IDM_ABOUT 1201
+
+// 关于墨笺
+#define IDC_ABOUT_ICON 101
+#define IDC_ABOUT_NAME 102
+#define IDC_ABOUT_VERSION 103
+#define IDC_ABOUT_MAKER 104
+#define IDC_ABOUT_SITE 105

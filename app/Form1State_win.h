@@ -1,0 +1,180 @@
+// Inside Form1: the per-window state and the routines its source files share.
+// Form1_win.cpp has the window procedure; Form1Layout_win.cpp the control
+// table, DPI, colours and the status bar; Form1Actions_win.cpp the handlers
+// of the block choice, the list, the copy, the code editor and the export;
+// Form1Page_win.cpp how the window reflects the page, undo and recovery;
+// Form1Projects_win.cpp new, open, save, recent files and restore;
+// Form1Commands_win.cpp the command table, the menu and the accelerators.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Form1_win.h"
+#include "app/Preview_win.h"
+#include "base/Scoped_win.h"
+#include "compose/Composition.h"
+#include "compose/WorkingFolderWriter.h"
+#include "project/RecentFiles.h"
+#include "project/Recovery.h"
+#include "project/RecoveryWriter.h"
+
+namespace mojian {
+
+// Posted to the form by itself and by the recovery writer.
+inline constexpr UINT kMsgShown = WM_APP + 10;           // once, after the window was first shown
+inline constexpr UINT kMsgRecoveryFailed = WM_APP + 11;  // the writer could not write the page
+inline constexpr UINT kMsgOpenHandedOver = WM_APP + 12;  // a file another start handed over waits
+inline constexpr UINT_PTR kRecoveryTimer = 1;
+
+// Which opens are done: the window's file name before and after each, so
+// that undoing an open gives the earlier page its own name back.
+struct OpenedFile {
+    std::string before, after;
+};
+
+// Everything one Form1 holds; created in CreateForm1, owned by the window
+// from WM_NCCREATE (GWLP_USERDATA) and freed at WM_NCDESTROY.
+struct Form1State {
+    Form1Options options;
+    HINSTANCE instance = nullptr;
+    int dpi = USER_DEFAULT_SCREEN_DPI;
+    SIZE windowSize{};  // what the layout needs; larger than the screen at a high DPI on a small one
+    std::map<int, HWND> controls;  // the control table's, the status bar and the preview's view excepted
+    HWND statusBar = nullptr;
+    HWND tooltip = nullptr;
+    HACCEL accelerators = nullptr;  // a resource of the module: nothing to free
+    Font normalFont;
+    Font kindFont;
+    Brush pinkBrush;
+    Brush lightGreenBrush;
+    std::unique_ptr<PreviewHost> preview;
+    bool loaded = false;  // Form_Load has run
+    bool shown = false;   // the window has been shown once
+
+    // ---- The page ----
+    Composition page;
+    std::unique_ptr<WorkingFolderWriter> workingFolder;  // its custom-source files
+    std::string filePath;  // the file the page came from or went to; empty for a new page
+    std::vector<OpenedFile> opens;
+    std::size_t opensDone = 0;
+    std::wstring title;  // the caption last set
+    std::string statusNote;
+    // Set while the program itself changes the editor's text (loading a
+    // block, an export): those changes are not the user's edits.
+    bool suppressWriteThrough = false;
+    // A burst of typing into the editor is one undo step while it lasts.
+    bool typing = false;
+    std::uint64_t lastKeystrokeMs = 0;
+
+    // ---- Files of the user ----
+    std::string userFolder;  // %LOCALAPPDATA%\墨笺; empty when there is none
+    RecentFiles recent;
+    SessionStart session;
+    RecoveryThrottle throttle;
+    std::unique_ptr<RecoveryWriter> recovery;
+    std::vector<std::string> handedOver;  // files other starts handed over, not yet opened
+
+    HWND Control(int id) const {
+        const auto it = controls.find(id);
+        return it == controls.end() ? nullptr : it->second;
+    }
+    int Px(int twips) const { return MulDiv(twips, dpi, 1440); }
+    PreviewBrowser& Preview() { return preview->Browser(); }
+};
+
+Form1State* StateOf(HWND form);
+
+// ---- Form1Layout_win.cpp ----
+bool CreateControls(HWND form, Form1State& s);
+void ApplyLayout(HWND form, Form1State& s);
+LRESULT OnCtlColor(Form1State& s, HDC dc, HWND control);
+void OnDrawItem(Form1State& s, const DRAWITEMSTRUCT& di);
+int DpiOf(HWND hwnd);
+// The status bar's parts from the page: file name, saved or not, lines, note.
+void UpdateStatusBar(Form1State& s);
+
+// ---- Form1Actions_win.cpp: the handlers ----
+void Option1_Click(HWND form, Form1State& s, int kind);
+void Option2_Click(HWND form, Form1State& s);
+void Option4_Click(HWND form, Form1State& s);
+void List1_Click(HWND form, Form1State& s);
+void Command1_Click(HWND form, Form1State& s);
+void Command2_Click(HWND form, Form1State& s);
+void Command3_Click(HWND form, Form1State& s);
+void Command4_Click(HWND form, Form1State& s);
+void Command5_Click(HWND form, Form1State& s);
+void Command6_Click(HWND form, Form1State& s);
+void Command9_Click(HWND form, Form1State& s);
+void Command13_Click(HWND form, Form1State& s);
+void ContactButton_Click(HWND form, Form1State& s);
+void Text1_Change(HWND form, Form1State& s);
+void Label5_Click(HWND form);
+LRESULT CALLBACK Command7Proc(HWND button, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR refData);
+// The option buttons set to the page's choice, as the user's clicks would.
+void ShowChoice(HWND form, Form1State& s);
+// The program's own change of the editor: previewed, never written through.
+void SetEditorTextQuietly(HWND form, Form1State& s, std::string_view text);
+bool IsChecked(HWND button);
+// A modal message box through the environment.
+int Ask(HWND form, std::wstring_view text, std::wstring_view title, UINT flags);
+
+// ---- Form1Page_win.cpp: the window reflects the page ----
+// The list box's selection into the page (it may have moved without a word).
+void TakeSelection(Form1State& s);
+// Makes everything outside the page follow `effects`. False when a
+// custom-source file could not be written (the page itself is whole).
+bool Reflect(HWND form, Form1State& s, const PageEffects& effects);
+// The title and status bar after any change of the page or its file.
+void ShowPageState(HWND form, Form1State& s);
+// A new open of a page named by `path` (empty: a page without a file).
+void RecordOpen(Form1State& s, std::string path);
+void Undo_Click(HWND form, Form1State& s);
+void Redo_Click(HWND form, Form1State& s);
+void EndTyping(Form1State& s);
+// Recovery: the session, the writer, and the page handed over after changes.
+void StartRecovery(HWND form, Form1State& s);
+void RecoveryDue(HWND form, Form1State& s);
+void RecoveryFailed(HWND form, Form1State& s);
+// A normal exit: the latest page written, the session ended.
+void EndRecovery(Form1State& s);
+void StopRecovery(Form1State& s);
+
+// ---- Form1Projects_win.cpp ----
+void New_Click(HWND form, Form1State& s);
+void Open_Click(HWND form, Form1State& s);
+void Save_Click(HWND form, Form1State& s);
+void SaveAs_Click(HWND form, Form1State& s);
+void Restore_Click(HWND form, Form1State& s);
+void OpenRecent(HWND form, Form1State& s, std::size_t index);
+bool ReadyToReplacePage(HWND form, Form1State& s);
+// Opens the file as a restart would, the save question first; a file that
+// is no page is refused with its reason and the page stays as it was.
+bool OpenProjectFile(HWND form, Form1State& s, const std::string& path);
+// Replaces the page; `path` names it (empty: a new page without a file);
+// `saved`: the page as replaced has nothing to save.
+bool ReplacePage(HWND form, Form1State& s, const PageData& page, const std::string& path, bool saved);
+void OnDropFiles(HWND form, Form1State& s, HDROP drop);
+bool OnCopyData(HWND form, Form1State& s, const COPYDATASTRUCT& data);
+void OpenHandedOver(HWND form, Form1State& s);
+// Once the window is shown: the restore offer, then the command line's file.
+void AfterShown(HWND form, Form1State& s);
+void ReadRecentFiles(HWND form, Form1State& s);
+
+// ---- Form1Commands_win.cpp ----
+// A WM_COMMAND from a button (`fromControl`), a menu item or an accelerator.
+// False when `id` is no command.
+bool RunCommand(HWND form, Form1State& s, int id, bool fromControl);
+void OnInitMenuPopup(Form1State& s, HMENU popup);
+// The 文件 menu's &1..&5 from the recent-files list.
+void ShowRecentFiles(HWND form, const Form1State& s);
+bool TranslateAccelerators(HWND form, Form1State& s, MSG& msg);
+
+}  // namespace mojian
