@@ -4,9 +4,12 @@
 // in whole pieces, within the custom-source numbers it was given.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "base/File.h"
 #include "base/Utf.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
@@ -154,6 +157,35 @@ TEST(ImportFuzz, DeepAndWidePagesStayBounded) {
     for (int i = 0; i < 30000; ++i) attributes += " a" + std::to_string(i);
     ImportAndCheck(before + attributes + ">\r\n" + after);
 }
+
+#ifdef MOJIAN_REAL_PAGES
+// Pages nobody in this project wrote (mail templates and a shop's
+// description), as they are (LF) and as saved on Windows (CR LF), which
+// gives the cut something to do.
+TEST(ImportRealPages, EveryOneImportsLosslesslyInWholePieces) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(MOJIAN_REAL_PAGES))
+        if (entry.path().extension() == ".html") files.push_back(entry.path());
+    ASSERT_GE(files.size(), 20u);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        const auto bytes = ReadWholeFile(file.string());
+        ASSERT_TRUE(bytes);
+        std::string crlf;
+        for (const char c : *bytes) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        for (const std::string* text : {&*bytes, static_cast<const std::string*>(&crlf)}) {
+            ASSERT_TRUE(ImportDescription(*text, FreshPageContext()).Ok());
+            ImportAndCheck(*text);
+        }
+        // as saved on Windows, a whole document of many lines is cut at least
+        // after its head and before its end
+        const ImportResult r = ImportDescription(crlf, FreshPageContext());
+        if (bytes->find("</head>\n") != std::string::npos) {
+            EXPECT_GT(r.imported->page.lines.size(), 1u);
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace mojian
