@@ -39,7 +39,8 @@ int Fail(Output& out, int status, std::string_view message) {
     return status;
 }
 
-Arguments ParseArguments(const std::vector<std::string>& args, std::initializer_list<std::string_view> valueOptions) {
+Arguments ParseArguments(const std::vector<std::string>& args, std::initializer_list<std::string_view> valueOptions,
+                         std::initializer_list<std::string_view> flagOptions) {
     Arguments parsed;
     bool optionsEnd = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -54,7 +55,8 @@ Arguments ParseArguments(const std::vector<std::string>& args, std::initializer_
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        if (std::find(valueOptions.begin(), valueOptions.end(), name) == valueOptions.end()) {
+        const bool flag = std::find(flagOptions.begin(), flagOptions.end(), name) != flagOptions.end();
+        if (!flag && std::find(valueOptions.begin(), valueOptions.end(), name) == valueOptions.end()) {
             parsed.error = "不认识的选项：" + arg;
             return parsed;
         }
@@ -62,7 +64,13 @@ Arguments ParseArguments(const std::vector<std::string>& args, std::initializer_
             parsed.error = "选项 " + name + " 给了两次";
             return parsed;
         }
-        if (equals != std::string::npos) {
+        if (flag) {
+            if (equals != std::string::npos) {
+                parsed.error = "选项 " + name + " 不带值";
+                return parsed;
+            }
+            parsed.values[name];
+        } else if (equals != std::string::npos) {
             parsed.values[name] = arg.substr(equals + 1);
         } else if (i + 1 < args.size()) {
             parsed.values[name] = args[++i];

@@ -42,14 +42,16 @@ const std::vector<Command>& Commands();
 int RunCli(const std::vector<std::string>& args, Output& out);
 
 // The arguments of one command: the options that take a value (such as
-// "-o"), given as "-o VALUE" or "-o=VALUE", and the rest in order.
+// "-o"), given as "-o VALUE" or "-o=VALUE", the options that stand alone
+// (such as "--json", held with an empty value), and the rest in order.
 struct Arguments {
     std::vector<std::string> positional;
     std::map<std::string, std::string> values;
     std::string error;  // what is wrong with them, in Chinese; empty when nothing
     bool Has(std::string_view option) const { return values.count(std::string(option)) != 0; }
 };
-Arguments ParseArguments(const std::vector<std::string>& args, std::initializer_list<std::string_view> valueOptions);
+Arguments ParseArguments(const std::vector<std::string>& args, std::initializer_list<std::string_view> valueOptions,
+                         std::initializer_list<std::string_view> flagOptions = {});
 
 // "mojian: " and the message, on standard error; returns `status`.
 int Fail(Output& out, int status, std::string_view message);

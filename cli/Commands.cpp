@@ -7,6 +7,7 @@ int RunBlocks(const std::vector<std::string>& args, Output& out);
 int RunImport(const std::vector<std::string>& args, Output& out);
 int RunList(const std::vector<std::string>& args, Output& out);
 int RunPage(const std::vector<std::string>& args, Output& out);
+int RunCheck(const std::vector<std::string>& args, Output& out);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -29,6 +30,13 @@ const std::vector<Command>& Commands() {
          "写出排版文件的页面代码，与墨笺“复制代码”放到粘贴板上的代码相同。\n"
          "默认用 GBK 编码（与墨笺的文件一样），--encoding utf-8 改用 UTF-8；不给 -o 时写到标准输出。\n",
          RunPage},
+        {"check", "检查页面能否发布",
+         "用法：mojian check 文件|排版文件 [--json]\n\n"
+         "按淘宝详情页的规则检查一个排版文件（.mojian），或一份描述（先像导入那样切成排版列表的行）：\n"
+         "脚本、事件属性、画出来超过 750 像素宽的内容、没改的占位文字和图片、页面字数等。\n"
+         "每条结果写明是第几行的哪个模块、在它代码里的第几行第几列，以及怎么改；最后一行是字数和错误、提示的个数。\n"
+         "--json 改为输出 JSON。退出状态：没有错误为 0，有错误为 1，文件无法检查为 2。\n",
+         RunCheck},
     };
     return commands;
 }

@@ -2,6 +2,7 @@
 // and as mojian.com under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +11,13 @@
 #include "base/Gbk.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
+#include "check/Check.h"
+#include "check/Report.h"
+#include "compose/Composition.h"
+#include "html/Layout.h"
+#include "import/Import.h"
+#include "project/ProjectFile.h"
+#include "tests/check/CasePage.h"
 #include "tests/TempFolder.h"
 #include "tests/cli/Process.h"
 #include "tests/import/RandomBlocks.h"
@@ -86,7 +94,7 @@ TEST_F(CliTest, BlocksListsTheNinetyEntryNames) {
 }
 
 TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
-    for (const char* command : {"blocks", "import", "list", "page"}) {
+    for (const char* command : {"blocks", "import", "list", "page", "check"}) {
         const testing::Finished help = Run({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_EQ(help.out.find(std::string("用法：mojian ") + command), 0u) << help.out;
@@ -99,7 +107,8 @@ TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
     EXPECT_EQ(Run({}).status, 2);
     for (const std::vector<std::string>& misuse : std::vector<std::vector<std::string>>{
              {"copy"}, {"blocks", "extra"}, {"import"}, {"import", "a.html", "-o"}, {"import", "a.html", "--force"},
-             {"list", "a", "b"}, {"page", "a.mojian", "--encoding", "latin1"}}) {
+             {"list", "a", "b"}, {"page", "a.mojian", "--encoding", "latin1"}, {"check"}, {"check", "a.html", "--json=1"},
+             {"check", "a.html", "-o", "b"}}) {
         const testing::Finished f = Run(misuse);
         EXPECT_EQ(f.status, 2) << misuse.front();
         EXPECT_EQ(f.err.find("mojian: "), 0u) << f.err;
@@ -178,6 +187,80 @@ TEST_F(CliTest, WithoutDashOTheProjectGoesBesideTheFileAndNeverReplacesOne) {
     // named with -o, it is replaced
     EXPECT_EQ(Run({"import", description, "-o", Path("店铺描述.mojian")}).status, 0);
     EXPECT_EQ(LinesOf(Run({"list", Path("店铺描述.mojian")}).out), Names{"五分好评-样式2"});
+}
+
+// Windows writes "\n" as CR LF to a redirected stream.
+std::string WithoutCr(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// The check's own findings on `page`, as the command measures: fixed advances, no pictures.
+struct CheckedPage {
+    std::string json, text;
+    bool errors = false;
+    std::vector<std::string> rulesAndDetails;
+};
+CheckedPage CheckInProcess(const Composition& page) {
+    html::FixedMeasurer measurer;
+    html::NoPictures pictures;
+    check::Checker checker(check::RuleSet::BuiltIn(), measurer, pictures);
+    const auto lines = check::LinesOf(page);
+    const auto findings = checker.CheckPage(lines);
+    CheckedPage checked{check::ReportJson(findings, lines, checker.Rules()), check::ReportText(findings, lines, checker.Rules())};
+    for (const auto& f : findings) {
+        checked.errors = checked.errors || f.severity == check::Severity::Error;
+        checked.rulesAndDetails.push_back(f.rule + " " + f.detail);
+    }
+    return checked;
+}
+
+TEST_F(CliTest, CheckGivesTheChecksOwnFindingsForAProjectAndForADescriptionImportedFirst) {
+    for (const std::string stem : {"07-onclick-coupon", "01-script-tracking", "46-blocks-and-clean-code"}) {
+        SCOPED_TRACE(stem);
+        const auto caseText = ReadWholeFile(std::string(MOJIAN_CHECK_CASES) + "/" + stem + ".page");
+        ASSERT_TRUE(caseText);
+        const Composition page = testing::CasePage(*caseText);
+        const CheckedPage expected = CheckInProcess(page);
+        const int status = expected.errors ? 1 : 0;
+
+        // the project: its own lines, finding for finding
+        const std::string project = Path("案例.mojian");
+        ASSERT_FALSE(SaveProjectFile(project, page.Snapshot()));
+        const testing::Finished json = Run({"check", project, "--json"});
+        EXPECT_EQ(json.status, status) << json.err;
+        EXPECT_EQ(WithoutCr(json.out), expected.json);
+        const testing::Finished text = Run({"check", project});
+        EXPECT_EQ(text.status, status);
+        EXPECT_EQ(WithoutCr(text.out), expected.text);
+
+        // its page as a description in GBK: imported into lines first, the same findings
+        const std::string description = Write("案例.html", Utf8ToGbk(page.PageHtml()));
+        const ImportResult imported = ImportDescriptionFile(description, FreshPageContext());
+        ASSERT_TRUE(imported.Ok());
+        Composition importedPage;
+        importedPage.Open(imported.imported->page);
+        const CheckedPage fromHtml = CheckInProcess(importedPage);
+        EXPECT_EQ(fromHtml.rulesAndDetails, expected.rulesAndDetails);
+        const testing::Finished html = Run({"check", description, "--json"});
+        EXPECT_EQ(html.status, status) << html.err;
+        EXPECT_EQ(WithoutCr(html.out), fromHtml.json);
+    }
+}
+
+TEST_F(CliTest, CheckSaysWhatItCannotCheckWithStatusTwo) {
+    const testing::Finished missing = Run({"check", Path("没有.html")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("无法读取这个文件"), std::string::npos) << missing.err;
+    std::string picture("\x89PNG\r\n\x1A\n", 8);
+    for (int i = 0; i < 300; ++i) picture += static_cast<char>(i * 7);
+    const testing::Finished binary = Run({"check", Write("图.png", picture)});
+    EXPECT_EQ(binary.status, 2);
+    EXPECT_NE(binary.err.find("这不是文本文件"), std::string::npos) << binary.err;
+    const testing::Finished notProject = Run({"check", Write("坏.MOJIAN", "<p>not json</p>")});
+    EXPECT_EQ(notProject.status, 2);
+    EXPECT_NE(notProject.err.find("不是墨笺的排版文件"), std::string::npos) << notProject.err;
+    EXPECT_TRUE(missing.out.empty() && binary.out.empty() && notProject.out.empty());
 }
 
 }  // namespace
