@@ -73,4 +73,22 @@ std::optional<std::string> ClipboardText(HWND owner) {
     return text;
 }
 
+std::optional<std::string> ClipboardHtmlFormat(HWND owner) {
+    const UINT format = RegisterClipboardFormatW(L"HTML Format");
+    if (!format) return std::nullopt;
+    OpenedClipboard clipboard(owner);
+    if (!clipboard.IsOpen()) return std::nullopt;
+    HANDLE data = GetClipboardData(format);
+    if (!data) return std::nullopt;
+    const auto* p = static_cast<const char*>(GlobalLock(data));
+    if (!p) return std::nullopt;
+    // The block's size is rounded up by the system; the text ends at its NUL.
+    const std::size_t capacity = GlobalSize(data);
+    std::size_t length = 0;
+    while (length < capacity && p[length] != '\0') ++length;
+    std::string block(p, length);
+    GlobalUnlock(data);
+    return block;
+}
+
 }  // namespace mojian

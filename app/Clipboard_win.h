@@ -23,4 +23,9 @@ bool EmptyClipboardText(HWND owner);
 // unavailable.
 std::optional<std::string> ClipboardText(HWND owner);
 
+// The clipboard's "HTML Format" block as it is (UTF-8: its header of
+// offsets, then the document); nothing when there is none or it stayed
+// unavailable.
+std::optional<std::string> ClipboardHtmlFormat(HWND owner);
+
 }  // namespace mojian

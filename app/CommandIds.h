@@ -12,12 +12,14 @@
 #define IDM_SAVE 1003
 #define IDM_SAVEAS 1004
 #define IDM_RESTORE 1005
+#define IDM_IMPORT_FILE 1030
 #define IDM_RECENT_FIRST 1010  /* &1 .. &5: IDM_RECENT_FIRST + 0 .. 4 */
 #define IDM_RECENT_SEPARATOR 1019
 #define IDM_EXIT 1020
 // 编辑
 #define IDM_UNDO 1101
 #define IDM_REDO 1102
+#define IDM_IMPORT_CLIPBOARD 1130
 // 帮助
 #define IDM_ABOUT 1201
 

@@ -73,6 +73,7 @@ const std::vector<Command>& Commands() {
         {IDM_SAVE, &Save_Click, nullptr, false},
         {IDM_SAVEAS, &SaveAs_Click, nullptr, false},
         {IDM_RESTORE, &Restore_Click, &HasLastSession, false},
+        {IDM_IMPORT_FILE, &ImportFile_Click, nullptr, false},
         {IDM_RECENT_FIRST + 0, &RunRecent<0>, &HasRecent<0>, false},
         {IDM_RECENT_FIRST + 1, &RunRecent<1>, &HasRecent<1>, false},
         {IDM_RECENT_FIRST + 2, &RunRecent<2>, &HasRecent<2>, false},
@@ -82,6 +83,7 @@ const std::vector<Command>& Commands() {
         // 编辑
         {IDM_UNDO, &Undo_Click, &CanUndo, true},
         {IDM_REDO, &Redo_Click, &CanRedo, true},
+        {IDM_IMPORT_CLIPBOARD, &ImportClipboard_Click, nullptr, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };

@@ -177,4 +177,8 @@ void OnInitMenuPopup(Form1State& s, HMENU popup);
 void ShowRecentFiles(HWND form, const Form1State& s);
 bool TranslateAccelerators(HWND form, Form1State& s, MSG& msg);
 
+// ---- Form1Import_win.cpp ----
+void ImportFile_Click(HWND form, Form1State& s);       // 文件 → 导入描述…
+void ImportClipboard_Click(HWND form, Form1State& s);  // 编辑 → 从粘贴板导入
+
 }  // namespace mojian

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/GbkCommon.h"
 #include "base/Utf.h"
 
@@ -38,16 +40,21 @@ bool EncodeStrict(const wchar_t* p, int n, std::string& out) {
 
 constexpr std::size_t kChunk = 1024;  // UTF-16 units encoded per call
 
+// Code page 936 writes this private-use character as the byte 0xFF, which it
+// then reads back as nothing: it is written as a reference instead, as iconv
+// does, so that a file gives back what was written.
+constexpr wchar_t kUnreadable = 0xF8F5;
+
 // UTF-16 units to GBK; a character without a GBK code (or U+FFFD standing
 // for ill-formed input) becomes a character reference.
 void EncodeUnits(const wchar_t* w, std::size_t count, std::string& out) {
-    if (EncodeStrict(w, static_cast<int>(count), out)) return;
+    if (std::find(w, w + count, kUnreadable) == w + count && EncodeStrict(w, static_cast<int>(count), out)) return;
     std::size_t i = 0;
     while (i < count) {
         const wchar_t c = w[i];
         const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < count;
         const int n = pair ? 2 : 1;
-        if (!EncodeStrict(w + i, n, out)) {
+        if (c == kUnreadable || !EncodeStrict(w + i, n, out)) {
             const char32_t cp = pair ? 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00) : c;
             gbk::AppendCharRef(out, cp);
         }

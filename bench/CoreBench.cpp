@@ -24,6 +24,8 @@
 #include "fill/Fill.h"
 #include "fill/PageFill.h"
 #include "html/Layout.h"
+#include "html/Parser.h"
+#include "import/Import.h"
 #include "project/ProjectFile.h"
 #include "service/SettingsExchange.h"
 
@@ -337,6 +339,74 @@ void BM_UndoRedo(benchmark::State& state) {
     }
 }
 MOJIAN_BENCHMARK(BM_UndoRedo)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// ---- Import of a description ----------------------------------------------
+
+// A seller's description as GBK bytes: built-in blocks between stretches of
+// the seller's own HTML (a table of details, pictures, notes in Chinese), a
+// third of the lines blocks, until it holds `characters` characters or
+// `bytes` bytes.
+std::string Description(std::size_t characters, std::size_t bytes) {
+    std::string text;
+    std::size_t count = 0;
+    for (int i = 0;; ++i) {
+        std::string part;
+        if (i % 3 == 0) {
+            const int j = (i / 3 * 7) % kBuiltInBlockCount;
+            int k = 0, s = j;
+            while (s >= kStyleCounts[k]) s -= kStyleCounts[k++];
+            part = GetBlock(k, s);
+        } else {
+            part = CustomHtml(i) + "\r\n";
+        }
+        std::size_t partCount = 0;
+        for (const char c : part) partCount += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        if ((characters && count + partCount > characters) || (bytes && text.size() + part.size() > bytes)) break;
+        text += part;
+        count += partCount;
+    }
+    // filled up with short paragraphs
+    for (int i = 1;; ++i) {
+        const std::string line = "<p style=\"font-size:14px\">细节 " + std::to_string(i) + "</p>\r\n";
+        const std::size_t lineCount = line.size() - 4;  // "细节" is two characters in six bytes
+        if ((characters && count + lineCount > characters) || (bytes && text.size() + line.size() > bytes)) break;
+        text += line;
+        count += lineCount;
+    }
+    return Utf8ToGbk(text);
+}
+
+// Decoding, the parse, the cut, the match against the ninety blocks and the
+// lines and custom sources, as 文件 → 导入描述 does it.
+void BM_ImportDescription(benchmark::State& state) {
+    const std::string bytes = state.range(0) == 0 ? Description(25000, 0)
+                                                  : Description(0, static_cast<std::size_t>(state.range(1)));
+    const ImportContext context = FreshPageContext();
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        const ImportResult result = ImportDescription(bytes, context);
+        if (!result.Ok()) std::abort();
+        lines = result.imported->page.lines.size();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+    state.counters["page_bytes"] = static_cast<double>(bytes.size());
+    state.counters["lines"] = static_cast<double>(lines);
+}
+// 0: 25,000 characters; 1: the page of range(1) bytes
+MOJIAN_BENCHMARK(BM_ImportDescription)
+    ->Args({0, 0})
+    ->Args({1, 25 << 10})
+    ->Args({1, 250 << 10})
+    ->Args({1, 1 << 20})
+    ->Unit(benchmark::kMillisecond);
+
+// The parse alone of the same pages: what the import adds to it.
+void BM_ParseDescription(benchmark::State& state) {
+    const std::string text = GbkToUtf8(state.range(0) == 0 ? Description(25000, 0)
+                                                           : Description(0, static_cast<std::size_t>(state.range(1))));
+    for (auto _ : state) benchmark::DoNotOptimize(html::ParseHtml(text));
+}
+MOJIAN_BENCHMARK(BM_ParseDescription)->Args({0, 0})->Args({1, 1 << 20})->Unit(benchmark::kMillisecond);
 
 // ---- Filling in and find and replace ---------------------------------------
 

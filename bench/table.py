@@ -37,6 +37,11 @@ CHECK_TARGETS_MS = {
     "BM_CheckPage/1": ("check a 25,000-character page in one custom source", 50),
     "BM_CheckChangedLine": ("check one changed line (a 9 KB block) and the page length", 16),
 }
+# Import of a description: 25,000 characters well within a frame of typing,
+# a 1 MB page within half a second, and time in proportion to the page.
+IMPORT_DESCRIPTION_TARGET_MS = 20
+IMPORT_PAGE_TARGET_MS = {1 << 20: 500}
+IMPORT_SPREAD = 2.0
 UNDO_STEPS = {
     "BM_UndoRedo/0": "a line deleted from 1,000",
     "BM_UndoRedo/1": "a burst of typing in a custom source",
@@ -82,9 +87,30 @@ def native_rows(src):
 
     rows = []
     per_line = {}
+    import_per_byte = {}
+    parse_of = {name.split("/", 1)[1]: ns_of(b) for name, b in named.items() if name.startswith("BM_ParseDescription/")}
     for b in runs:
         name = b["name"]
         ns = ns_of(b)
+        if name.startswith("BM_ParseDescription/"):
+            continue
+        if name.startswith("BM_ImportDescription/"):
+            args = name.split("/", 1)[1]
+            nbytes = int(b["page_bytes"])
+            parse = parse_of.get(args)
+            bound = (f"parse alone {fmt_time(parse)}", f"{ns / parse:.2f}") if parse else ("-", "-")
+            if args == "0/0":
+                rows.append((f"import a 25,000-character description ({nbytes / 1e3:.0f} KB GBK, {int(b['lines'])} lines)",
+                             fmt_time(ns), *bound, f"< {IMPORT_DESCRIPTION_TARGET_MS} ms",
+                             met(ns < IMPORT_DESCRIPTION_TARGET_MS * 1e6)))
+            else:
+                size = int(args.split("/")[1])
+                import_per_byte[size] = ns / nbytes
+                target = IMPORT_PAGE_TARGET_MS.get(size)
+                rows.append((f"import a page of {nbytes / 1e3:.0f} KB ({int(b['lines'])} lines), {ns / nbytes:.0f} ns/byte",
+                             fmt_time(ns), *bound, f"< {target} ms" if target else "-",
+                             met(ns < target * 1e6) if target else "-"))
+            continue
         if name == "BM_ResolveEntry":
             rows.append(("ResolveEntry per call", fmt_time(ns), "100 ns", f"{ns / 100:.2f}", "< 1", met(ns < 100)))
         elif name.startswith("BM_AssemblePage/"):
@@ -148,6 +174,11 @@ def native_rows(src):
                 rows.append((label, f"{bps / 1e9:.2f} GB/s", "-", "-", "-", "-"))
         else:
             rows.append((name.replace("BM_", "") + " per call", fmt_time(ns), "-", "-", "-", "-"))
+    if len(import_per_byte) > 1:
+        spread = max(import_per_byte.values()) / min(import_per_byte.values())
+        sizes = "/".join(f"{n >> 10} KB" for n in sorted(import_per_byte))
+        rows.append((f"import ns/byte, most over least ({sizes})", f"{spread:.2f}", f"{IMPORT_SPREAD:.2f}",
+                     f"{spread / IMPORT_SPREAD:.2f}", "< 1", met(spread <= IMPORT_SPREAD)))
     if len(per_line) > 1:
         most, least = max(per_line.values()), min(per_line.values())
         spread = most / least

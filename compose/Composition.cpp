@@ -444,6 +444,20 @@ PageEffects Composition::Open(const PageData& page) {
     return End();
 }
 
+PageEffects Composition::ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources) {
+    if (lines.size() > static_cast<std::size_t>(kMaxListLines)) return Refused(Outcome::ListFull);
+    if (!sources.empty() && sources.begin()->first <= counter_) return {};
+    Begin();
+    if (lines != lines_) Do(LinesChange{lines_, lines});
+    for (const auto& [number, text] : sources) {
+        const std::string* old = CustomText(number);
+        Do(SourceChange{number, Diff(old ? std::optional<std::string>(*old) : std::nullopt, text, {})});
+    }
+    if (!sources.empty()) Do(CounterChange{counter_, sources.rbegin()->first});
+    selected_ = -1;
+    return End();
+}
+
 // ---- General edits -------------------------------------------------------------------
 
 PageEffects Composition::InsertLine(int index, std::string_view name) {

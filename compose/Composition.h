@@ -123,6 +123,14 @@ public:
     // 32,767 lines. "新建排版" is Open({}).
     PageEffects Open(const PageData& page);
 
+    // Replaces every line at once and adds new custom sources, as an import
+    // does: `sources` are texts by number, each number after CustomCounter(),
+    // which moves on to the highest. Unlike Open the run goes on: blocks
+    // edited in it, the other custom sources, the choice and the export
+    // counter stay. Nothing is selected after. One undo step. Refused with
+    // ListFull beyond 32,767 lines, and with Nothing when a number is not new.
+    PageEffects ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources);
+
     // ---- General edits, for features that change many things at once ----
     // Inside BeginCompound/EndCompound these join one undo step.
     PageEffects InsertLine(int index, std::string_view name);

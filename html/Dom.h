@@ -122,6 +122,9 @@ struct Document {
     std::vector<StrayTag> strayTags;  // in source order
     std::size_t sourceSize = 0;       // bytes of the source parsed
     Compat compat = Compat::Quirks;
+    // Where the first element past kMaxDepth starts, or npos: from there on
+    // the tree is flatter than a browser's.
+    std::size_t flattenedFrom = std::string_view::npos;
 };
 
 // Nesting deeper than this many elements inside the body is flattened.

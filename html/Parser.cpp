@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <span>
+#include <unordered_set>
 #include <utility>
 
 #include "base/Utf.h"
@@ -20,14 +22,6 @@ bool OneOf(std::string_view t, std::initializer_list<const char*> names) {
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return t == n; });
 }
 
-bool IsVoid(std::string_view t) {
-    return OneOf(t, {"br", "img", "hr", "input", "meta", "link", "area", "base", "col", "wbr", "embed", "param",
-                     "source", "track", "keygen", "basefont", "bgsound", "frame"});
-}
-
-// Elements whose content is text up to their end tag; the first two decode
-// character references in it.
-bool IsRawText(std::string_view t) { return OneOf(t, {"title", "textarea", "script", "style", "xmp"}); }
 bool DecodesReferences(std::string_view t) { return t == "title" || t == "textarea"; }
 
 // What goes in the head while the body has not started.
@@ -168,9 +162,11 @@ public:
             Stray(name, true, range);
             return;
         }
-        std::vector<std::string> stops;
-        if (name == "td" || name == "th" || name == "tr" || IsTableSection(name)) stops = {"table"};
-        else if (name != "table") stops = {"td", "th", "table", "caption"};
+        static constexpr std::string_view kTable[] = {"table"};
+        static constexpr std::string_view kCellOrTable[] = {"td", "th", "table", "caption"};
+        std::span<const std::string_view> stops;
+        if (name == "td" || name == "th" || name == "tr" || IsTableSection(name)) stops = kTable;
+        else if (name != "table") stops = kCellOrTable;
         if (Node* closed = CloseUpTo({name}, stops)) closed->endTag = range;
         else Stray(name, true, range);
     }
@@ -196,6 +192,7 @@ public:
         doc.body = body_;
         doc.strayTags = std::move(strays_);
         doc.sourceSize = sourceSize;
+        doc.flattenedFrom = flattenedFrom_;
         return doc;
     }
 
@@ -207,20 +204,28 @@ private:
         return nullptr;
     }
 
+    // Where `before` stands among the siblings, or their end. Content is
+    // fostered before a table that is still open, which is among the last of
+    // its parent's children: searched from the back, a page that fosters
+    // much after many siblings still costs time in proportion to its length.
+    static std::vector<std::unique_ptr<Node>>::iterator Position(std::vector<std::unique_ptr<Node>>& siblings,
+                                                                 const Node* before) {
+        if (!before) return siblings.end();
+        const auto found = std::find_if(siblings.rbegin(), siblings.rend(), [&](auto& c) { return c.get() == before; });
+        return found == siblings.rend() ? siblings.end() : std::prev(found.base());
+    }
+
     static void Append(Node* parent, std::unique_ptr<Node> node, Node* before = nullptr) {
         node->parent = parent;
         auto& siblings = parent->children;
-        auto at = before ? std::find_if(siblings.begin(), siblings.end(), [&](auto& c) { return c.get() == before; })
-                         : siblings.end();
-        siblings.insert(at, std::move(node));
+        siblings.insert(Position(siblings, before), std::move(node));
     }
 
     // A text run joins the text just before it when the two are contiguous
     // in the source (text around a literal "<").
     static void AppendText(Node* parent, Node* before, SourceRange range, std::string_view decoded) {
         auto& siblings = parent->children;
-        auto at = before ? std::find_if(siblings.begin(), siblings.end(), [&](auto& c) { return c.get() == before; })
-                         : siblings.end();
+        const auto at = Position(siblings, before);
         if (at != siblings.begin()) {
             Node& prev = **(at - 1);
             if (prev.IsText() && prev.range.end == range.begin) {
@@ -315,7 +320,7 @@ private:
         element->selfClosing = tag.selfClosing;
         const std::string& t = element->tag;
         // Raw-text elements are closed by the tokenizer, not the stack.
-        const bool open = !IsVoid(t) && !IsRawText(t);
+        const bool open = !IsVoidElement(t) && !IsRawTextElement(t);
         const bool foster = IsTableContext(stack_.back()->tag) && !IsTableStructure(t) && t != "form" &&
                             t != "input" && t != "script" && t != "style";
         return Push(std::move(element), foster, open);
@@ -339,29 +344,43 @@ private:
         Node* raw = element.get();
         Append(parent, std::move(element), before);
         // Past the depth limit elements stay empty and their content joins the parent.
-        if (open && stack_.size() < static_cast<std::size_t>(kMaxDepth)) stack_.push_back(raw);
+        if (open && stack_.size() < static_cast<std::size_t>(kMaxDepth)) {
+            stack_.push_back(raw);
+            if (raw->tag == "p") ++openParagraphs_;
+        }
+        else if (open && flattenedFrom_ == std::string_view::npos) flattenedFrom_ = raw->startTag.begin;
         return raw;
     }
 
-    void ClosePInScope() { CloseUpTo({"p"}, {"td", "th", "table", "caption", "button"}); }
+    // Most start tags close an open paragraph; with none open (the usual
+    // case) the stack need not be searched.
+    void ClosePInScope() {
+        if (openParagraphs_ > 0) CloseUpTo({"p"}, {"td", "th", "table", "caption", "button"});
+    }
+
+    void PopTo(std::size_t size) {
+        for (std::size_t i = size; i < stack_.size(); ++i)
+            if (stack_[i]->tag == "p") --openParagraphs_;
+        stack_.resize(size);
+    }
 
     // Pops up to and including the nearest element named in `names`, unless
     // one named in `stops` comes first; returns the element it closed, or
     // nullptr when none is open.
-    Node* CloseUpTo(std::initializer_list<std::string_view> names, const std::vector<std::string>& stops) {
+    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::span<const std::string_view> stops) {
         for (std::size_t i = stack_.size(); i-- > 1;) {
             const std::string& t = stack_[i]->tag;
             if (std::find(names.begin(), names.end(), t) != names.end()) {
                 Node* closed = stack_[i];
-                stack_.resize(i);
+                PopTo(i);
                 return closed;
             }
             if (std::find(stops.begin(), stops.end(), t) != stops.end()) return nullptr;
         }
         return nullptr;
     }
-    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::initializer_list<const char*> stops) {
-        return CloseUpTo(names, std::vector<std::string>(stops.begin(), stops.end()));
+    Node* CloseUpTo(std::initializer_list<std::string_view> names, std::initializer_list<std::string_view> stops) {
+        return CloseUpTo(names, std::span<const std::string_view>(stops.begin(), stops.size()));
     }
 
     // Makes the nearest table (or, for rows, its section) the open element.
@@ -369,7 +388,7 @@ private:
         for (std::size_t i = stack_.size(); i-- > 1;) {
             const std::string& t = stack_[i]->tag;
             if (t == "table" || (sectionOk && IsTableSection(t))) {
-                stack_.resize(i + 1);
+                PopTo(i + 1);
                 return true;
             }
         }
@@ -394,7 +413,9 @@ private:
     Node* body_ = nullptr;
     Phase phase_ = Phase::BeforeHtml;
     std::vector<Node*> stack_;  // open elements in the body, the body first
+    std::size_t openParagraphs_ = 0;  // <p> elements in stack_
     std::vector<StrayTag> strays_;
+    std::size_t flattenedFrom_ = std::string_view::npos;
 };
 
 std::size_t FindCaseless(std::string_view s, std::string_view what, std::size_t from) {
@@ -411,6 +432,8 @@ std::size_t FindCaseless(std::string_view s, std::string_view what, std::size_t 
 std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& selfClosing) {
     const std::size_t n = s.size();
     std::vector<Attribute> attrs;
+    constexpr std::size_t kFewAttributes = 16;
+    std::unordered_set<std::string> seen;
     selfClosing = false;
     while (p < n && s[p] != '>') {
         if (IsSpace(s[p]) || s[p] == '/') {
@@ -445,7 +468,15 @@ std::vector<Attribute> ReadAttributes(std::string_view s, std::size_t& p, bool& 
             a.range.end = p;
             a.value = DecodeEntities(a.valueRange.Of(s), true);
         }
-        a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
+        // A tag's few attributes are compared one by one; a tag with very
+        // many looks its names up, so that it costs time in proportion to them.
+        if (attrs.size() < kFewAttributes) {
+            a.duplicate = std::any_of(attrs.begin(), attrs.end(), [&](const Attribute& b) { return b.name == a.name; });
+        } else {
+            if (seen.empty())
+                for (const Attribute& b : attrs) seen.insert(b.name);
+            a.duplicate = !seen.insert(a.name).second;
+        }
         attrs.push_back(std::move(a));
     }
     return attrs;
@@ -544,6 +575,13 @@ Compat CompatOf(std::string_view text) {
 
 }  // namespace
 
+bool IsVoidElement(std::string_view t) {
+    return OneOf(t, {"br", "img", "hr", "input", "meta", "link", "area", "base", "col", "wbr", "embed", "param",
+                     "source", "track", "keygen", "basefont", "bgsound", "frame"});
+}
+
+bool IsRawTextElement(std::string_view t) { return OneOf(t, {"title", "textarea", "script", "style", "xmp"}); }
+
 Document ParseHtml(std::string_view s) {
     TreeBuilder tree;
     std::size_t i = 0;
@@ -602,7 +640,7 @@ Document ParseHtml(std::string_view s) {
         }
         const std::string name = tag.name;
         Node* element = tree.Start(std::move(tag));
-        if (!IsRawText(name)) continue;
+        if (!IsRawTextElement(name)) continue;
         // Raw text: nothing inside is markup.
         const std::size_t end = FindCaseless(s, "</" + name, i);
         const std::size_t stop = end == std::string_view::npos ? n : end;

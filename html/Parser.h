@@ -15,4 +15,10 @@ namespace mojian::html {
 // Nesting deeper than kMaxDepth inside the body is flattened.
 Document ParseHtml(std::string_view utf8);
 
+// Elements that never hold anything: <br>, <img>...
+bool IsVoidElement(std::string_view tag);
+// Elements whose content is text up to their end tag (title, textarea,
+// script, style, xmp); the first two decode character references in it.
+bool IsRawTextElement(std::string_view tag);
+
 }  // namespace mojian::html

@@ -34,6 +34,9 @@ TEST(Gbk, CharactersOutsideGbkBecomeCharacterReferences) {
     EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80" "b"), "a&#x1F600;b");
     EXPECT_EQ(Utf8ToGbk("\xF0\xA0\x80\x80墨"), "&#x20000;\xC4\xAB");
     EXPECT_EQ(Utf8ToGbk("\xE2\x82\xA9"), "&#x20A9;");  // won sign, not in GBK
+    // a private-use character Windows would write as the byte 0xFF, which
+    // no GBK reader takes back
+    EXPECT_EQ(Utf8ToGbk("a\xEF\xA3\xB5墨"), "a&#xF8F5;\xC4\xAB");
     // nothing else around them changes, and a real "?" stays a "?"
     EXPECT_EQ(Utf8ToGbk("?\xF0\x9F\x8E\x81?"), "?&#x1F381;?");
 }

@@ -234,6 +234,57 @@ TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfU
     EXPECT_EQ(Run(page.AddCustom("four")).newSource, 4);
 }
 
+// What an import does: every line replaced and new custom sources added in
+// one step, while the run goes on (unlike Open).
+TEST_F(CompositionTest, ReplaceLinesIsOneStepAndTheRunGoesOn) {
+    Run(page.AddCustom("kept"));
+    Run(page.AddCustom("kept too"));
+    Run(page.EditBlock(1, 0, "<i>edited</i>\r\n"));
+    Append({"图片展示-样式1"});
+    page.SetChoice(Choice::BuiltIn(4, 2));
+    page.SetExportCounter(3);
+    page.Select(1);
+    const std::vector<std::string> before = page.Lines();
+    const std::size_t steps = page.UndoSteps();
+
+    const PageEffects e = Run(page.ReplaceLines({"自定义源码-3", "图片展示-样式1", "自定义源码-4", "自定义源码-3"},
+                                                {{3, "<p>a\nb</p>"}, {4, ""}}));
+    EXPECT_TRUE(e.Applied());
+    EXPECT_TRUE(e.listReset);
+    EXPECT_EQ(e.sources, (std::set<int>{3, 4}));
+    EXPECT_TRUE(e.counterChanged);
+    EXPECT_TRUE(e.blocks.empty());
+    EXPECT_EQ(page.UndoSteps(), steps + 1);
+    EXPECT_EQ(page.Selected(), -1);
+    EXPECT_EQ(page.CustomCounter(), 4);
+    EXPECT_EQ(*page.CustomText(1), "kept");  // the run's other sources, edits, choice and counters stay
+    EXPECT_EQ(page.BlockText(1, 0), "<i>edited</i>\r\n");
+    EXPECT_EQ(page.CurrentChoice(), Choice::BuiltIn(4, 2));
+    EXPECT_EQ(page.ExportCounter(), 3);
+    EXPECT_EQ(page.PageHtml(), "<p>a\nb</p>\r\n<i>edited</i>\r\n\r\n<p>a\nb</p>\r\n");
+    EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-3")), "<p>a\nb</p>\r\n");
+    ExpectMirrored();
+    EXPECT_EQ(Run(page.AddCustom("next")).newSource, 5);
+    Run(page.Undo());
+
+    // undo takes the whole import back, files included
+    Run(page.Undo());
+    EXPECT_EQ(page.Lines(), before);
+    EXPECT_EQ(page.CustomCounter(), 2);
+    EXPECT_EQ(page.CustomText(3), nullptr);
+    EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-3")).has_value());
+    ExpectMirrored();
+    Run(page.Redo());
+    EXPECT_EQ(page.Lines().size(), 4u);
+    ExpectMirrored();
+
+    // numbers the run gave out already, and lists too long, are refused untouched
+    EXPECT_EQ(page.ReplaceLines({"自定义源码-4"}, {{4, "again"}}).outcome, Outcome::Nothing);
+    EXPECT_EQ(page.ReplaceLines(std::vector<std::string>(32768, "图片展示-样式1"), {}).outcome, Outcome::ListFull);
+    EXPECT_EQ(page.Lines().size(), 4u);
+    EXPECT_EQ(*page.CustomText(4), "");
+}
+
 TEST_F(CompositionTest, ACompoundIsOneStepAndReportsEverythingItDid) {
     Append({"图片展示-样式1", "图片展示-样式2", "图片展示-样式3"});
     page.Select(2);

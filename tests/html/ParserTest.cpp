@@ -350,6 +350,12 @@ TEST(HtmlParser, DeepNestingIsFlattenedNotRecursedInto) {
     EXPECT_LE(depth, kMaxDepth);
     EXPECT_GE(depth, kMaxDepth - 2);
     ExpectConsistentRanges(deep, doc);
+    // the document says where its tree begins to be flatter than a browser's
+    EXPECT_EQ(doc.flattenedFrom, 5u * (kMaxDepth - 1));
+    EXPECT_EQ(ParseHtml("<div><br><img><script>x</script></div>").flattenedFrom, std::string_view::npos);
+    std::string voids;  // elements that hold nothing lose nothing past the limit
+    for (int i = 1; i < kMaxDepth; ++i) voids += "<div>";
+    EXPECT_EQ(ParseHtml(voids + "<br><img><div>").flattenedFrom, voids.size() + 9);
 }
 
 TEST(HtmlParser, OneValueChangesAndEveryOtherByteStays) {

@@ -1,0 +1,44 @@
+// The table of commands: a new command is a file of its own and a row here.
+#include "cli/Cli.h"
+
+namespace mojian::cli {
+
+int RunBlocks(const std::vector<std::string>& args, Output& out);
+int RunImport(const std::vector<std::string>& args, Output& out);
+int RunList(const std::vector<std::string>& args, Output& out);
+int RunPage(const std::vector<std::string>& args, Output& out);
+int RunCheck(const std::vector<std::string>& args, Output& out);
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"blocks", "列出九十个内置模块的名称",
+         "用法：mojian blocks\n\n"
+         "按种类和样式的顺序列出九十个内置模块的名称（栏目文字-炫黑、图片展示-样式3……），每行一个。\n",
+         RunBlocks},
+        {"import", "把已有的描述导入成排版文件",
+         "用法：mojian import 文件 [-o 排版文件]\n\n"
+         "把一份已有的商品描述（GBK、UTF-8 或带 BOM 的 UTF-16 编码的 HTML）切成模块：与内置模块一字不差的部分\n"
+         "成为内置模块，其余部分成为自定义源码。结果写进排版文件（.mojian），并列出排版列表的每一行。\n"
+         "不给 -o 时写到描述旁边同名的 .mojian 文件，已有这个文件时不覆盖。\n"
+         "复制出的代码与原文一字不差；原文末尾没有换行（回车换行）时会补上一个。\n",
+         RunImport},
+        {"list", "列出排版文件的每一行",
+         "用法：mojian list 排版文件\n\n按顺序列出排版文件（.mojian）里排版列表的每一行，每行一个模块名称。\n",
+         RunList},
+        {"page", "写出排版文件的页面代码",
+         "用法：mojian page 排版文件 [-o 输出文件] [--encoding gbk|utf-8]\n\n"
+         "写出排版文件的页面代码，与墨笺“复制代码”放到粘贴板上的代码相同。\n"
+         "默认用 GBK 编码（与墨笺的文件一样），--encoding utf-8 改用 UTF-8；不给 -o 时写到标准输出。\n",
+         RunPage},
+        {"check", "检查页面能否发布",
+         "用法：mojian check 文件|排版文件 [--json]\n\n"
+         "按淘宝详情页的规则检查一个排版文件（.mojian），或一份描述（先像导入那样切成排版列表的行）：\n"
+         "脚本、事件属性、画出来超过 750 像素宽的内容、没改的占位文字和图片、页面字数等。\n"
+         "每条结果写明是第几行的哪个模块、在它代码里的第几行第几列，以及怎么改；最后一行是字数和错误、提示的个数。\n"
+         "--json 改为输出 JSON。退出状态：没有错误为 0，有错误为 1，文件无法检查为 2。\n",
+         RunCheck},
+    };
+    return commands;
+}
+
+}  // namespace mojian::cli

@@ -1,0 +1,109 @@
+#include "import/Import.h"
+
+#include <algorithm>
+
+#include "base/File.h"
+#include "catalogue/Catalogue.h"
+#include "catalogue/Library.h"
+#include "compose/Composition.h"
+#include "compose/CompositionList.h"
+#include "import/Cut.h"
+
+namespace mojian {
+
+namespace {
+
+ImportResult Refuse(ImportError error) {
+    ImportResult r;
+    r.error = std::move(error);
+    return r;
+}
+
+}  // namespace
+
+ImportContext FreshPageContext() {
+    ImportContext context;
+    context.blockText = [](int kind, int style) -> std::string_view { return BuiltInLibrary().Get(kind, style); };
+    context.firstCustomNumber = 1;
+    context.freeCustomNumbers = kMaxCustomSource;
+    return context;
+}
+
+ImportContext ContextFor(const Composition& page) {
+    ImportContext context;
+    context.blockText = [&page](int kind, int style) -> std::string_view { return page.BlockText(kind, style); };
+    context.firstCustomNumber = page.CustomCounter() + 1;
+    context.freeCustomNumbers = std::max(0, kMaxCustomSource - page.CustomCounter());
+    return context;
+}
+
+ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& context) {
+    ImportedPage imported;
+    imported.encoding = decoded.encoding;
+    std::string added;
+    const std::string* text = &decoded.text;
+    if (!decoded.text.ends_with("\r\n")) {
+        // Every custom source's file ends with CR LF, and so does every block.
+        added = decoded.text + "\r\n";
+        text = &added;
+        imported.lineBreakAdded = true;
+    }
+
+    const auto chosen = ChooseSegments(*text, CutPoints(*text), context.blockText,
+                                       static_cast<std::size_t>(std::max(0, context.freeCustomNumbers)));
+    if (!chosen) return Refuse({ImportErrorKind::NoCustomNumbers, {}});
+    if (chosen->segments.size() > static_cast<std::size_t>(kMaxListLines))
+        return Refuse({ImportErrorKind::TooManyLines, "共 " + std::to_string(chosen->segments.size()) + " 行"});
+
+    imported.absorbedBlocks = static_cast<int>(chosen->absorbedBlocks);
+    PageData& page = imported.page;
+    page.lines.reserve(chosen->segments.size());
+    int number = context.firstCustomNumber;
+    for (const Segment& segment : chosen->segments) {
+        if (segment.block) {
+            page.lines.push_back(EntryName(segment.block->kind, segment.block->style));
+            ++imported.builtInLines;
+            continue;
+        }
+        // The file adds the CR LF every piece ends with.
+        page.customSources.emplace(number, text->substr(segment.begin, segment.end - segment.begin - 2));
+        page.lines.push_back(CustomEntryName(number++));
+    }
+    ImportResult r;
+    r.imported = std::move(imported);
+    return r;
+}
+
+ImportResult ImportDescription(std::string_view bytes, const ImportContext& context) {
+    const DecodeResult decoded = DecodeDescription(bytes);
+    if (!decoded.Ok()) return Refuse(decoded.error);
+    return ImportDecoded(*decoded.decoded, context);
+}
+
+ImportResult ImportDescriptionFile(const std::string& path, const ImportContext& context) {
+    if (const auto size = FileSize(path); size && *size > kMaxImportBytes)
+        return Refuse({ImportErrorKind::TooLarge, "共 " + std::to_string(*size / 1024 / 1024) + " MB"});
+    const auto bytes = ReadWholeFile(path);
+    if (!bytes) return Refuse({ImportErrorKind::CannotRead, {}});
+    return ImportDescription(*bytes, context);
+}
+
+ImportResult ImportDescriptionText(std::string_view utf8, const ImportContext& context) {
+    const DecodeResult decoded = NormaliseDescription(utf8);
+    if (!decoded.Ok()) return Refuse(decoded.error);
+    return ImportDecoded(*decoded.decoded, context);
+}
+
+std::string ImportSummary(const ImportedPage& imported) {
+    const std::size_t lines = imported.page.lines.size();
+    std::string text = "共导入 " + std::to_string(lines) + " 行，其中 " + std::to_string(imported.builtInLines) +
+                       " 行是内置模块，" + std::to_string(lines - static_cast<std::size_t>(imported.builtInLines)) +
+                       " 行是自定义源码。";
+    if (imported.absorbedBlocks > 0)
+        text += "\r\n自定义源码的编号不够用，有 " + std::to_string(imported.absorbedBlocks) +
+                " 个内置模块并进了自定义源码。";
+    if (imported.lineBreakAdded) text += "\r\n原文的末尾没有换行（回车换行），导入时在末尾补上了一个。";
+    return text;
+}
+
+}  // namespace mojian

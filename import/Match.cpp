@@ -1,0 +1,243 @@
+#include "import/Match.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <queue>
+#include <tuple>
+
+#include "catalogue/Catalogue.h"
+
+namespace mojian {
+
+namespace {
+
+// Stretches are compared by a polynomial hash over the bytes (modulo 2^64)
+// before their bytes are: with the hash of the text up to every cut, the
+// hash of any stretch between two cuts costs two multiplications, so
+// matching ninety blocks at every cut stays in proportion to the page.
+constexpr std::uint64_t kBase = 0x100000001B3ull;
+
+std::uint64_t HashOf(std::string_view s) {
+    std::uint64_t h = 0;
+    for (const char c : s) h = h * kBase + static_cast<unsigned char>(c);
+    return h;
+}
+
+std::uint64_t Power(std::uint64_t base, std::size_t exponent) {
+    std::uint64_t result = 1;
+    for (; exponent; exponent >>= 1, base *= base)
+        if (exponent & 1) result *= base;
+    return result;
+}
+
+struct Candidate {
+    std::uint64_t hash;
+    BlockId id;
+    std::string_view text;
+};
+
+struct Match {
+    std::size_t from, to;  // cut indexes
+    BlockId id;
+};
+
+std::vector<Match> FindMatches(std::string_view text, const std::vector<std::size_t>& cuts,
+                               const BlockTextSource& blockText) {
+    // The blocks by length; a block is hashed only once a stretch of its
+    // length turns up between two cuts.
+    std::map<std::size_t, std::vector<Candidate>> byLength;
+    for (int k = 0; k < kKindCount; ++k) {
+        for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
+            const std::string_view block = blockText(k, s);
+            if (block.empty() || block.size() > text.size()) continue;
+            byLength[block.size()].push_back({0, {k, s}, block});
+        }
+    }
+    std::vector<std::uint64_t> prefix;
+
+    std::vector<Match> matches;
+    for (auto& [length, candidates] : byLength) {
+        bool hashed = false;
+        std::uint64_t shift = 0;
+        std::size_t j = 0;
+        for (std::size_t i = 0; i < cuts.size() && cuts[i] + length <= text.size(); ++i) {
+            const std::size_t want = cuts[i] + length;
+            while (j < cuts.size() && cuts[j] < want) ++j;
+            if (j == cuts.size()) break;
+            if (cuts[j] != want) continue;
+            if (prefix.empty()) {
+                prefix.resize(cuts.size());
+                std::uint64_t h = 0;
+                for (std::size_t c = 0, pos = 0; c < cuts.size(); ++c) {
+                    for (; pos < cuts[c]; ++pos) h = h * kBase + static_cast<unsigned char>(text[pos]);
+                    prefix[c] = h;
+                }
+            }
+            if (!hashed) {
+                for (Candidate& c : candidates) c.hash = HashOf(c.text);
+                std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+                    return std::tie(a.hash, a.id) < std::tie(b.hash, b.id);
+                });
+                shift = Power(kBase, length);
+                hashed = true;
+            }
+            const std::uint64_t stretch = prefix[j] - prefix[i] * shift;
+            auto c = std::lower_bound(candidates.begin(), candidates.end(), stretch,
+                                      [](const Candidate& a, std::uint64_t v) { return a.hash < v; });
+            for (; c != candidates.end() && c->hash == stretch; ++c)
+                if (text.compare(cuts[i], length, c->text) == 0) matches.push_back({i, j, c->id});
+        }
+    }
+    std::sort(matches.begin(), matches.end(),
+              [](const Match& a, const Match& b) { return std::tie(a.from, a.id) < std::tie(b.from, b.id); });
+    return matches;
+}
+
+// The best choice from each cut on: the most bytes in blocks, then the
+// fewest lines.
+struct Choice {
+    std::size_t covered = 0;
+    std::size_t lines = 0;
+    const Match* match = nullptr;  // nothing: the piece up to the next cut is custom
+    bool Beats(const Choice& other) const {
+        return covered != other.covered ? covered > other.covered : lines < other.lines;
+    }
+};
+
+std::vector<Segment> BestSegments(const std::vector<std::size_t>& cuts, const std::vector<Match>& matches) {
+    const std::size_t m = cuts.size() - 1;  // pieces
+    std::vector<Choice> best(cuts.size());
+    std::size_t next = matches.size();  // matches are sorted by their first cut; walked from the back
+    for (std::size_t i = m; i-- > 0;) {
+        Choice choice{best[i + 1].covered, best[i + 1].lines + 1, nullptr};
+        std::size_t first = next;
+        while (first > 0 && matches[first - 1].from == i) --first;
+        for (std::size_t k = first; k < next; ++k) {
+            const Match& match = matches[k];
+            const Choice taken{best[match.to].covered + (cuts[match.to] - cuts[i]), best[match.to].lines + 1, &match};
+            if (taken.Beats(choice)) choice = taken;
+        }
+        next = first;
+        best[i] = choice;
+    }
+    std::vector<Segment> segments;
+    for (std::size_t i = 0; i < m;) {
+        if (const Match* match = best[i].match) {
+            segments.push_back({cuts[i], cuts[match->to], match->id});
+            i = match->to;
+        } else {
+            segments.push_back({cuts[i], cuts[i + 1], std::nullopt});
+            ++i;
+        }
+    }
+    return segments;
+}
+
+bool IsBlank(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; });
+}
+
+// A blank custom piece (an empty line between paragraphs) is no source of
+// its own: it joins the custom piece before it, or else the one after it.
+std::vector<Segment> JoinBlankPieces(std::string_view text, std::vector<Segment> segments) {
+    std::vector<Segment> joined;
+    joined.reserve(segments.size());
+    for (std::size_t s = 0; s < segments.size(); ++s) {
+        const Segment& seg = segments[s];
+        if (!seg.block && IsBlank(text.substr(seg.begin, seg.end - seg.begin))) {
+            if (!joined.empty() && !joined.back().block) {
+                joined.back().end = seg.end;
+                continue;
+            }
+            if (s + 1 < segments.size() && !segments[s + 1].block) {
+                segments[s + 1].begin = seg.begin;
+                continue;
+            }
+        }
+        joined.push_back(seg);
+    }
+    return joined;
+}
+
+// Merges neighbouring custom sources until no more than `limit` remain
+// (at least 1): the pair with the fewest blocks between first, then the
+// smallest; blocks between a merged pair go into its text.
+std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t limit, std::size_t& absorbed) {
+    struct Run {
+        std::size_t first, last;  // segment indexes the custom source spans
+        std::size_t prev, next;   // neighbouring runs, or kNone
+        unsigned version = 0;
+        bool alive = true;
+    };
+    constexpr std::size_t kNone = SIZE_MAX;
+    std::vector<Run> runs;
+    for (std::size_t s = 0; s < segments.size(); ++s) {
+        if (segments[s].block) continue;
+        const std::size_t index = runs.size();
+        runs.push_back({s, s, index == 0 ? kNone : index - 1, kNone});
+        if (index > 0) runs[index - 1].next = index;
+    }
+    std::size_t count = runs.size();
+    if (count <= limit) return segments;
+
+    struct Pair {
+        std::size_t blocks, bytes, left, right;
+        unsigned leftVersion, rightVersion;
+        bool operator>(const Pair& o) const {
+            return std::tie(blocks, bytes, left) > std::tie(o.blocks, o.bytes, o.left);
+        }
+    };
+    std::priority_queue<Pair, std::vector<Pair>, std::greater<>> pairs;
+    const auto push = [&](std::size_t left) {
+        if (left == kNone || runs[left].next == kNone) return;
+        const Run& a = runs[left];
+        const Run& b = runs[a.next];
+        pairs.push({b.first - a.last - 1, segments[b.last].end - segments[a.first].begin, left, a.next, a.version,
+                    b.version});
+    };
+    for (std::size_t r = 0; r + 1 < runs.size(); ++r) push(r);
+    while (count > limit && !pairs.empty()) {
+        const Pair p = pairs.top();
+        pairs.pop();
+        Run& a = runs[p.left];
+        Run& b = runs[p.right];
+        if (!a.alive || !b.alive || a.version != p.leftVersion || b.version != p.rightVersion || a.next != p.right)
+            continue;
+        absorbed += p.blocks;
+        a.last = b.last;
+        a.next = b.next;
+        if (b.next != kNone) runs[b.next].prev = p.left;
+        b.alive = false;
+        ++a.version;
+        --count;
+        push(a.prev);
+        push(p.left);
+    }
+
+    std::vector<Segment> merged;
+    std::size_t s = 0;
+    for (const Run& run : runs) {
+        if (!run.alive) continue;
+        for (; s < run.first; ++s) merged.push_back(segments[s]);
+        merged.push_back({segments[run.first].begin, segments[run.last].end, std::nullopt});
+        s = run.last + 1;
+    }
+    for (; s < segments.size(); ++s) merged.push_back(segments[s]);
+    return merged;
+}
+
+}  // namespace
+
+std::optional<Segmentation> ChooseSegments(std::string_view text, const std::vector<std::size_t>& cuts,
+                                           const BlockTextSource& blockText, std::size_t customLimit) {
+    Segmentation result;
+    if (cuts.size() < 2) return result;
+    std::vector<Segment> segments = JoinBlankPieces(text, BestSegments(cuts, FindMatches(text, cuts, blockText)));
+    const bool needsCustom = std::any_of(segments.begin(), segments.end(), [](const Segment& s) { return !s.block; });
+    if (needsCustom && customLimit == 0) return std::nullopt;
+    result.segments = MergeCustoms(std::move(segments), customLimit, result.absorbedBlocks);
+    return result;
+}
+
+}  // namespace mojian
