@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "html/Layout.h"
+
 namespace mojian::check {
 namespace {
 
@@ -29,7 +31,7 @@ std::vector<Finding> Fresh(const std::vector<PageLine>& lines) {
 
 TEST(LiveCheckTest, FindingsKeptFromCheckToCheckAreThoseOfAFreshCheck) {
     LiveCheck live(RuleSet::BuiltIn(), &Fixed, [] {});
-    const char* click = R"(<div onclick="go()">优惠券</div>)";
+    const char* click = R"~(<div onclick="go()">优惠券</div>)~";
     const char* wide = R"(<table width="900"><tr><td>宽</td></tr></table>)";
     const char* fine = "<p>纯文字的说明</p>";
     // Lines move, repeat, change their entry name, go blank and come back:
@@ -56,11 +58,35 @@ TEST(LiveCheckTest, FindingsKeptFromCheckToCheckAreThoseOfAFreshCheck) {
     EXPECT_GT(live.Wait(live.Newest()).summary.errors, 0);
 }
 
+// Holds the check's thread inside its first measure until released, so a
+// page is under way while newer ones come.
+struct Gate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false, open = false;
+};
+
+class GateMeasurer : public html::FixedMeasurer {
+public:
+    explicit GateMeasurer(Gate& gate) : gate_(gate) {}
+    int Advance(const html::FontKey& font, std::u16string_view c) override {
+        std::unique_lock lock(gate_.m);
+        gate_.entered = true;
+        gate_.cv.notify_all();
+        gate_.cv.wait(lock, [&] { return gate_.open; });
+        return FixedMeasurer::Advance(font, c);
+    }
+
+private:
+    Gate& gate_;
+};
+
 TEST(LiveCheckTest, ABurstOfPagesEndsOnTheLastAndNoOlderResultIsTaken) {
+    Gate gate;
     std::mutex m;
     std::condition_variable cv;
     int notices = 0;
-    LiveCheck live(RuleSet::BuiltIn(), &Fixed, [&] {
+    LiveCheck live(RuleSet::BuiltIn(), [&] { return std::make_unique<GateMeasurer>(gate); }, [&] {
         const std::lock_guard lock(m);
         ++notices;
         cv.notify_all();
@@ -73,19 +99,31 @@ TEST(LiveCheckTest, ABurstOfPagesEndsOnTheLastAndNoOlderResultIsTaken) {
                          i % 2 ? std::string("<script>x()</script><p>") + std::to_string(i) + "</p>"
                                : "<p>第 " + std::to_string(i) + " 段</p>"});
         last = live.Check(lines);
+        if (i == 0) {  // the first page is being checked while the others come
+            std::unique_lock lock(gate.m);
+            gate.cv.wait(lock, [&] { return gate.entered; });
+        }
     }
+    {
+        const std::lock_guard lock(gate.m);
+        gate.open = true;
+    }
+    gate.cv.notify_all();
     // Take as the window would on each notice, until the newest page's result comes.
     std::optional<LiveCheck::Result> shown;
+    int taken = 0;
     while (!shown || shown->page != last) {
         std::unique_lock lock(m);
         ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return notices > 0; }));
         notices = 0;
         lock.unlock();
         if (auto r = live.Take()) {
-            EXPECT_EQ(r->page, live.Newest());  // never an older page's
+            EXPECT_EQ(r->page, last);  // never the first page's, which came late
             shown = std::move(r);
+            ++taken;
         }
     }
+    EXPECT_EQ(taken, 1);
     EXPECT_EQ(shown->summary.errors, 30);
     EXPECT_EQ(shown->summary.characters, CountPageCharacters(lines));
     EXPECT_EQ(shown->findings, Fresh(lines));
