@@ -82,6 +82,7 @@ const std::vector<Command>& Commands() {
         // 编辑
         {IDM_UNDO, &Undo_Click, &CanUndo, true},
         {IDM_REDO, &Redo_Click, &CanRedo, true},
+        {IDM_CHECK, &Check_Click, nullptr, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };
