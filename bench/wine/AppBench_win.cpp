@@ -427,22 +427,15 @@ public:
 
         const ActionTimes with = ActionsOn(form_);
         Form1Options options;
-        options.runStartupGates = false;
-        options.quitOnClose = false;
         options.recovery = false;
-        const HWND plain = CreateForm1(GetModuleHandleW(nullptr), options);
-        if (!plain) return rows_.Failure("actions without the recovery writer", "no second window");
-        ShowWindow(plain, SW_SHOWNORMAL);
-        Pump();
-        const ActionTimes without = ActionsOn(plain);
-        DestroyWindow(plain);
-        Pump();
+        const auto without = ActionsOnAnotherWindow(options);
+        if (!without) return rows_.Failure("actions without the recovery writer", "no second window");
         rows_.Time("add on a page of 1,000 lines, recovery writer running", with.adds, 16);
-        rows_.Time("add on a page of 1,000 lines, no recovery writer", without.adds, 16);
+        rows_.Time("add on a page of 1,000 lines, no recovery writer", without->adds, 16);
         rows_.Time("style click, recovery writer running", with.styles, 16);
-        rows_.Time("style click, no recovery writer", without.styles, 16);
+        rows_.Time("style click, no recovery writer", without->styles, 16);
         rows_.Time("keystroke into a block (written through, previewed), recovery writer running", with.keys, 16);
-        rows_.Time("keystroke into a block (written through, previewed), no recovery writer", without.keys, 16);
+        rows_.Time("keystroke into a block (written through, previewed), no recovery writer", without->keys, 16);
     }
 
     // Keystrokes into a block with the publish check following the page
@@ -469,23 +462,16 @@ public:
             follows.push_back(NowMs() - start);
         }
         Form1Options options;
-        options.runStartupGates = false;
-        options.quitOnClose = false;
         options.liveCheck = false;
-        const HWND plain = CreateForm1(GetModuleHandleW(nullptr), options);
-        if (!plain) return rows_.Failure("actions without the live check", "no second window");
-        ShowWindow(plain, SW_SHOWNORMAL);
-        Pump();
-        const ActionTimes without = ActionsOn(plain);
-        DestroyWindow(plain);
-        Pump();
+        const auto without = ActionsOnAnotherWindow(options);
+        if (!without) return rows_.Failure("actions without the live check", "no second window");
         rows_.Add({"live check: the first check of the page of 1,000 lines, on its thread", Fixed(first, 0) + " ms",
                    "-", "-", "-", true});
         rows_.Time("live check: the page handed to its thread on the GUI thread (1,000 lines)", handOvers, 16);
         rows_.Time("keystroke into a block (written through, previewed), live check following", with.keys, 16);
-        rows_.Time("keystroke into a block (written through, previewed), no live check", without.keys, 16);
+        rows_.Time("keystroke into a block (written through, previewed), no live check", without->keys, 16);
         rows_.Time("add on a page of 1,000 lines, live check following", with.adds, 16);
-        rows_.Time("add on a page of 1,000 lines, no live check", without.adds, 16);
+        rows_.Time("add on a page of 1,000 lines, no live check", without->adds, 16);
         rows_.Add({"live check: a keystroke until the status bar shows its count (median of " +
                        std::to_string(follows.size()) + ")",
                    Fixed(Median(follows), 1) + " ms", "-", "-", "-", true});
@@ -523,6 +509,21 @@ private:
         RedrawWindow(window ? window : form_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
         return NowMs() - start;
+    }
+
+    // The actions on a second window made with `options` (without the
+    // start-up gates); nothing when it could not be made.
+    std::optional<ActionTimes> ActionsOnAnotherWindow(Form1Options options) {
+        options.runStartupGates = false;
+        options.quitOnClose = false;
+        const HWND other = CreateForm1(GetModuleHandleW(nullptr), options);
+        if (!other) return std::nullopt;
+        ShowWindow(other, SW_SHOWNORMAL);
+        Pump();
+        const ActionTimes times = ActionsOn(other);
+        DestroyWindow(other);
+        Pump();
+        return times;
     }
 
     // Adds, style clicks and keystrokes typed into a block, on a large page.
