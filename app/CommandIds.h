@@ -29,3 +29,10 @@
 #define IDC_ABOUT_VERSION 103
 #define IDC_ABOUT_MAKER 104
 #define IDC_ABOUT_SITE 105
+
+// 发布检查 (its menu item is under 编辑)
+#define IDM_CHECK 1110
+#define IDD_CHECK_REPORT 110
+#define IDC_CHECK_SUMMARY 111
+#define IDC_CHECK_LIST 112
+#define IDC_CHECK_DETAIL 113

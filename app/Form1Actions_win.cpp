@@ -97,7 +97,7 @@ std::optional<std::string> Cop(HWND form, Form1State& s) {
     if (copied) result = std::move(page);
     page.clear();
     // The clipboard is closed again before any message box shows.
-    if (copied) Ask(form, kCopyDone, kNoticeTitle, MB_OK);
+    if (copied) Ask(form, kCopyDone + CopyCheckNote(s), kNoticeTitle, MB_OK);
     else Ask(form, kCopyFailed, kNoticeTitle, MB_OK | MB_ICONEXCLAMATION);
     ShowPagePreview(form);
     return result;

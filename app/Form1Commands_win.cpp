@@ -84,6 +84,7 @@ const std::vector<Command>& Commands() {
         {IDM_UNDO, &Undo_Click, &CanUndo, true},
         {IDM_REDO, &Redo_Click, &CanRedo, true},
         {IDM_IMPORT_CLIPBOARD, &ImportClipboard_Click, nullptr, false},
+        {IDM_CHECK, &Check_Click, nullptr, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };

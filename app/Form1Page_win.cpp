@@ -145,6 +145,7 @@ bool Reflect(HWND form, Form1State& s, const PageEffects& e) {
     if (e.choiceChanged) ShowChoice(form, s);
     ShowPageState(form, s);
     ScheduleRecovery(form, s);
+    FollowPageWithCheck(s);
     return written;
 }
 

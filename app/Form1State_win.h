@@ -13,12 +13,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/Form1_win.h"
 #include "app/Preview_win.h"
+#include "check/LiveCheck.h"
 #include "base/Scoped_win.h"
 #include "compose/Composition.h"
 #include "compose/WorkingFolderWriter.h"
@@ -32,6 +34,7 @@ namespace mojian {
 inline constexpr UINT kMsgShown = WM_APP + 10;           // once, after the window was first shown
 inline constexpr UINT kMsgRecoveryFailed = WM_APP + 11;  // the writer could not write the page
 inline constexpr UINT kMsgOpenHandedOver = WM_APP + 12;  // a file another start handed over waits
+inline constexpr UINT kMsgCheckReady = WM_APP + 30;      // the live check has a result
 inline constexpr UINT_PTR kRecoveryTimer = 1;
 
 // Which opens are done: the window's file name before and after each, so
@@ -81,6 +84,12 @@ struct Form1State {
     RecoveryThrottle throttle;
     std::unique_ptr<RecoveryWriter> recovery;
     std::vector<std::string> handedOver;  // files other starts handed over, not yet opened
+
+    // ---- The publish check ----
+    std::unique_ptr<check::LiveCheck> liveCheck;
+    std::uint64_t checkAsked = 0;  // the number of the newest page handed to the check
+    bool checkBehind = false;      // the page changed while the check was busy
+    HWND checkReport = nullptr;    // 发布检查, while it is open (it is owned, so it goes with the form)
 
     HWND Control(int id) const {
         const auto it = controls.find(id);
@@ -180,5 +189,19 @@ bool TranslateAccelerators(HWND form, Form1State& s, MSG& msg);
 // ---- Form1Import_win.cpp ----
 void ImportFile_Click(HWND form, Form1State& s);       // 文件 → 导入描述…
 void ImportClipboard_Click(HWND form, Form1State& s);  // 编辑 → 从粘贴板导入
+// ---- Form1Check_win.cpp: the publish check ----
+void StartLiveCheck(HWND form, Form1State& s);
+void StopLiveCheck(Form1State& s);
+// After every change of the page: the status bar's count follows it.
+void FollowPageWithCheck(Form1State& s);
+void CheckReady(Form1State& s);
+// The check of the page as it stands, waited for when the last result is
+// older (nothing without a check); the status bar and the report show it.
+std::optional<check::LiveCheck::Result> CheckPageNow(Form1State& s);
+// The copy message's extra line when the page has errors; empty without.
+std::wstring CopyCheckNote(Form1State& s);
+void Check_Click(HWND form, Form1State& s);
+void CheckReportGoToLine(HWND form, Form1State& s, int line);
+void CheckReportClosed(Form1State& s, HWND report);
 
 }  // namespace mojian

@@ -15,6 +15,7 @@
 #include "app/Form1Texts.h"
 #include "app/Frame_win.h"
 #include "app/WinText_win.h"
+#include "app/dialogs/CheckReportDialog_win.h"
 #include "app/gates/StartupGates.h"
 #include "base/UserFolder.h"
 #include "catalogue/Catalogue.h"
@@ -47,6 +48,7 @@ void Form_Load(HWND form, Form1State& s) {
     // file, the recent files.
     s.userFolder = UserDataFolder();
     StartRecovery(form, s);
+    StartLiveCheck(form, s);
     ReadRecentFiles(form, s);
     ShowPageState(form, s);
     s.loaded = true;
@@ -191,6 +193,15 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgOpenHandedOver:
         OpenHandedOver(hwnd, *s);
         return 0;
+    case kMsgCheckReady:
+        CheckReady(*s);
+        return 0;
+    case kMsgCheckReportGoToLine:
+        CheckReportGoToLine(hwnd, *s, static_cast<int>(wp));
+        return 0;
+    case kMsgCheckReportClosed:
+        CheckReportClosed(*s, reinterpret_cast<HWND>(lp));
+        return 0;
     case kMsgPreviewRedraw:
     case kMsgPreviewLoaded:
         if (s->preview) s->preview->OnFormMessage(msg);
@@ -200,6 +211,7 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_DESTROY:
         StopRecovery(*s);
+        StopLiveCheck(*s);
         s->workingFolder.reset();  // what is on its way reaches the folder first
         s->preview.reset();  // the browser lets go of its site while Frame4 still exists
         if (s->options.quitOnClose) PostQuitMessage(0);
@@ -271,6 +283,8 @@ const PreviewDocument* Form1PreviewModel(HWND form) {
 bool Form1TranslateMessage(HWND form, MSG& msg) {
     Form1State* s = StateOf(form);
     if (s && TranslateAccelerators(form, *s, msg)) return true;
+    // The report's keys: tab, Enter and Esc there.
+    if (s && s->checkReport && IsDialogMessageW(s->checkReport, &msg)) return true;
     return IsDialogMessageW(form, &msg) != 0;
 }
 

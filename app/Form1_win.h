@@ -62,6 +62,9 @@ struct Form1Options {
     // Marks the run in the user's folder and writes the page to the recovery
     // file after every change.
     bool recovery = true;
+    // Checks the page after every change and shows the count in the status
+    // bar; without, the check runs only for 发布检查 and the copy.
+    bool liveCheck = true;
     // A project file to open once the window is shown (UTF-8 path; the
     // command line's). A running copy is handed it instead.
     std::string fileToOpen;

@@ -5,6 +5,7 @@
 //
 //   app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N]
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "bench/wine/BenchRows_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
+#include "check/Check.h"
 #include "compose/PageAssembly.h"
 #include "compose/PreviewDocument.h"
 #include "project/ProjectFile.h"
@@ -425,26 +427,78 @@ public:
 
         const ActionTimes with = ActionsOn(form_);
         Form1Options options;
-        options.runStartupGates = false;
-        options.quitOnClose = false;
         options.recovery = false;
-        const HWND plain = CreateForm1(GetModuleHandleW(nullptr), options);
-        if (!plain) return rows_.Failure("actions without the recovery writer", "no second window");
-        ShowWindow(plain, SW_SHOWNORMAL);
-        Pump();
-        const ActionTimes without = ActionsOn(plain);
-        DestroyWindow(plain);
-        Pump();
+        const auto without = ActionsOnAnotherWindow(options);
+        if (!without) return rows_.Failure("actions without the recovery writer", "no second window");
         rows_.Time("add on a page of 1,000 lines, recovery writer running", with.adds, 16);
-        rows_.Time("add on a page of 1,000 lines, no recovery writer", without.adds, 16);
+        rows_.Time("add on a page of 1,000 lines, no recovery writer", without->adds, 16);
         rows_.Time("style click, recovery writer running", with.styles, 16);
-        rows_.Time("style click, no recovery writer", without.styles, 16);
+        rows_.Time("style click, no recovery writer", without->styles, 16);
         rows_.Time("keystroke into a block (written through, previewed), recovery writer running", with.keys, 16);
-        rows_.Time("keystroke into a block (written through, previewed), no recovery writer", without.keys, 16);
+        rows_.Time("keystroke into a block (written through, previewed), no recovery writer", without->keys, 16);
+    }
+
+    // Keystrokes into a block with the publish check following the page
+    // (this window) and without it (a second window), and how long the
+    // status bar's count takes to follow.
+    void LiveCheckCost() {
+        double start = NowMs();
+        Form1ReplacePage(form_, LargePage());
+        if (!CountFollows(form_, start)) return rows_.Failure("live check", "the count never came");
+        const double first = NowMs() - start;
+        std::vector<double> handOvers;
+        for (int i = 0; i < 20; ++i)
+            handOvers.push_back(Timed([&] { (void)check::LinesOf(Form1Page(form_)); }));
+
+        const ActionTimes with = ActionsOn(form_);
+        // One keystroke at a time, each left to be counted.
+        const HWND editor = Form1Control(form_, form1::kEditor);
+        std::vector<double> follows;
+        for (int i = 0; i < 15; ++i) {
+            Pump();
+            start = NowMs();
+            SendMessageW(editor, WM_CHAR, L'a' + i, 0);
+            if (!CountFollows(form_, start)) return rows_.Failure("live check", "the count did not follow a keystroke");
+            follows.push_back(NowMs() - start);
+        }
+        Form1Options options;
+        options.liveCheck = false;
+        const auto without = ActionsOnAnotherWindow(options);
+        if (!without) return rows_.Failure("actions without the live check", "no second window");
+        rows_.Add({"live check: the first check of the page of 1,000 lines, on its thread", Fixed(first, 0) + " ms",
+                   "-", "-", "-", true});
+        rows_.Time("live check: the page handed to its thread on the GUI thread (1,000 lines)", handOvers, 16);
+        rows_.Time("keystroke into a block (written through, previewed), live check following", with.keys, 16);
+        rows_.Time("keystroke into a block (written through, previewed), no live check", without->keys, 16);
+        rows_.Time("add on a page of 1,000 lines, live check following", with.adds, 16);
+        rows_.Time("add on a page of 1,000 lines, no live check", without->adds, 16);
+        rows_.Add({"live check: a keystroke until the status bar shows its count (median of " +
+                       std::to_string(follows.size()) + ")",
+                   Fixed(Median(follows), 1) + " ms", "-", "-", "-", true});
     }
 
 private:
     HWND C(int id) const { return Form1Control(form_, id); }
+
+    static std::wstring CountShown(HWND form) {
+        const HWND bar = Form1Control(form, form1::kStatusBar);
+        const auto length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, 3, 0));
+        std::wstring text(length + 1u, L'\0');
+        SendMessageW(bar, SB_GETTEXTW, 3, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(length);
+        return text;
+    }
+
+    // Handles messages until the status bar's count changes (false after 60 s).
+    bool CountFollows(HWND form, double since) {
+        const std::wstring before = CountShown(form);
+        while (CountShown(form) == before) {
+            if (NowMs() - since > 60000) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Pump();
+        }
+        return true;
+    }
     int LineCount() const { return static_cast<int>(SendMessageW(C(form1::kList), LB_GETCOUNT, 0, 0)); }
 
     // The action, everything it posted, and the painting it caused.
@@ -455,6 +509,21 @@ private:
         RedrawWindow(window ? window : form_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
         return NowMs() - start;
+    }
+
+    // The actions on a second window made with `options` (without the
+    // start-up gates); nothing when it could not be made.
+    std::optional<ActionTimes> ActionsOnAnotherWindow(Form1Options options) {
+        options.runStartupGates = false;
+        options.quitOnClose = false;
+        const HWND other = CreateForm1(GetModuleHandleW(nullptr), options);
+        if (!other) return std::nullopt;
+        ShowWindow(other, SW_SHOWNORMAL);
+        Pump();
+        const ActionTimes times = ActionsOn(other);
+        DestroyWindow(other);
+        Pump();
+        return times;
     }
 
     // Adds, style clicks and keystrokes typed into a block, on a large page.
@@ -528,6 +597,7 @@ int wmain(int argc, wchar_t** argv) {
             bench.Projects();
             bench.UndoRedo();
             bench.RecoveryCost();
+            bench.LiveCheckCost();
         }
     }
     MeasureExeSize(rows, *program);

@@ -26,6 +26,12 @@ constexpr char kCopyDone[] =
     "在使用过程中如果您有任何问题或建意，请反馈给我们！谢谢！\r\n"
     "祝：生意兴隆---";
 
+// The success message with the publish check's line, for a page with errors.
+std::string CopyDoneWithErrors(int errors) {
+    return std::string(kCopyDone) + "\r\n发布检查发现这一页有 " + std::to_string(errors) +
+           " 个错误，粘贴后可能被删改；按 F7 查看。";
+}
+
 HICON InformationIcon() { return LoadIconW(nullptr, IDI_INFORMATION); }
 
 // The document a page preview of these blocks leaves behind.
@@ -95,7 +101,8 @@ TEST_F(Form1CopyTest, CopyPutsTheJoinedBlocksOnTheClipboardAndPreviewsThePage) {
     Click(C(kCopyButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].title, "温馨提示");
-    EXPECT_EQ(answer.Seen()[0].text, kCopyDone);
+    // The two lines that produce nothing are errors of the publish check.
+    EXPECT_EQ(answer.Seen()[0].text, CopyDoneWithErrors(2));
     EXPECT_EQ(answer.Seen()[0].icon, nullptr);
     EXPECT_EQ(answer.Seen()[0].buttons, std::vector<int>{IDOK});
     EXPECT_EQ(Clip(), GetBlock(1, 0) + GetBlock(0, 0) + GetBlock(1, 0) + "abc\r\n" + GetBlock(0, 18));
@@ -111,7 +118,7 @@ TEST_F(Form1CopyTest, OnlyUnresolvedLinesCopyAnEmptyPageWithTheSuccessMessage) {
     BoxAnswerer answer(IDOK);
     Click(C(kCopyButton));
     ASSERT_EQ(answer.Seen().size(), 1u);
-    EXPECT_EQ(answer.Seen()[0].text, kCopyDone);
+    EXPECT_EQ(answer.Seen()[0].text, CopyDoneWithErrors(2));  // a line of nothing, a page too short
     EXPECT_EQ(Clip(), "");
 }
 
