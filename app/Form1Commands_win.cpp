@@ -82,6 +82,10 @@ const std::vector<Command>& Commands() {
         // 编辑
         {IDM_UNDO, &Undo_Click, &CanUndo, true},
         {IDM_REDO, &Redo_Click, &CanRedo, true},
+        {IDM_FILL, &Fill_Click, &HasSelectedLine, false},
+        // Ctrl+H opens the dialog inside the code editor too, as in Notepad:
+        // nobody types Backspace as Ctrl+H.
+        {IDM_FINDREPLACE, &FindReplace_Click, &HasLines, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };

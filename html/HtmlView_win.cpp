@@ -252,6 +252,10 @@ void HtmlViewRelayout(HWND view) {
     if (ViewState* s = StateOf(view)) Relayout(view, *s);
 }
 
+void HtmlViewScrollTo(HWND view, int y) {
+    if (ViewState* s = StateOf(view)) ScrollTo(view, *s, y);
+}
+
 int HtmlViewScrollPos(HWND view) {
     const ViewState* s = StateOf(view);
     return s ? s->scrollY : 0;

@@ -31,6 +31,10 @@ void HtmlViewSetPictureSource(HWND view, std::shared_ptr<PictureSource> pictures
 // what the picture source knows has changed.
 void HtmlViewRelayout(HWND view);
 
+// Scrolls to `y` pixels from the top (kept within the page), as the scroll
+// bar would: for a document shown again after a small change.
+void HtmlViewScrollTo(HWND view, int y);
+
 // How far the view is scrolled, and the laid-out page's height, in pixels.
 int HtmlViewScrollPos(HWND view);
 int HtmlViewPageHeight(HWND view);
