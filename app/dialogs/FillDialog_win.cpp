@@ -43,7 +43,7 @@ constexpr int kLabelHeightPx = 20;
 constexpr int kNoteHeightPx = 36;
 constexpr int kPreviewWidthPx = 783;  // a 750-pixel block, the view's margins and its scroll bar
 constexpr int kFormMinWidthPx = 400;
-constexpr int kDialogWidthPx = 1240, kDialogHeightPx = 760;
+constexpr int kDialogWidthPx = 1400, kDialogHeightPx = 780;
 constexpr int kDialogMinWidthPx = 720, kDialogMinHeightPx = 460;
 constexpr int kEditorRowsOfText = 3;  // the in-place editor's height, in list rows
 
@@ -116,7 +116,8 @@ std::string NoteOf(const FillDialog& d, std::size_t i) {
     const Field& f = d.FieldAt(i);
     std::vector<std::string> parts;
     if (d.values[i]) parts.push_back("已修改");
-    else if (f.placeholder) parts.push_back(f.kind == FieldKind::Picture ? "占位图" : "模块原有内容");
+    else if (f.placeholder)
+        parts.push_back(f.kind == FieldKind::Picture ? "占位图" : f.kind == FieldKind::Link ? "原链接" : "原文");
     if (f.kind == FieldKind::Picture) {
         if (IsLocalPicture(d, i)) parts.push_back("本机图片，上传前买家看不到");
         parts.push_back(SizeText(f));
@@ -290,7 +291,7 @@ void BeginEditing(FillDialog& d, int row) {
     cell.right = std::min(cell.right, client.right);
     MapWindowPoints(d.list, d.dialog, reinterpret_cast<POINT*>(&cell), 2);
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(d.dialog, GWLP_HINSTANCE));
-    d.editor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL,
+    d.editor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL,
                                cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top, d.dialog,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_FILL_INPLACE)), instance, nullptr);
     if (!d.editor) return;
@@ -360,12 +361,12 @@ void Layout(FillDialog& d) {
     Place(d.dialog, IDCANCEL, width - m - bw, bottom, bw, bh);
     Place(d.dialog, IDOK, width - m - bw - gap - bw, bottom, bw, bh);
 
-    // The value column takes what the others leave.
+    // The value and the note share what the number and the kind leave.
     const int fixed = static_cast<int>(SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kNumberColumn, 0) +
-                                       SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kKindColumn, 0) +
-                                       SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kNoteColumn, 0));
-    const int room = formWidth - fixed - GetSystemMetrics(SM_CXVSCROLL) - d.Px(4);
-    SendMessageW(d.list, LVM_SETCOLUMNWIDTH, kValueColumn, std::max(d.Px(140), room));
+                                       SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kKindColumn, 0));
+    const int room = std::max(d.Px(240), formWidth - fixed - GetSystemMetrics(SM_CXVSCROLL) - d.Px(4));
+    SendMessageW(d.list, LVM_SETCOLUMNWIDTH, kValueColumn, room / 2);
+    SendMessageW(d.list, LVM_SETCOLUMNWIDTH, kNoteColumn, room - room / 2);
 }
 
 void AddColumn(const FillDialog& d, int index, const wchar_t* title, int widthPx) {
@@ -409,8 +410,8 @@ bool OnInitDialog(FillDialog& d, HWND dialog) {
 
     SendMessageW(d.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
-    AddColumn(d, kNumberColumn, L"序号", 44);
-    AddColumn(d, kKindColumn, L"类型", 56);
+    AddColumn(d, kNumberColumn, L"序号", 38);
+    AddColumn(d, kKindColumn, L"类型", 50);
     AddColumn(d, kValueColumn, L"内容", 220);
     AddColumn(d, kNoteColumn, L"说明", 260);
     SendMessageW(d.list, LVM_SETITEMCOUNT, d.set.fields.size(), LVSICF_NOINVALIDATEALL);

@@ -1,6 +1,6 @@
 // Drives the program's own modal dialogs: the next dialog this thread
 // opens runs a test's script from inside its modal loop once it has set
-// itself up, kept hidden. Message boxes the dialog asks through the
+// itself up, kept hidden (or shown, for looking at it). Message boxes the dialog asks through the
 // environment are answered by a ScriptedEnvironment.
 #pragma once
 
@@ -16,7 +16,8 @@ namespace mojian::testing {
 
 class DialogScript {
 public:
-    explicit DialogScript(std::function<void(HWND dialog)> script) : script_(std::move(script)) {
+    explicit DialogScript(std::function<void(HWND dialog)> script, bool shown = false)
+        : script_(std::move(script)), shown_(shown) {
         current_ = this;
         hook_ = SetWindowsHookExW(WH_CBT, &OnCbt, nullptr, GetCurrentThreadId());
     }
@@ -101,10 +102,12 @@ private:
     static LRESULT CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         DialogScript* self = current_;
         // Never shown: hiding a shown window costs Wine seconds without a window manager.
-        if (msg == WM_WINDOWPOSCHANGING) reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        if (msg == WM_WINDOWPOSCHANGING && !self->shown_) reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
         if (msg == kRun) {
             self->title_ = GetText(hwnd);
             self->ran_ = true;
+            // The modal loop shows a dialog only once it is idle, after the script.
+            if (self->shown_) ShowWindow(hwnd, SW_SHOWNORMAL);
             self->script_(hwnd);
             // A script that left the dialog open closes it, so the test goes on.
             if (IsWindow(hwnd)) PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
@@ -117,6 +120,7 @@ private:
 
     static inline DialogScript* current_ = nullptr;
     std::function<void(HWND)> script_;
+    bool shown_ = false;
     HHOOK hook_ = nullptr;
     HWND dialog_ = nullptr;
     WNDPROC proc_ = nullptr;
