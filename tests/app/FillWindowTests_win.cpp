@@ -53,6 +53,11 @@ int FieldIndex(const fill::FieldSet& set, fill::FieldKind kind, const std::strin
 
 class FillWindowTest : public Form1Test {
 protected:
+    // Blocks the page changed are the program's library's: back for the next tests.
+    void TearDown() override {
+        Form1Change(form, [](Composition& page) { return page.Open({}); });
+        Form1Test::TearDown();
+    }
     // The page 复制代码 puts on the clipboard; its message is no question of ours.
     std::string Copied() {
         const std::size_t boxes = env.boxes.size();
