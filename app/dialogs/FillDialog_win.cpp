@@ -422,13 +422,16 @@ bool OnInitDialog(FillDialog& d, HWND dialog) {
     Layout(d);
     if (!d.set.fields.empty()) SelectRow(d, 0);
     ShowNote(d);
-    // A large source shows its list first; its preview and sizes follow.
+    SetFocus(d.list);
+    // A large source shows its list first; its sizes and preview follow. (A
+    // dialog box shows itself only once its queue is empty: show it now.)
     if (d.measured) ShowPreview(d);
     else {
-        PreviewSoon(d);
+        ShowWindow(dialog, SW_SHOWNORMAL);
+        UpdateWindow(dialog);
         PostMessageW(dialog, kMsgMeasure, 0, 0);
+        PreviewSoon(d);
     }
-    SetFocus(d.list);
     return false;  // the focus is set
 }
 
