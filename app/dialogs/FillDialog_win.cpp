@@ -10,6 +10,7 @@
 #include "app/CommandIds.h"
 #include "app/WinText_win.h"
 #include "app/dialogs/DialogPlacement_win.h"
+#include "app/dialogs/VirtualList_win.h"
 #include "app/env/Environment.h"
 #include "fill/Fields.h"
 #include "fill/Fill.h"
@@ -131,14 +132,6 @@ std::string NoteOf(const FillDialog& d, std::size_t i) {
     return text;
 }
 
-void CopyCell(const std::string& text, wchar_t* to, int room) {
-    if (!to || room <= 0) return;
-    const std::wstring wide = Wide(text);
-    const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(room - 1));
-    wide.copy(to, n);
-    to[n] = L'\0';
-}
-
 void OnGetDispInfo(const FillDialog& d, NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
     if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= d.set.fields.size()) return;
@@ -151,7 +144,7 @@ void OnGetDispInfo(const FillDialog& d, NMLVDISPINFOW& info) {
     case kNoteColumn: text = NoteOf(d, i); break;
     default: break;
     }
-    CopyCell(text, item.pszText, item.cchTextMax);
+    SetCellText(item, text);
 }
 
 int SelectedRow(const FillDialog& d) {
@@ -369,15 +362,6 @@ void Layout(FillDialog& d) {
     SendMessageW(d.list, LVM_SETCOLUMNWIDTH, kNoteColumn, room - room / 2);
 }
 
-void AddColumn(const FillDialog& d, int index, const wchar_t* title, int widthPx) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(title);
-    column.cx = d.Px(widthPx);
-    column.iSubItem = index;
-    SendMessageW(d.list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-}
-
 std::string Summary(const FillDialog& d) {
     if (d.set.fields.empty()) return "这个模块里没有可以填写的文字、图片或链接。";
     return "共 " + std::to_string(d.set.fields.size()) + " 项：文字 " + std::to_string(d.set.texts) + "，图片 " +
@@ -410,10 +394,10 @@ bool OnInitDialog(FillDialog& d, HWND dialog) {
 
     SendMessageW(d.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
-    AddColumn(d, kNumberColumn, L"序号", 38);
-    AddColumn(d, kKindColumn, L"类型", 50);
-    AddColumn(d, kValueColumn, L"内容", 220);
-    AddColumn(d, kNoteColumn, L"说明", 260);
+    AddListColumn(d.list, kNumberColumn, L"序号", d.Px(38));
+    AddListColumn(d.list, kKindColumn, L"类型", d.Px(50));
+    AddListColumn(d.list, kValueColumn, L"内容", d.Px(220));
+    AddListColumn(d.list, kNoteColumn, L"说明", d.Px(260));
     SendMessageW(d.list, LVM_SETITEMCOUNT, d.set.fields.size(), LVSICF_NOINVALIDATEALL);
     SetText(GetDlgItem(dialog, IDC_FILL_SUMMARY), Summary(d));
 

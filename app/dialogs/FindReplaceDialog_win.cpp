@@ -9,6 +9,7 @@
 #include "app/CommandIds.h"
 #include "app/WinText_win.h"
 #include "app/dialogs/DialogPlacement_win.h"
+#include "app/dialogs/VirtualList_win.h"
 #include "app/env/Environment.h"
 
 namespace mojian {
@@ -110,20 +111,7 @@ void OnGetDispInfo(const FindReplaceDialog& d, NMLVDISPINFOW& info) {
         break;
     default: break;
     }
-    if (!item.pszText || item.cchTextMax <= 0) return;
-    const std::wstring wide = Wide(text);
-    const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(item.cchTextMax - 1));
-    wide.copy(item.pszText, n);
-    item.pszText[n] = L'\0';
-}
-
-void AddColumn(HWND list, int index, const wchar_t* title, int width) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(title);
-    column.cx = width;
-    column.iSubItem = index;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+    SetCellText(item, text);
 }
 
 void OnInitDialog(FindReplaceDialog& d, HWND dialog) {
@@ -141,9 +129,9 @@ void OnInitDialog(FindReplaceDialog& d, HWND dialog) {
     GetClientRect(d.list, &rc);
     const int dpi = DpiOf(dialog);
     const int line = MulDiv(44, dpi, USER_DEFAULT_SCREEN_DPI), entry = MulDiv(110, dpi, USER_DEFAULT_SCREEN_DPI);
-    AddColumn(d.list, kLineColumn, L"行", line);
-    AddColumn(d.list, kEntryColumn, L"模块", entry);
-    AddColumn(d.list, kContextColumn, L"内容", std::max(60, static_cast<int>(rc.right) - line - entry -
+    AddListColumn(d.list, kLineColumn, L"行", line);
+    AddListColumn(d.list, kEntryColumn, L"模块", entry);
+    AddListColumn(d.list, kContextColumn, L"内容", std::max(60, static_cast<int>(rc.right) - line - entry -
                                                                 GetSystemMetrics(SM_CXVSCROLL)));
     CentreOnOwner(dialog);
     const HWND find = GetDlgItem(dialog, IDC_FR_FIND);
