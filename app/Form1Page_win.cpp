@@ -118,7 +118,7 @@ void StepHistory(HWND form, Form1State& s, bool back) {
     // The same line with another entry (a filled-in line undone) counts too:
     // the editor writes through to the selected line, whatever it names.
     if (editorShowsEntry && (ResolveEntry(s.page.SelectedName()) == entry || (line >= 0 && s.page.Selected() == line))) {
-        const auto now = EntryText(s.page, entry);
+        const auto now = EntryText(s.page, ResolveEntry(s.page.SelectedName()));
         if (now && *now != *shown) SetEditorTextQuietly(form, s, *now);
     }
 }

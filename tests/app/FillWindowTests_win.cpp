@@ -186,6 +186,12 @@ TEST_F(FillWindowTest, CancelOrNoChangeLeavesThePageAsItWasAndTheEditorFollowsAF
     SendMessageW(C(kEditor), WM_CHAR, L'x', 0);
     Pump();
     EXPECT_EQ(*Page().CustomText(1), "x" + text);
+    // undoing the typing, then the fill: the line names the built-in block
+    // again, and so the editor shows that block, where typing now goes
+    PressCtrl(List(), 'Z');
+    PressCtrl(List(), 'Z');
+    EXPECT_EQ(Lines(), Names{"图片展示-样式1"});
+    EXPECT_EQ(GetText(C(kEditor)), Page().BlockText(1, 0));
 }
 
 TEST_F(FillWindowTest, ALocalPictureIsAcceptedAndMarked) {
