@@ -5,6 +5,8 @@
 #define IDR_MAINMENU 1
 #define IDR_ACCELERATORS 1
 #define IDD_ABOUT 100
+#define IDD_FILL 110
+#define IDD_FINDREPLACE 120
 
 // 文件
 #define IDM_NEW 1001
@@ -20,6 +22,8 @@
 #define IDM_UNDO 1101
 #define IDM_REDO 1102
 #define IDM_IMPORT_CLIPBOARD 1130
+#define IDM_FILL 1103
+#define IDM_FINDREPLACE 1104
 // 帮助
 #define IDM_ABOUT 1201
 
@@ -32,7 +36,31 @@
 
 // 发布检查 (its menu item is under 编辑)
 #define IDM_CHECK 1110
-#define IDD_CHECK_REPORT 110
+#define IDD_CHECK_REPORT 140
 #define IDC_CHECK_SUMMARY 111
 #define IDC_CHECK_LIST 112
 #define IDC_CHECK_DETAIL 113
+// 填写内容
+#define IDC_FILL_SUMMARY 111
+#define IDC_FILL_FIELDS 112
+#define IDC_FILL_EDIT 113
+#define IDC_FILL_BROWSE 114
+#define IDC_FILL_NOTE 115
+#define IDC_FILL_PREVIEW 116
+#define IDC_FILL_PREVIEW_LABEL 117
+#define IDC_FILL_INPLACE 118
+
+// 查找和替换
+#define IDC_FR_KIND_LABEL 121
+#define IDC_FR_TEXT 122
+#define IDC_FR_PICTURE 123
+#define IDC_FR_LINK 124
+#define IDC_FR_FIND_LABEL 125
+#define IDC_FR_FIND 126
+#define IDC_FR_REPLACE_LABEL 127
+#define IDC_FR_REPLACE 128
+#define IDC_FR_CASE 129
+#define IDC_FR_FINDBUTTON 130
+#define IDC_FR_REPLACEALL 131
+#define IDC_FR_RESULT 132
+#define IDC_FR_MATCHES 133

@@ -85,6 +85,10 @@ const std::vector<Command>& Commands() {
         {IDM_REDO, &Redo_Click, &CanRedo, true},
         {IDM_IMPORT_CLIPBOARD, &ImportClipboard_Click, nullptr, false},
         {IDM_CHECK, &Check_Click, nullptr, false},
+        {IDM_FILL, &Fill_Click, &HasSelectedLine, false},
+        // Ctrl+H opens the dialog inside the code editor too, as in Notepad:
+        // nobody types Backspace as Ctrl+H.
+        {IDM_FINDREPLACE, &FindReplace_Click, &HasLines, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };

@@ -105,6 +105,7 @@ void StepHistory(HWND form, Form1State& s, bool back) {
     const ResolvedEntry entry = ResolveEntry(s.page.SelectedName());
     const auto shown = EntryText(s.page, entry);
     const bool editorShowsEntry = Shown(editor) && shown && GetText(editor) == *shown;
+    const int line = s.page.Selected();
 
     const PageEffects e = back ? s.page.Undo() : s.page.Redo();
     if (!e.Applied()) return;
@@ -114,8 +115,10 @@ void StepHistory(HWND form, Form1State& s, bool back) {
         if (!back && s.opensDone < s.opens.size()) s.filePath = s.opens[s.opensDone++].after;
     }
     Reflect(form, s, e);
-    if (editorShowsEntry && ResolveEntry(s.page.SelectedName()) == entry) {
-        const auto now = EntryText(s.page, entry);
+    // The same line with another entry (a filled-in line undone) counts too:
+    // the editor writes through to the selected line, whatever it names.
+    if (editorShowsEntry && (ResolveEntry(s.page.SelectedName()) == entry || (line >= 0 && s.page.Selected() == line))) {
+        const auto now = EntryText(s.page, ResolveEntry(s.page.SelectedName()));
         if (now && *now != *shown) SetEditorTextQuietly(form, s, *now);
     }
 }

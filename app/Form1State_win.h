@@ -4,7 +4,8 @@
 // of the block choice, the list, the copy, the code editor and the export;
 // Form1Page_win.cpp how the window reflects the page, undo and recovery;
 // Form1Projects_win.cpp new, open, save, recent files and restore;
-// Form1Commands_win.cpp the command table, the menu and the accelerators.
+// Form1Commands_win.cpp the command table, the menu and the accelerators;
+// Form1Fill_win.cpp filling in a line and find and replace.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +22,7 @@
 #include "app/Form1_win.h"
 #include "app/Preview_win.h"
 #include "check/LiveCheck.h"
+#include "app/dialogs/FindReplaceDialog_win.h"
 #include "base/Scoped_win.h"
 #include "compose/Composition.h"
 #include "compose/WorkingFolderWriter.h"
@@ -90,6 +92,8 @@ struct Form1State {
     std::uint64_t checkAsked = 0;  // the number of the newest page handed to the check
     bool checkBehind = false;      // the page changed while the check was busy
     HWND checkReport = nullptr;    // 发布检查, while it is open (it is owned, so it goes with the form)
+    // ---- 查找和替换: what its dialog held last ----
+    FindReplaceMemory findReplace;
 
     HWND Control(int id) const {
         const auto it = controls.find(id);
@@ -176,6 +180,12 @@ void OpenHandedOver(HWND form, Form1State& s);
 // Once the window is shown: the restore offer, then the command line's file.
 void AfterShown(HWND form, Form1State& s);
 void ReadRecentFiles(HWND form, Form1State& s);
+
+// ---- Form1Fill_win.cpp ----
+void Fill_Click(HWND form, Form1State& s);
+void FindReplace_Click(HWND form, Form1State& s);
+bool HasSelectedLine(const Form1State& s);
+bool HasLines(const Form1State& s);
 
 // ---- Form1Commands_win.cpp ----
 // A WM_COMMAND from a button (`fromControl`), a menu item or an accelerator.

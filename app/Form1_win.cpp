@@ -105,6 +105,7 @@ bool OnControlNotification(HWND form, Form1State& s, int id, int code) {
             EndTyping(s);
             List1_Click(form, s);
         }
+        if (code == LBN_DBLCLK) RunCommand(form, s, IDM_FILL, false);  // 填写内容 for the line
         return true;
     case kSiteLink:
         if (code == STN_CLICKED) Label5_Click(form);

@@ -385,6 +385,10 @@ int HtmlViewLayoutCount(HWND view) {
     return s ? s->layouts : 0;
 }
 
+void HtmlViewScrollTo(HWND view, int y) {
+    if (ViewState* s = StateOf(view)) ScrollTo(view, *s, y);
+}
+
 int HtmlViewScrollPos(HWND view) {
     const ViewState* s = StateOf(view);
     return s ? s->scrollY : 0;

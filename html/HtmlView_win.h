@@ -48,6 +48,10 @@ void HtmlViewRelayout(HWND view);
 // How many times the view has laid its page out, for tests and benchmarks.
 int HtmlViewLayoutCount(HWND view);
 
+// Scrolls to `y` pixels from the top (kept within the page), as the scroll
+// bar would: for a document shown again after a small change.
+void HtmlViewScrollTo(HWND view, int y);
+
 // How far the view is scrolled, and the laid-out page's height, in pixels.
 int HtmlViewScrollPos(HWND view);
 int HtmlViewPageHeight(HWND view);

@@ -5,6 +5,7 @@
 #include "app/CommandIds.h"
 #include "app/MakerSite_win.h"
 #include "app/WinText_win.h"
+#include "app/dialogs/DialogPlacement_win.h"
 #include "app/env/Environment.h"
 #include "compose/EditorText.h"
 
@@ -13,16 +14,6 @@ namespace mojian {
 namespace {
 
 constexpr COLORREF kLinkColour = RGB(0xFF, 0, 0);  // as the window's own link
-
-// Over the main window, wherever that is, rather than in the screen's middle.
-void CentreOnOwner(HWND dialog) {
-    const HWND owner = GetWindow(dialog, GW_OWNER);
-    RECT o{}, d{};
-    if (!owner || !GetWindowRect(owner, &o) || !GetWindowRect(dialog, &d)) return;
-    const int width = d.right - d.left, height = d.bottom - d.top;
-    SetWindowPos(dialog, nullptr, o.left + (o.right - o.left - width) / 2, o.top + (o.bottom - o.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {

@@ -3,7 +3,7 @@
 // run, and the user's actions on the real window in this process. Writes one
 // row per figure (figure, value, bound, ratio, target, met) to a TSV file.
 //
-//   app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N]
+//   app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill]
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -25,6 +25,7 @@
 #include "base/UserFolder.h"
 #include "base/Scoped_win.h"
 #include "bench/wine/BenchRows_win.h"
+#include "bench/wine/FillBench_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "check/Check.h"
@@ -477,6 +478,8 @@ public:
                    Fixed(Median(follows), 1) + " ms", "-", "-", "-", true});
     }
 
+    void Fill() { MeasureFillDialogs(rows_, form_); }
+
 private:
     HWND C(int id) const { return Form1Control(form_, id); }
 
@@ -578,17 +581,22 @@ int wmain(int argc, wchar_t** argv) {
     const auto minimal = Option(argc, argv, L"--minimal");
     const auto out = Option(argc, argv, L"--out");
     if (!program || !minimal || !out) {
-        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N]\n");
+        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill]\n");
         return 2;
     }
     const int runs = std::max(1, _wtoi(Option(argc, argv, L"--runs").value_or(L"7").c_str()));
 
+    // --only fill: the window's fill and replace rows alone, for a quick look.
+    const bool onlyFill = Option(argc, argv, L"--only").value_or(L"") == L"fill";
+
     Rows rows;
-    MeasureStartUp(rows, *program, *minimal, runs);
+    if (!onlyFill) MeasureStartUp(rows, *program, *minimal, runs);
     {
         FormBench bench(rows);
         if (!bench.Open()) {
             rows.Failure("the main window", "could not be created");
+        } else if (onlyFill) {
+            bench.Fill();
         } else {
             bench.StyleClicks();
             bench.Adds();
@@ -598,6 +606,7 @@ int wmain(int argc, wchar_t** argv) {
             bench.UndoRedo();
             bench.RecoveryCost();
             bench.LiveCheckCost();
+            bench.Fill();
         }
     }
     MeasureExeSize(rows, *program);
