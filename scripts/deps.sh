@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what the build and the tests need, only what is missing.
-# Usage: scripts/deps.sh [build|test|run|bench]
+# Usage: scripts/deps.sh [build|test|run|bench|dist]
 set -e
 what="${1:-test}"
 
@@ -8,7 +8,7 @@ need=""
 have() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed'; }
 want() { for p in "$@"; do have "$p" || need="$need $p"; done; }
 
-want cmake ninja-build make g++ googletest pkg-config nlohmann-json3-dev
+want cmake ninja-build make g++ googletest pkg-config nlohmann-json3-dev python3
 # The maker's settings service (built natively): HTTP and its record's store.
 want libcpp-httplib-dev libsqlite3-dev sqlite3
 want g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
