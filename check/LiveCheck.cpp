@@ -100,7 +100,7 @@ bool LiveCheck::CheckLines(Checker& checker, const std::vector<PageLine>& lines,
 
 void LiveCheck::Run() {
     const std::unique_ptr<html::TextMeasurer> measurer = makeMeasurer_();
-    html::NoPictures pictures;
+    html::PicturesLoading pictures;  // pictures take the room the page gives them, not a broken-picture box
     Checker checker(rules_, *measurer, pictures);
     for (;;) {
         std::vector<PageLine> lines;

@@ -52,7 +52,7 @@ int RunCheck(const std::vector<std::string>& args, Output& out) {
     }
 
     html::FixedMeasurer measurer;
-    html::NoPictures pictures;
+    html::PicturesLoading pictures;  // pictures take the room the page gives them, not a broken-picture box
     const check::RuleSet& rules = check::RuleSet::BuiltIn();
     check::Checker checker(rules, measurer, pictures);
     const std::vector<check::PageLine> lines = check::LinesOf(page);

@@ -107,7 +107,7 @@ def main() -> int:
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--version", required=True)
     p.add_argument("--gui", required=True, help="the program")
-    p.add_argument("--cli", help="the mojian command")
+    p.add_argument("--cli", required=True, help="the mojian command (mojian.com in the build)")
     p.add_argument("--usage", required=True, help="使用说明 in UTF-8")
     p.add_argument("--notices", required=True, help="the list of what is compiled in, in UTF-8")
     p.add_argument("--source", required=True, help="the source tree (its commit dates the entries)")
@@ -117,8 +117,9 @@ def main() -> int:
     top = f"墨笺-{args.version}/"
     entries = [(top, None),
                (top + "墨笺.exe", read(args.gui))]
-    if args.cli:
-        entries.append((top + "mojian.exe", read(args.cli)))
+    # The command is mojian.com in the build, beside Mojian.exe; here the
+    # program is 墨笺.exe, so the command takes the usual name.
+    entries.append((top + "mojian.exe", read(args.cli)))
     entries.append((top + "使用说明.txt", windows_text(read(args.usage))))
     entries.append((top + "许可证/", None))
     entries.append((top + "许可证/第三方软件.txt", windows_text(read(args.notices))))

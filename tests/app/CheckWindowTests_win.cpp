@@ -45,7 +45,7 @@ protected:
     // The check's findings of the page as it stands, made here.
     std::vector<check::Finding> Findings() const {
         html::GdiFonts fonts;
-        html::NoPictures pictures;
+        html::PicturesLoading pictures;
         check::Checker checker(check::RuleSet::BuiltIn(), fonts, pictures);
         return checker.CheckPage(check::LinesOf(Page()));
     }

@@ -24,7 +24,7 @@ std::unique_ptr<html::TextMeasurer> Fixed() { return std::make_unique<html::Fixe
 // What a check of the whole page from scratch finds.
 std::vector<Finding> Fresh(const std::vector<PageLine>& lines) {
     html::FixedMeasurer measurer;
-    html::NoPictures pictures;
+    html::PicturesLoading pictures;
     Checker checker(RuleSet::BuiltIn(), measurer, pictures);
     return checker.CheckPage(lines);
 }

@@ -203,7 +203,7 @@ struct CheckedPage {
 };
 CheckedPage CheckInProcess(const Composition& page) {
     html::FixedMeasurer measurer;
-    html::NoPictures pictures;
+    html::PicturesLoading pictures;
     check::Checker checker(check::RuleSet::BuiltIn(), measurer, pictures);
     const auto lines = check::LinesOf(page);
     const auto findings = checker.CheckPage(lines);
