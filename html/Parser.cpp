@@ -311,7 +311,7 @@ private:
         } else if (name == "table" && IsTableContext(stack_.back()->tag)) {
             // A table where only rows belong (in a row, outside any cell)
             // ends the table it is in and follows it, as browsers parse it.
-            CloseUpTo({"table"}, std::vector<std::string>{});
+            CloseUpTo({"table"}, std::span<const std::string_view>{});
         }
         auto element = std::make_unique<Node>();
         element->tag = std::move(tag.name);

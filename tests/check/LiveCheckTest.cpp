@@ -69,7 +69,7 @@ struct Gate {
 class GateMeasurer : public html::FixedMeasurer {
 public:
     explicit GateMeasurer(Gate& gate) : gate_(gate) {}
-    int Advance(const html::FontKey& font, std::u16string_view c) override {
+    float Advance(const html::FontKey& font, char32_t c) override {
         std::unique_lock lock(gate_.m);
         gate_.entered = true;
         gate_.cv.notify_all();
@@ -142,7 +142,7 @@ public:
         Note();
         --alive_;
     }
-    int Advance(const html::FontKey& font, std::u16string_view c) override {
+    float Advance(const html::FontKey& font, char32_t c) override {
         Note();
         return FixedMeasurer::Advance(font, c);
     }
