@@ -3,7 +3,7 @@
 使用说明.txt and the licence notices, in one zip.
 
 The bytes depend only on the inputs: entries in a fixed order, every entry
-dated with the sources' commit (or SOURCE_DATE_EPOCH), no owner or
+dated with the release's date (not the clock's, nor a file's), no owner or
 permission bits, deflated by zlib at a fixed level.
 
 Names are written in GBK, which the zip tools on Chinese Windows read
@@ -15,9 +15,8 @@ ignores it and would show the UTF-8 bytes as GBK.
 import argparse
 import os
 import struct
-import subprocess
 import sys
-import time
+import datetime
 import zlib
 
 # Licence notices of what is linked into the programs, as Debian installs
@@ -39,11 +38,10 @@ def windows_text(data: bytes) -> bytes:
     return b"\xef\xbb\xbf" + text.encode("utf-8")
 
 
-def dos_date_time(epoch: int):
-    t = time.gmtime(max(epoch, 315532800))  # the zip format starts in 1980
-    dos_time = (t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec // 2)
-    dos_date = ((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday
-    return dos_time, dos_date
+def dos_date_time(day: datetime.date):
+    if day.year < 1980:  # the zip format starts in 1980
+        raise ValueError(f"{day} is before 1980")
+    return 0, ((day.year - 1980) << 9) | (day.month << 5) | day.day
 
 
 def unicode_path_field(gbk_name: bytes, name: str) -> bytes:
@@ -51,9 +49,9 @@ def unicode_path_field(gbk_name: bytes, name: str) -> bytes:
     return struct.pack("<HH", 0x7075, len(body)) + body
 
 
-def write_zip(path: str, entries, epoch: int) -> None:
+def write_zip(path: str, entries, day: datetime.date) -> None:
     """entries: (name, bytes or None for a folder), in archive order."""
-    dos_time, dos_date = dos_date_time(epoch)
+    dos_time, dos_date = dos_date_time(day)
     out = bytearray()
     central = bytearray()
     for name, data in entries:
@@ -87,17 +85,6 @@ def write_zip(path: str, entries, epoch: int) -> None:
     os.replace(tmp, path)
 
 
-def source_epoch(source: str) -> int:
-    if os.environ.get("SOURCE_DATE_EPOCH"):
-        return int(os.environ["SOURCE_DATE_EPOCH"])
-    try:
-        stamp = subprocess.run(["git", "-C", source, "log", "-1", "--format=%ct"],
-                               capture_output=True, text=True, check=True).stdout.strip()
-        return int(stamp)
-    except (OSError, subprocess.CalledProcessError, ValueError):
-        return 315532800
-
-
 def read(path: str) -> bytes:
     with open(path, "rb") as f:
         return f.read()
@@ -110,7 +97,8 @@ def main() -> int:
     p.add_argument("--cli", required=True, help="the mojian command (mojian.com in the build)")
     p.add_argument("--usage", required=True, help="使用说明 in UTF-8")
     p.add_argument("--notices", required=True, help="the list of what is compiled in, in UTF-8")
-    p.add_argument("--source", required=True, help="the source tree (its commit dates the entries)")
+    p.add_argument("--date", required=True, type=datetime.date.fromisoformat,
+                   help="the release's date, YYYY-MM-DD: every entry carries it")
     p.add_argument("--out", required=True)
     args = p.parse_args()
 
@@ -130,7 +118,7 @@ def main() -> int:
         entries.append((top + "许可证/" + name, windows_text(read(system_path))))
 
     os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
-    write_zip(args.out, entries, source_epoch(args.source))
+    write_zip(args.out, entries, args.date)
     return 0
 
 

@@ -157,6 +157,24 @@ BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM lp) {
     return FALSE;
 }
 
+TEST_F(Form1Test, TheTitleBarAndTheTaskBarTakeTheProgramsIconDrawnForTheirSizes) {
+    const auto big = reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICON));
+    const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICONSM));
+    ASSERT_NE(big, nullptr);
+    ASSERT_NE(small, nullptr);
+    const auto width = [](HICON icon) {
+        ICONINFO info{};
+        if (!GetIconInfo(icon, &info)) return 0;
+        BITMAP bm{};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return static_cast<int>(bm.bmWidth);
+    };
+    EXPECT_EQ(width(big), GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(width(small), GetSystemMetrics(SM_CXSMICON));
+}
+
 TEST_F(Form1Test, ColoursAndToolTipAsTheControlTableSays) {
     EXPECT_EQ(PaintedWith(Style(7)).text, RGB(0, 0, 0xFF));  // asked through Frame1
     EXPECT_EQ(PaintedWith(Kind(4)).text, RGB(0, 0, 0));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -96,18 +97,38 @@ TEST(DistStart, TheUnpackedProgramPassesItsGatesAgainstItsServiceAndShowsItsWind
     }
     const HWND form = search.found;
     EXPECT_NE(form, nullptr) << "no main window within a minute";
-    EXPECT_GE(service.Count("/asp/kwel/index.asp"), 1) << "the program did not ask the address it was built for";
+    int asked = 0;
+    for (const auto& request : service.Requests())
+        asked += request.requestLine.rfind("POST /asp/kwel/index.asp ", 0) == 0;
+    EXPECT_GE(asked, 1) << "the program did not ask the address it was built for";
     if (form) {
+        // The caption is set once the gates have let the program in.
         wchar_t title[64] = {};
         GetWindowTextW(form, title, 64);
         EXPECT_STREQ(title, L"墨笺");
-        const auto big = reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICON));
-        const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICONSM));
-        EXPECT_NE(big, nullptr);
-        EXPECT_NE(small, nullptr);
     }
     TerminateProcess(program.process.get(), 0);
     WaitForSingleObject(program.process.get(), 10000);
+}
+
+// The icon Explorer, the title bar and the task bar take: resource 1, with a
+// picture drawn for each size Windows asks for.
+TEST(DistStart, TheUnpackedProgramCarriesItsIconInEverySize) {
+    const std::wstring exe = Folder() + L"\\墨笺.exe";
+    const HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(image, nullptr);
+    std::vector<int> sizes;
+    if (HRSRC group = FindResourceW(image, MAKEINTRESOURCEW(1), RT_GROUP_ICON)) {
+        const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(image, group)));
+        const WORD count = *reinterpret_cast<const WORD*>(bytes + 4);
+        for (WORD i = 0; i < count; ++i) {
+            const BYTE width = bytes[6 + 14 * i];  // GRPICONDIRENTRY.bWidth; 0 means 256
+            sizes.push_back(width ? width : 256);
+        }
+    }
+    FreeLibrary(image);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 256}));
 }
 
 TEST(DistStart, TheMojianCommandBesideItListsTheNinetyBlocks) {

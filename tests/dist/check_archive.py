@@ -49,6 +49,7 @@ def main() -> int:
     p.add_argument("--version", required=True)
     p.add_argument("--pack", required=True, help="dist/pack.py")
     p.add_argument("--source", required=True)
+    p.add_argument("--date", required=True, help="the release's date, YYYY-MM-DD")
     p.add_argument("--build", required=True)
     p.add_argument("--unpack-to", required=True)
     args = p.parse_args()
@@ -68,7 +69,8 @@ def main() -> int:
         infos = z.infolist()
         names = [i.filename for i in infos]
         check(names == expected, f"entries {names}, expected {expected}")
-        check(len({i.date_time for i in infos}) == 1, "entries carry different dates")
+        wanted = tuple(int(x) for x in args.date.split("-")) + (0, 0, 0)
+        check({i.date_time for i in infos} == {wanted}, f"entries are not all dated {args.date}")
         for i in infos:
             check(not i.flag_bits & 0x800, f"{i.filename}: the UTF-8 flag is set")
             check(i.create_system == 0 and i.external_attr in (0x10, 0x20),
@@ -120,7 +122,7 @@ def main() -> int:
         again = os.path.join(tmp, "again.zip")
         subprocess.run([sys.executable, args.pack, "--version", args.version, "--gui", inputs["gui"],
                         "--cli", inputs["cli"], "--usage", inputs["usage"], "--notices", inputs["notices"],
-                        "--source", args.source, "--out", again], check=True)
+                        "--date", args.date, "--out", again], check=True)
         check(open(again, "rb").read() == original, "packing the same files again gives other bytes")
 
     # A fresh folder for the program's first start.
