@@ -334,12 +334,18 @@ public:
     }
 
     bool Write(const std::string& name, std::string_view bytes) override {
-        // The folder and its parents are made with the first picture.
+        // The folder and its parents are made with the first picture. The
+        // flag is set only once the whole chain stands: workers write at the
+        // same time, and one that saw it set after the first level wrote
+        // into a folder that was not there yet (its picture never reached
+        // the disk).
         if (!folderMade_) {
+            bool made = false;
             for (std::size_t pos = folder_.find('\\', 3);; pos = folder_.find('\\', pos + 1)) {
-                folderMade_ = CreateFolder(folder_.substr(0, pos));
+                made = CreateFolder(folder_.substr(0, pos));
                 if (pos == std::string::npos) break;
             }
+            if (made) folderMade_ = true;
         }
         return WriteWholeFile(JoinPath(folder_, name), bytes);
     }
