@@ -27,6 +27,7 @@
 #include "service/SettingsExchange.h"
 #include "service/SettingsQuery.h"
 #include "tests/TempFolder.h"
+#include "tests/app/OtherProcess_win.h"
 #include "tests/service/FakeHttpServer_win.h"
 
 namespace mojian::testing {
@@ -36,16 +37,6 @@ using namespace form1;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kServicePort = MOJIAN_SERVICE_PORT;
-
-std::wstring WindowsPath(std::string unixOrWindows) {
-    // The build gives a Unix path; Wine shows the root of it as drive Z.
-    if (!unixOrWindows.empty() && unixOrWindows[0] == '/') {
-        for (char& c : unixOrWindows)
-            if (c == '/') c = '\\';
-        unixOrWindows = "Z:" + unixOrWindows;
-    }
-    return Wide(unixOrWindows);
-}
 
 // The service the program asks at start: ours on its port, or one that
 // already answers there as the program needs (`make run` on this machine).
@@ -76,23 +67,6 @@ private:
     std::unique_ptr<FakeHttpServer> server_;
     std::string failure_;
 };
-
-struct Search {
-    DWORD pid;
-    const wchar_t* cls;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM lp) {
-    auto* search = reinterpret_cast<Search*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[64] = {};
-    GetClassNameW(hwnd, cls, 64);
-    if (pid != search->pid || wcscmp(cls, search->cls) != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
 
 struct ChildSearch {
     int id;
@@ -157,9 +131,7 @@ public:
     HWND Window(const wchar_t* cls, DWORD ms = 60000) const {
         const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
         do {
-            Search search{pid_, cls};
-            EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&search));
-            if (search.found) return search.found;
+            if (const HWND found = ShownWindowOf(pid_, cls)) return found;
             if (WaitForSingleObject(process_.get(), 20) == WAIT_OBJECT_0) return nullptr;
         } while (Clock::now() < deadline);
         return nullptr;

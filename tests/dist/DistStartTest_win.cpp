@@ -16,6 +16,7 @@
 #include "base/Scoped_win.h"
 #include "catalogue/Catalogue.h"
 #include "service/SettingsExchange.h"
+#include "tests/app/OtherProcess_win.h"
 #include "tests/service/FakeHttpServer_win.h"
 
 namespace mojian::testing {
@@ -23,36 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::wstring WideFromUtf8(const std::string& s) {
-    std::wstring w(s.size(), L'\0');
-    w.resize(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(),
-                                 static_cast<int>(w.size())));
-    return w;
-}
-
-// The build gives a Unix path; Wine shows the root of it as drive Z.
-std::wstring Folder() {
-    std::wstring path = L"Z:" + WideFromUtf8(MOJIAN_DIST_FOLDER);
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
-
-struct Search {
-    DWORD pid;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindForm(HWND hwnd, LPARAM lp) {
-    auto* search = reinterpret_cast<Search*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[64] = {};
-    GetClassNameW(hwnd, cls, 64);
-    if (pid != search->pid || wcscmp(cls, L"MojianForm1") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
+std::wstring Folder() { return WindowsPath(MOJIAN_DIST_FOLDER); }
 
 struct Started {
     KernelHandle process;
@@ -88,14 +60,13 @@ TEST(DistStart, TheUnpackedProgramPassesItsGatesAgainstItsServiceAndShowsItsWind
     Started program = Start(exe, L"\"" + exe + L"\"");
     ASSERT_TRUE(program.process) << "the program did not start: error " << GetLastError();
 
-    Search search{program.pid};
+    HWND form = nullptr;
     const auto deadline = Clock::now() + std::chrono::seconds(60);
-    while (!search.found && Clock::now() < deadline) {
+    while (!form && Clock::now() < deadline) {
         if (WaitForSingleObject(program.process.get(), 0) == WAIT_OBJECT_0) break;
-        EnumWindows(FindForm, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        form = ShownWindowOf(program.pid, L"MojianForm1");
+        if (!form) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    const HWND form = search.found;
     EXPECT_NE(form, nullptr) << "no main window within a minute";
     int asked = 0;
     for (const auto& request : service.Requests())
