@@ -1,11 +1,20 @@
 # The two commands of the project; each installs what it needs first.
-.PHONY: run test bench clean dist
+.PHONY: run test test-win64 chromium-answers bench clean dist
 
 run:
 	@scripts/run.sh
 
 test:
 	@scripts/test.sh
+
+# The 64-bit build and its tests (not part of make test: the download is 32-bit).
+test-win64:
+	@scripts/test.sh --win64
+
+# Asks Chromium again for the answers the tests compare with (tests/chromium),
+# after a block, a case page or a comparison script changed.
+chromium-answers:
+	@scripts/chromium-answers.sh
 
 clean:
 	rm -rf build

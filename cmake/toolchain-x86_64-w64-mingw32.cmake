@@ -12,5 +12,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-find_program(WINE_PROGRAM NAMES wine64 wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
+# Debian keeps the 64-bit loader out of PATH, and its `wine` starts the
+# 32-bit loader first, which machines that cannot run 32-bit code refuse.
+find_program(WINE64_PROGRAM NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine)
+if(NOT WINE64_PROGRAM)
+  find_program(WINE64_PROGRAM NAMES wine REQUIRED)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64_PROGRAM})

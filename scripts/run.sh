@@ -6,18 +6,25 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 scripts/deps.sh run || exit 1
 
+. scripts/wine-env.sh
 mkdir -p build
-cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
-      -DCMAKE_BUILD_TYPE=Release >build/win32.configure.log 2>&1 || { cat build/win32.configure.log; exit 1; }
-cmake --build build/win32 -j2 || exit 1
+# The 32-bit program, or the 64-bit one where this machine cannot run 32-bit code.
+toolchain=cmake/toolchain-i686-w64-mingw32.cmake
+if [ "$MOJIAN_WINDOWS" = win64 ]; then
+    echo "32-bit programs cannot run on this machine: running the 64-bit build of the same sources"
+    toolchain=cmake/toolchain-x86_64-w64-mingw32.cmake
+fi
+W="build/$MOJIAN_WINDOWS"
+cmake -S . -B "$W" -G Ninja -DCMAKE_TOOLCHAIN_FILE=$toolchain \
+      -DCMAKE_BUILD_TYPE=Release >"$W.configure.log" 2>&1 || { cat "$W.configure.log"; exit 1; }
+cmake --build "$W" -j2 --target Mojian || exit 1
 
-EXE="build/win32/app/Mojian.exe"
+EXE="$W/app/Mojian.exe"
 
 . scripts/local-service.sh
 mojian_start_service build || exit 1
 trap mojian_stop_service EXIT
 
-. scripts/wine-env.sh
 headless=0
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then headless=1; fi
 mojian_start_display || exit 1

@@ -8,6 +8,22 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=d}"
 export LANG="${LANG:-C.UTF-8}"
 
+# The program ships for 32-bit Windows, and 32-bit Wine needs a kernel that
+# runs 32-bit code, which some virtual machines do not. There the 64-bit
+# build (the same sources) is the one run: MOJIAN_WINDOWS says which build,
+# MOJIAN_WINE which loader.
+if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    MOJIAN_WINDOWS=win32
+    MOJIAN_WINE=wine
+elif [ -x /usr/lib/wine/wine64 ]; then
+    MOJIAN_WINDOWS=win64
+    MOJIAN_WINE=/usr/lib/wine/wine64
+else
+    MOJIAN_WINDOWS=win32
+    MOJIAN_WINE=wine
+fi
+wine() { "$MOJIAN_WINE" "$@"; }
+
 MOJIAN_XVFB_PID=""
 
 mojian_start_display() {
@@ -32,7 +48,8 @@ mojian_start_display() {
 mojian_start_wine() {
     mkdir -p "$WINEPREFIX"
     # A prefix made before wine32 was installed cannot run 32-bit programs.
-    if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    if [ ! -f "$WINEPREFIX/system.reg" ] ||
+       { [ "$MOJIAN_WINDOWS" = win32 ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; }; then
         rm -rf "$WINEPREFIX"
         echo "preparing the Wine prefix (once, about 20 s)"
         # wineboot returns once the prefix is usable; waiting for the server

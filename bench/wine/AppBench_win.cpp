@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Clipboard_win.h"
@@ -598,15 +599,19 @@ int wmain(int argc, wchar_t** argv) {
         } else if (onlyFill) {
             bench.Fill();
         } else {
-            bench.StyleClicks();
-            bench.Adds();
-            bench.Copy();
-            bench.PagePreview();
-            bench.Projects();
-            bench.UndoRedo();
-            bench.RecoveryCost();
-            bench.LiveCheckCost();
-            bench.Fill();
+            // Each section says when it starts, so a harness killed at its
+            // deadline tells where it stood.
+            const std::pair<const char*, void (FormBench::*)()> sections[] = {
+                {"style clicks", &FormBench::StyleClicks}, {"adds", &FormBench::Adds},
+                {"copy", &FormBench::Copy},                {"page preview", &FormBench::PagePreview},
+                {"projects", &FormBench::Projects},        {"undo and redo", &FormBench::UndoRedo},
+                {"recovery", &FormBench::RecoveryCost},    {"live check", &FormBench::LiveCheckCost},
+                {"fill", &FormBench::Fill}};
+            for (const auto& [name, section] : sections) {
+                std::fprintf(stderr, "app_bench: %s\n", name);
+                std::fflush(stderr);
+                (bench.*section)();
+            }
         }
     }
     MeasureExeSize(rows, *program);

@@ -5,12 +5,13 @@ Three stages:
   1. form lint of every file (encoding, line ends, allowed markup, picture
      attributes, size, trailing <br>, the column-heading template, distinct
      layouts within a kind);
-  2. one headless Chromium run that renders every block in a 750-pixel
-     container and reports anything wider than the container;
-  3. a second Chromium run that screenshots all blocks as a labelled contact
-     sheet, plus a reduced copy for quick viewing.
+  2. headless Chromium renders every block in a 750-pixel container and
+     reports anything wider than the container (its answer is kept in
+     tests/chromium: see tests/chromium_answers.py);
+  3. with --sheet, a second Chromium run screenshots all blocks as a
+     labelled contact sheet, plus a reduced copy for quick viewing.
 
-Usage: python3 tests/blocks/check_blocks.py --blocks catalogue/blocks --out DIR
+Usage: python3 tests/blocks/check_blocks.py --blocks catalogue/blocks --out DIR [--sheet]
 Exit status 0 only when every block and the library as a whole pass.
 """
 
@@ -24,6 +25,9 @@ import subprocess
 import sys
 import tempfile
 from html.parser import HTMLParser
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import chromium_answers  # noqa: E402
 
 KIND_CAPTIONS = ["栏目文字", "图片展示", "尺码表格", "产品信息", "团购秒杀",
                  "关联营销", "图文排版", "售后说明", "五分好评", "搭配促销"]
@@ -389,15 +393,19 @@ def measure_blocks(texts, workdir):
     blocks = [{"id": "%d-%02d" % ks, "html": t} for ks, t in texts.items()]
     page = os.path.join(workdir, "measure.html")
     payload = json.dumps(blocks, ensure_ascii=False).replace("</", "<\\/")
-    with open(page, "w", encoding="utf-8") as f:
-        f.write(MEASURE_PAGE % (payload, PAGE_WIDTH))
-    res = run_chromium(["--virtual-time-budget=5000", "--window-size=1200,900",
-                        "--dump-dom", "file://" + page])
-    dom = res.decode("utf-8", "replace")
-    m = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
-    if not m or not m.group(1).strip():
-        return None
-    return json.loads(html.unescape(m.group(1)))
+    text = MEASURE_PAGE % (payload, PAGE_WIDTH)
+    window = ["--virtual-time-budget=5000", "--window-size=1200,900", "--dump-dom"]
+
+    def ask():
+        with open(page, "w", encoding="utf-8") as f:
+            f.write(text)
+        dom = run_chromium(window + ["file://" + page]).decode("utf-8", "replace")
+        m = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+        if not m or not m.group(1).strip():
+            return None
+        return json.loads(html.unescape(m.group(1)))
+
+    return chromium_answers.answer("blocks", [text] + CHROMIUM_FLAGS + window, ask)
 
 
 def build_sheet(texts, heights, workdir, out_dir):
@@ -477,6 +485,7 @@ def main():
     ap.add_argument("--blocks", default="catalogue/blocks")
     ap.add_argument("--out", default="build/blocks-check")
     ap.add_argument("--no-browser", action="store_true", help="form lint only")
+    ap.add_argument("--sheet", action="store_true", help="also screenshot all blocks as a contact sheet")
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
 
@@ -538,11 +547,12 @@ def main():
                         failures[ks].append("overflows its container: " + "; ".join(m["overflow"]))
                     if m["height"] < 10:
                         failures[ks].append("renders with no height")
-            err = build_sheet(texts, heights, work, args.out)
-            if err:
-                global_errors.append("contact sheet: " + err)
-            else:
-                print("contact sheet: %s" % os.path.join(args.out, "blocks-contact-sheet.png"))
+            if args.sheet:
+                err = build_sheet(texts, heights, work, args.out)
+                if err:
+                    global_errors.append("contact sheet: " + err)
+                else:
+                    print("contact sheet: %s" % os.path.join(args.out, "blocks-contact-sheet.png"))
 
     passed = failed = 0
     for ks in all_blocks():

@@ -18,12 +18,17 @@ original address). --fragments lays each file out as a block of a page
 (no margin, standards mode) instead of as a document of its own.
 
 Writes report.txt (per document, then per box kind) and side-by-side
-pictures (Chromium | ours) of the worst documents to --out. Fails when
-fewer than --need documents pass or fewer than --need-boxes percent of
-the boxes of any kind are in place.
+pictures (Chromium | ours) of the worst documents that do not pass to
+--out. Fails when fewer than --need documents pass or fewer than
+--need-boxes percent of the boxes of any kind are in place.
+
+With --answers NAME, Chromium's boxes are the ones kept in
+tests/chromium/NAME.json for exactly these inputs (tests/chromium_answers.py
+says how they are kept and refreshed); without it Chromium is asked.
 
 Usage: compare_pages.py --docs DIR --dump html_dump.exe --wine wine --out DIR
                         [--pictures none|served] [--fragments] [--need N|all] [--need-boxes P]
+                        [--answers NAME]
 """
 
 import argparse
@@ -42,6 +47,9 @@ import sys
 import tempfile
 import threading
 import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import chromium_answers  # noqa: E402
 
 WIDTH = 750
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -244,16 +252,26 @@ def run_chromium(args, timeout=300):
         shutil.rmtree(profile, ignore_errors=True)
 
 
-def chromium_boxes(names, site, base):
+def chromium_boxes(names, site, base, kept):
     frames = "".join('<iframe id="f%d" src="/doc/%s" style="display:block;border:0;width:%dpx;height:900px">'
                      "</iframe>" % (i, n, WIDTH) for i, n in enumerate(names))
-    site.files["/measure.html"] = ((MEASURE % (frames, json.dumps(names))).encode("utf-8"), "text/html")
-    dom = run_chromium(["--virtual-time-budget=20000", "--window-size=1000,900", "--dump-dom",
-                        base + "/measure.html"]).decode("utf-8", "replace")
-    m = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
-    if not m or not m.group(1).strip():
-        return None
-    return json.loads(html.unescape(m.group(1)))
+    page = MEASURE % (frames, json.dumps(names))
+    window = ["--virtual-time-budget=20000", "--window-size=1000,900", "--dump-dom"]
+
+    def ask():
+        site.files["/measure.html"] = (page.encode("utf-8"), "text/html")
+        dom = run_chromium(window + [base + "/measure.html"]).decode("utf-8", "replace")
+        m = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+        if not m or not m.group(1).strip():
+            return None
+        return json.loads(html.unescape(m.group(1)))
+
+    if not kept:
+        return ask()
+    # What Chromium is given, with the local server's port taken out: it
+    # changes from run to run and changes nothing Chromium answers.
+    docs = [site.files["/doc/" + n][0].replace(base.encode("ascii"), b"BASE") for n in names]
+    return chromium_answers.answer(kept, [page] + CHROMIUM_FLAGS + window + names + docs, ask)
 
 
 # ---- ours -----------------------------------------------------------------------------
@@ -343,6 +361,7 @@ def main():
     ap.add_argument("--need", default="0", help="documents that must pass (a number, or all)")
     ap.add_argument("--need-boxes", type=float, default=0, help="percent of each kind's boxes in place")
     ap.add_argument("--worst", type=int, default=5, help="side-by-side pictures of this many documents")
+    ap.add_argument("--answers", help="use Chromium's boxes kept under this name")
     args = ap.parse_args()
     os.makedirs(args.out, exist_ok=True)
     for old in os.listdir(args.out):
@@ -373,7 +392,7 @@ def main():
             files.append(path)
             site.files["/doc/" + n] = (text.encode("utf-8"), "text/html; charset=utf-8")
 
-        measured = chromium_boxes(names, site, base)
+        measured = chromium_boxes(names, site, base, args.answers)
         if measured is None:
             print("Chromium reported no boxes")
             return 1
@@ -419,7 +438,8 @@ def main():
             if not line.startswith(tuple(names)) or " DIFF " in line:
                 print(line)
 
-        worst = [r[0] for r in sorted((r for r in results if r[0] in measured and r[0] in ours), key=lambda r: -r[2])]
+        worst = [r[0] for r in sorted((r for r in results if not r[1] and r[0] in measured and r[0] in ours),
+                                      key=lambda r: -r[2])]
         side_by_side(worst[:args.worst], names, measured, site, base, args, workdir, bmp_dir)
         need = len(names) if args.need == "all" else int(args.need)
         print("%d of %d documents pass (need %d); pictures %s; details in %s"
