@@ -139,7 +139,9 @@ TEST_F(CheckTest, PictureAddressesABuyerCannotLoad) {
     EXPECT_EQ(HitsOf(R"~(<table background=""><tr><td style="background:url()">x</td></tr></table>)~"), V{});
     // What a buyer's browser does load.
     for (const char* src : {"https://img.alicdn.com/imgextra/i1/1/a.jpg", "http://img.alicdn.com/a.jpg",
-                            "//img.alicdn.com/a.jpg", " https://gd1.alicdn.com/a.jpg "})
+                            "//img.alicdn.com/a.jpg", " https://gd1.alicdn.com/a.jpg ", "//gdp.alicdn.com/a.jpg",
+                            "http://img04.taobaocdn.com/imgextra/i4/1/a.jpg", "//img01.taobaocdn.com/a.jpg",
+                            "http://a.tbcdn.cn/p/a.png"})
         EXPECT_EQ(HitsOf(std::string("<img src=\"") + src + "\" width=100 height=100>"), V{}) << src;
 }
 
@@ -149,11 +151,13 @@ TEST_F(CheckTest, PicturesOffTheMarketplaceHostsAreWarned) {
               V{});
     EXPECT_EQ(HitsOf(R"~(<img src="https://img.alicdn.com.example.cn/a.jpg" width=1 height=1>)~"
                      R"~(<img src="https://notalicdn.com/a.jpg" width=1 height=1>)~"
+                     R"~(<img src="http://img01.taobaocdn.com.example.cn/a.jpg" width=1 height=1>)~"
                      R"~(<img src="https://example.cn/x.jpg?from=img.alicdn.com" width=1 height=1>)~"
                      R"~(<img src="data:image/gif;base64,R0lGODlhAQABAAAAACw=" width=1 height=1>)~"
                      R"~(<table><tr><td style="background:url(http://cdn.example.cn/bg.png)">x</td></tr></table>)~",
                      "foreign-picture-host"),
               (V{R"~(src="https://img.alicdn.com.example.cn/a.jpg")~", R"~(src="https://notalicdn.com/a.jpg")~",
+                 R"~(src="http://img01.taobaocdn.com.example.cn/a.jpg")~",
                  R"~(src="https://example.cn/x.jpg?from=img.alicdn.com")~",
                  R"~(src="data:image/gif;base64,R0lGODlhAQABAAAAACw=")~",
                  R"~(style="background:url(http://cdn.example.cn/bg.png)")~"}));
