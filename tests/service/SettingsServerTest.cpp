@@ -124,26 +124,6 @@ TEST_F(ServiceTest, ProbeAndHealthAddressSayWhetherTheRecordCanBeRead) {
     EXPECT_TRUE(Logged("the record can be read"));
 }
 
-TEST_F(ServiceTest, AnswersRequestsSentTogetherInOrderOnOneConnection) {
-    LoopbackSocket s = ConnectLoopback(port_, "", 3000);
-    ASSERT_TRUE(s);
-    // Three at once; the middle one HTTP/1.0 asking to be kept.
-    ASSERT_TRUE(SendAll(s, QueryRequest(true) + "\r\n" +
-                               "GET /healthz HTTP/1.0\r\nConnection: keep-alive\r\n\r\n" + QueryRequest(false)));
-    std::string pending;
-    HttpAnswer a;
-    ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_TRUE(CarriesRecord(a));
-    EXPECT_FALSE(a.closes);
-    ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_EQ(a.body, "ok");
-    EXPECT_TRUE(a.Has("\r\nconnection: keep-alive"));
-    ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_TRUE(CarriesRecord(a));
-    EXPECT_TRUE(a.closes);
-    EXPECT_EQ(pending + ReadUntilClosed(s), "");  // and then the service closes
-}
-
 TEST_F(ServiceTest, SaysContinueToAClientThatWaitsForIt) {
     LoopbackSocket s = ConnectLoopback(port_, "", 3000);
     ASSERT_TRUE(s);

@@ -1,0 +1,276 @@
+// One connection of the settings service in virtual time: bytes arrive at
+// chosen instants and deadlines come when the machine asks for them, so the
+// limits a slow, silent or oversized client runs into are checked to the
+// millisecond without waiting for any of them.
+#include "service/server/ConnectionMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "service/SettingsExchange.h"
+#include "service/server/SettingsRoutes.h"
+
+namespace mojian::service {
+namespace {
+
+using namespace std::chrono_literals;
+using Ms = std::chrono::milliseconds;
+
+std::string Query(bool keepAlive, const std::string& extra = "") {
+    const std::string body = SettingsRequestBody();
+    return "POST " + std::string(kServicePath) + " HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: " + (keepAlive ? "keep-alive" : "close") + "\r\n" + extra +
+           "\r\n" + body;
+}
+const std::string kHealth = "GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n";
+
+// The connection and a loop that writes whatever it is given at once (or,
+// `stalled`, nothing: a client that never reads), answers work at once
+// (or, `holdWork`, when told) and notes what happened when.
+struct Harness {
+    explicit Harness(const ConnectionLimits& limits = {}, ClientLimitSettings perClient = {})
+        : clients(perClient), machine(limits, clients, [] { return std::time_t{0}; }),
+          state(machine.Open(IpAddress::Parse("192.0.2.1").value(), true, t0)) {
+        Carry(machine.Opened(state));
+    }
+
+    void Carry(ConnectionActions a) {
+        for (;;) {
+            timedOut += a.timedOut;
+            badRequests += a.badRequest;
+            answered += a.answered;
+            if (a.work) work.push_back(std::move(*a.work));
+            if (a.close) {
+                closedAt = Elapsed();
+                return;
+            }
+            halfClosed = halfClosed || a.halfClose;
+            deadline = a.deadline;
+            if (!a.write || stalled) return;
+            wire += state.out;
+            answerTimes.resize(Answers().size(), Elapsed());
+            a = machine.Written(state, state.out.size(), now);
+        }
+    }
+    // Deadlines due before `until` come, in order; then the clock stands there.
+    void RunTo(Ms until) {
+        while (!closedAt && deadline != SteadyClock::time_point::max() && deadline < t0 + until) {
+            now = deadline;
+            Carry(machine.DeadlineCame(state, now));
+        }
+        now = std::max(now, t0 + until);
+    }
+    void Receive(Ms at, const std::string& bytes) {
+        RunTo(at);
+        if (!closedAt) Carry(machine.Received(state, bytes, now));
+    }
+    void AnswerOne() {
+        const HttpRequest request = std::move(work.front());
+        work.erase(work.begin());
+        Carry(machine.Answered(state, AnswerRequest(request, [] { return SettingsRecord{"1.0", "d", "c"}; }), now));
+    }
+    void AnswerWork() {
+        while (!work.empty() && !closedAt) AnswerOne();
+    }
+    Ms Elapsed() const { return std::chrono::duration_cast<Ms>(now - t0); }
+    // The statuses on the wire, "Connection: close" marked with a "!".
+    std::vector<std::string> Answers() const {
+        std::vector<std::string> out;
+        for (std::size_t at = wire.find("HTTP/1."); at != std::string::npos; at = wire.find("HTTP/1.", at + 1)) {
+            const std::size_t headEnd = wire.find("\r\n\r\n", at);
+            out.push_back(wire.substr(at + 9, 3) +
+                          (wire.substr(at, headEnd - at).find("Connection: close") != std::string::npos ? "!" : ""));
+        }
+        return out;
+    }
+
+    ClientTable clients;
+    ConnectionMachine machine;
+    SteadyClock::time_point t0{}, now{};
+    ConnectionState state;
+    SteadyClock::time_point deadline = SteadyClock::time_point::max();
+    std::vector<HttpRequest> work;
+    std::string wire;
+    std::vector<Ms> answerTimes;
+    std::optional<Ms> closedAt;
+    bool halfClosed = false, stalled = false;
+    int timedOut = 0, badRequests = 0, answered = 0;
+};
+
+struct Step {
+    int ms;
+    std::string bytes;  // empty: the peer closes
+};
+
+// `bytes` one at a time, `gap` apart, from `start`.
+std::vector<Step> Trickle(const std::string& bytes, int start, int gap) {
+    std::vector<Step> steps;
+    for (std::size_t i = 0; i < bytes.size(); ++i) steps.push_back({start + static_cast<int>(i) * gap, bytes.substr(i, 1)});
+    return steps;
+}
+
+std::string Half(const std::string& request) { return request.substr(0, request.find("\r\n\r\n")); }
+
+TEST(ConnectionMachine, TimeLimitsHoldWhateverPaceTheClientKeeps) {
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<std::string> answers;
+        std::vector<int> answeredAt;  // ms
+        int closedAt;                 // ms
+        int timedOut;
+    } cases[] = {
+        // A byte every tenth of a second never goes quiet, yet the whole
+        // request is late: 408 at the request time, then the linger time.
+        {"trickle", Trickle(Query(false), 0, 100), {"408!"}, {10000}, 12000, 1},
+        {"trickle in time", Trickle(Query(false), 0, 20), {"200!"}, {20 * int(Query(false).size() - 1)},
+         20 * int(Query(false).size() - 1) + 2000, 0},
+        {"silent", {}, {}, {}, 10000, 1},
+        {"half a request", {{300, Half(Query(false))}}, {"408!"}, {10000}, 12000, 1},
+        {"client closes halfway", {{0, Half(Query(false))}, {700, ""}}, {}, {}, 700, 0},
+        {"kept alive, then idle", {{0, Query(true)}}, {"200"}, {0}, 5000, 0},
+        // The next request's time counts from the answer before it.
+        {"kept alive, next one late", {{1000, Query(true)}, {5900, Half(Query(true))}}, {"200", "408!"},
+         {1000, 11000}, 13000, 1},
+        {"kept alive, next one in time", {{0, Query(true)}, {4900, Query(true)}}, {"200", "200"}, {0, 4900}, 9900, 0},
+        {"client closes while lingering", {{0, Query(false)}, {500, ""}}, {"200!"}, {0}, 500, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        for (const Step& s : c.steps) {
+            if (s.bytes.empty()) {
+                h.RunTo(Ms(s.ms));
+                if (!h.closedAt) h.Carry(h.machine.PeerClosed(h.state));
+            } else {
+                h.Receive(Ms(s.ms), s.bytes);
+            }
+            h.AnswerWork();
+        }
+        h.RunTo(1h);
+        EXPECT_EQ(h.Answers(), c.answers);
+        std::vector<int> at;
+        for (const Ms t : h.answerTimes) at.push_back(static_cast<int>(t.count()));
+        EXPECT_EQ(at, c.answeredAt);
+        ASSERT_TRUE(h.closedAt);
+        EXPECT_EQ(h.closedAt->count(), c.closedAt);
+        EXPECT_EQ(h.timedOut, c.timedOut);
+        EXPECT_EQ(h.answered, static_cast<int>(c.answers.size()));
+    }
+}
+
+TEST(ConnectionMachine, TheConfiguredTimesAreTheOnesThatHold) {
+    ConnectionLimits limits;
+    limits.requestTimeout = 3s;
+    limits.keepAliveTimeout = 1500ms;
+    limits.writeTimeout = 700ms;
+    limits.lingerTime = 250ms;
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        bool stalled;
+        int closedAt;
+    } cases[] = {
+        {"request", Trickle(Query(false), 0, 100), false, 3250},
+        {"keep-alive", {{0, Query(true)}}, false, 1500},
+        {"linger", {{0, Query(false)}}, false, 250},
+        // An answer the client never reads, and nothing is counted answered.
+        {"write", {{0, Query(false)}}, true, 700},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h(limits);
+        h.stalled = c.stalled;
+        for (const Step& s : c.steps) {
+            h.Receive(Ms(s.ms), s.bytes);
+            h.AnswerWork();
+        }
+        h.RunTo(1h);
+        ASSERT_TRUE(h.closedAt);
+        EXPECT_EQ(h.closedAt->count(), c.closedAt);
+        EXPECT_EQ(h.answered, c.stalled ? 0 : 1);
+    }
+}
+
+TEST(ConnectionMachine, RefusesWhatIsTooLargeOrMalformedAndEndsTheConnection) {
+    ConnectionLimits limits;
+    limits.request.maxBody = 100;
+    limits.request.maxHeaders = 8;
+    const auto post = [](std::size_t length, const std::string& extra = "") {
+        return "POST /x HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(length) + "\r\n" + extra + "\r\n";
+    };
+    std::string manyHeaders;
+    for (int i = 0; i < 9; ++i) manyHeaders += "X-" + std::to_string(i) + ": 1\r\n";
+    const struct {
+        const char* name;
+        std::string request;
+        std::string answers;
+    } cases[] = {
+        {"body at the limit", post(100) + std::string(100, 'b'), "404"},
+        {"body over the limit", post(101), "413!"},
+        // Refused before it is sent, so no 100 Continue first.
+        {"body over the limit, client waiting", post(101, "Expect: 100-continue\r\n"), "413!"},
+        {"head too large", post(1, "X: " + std::string(9000, 'h') + "\r\n"), "431!"},
+        {"too many headers", post(0, manyHeaders), "431!"},
+        {"request line too long", "GET /" + std::string(9000, 'a') + " HTTP/1.1\r\n\r\n", "414!"},
+        {"not HTTP", "GARBAGE\x01\xFF\r\n\r\n", "400!"},
+        {"two lengths", post(5, "Content-Length: 6\r\n"), "400!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h(limits);
+        h.Receive(0ms, c.request);
+        const bool refused = c.answers.back() == '!';
+        EXPECT_EQ(h.work.size(), refused ? 0u : 1u);
+        h.AnswerWork();
+        ASSERT_EQ(h.Answers().size(), 1u) << h.wire;
+        EXPECT_EQ(h.Answers()[0], c.answers);
+        EXPECT_EQ(h.badRequests, refused ? 1 : 0);
+        EXPECT_EQ(h.halfClosed, refused);
+    }
+}
+
+TEST(ConnectionMachine, AnswersRequestsSentTogetherInOrderOneWorkerAtATime) {
+    const std::string three = Query(true) + "\r\n" + "GET /healthz HTTP/1.0\r\nConnection: keep-alive\r\n\r\n" + kHealth;
+    const std::string query(kServicePath);
+    const struct {
+        std::size_t maxRequests;
+        std::vector<std::string> paths, answers;
+    } cases[] = {
+        {100, {query, "/healthz", "/healthz"}, {"200", "200", "200"}},
+        {2, {query, "/healthz"}, {"200", "200!"}},  // the second is the connection's last
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxRequests);
+        ConnectionLimits limits;
+        limits.maxRequestsPerConnection = c.maxRequests;
+        Harness h(limits);
+        h.Receive(0ms, three);
+        std::vector<std::string> paths;
+        while (h.work.size() == 1) {
+            paths.push_back(h.work[0].path);
+            h.AnswerOne();
+        }
+        EXPECT_TRUE(h.work.empty());
+        EXPECT_EQ(paths, c.paths);
+        EXPECT_EQ(h.Answers(), c.answers);
+    }
+}
+
+TEST(ConnectionMachine, ContinueOnceThenTheAnswerAndStoppingEndsKeptConnections) {
+    Harness h;
+    const std::string request = Query(true, "Expect: 100-continue\r\n");
+    const std::size_t headEnd = request.find("\r\n\r\n") + 4;
+    h.Receive(0ms, request.substr(0, headEnd));
+    h.Receive(10ms, request.substr(headEnd, 3));
+    EXPECT_EQ(h.wire, "HTTP/1.1 100 Continue\r\n\r\n");
+    h.machine.BeginStopping();
+    h.Receive(20ms, request.substr(headEnd + 3));
+    h.AnswerWork();
+    EXPECT_EQ(h.Answers(), (std::vector<std::string>{"100", "200!"}));
+    EXPECT_TRUE(h.halfClosed);
+}
+
+}  // namespace
+}  // namespace mojian::service
