@@ -65,17 +65,10 @@ TEST_F(ServiceTest, EverythingElseGetsAnErrorAndNoRecord) {
         {Get("/asp/kwel/index.asp"), 405},
         {"PUT /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", 405},
         {Get("/healthz", "POST"), 405},
-        // Bodies far beyond any real query are refused before they are read.
+        // Bodies far beyond any real query are refused before they are read;
+        // the parser's and the connection's own tests have the other limits.
         {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 100000000\r\nConnection: close\r\n\r\n" + query, 413},
-        {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 99999999999999999999\r\nConnection: close\r\n\r\n", 400},
-        {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\nContent-Length: 6\r\nConnection: close\r\n\r\nzc=49", 400},
-        {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nContent-Length: -5\r\nConnection: close\r\n\r\n", 400},
-        {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 1x\r\nConnection: close\r\n\r\n", 400},
-        {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
-         "zz\r\n",
-         400},
         {"POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nX: " + std::string(20000, 'b') + "\r\n\r\n", 431},
-        {std::string(20000, 'A') + "\r\n\r\n", 414},
         {"GARBAGE\x01\x02\xFF\r\n\r\n", 400},
     };
     for (const auto& c : cases) {
@@ -87,10 +80,6 @@ TEST_F(ServiceTest, EverythingElseGetsAnErrorAndNoRecord) {
     for (const std::string& junk : {Post(query).substr(0, 40), Post(query).substr(0, Post(query).size() - 10),
                                     std::string("\r\n\r\n")})
         EXPECT_EQ(Exchange(port_, junk, "", true), "") << junk;
-    std::string many = "POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\n";
-    for (int i = 0; i < 100; ++i) many += "X-" + std::to_string(i) + ": 1\r\n";
-    many += "Content-Length: " + std::to_string(query.size()) + "\r\nConnection: close\r\n\r\n" + query;
-    EXPECT_EQ(StatusOf(Exchange(port_, many)), 431);
 
     // After all that the service still answers, and the record is unchanged.
     EXPECT_EQ(VersionIn(Exchange(port_, Post(query))), "1.0");
