@@ -209,7 +209,7 @@ TEST_F(ServiceTest, AtTheOverallCapNewcomersWaitAndAreServed) {
     ServerLimits limits;
     limits.maxConnections = 40;
     limits.perClient.connectionsPerClient = 16;
-    limits.requestTimeout = 250ms;  // the silent ones make room in waves
+    limits.requestTimeout = 400ms;  // the silent ones make room in waves
     StartServer(limits);
     auto silent = Hold(port_, 120, 20, 15, "");
     Crowd crowd;

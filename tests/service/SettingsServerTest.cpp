@@ -113,21 +113,6 @@ TEST_F(ServiceTest, ProbeAndHealthAddressSayWhetherTheRecordCanBeRead) {
     EXPECT_TRUE(Logged("the record can be read"));
 }
 
-TEST_F(ServiceTest, SaysContinueToAClientThatWaitsForIt) {
-    LoopbackSocket s = ConnectLoopback(port_, "", 3000);
-    ASSERT_TRUE(s);
-    const std::string body = SettingsRequestBody();
-    ASSERT_TRUE(SendAll(s, "POST /asp/kwel/index.asp HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: " +
-                               std::to_string(body.size()) + "\r\n\r\n"));
-    std::string pending;
-    HttpAnswer a;
-    ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_EQ(a.status, 100);
-    ASSERT_TRUE(SendAll(s, body));
-    ASSERT_TRUE(ReadAnswer(s, a, pending));
-    EXPECT_TRUE(CarriesRecord(a));
-}
-
 TEST(SettingsStore, RefusesValuesAnAnswerCannotCarry) {
     TempFolder folder;
     const std::string db = JoinPath(folder.Utf8(), "s.db");
