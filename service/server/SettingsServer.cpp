@@ -12,16 +12,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <queue>
-#include <thread>
 #include <unordered_map>
 
+#include "service/server/ConnectionMachine.h"
 #include "service/server/SettingsRoutes.h"
 #include "service/server/SettingsStore.h"
+#include "service/server/WorkerPool.h"
 
 namespace mojian::service {
 
@@ -29,11 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// After the last answer on a connection the service stops sending and reads
-// what the client still sends until it closes, for at most this long: closing
-// with unread bytes would reset the connection and could destroy the answer
-// before the client has read it.
-constexpr std::chrono::milliseconds kLingerTime{2000};
+// What epoll tells apart: the wake-up, the listener, then connections by
+// their id, so a reused descriptor never gets another connection's events.
+constexpr std::uint64_t kWakeEvent = 0, kListenerEvent = 1, kFirstConnection = 2;
 // Accepting pauses this long when the process runs out of descriptors.
 constexpr std::chrono::milliseconds kOutOfDescriptorsPause{100};
 constexpr std::size_t kReadChunk = 16384;
@@ -76,7 +72,11 @@ void Wake(int eventFd) {
 class SettingsServer::Loop {
 public:
     Loop(SettingsReader& reader, const ServerLimits& limits, LogSink log)
-        : reader_(reader), limits_(limits), log_(std::move(log)), clients_(limits.perClient) {
+        : reader_(reader),
+          limits_(limits),
+          log_(std::move(log)),
+          clients_(limits.perClient),
+          machine_(ConnectionRules(limits), clients_) {
         if (limits_.threads == 0) limits_.threads = 1;
         if (limits_.maxConnections == 0) limits_.maxConnections = 1;
         epoll_.fd = epoll_create1(EPOLL_CLOEXEC);
@@ -93,47 +93,33 @@ public:
     ServerStats Stats() const;
 
 private:
-    enum class Phase { Reading, Working, Writing, Lingering };
-
+    // What the loop keeps of a connection besides the machine's state.
     struct Connection {
-        explicit Connection(const RequestLimits& limits) : parser(limits) {}
+        explicit Connection(ConnectionState s) : state(std::move(s)) {}
         int fd = -1;
         std::uint64_t id = 0;          // unique for the life of the server; descriptors are reused
-        IpAddress peer;
         ClientKey key;
-        bool counted = false;          // holds one of its client's connections
-        Phase phase = Phase::Reading;
-        std::string in;                // received and not yet taken by a request
-        std::string out;
-        std::size_t sent = 0;
-        RequestParser parser;
-        bool idle = false;             // kept alive, waiting for the next request to begin
-        bool continueSent = false;
-        bool keepAlive = false;        // after the answer being made
-        bool headOnly = false;
-        int minorVersion = 1;
-        std::size_t served = 0;
-        Clock::time_point waitStart;   // when the service began waiting for the current request
-        Clock::time_point deadline = Clock::time_point::max();
+        ConnectionState state;
+        std::uint32_t watched = 0;     // the epoll events asked for
+        Clock::time_point timerAt = Clock::time_point::max();
     };
 
     struct Timer {
         Clock::time_point at;
-        int fd;
         std::uint64_t id;
         bool operator>(const Timer& o) const { return at > o.at; }
     };
 
-    struct Job {
-        int fd;
-        std::uint64_t id;
-        HttpRequest request;
-    };
-    struct Done {
-        int fd;
-        std::uint64_t id;
-        HttpResponse response;
-    };
+    static ConnectionLimits ConnectionRules(const ServerLimits& limits) {
+        ConnectionLimits rules;
+        rules.request = limits.request;
+        rules.requestTimeout = limits.requestTimeout;
+        rules.keepAliveTimeout = limits.keepAliveTimeout;
+        rules.writeTimeout = limits.writeTimeout;
+        rules.maxRequestsPerConnection = limits.maxRequestsPerConnection;
+        rules.trustedProxies = limits.trustedProxies;
+        return rules;
+    }
 
     void Log(LogLevel level, const std::string& text) const {
         if (log_) log_(level, text);
@@ -143,22 +129,17 @@ private:
     void AcceptAll(Clock::time_point now);
     void SetListening(bool on);
     void OnEvent(Connection& c, std::uint32_t events, Clock::time_point now);
-    void ReadRequest(Connection& c, Clock::time_point now);
-    void TakeRequest(Connection& c, Clock::time_point now);
-    void Answer(Connection& c, const HttpResponse& response, Clock::time_point now);
-    void WriteOut(Connection& c, Clock::time_point now);
-    void Linger(Connection& c, Clock::time_point now);
-    void OnTimeout(Connection& c, Clock::time_point now);
+    bool Carry(Connection& c, ConnectionActions a, Clock::time_point now);
+    void Tally(const ConnectionActions& a);
     void Close(Connection& c);
     void Watch(Connection& c, std::uint32_t events);
-    void SetDeadline(Connection& c, Clock::time_point at);
     void ExpireTimers(Clock::time_point now);
     void TakeFinishedAnswers(Clock::time_point now);
     void BeginStopping(Clock::time_point now);
     void Report(bool force);
 
-    // The workers.
-    void Work();
+    // On the workers.
+    HttpResponse Respond(const HttpRequest& request);
     std::optional<SettingsRecord> ReadRecord();
 
     SettingsReader& reader_;
@@ -167,10 +148,11 @@ private:
     FdCloser epoll_, wake_, listener_;
     int port_ = -1;
 
-    std::unordered_map<int, std::unique_ptr<Connection>> connections_;
+    std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections_;
     std::priority_queue<Timer, std::vector<Timer>, std::greater<Timer>> timers_;
     ClientTable clients_;
-    std::uint64_t nextId_ = 1;
+    ConnectionMachine machine_;
+    std::uint64_t nextId_ = kFirstConnection;
     bool listening_ = false;      // the listener is watched
     bool atCap_ = false;
     Clock::time_point acceptPausedUntil_{};
@@ -178,14 +160,7 @@ private:
     Clock::time_point drainUntil_{};
 
     std::atomic<bool> stopRequested_{false};
-
-    std::mutex jobsMutex_;
-    std::condition_variable jobAdded_;
-    std::deque<Job> jobs_;
-    bool workersStop_ = false;
-    std::vector<std::thread> workers_;
-    std::mutex doneMutex_;
-    std::vector<Done> done_;
+    std::unique_ptr<WorkerPool> workers_;
     std::atomic<int> recordState_{0};  // 1 readable, -1 not, 0 not read yet
 
     // Statistics: written by the I/O thread, read from anywhere.
@@ -248,13 +223,14 @@ bool SettingsServer::Loop::Run() {
     if (listener_.fd < 0) return false;
     epoll_event ev{};
     ev.events = EPOLLIN;
-    ev.data.fd = wake_.fd;
+    ev.data.u64 = kWakeEvent;
     if (epoll_ctl(epoll_.fd, EPOLL_CTL_ADD, wake_.fd, &ev) != 0) return false;
-    ev.data.fd = listener_.fd;
+    ev.data.u64 = kListenerEvent;
     ev.events = 0;
     if (epoll_ctl(epoll_.fd, EPOLL_CTL_ADD, listener_.fd, &ev) != 0) return false;
     SetListening(true);
-    for (std::size_t i = 0; i < limits_.threads; ++i) workers_.emplace_back([this] { Work(); });
+    workers_ = std::make_unique<WorkerPool>(
+        limits_.threads, [this](const HttpRequest& r) { return Respond(r); }, [this] { Wake(wake_.fd); });
 
     nextReport_ = Clock::now() + limits_.reportInterval;
     Clock::time_point nextSweep = Clock::now() + std::chrono::seconds(1);
@@ -276,15 +252,15 @@ bool SettingsServer::Loop::Run() {
         }
         now = Clock::now();
         for (int i = 0; i < n; ++i) {
-            const int fd = events[i].data.fd;
-            if (fd == wake_.fd) {
+            const std::uint64_t id = events[i].data.u64;
+            if (id == kWakeEvent) {
                 std::uint64_t count;
                 [[maybe_unused]] const ssize_t r = read(wake_.fd, &count, sizeof count);
                 if (stopRequested_ && !stopping_) BeginStopping(now);
                 TakeFinishedAnswers(now);
-            } else if (fd == listener_.fd) {
+            } else if (id == kListenerEvent) {
                 AcceptAll(now);
-            } else if (const auto it = connections_.find(fd); it != connections_.end()) {
+            } else if (const auto it = connections_.find(id); it != connections_.end()) {
                 OnEvent(*it->second, events[i].events, now);
             }
         }
@@ -301,16 +277,8 @@ bool SettingsServer::Loop::Run() {
     }
 
     // Whatever is left after the drain time is cut off.
-    std::vector<int> left;
-    for (const auto& [fd, c] : connections_) left.push_back(fd);
-    for (const int fd : left) Close(*connections_[fd]);
-    {
-        std::lock_guard<std::mutex> lock(jobsMutex_);
-        workersStop_ = true;
-    }
-    jobAdded_.notify_all();
-    for (auto& t : workers_) t.join();
-    workers_.clear();
+    while (!connections_.empty()) Close(*connections_.begin()->second);
+    workers_.reset();
     Report(true);
     if (stopping_) Log(LogLevel::Info, "stopped");
     return ok;
@@ -320,7 +288,7 @@ void SettingsServer::Loop::SetListening(bool on) {
     if (listening_ == on || listener_.fd < 0) return;
     epoll_event ev{};
     ev.events = on ? std::uint32_t{EPOLLIN} : 0u;
-    ev.data.fd = listener_.fd;
+    ev.data.u64 = kListenerEvent;
     epoll_ctl(epoll_.fd, EPOLL_CTL_MOD, listener_.fd, &ev);
     listening_ = on;
 }
@@ -356,24 +324,22 @@ void SettingsServer::Loop::AcceptAll(Clock::time_point now) {
         }
         const int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // answers go out at once
-        auto c = std::make_unique<Connection>(limits_.request);
+        auto c = std::make_unique<Connection>(machine_.Open(peer, counted, now));
         c->fd = fd;
         c->id = nextId_++;
-        c->peer = peer;
         c->key = key;
-        c->counted = counted;
-        c->waitStart = now;
+        c->watched = EPOLLIN | EPOLLRDHUP;
         epoll_event ev{};
-        ev.events = EPOLLIN | EPOLLRDHUP;
-        ev.data.fd = fd;
+        ev.events = c->watched;
+        ev.data.u64 = c->id;
         if (epoll_ctl(epoll_.fd, EPOLL_CTL_ADD, fd, &ev) != 0) {
             if (counted) clients_.CloseConnection(key);
             close(fd);
             continue;
         }
-        Connection& added = *(connections_[fd] = std::move(c));
-        SetDeadline(added, now + limits_.requestTimeout);
+        Connection& added = *(connections_[c->id] = std::move(c));
         peak_ = std::max<std::size_t>(peak_, ++open_);
+        Carry(added, machine_.Opened(added.state), now);
     }
     // At the cap: newcomers wait in the backlog until a connection ends.
     if (!atCap_) ++capReached_;
@@ -382,164 +348,78 @@ void SettingsServer::Loop::AcceptAll(Clock::time_point now) {
 }
 
 void SettingsServer::Loop::Watch(Connection& c, std::uint32_t events) {
+    if (c.watched == events) return;
+    c.watched = events;
     epoll_event ev{};
     ev.events = events;
-    ev.data.fd = c.fd;
+    ev.data.u64 = c.id;
     epoll_ctl(epoll_.fd, EPOLL_CTL_MOD, c.fd, &ev);
 }
 
-void SettingsServer::Loop::SetDeadline(Connection& c, Clock::time_point at) {
-    c.deadline = at;
-    timers_.push({at, c.fd, c.id});
-}
-
 void SettingsServer::Loop::OnEvent(Connection& c, std::uint32_t events, Clock::time_point now) {
-    switch (c.phase) {
-    case Phase::Reading: return ReadRequest(c, now);
-    case Phase::Writing:
-        if (events & (EPOLLERR | EPOLLHUP)) return Close(c);
-        return WriteOut(c, now);
-    case Phase::Lingering: {
-        char scratch[kReadChunk];
-        for (;;) {
-            const ssize_t n = recv(c.fd, scratch, sizeof scratch, 0);
-            if (n > 0) continue;
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-            return Close(c);  // the client has closed too
-        }
-    }
-    case Phase::Working:
-        // Nothing is watched while a worker answers; an error or hang-up
-        // still reports, and the answer then has nobody to go to.
-        if (events & (EPOLLERR | EPOLLHUP)) Close(c);
+    // An error or hang-up still reports while nothing is read; the answer
+    // being made or written then has nobody to go to.
+    if (!(c.watched & EPOLLIN) && (events & (EPOLLERR | EPOLLHUP))) {
+        Carry(c, machine_.PeerClosed(c.state), now);
         return;
     }
-}
-
-void SettingsServer::Loop::ReadRequest(Connection& c, Clock::time_point now) {
+    if ((c.watched & EPOLLOUT) && (events & EPOLLOUT) && !Carry(c, machine_.Written(c.state, 0, now), now)) return;
+    if (!(c.watched & EPOLLIN) || !(events & ~std::uint32_t{EPOLLOUT})) return;
     char buf[kReadChunk];
     const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
-        return Close(c);
+    if (n > 0) {
+        Carry(c, machine_.Received(c.state, std::string_view(buf, static_cast<std::size_t>(n)), now), now);
+    } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        Carry(c, machine_.PeerClosed(c.state), now);  // the client is gone, or gave up halfway
     }
-    if (n == 0) return Close(c);  // the client is gone, or gave up halfway
-    c.in.append(buf, static_cast<std::size_t>(n));
-    TakeRequest(c, now);
 }
 
-void SettingsServer::Loop::TakeRequest(Connection& c, Clock::time_point now) {
-    switch (c.parser.Parse(c.in)) {
-    case RequestParser::Progress::NeedMore:
-        if (c.idle && !c.parser.NothingYet(c.in)) {
-            // The next request has begun: it now has the whole-request time,
-            // counted from when the service began waiting for it.
-            c.idle = false;
-            SetDeadline(c, c.waitStart + limits_.requestTimeout);
+// Does what the machine asked, feeding back what writing achieved; false
+// once the connection is closed (and `c` gone).
+bool SettingsServer::Loop::Carry(Connection& c, ConnectionActions a, Clock::time_point now) {
+    for (;;) {
+        Tally(a);
+        if (a.work) workers_->Submit(c.id, std::move(*a.work));
+        if (a.close) {
+            Close(c);
+            return false;
         }
-        if (!c.continueSent && c.parser.WaitsForContinue(c.in)) {
-            static constexpr char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
-            [[maybe_unused]] const ssize_t w = send(c.fd, kContinue, sizeof kContinue - 1, MSG_NOSIGNAL);
-            c.continueSent = true;
+        if (a.halfClose) shutdown(c.fd, SHUT_WR);
+        if (a.write) {
+            const ssize_t n = send(c.fd, c.state.out.data(), c.state.out.size(), MSG_NOSIGNAL);
+            if (n > 0 || (n < 0 && errno == EINTR)) {
+                a = machine_.Written(c.state, n > 0 ? static_cast<std::size_t>(n) : 0, now);
+                continue;
+            }
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                a = machine_.PeerClosed(c.state);
+                continue;
+            }
         }
-        return;
-    case RequestParser::Progress::Invalid:
-        ++badRequests_;
-        c.keepAlive = false;
-        c.headOnly = false;
-        return Answer(c, ErrorAnswer(c.parser.ErrorStatus(), ReasonPhrase(c.parser.ErrorStatus())), now);
-    case RequestParser::Progress::Complete: break;
+        Watch(c, (a.read ? EPOLLIN | EPOLLRDHUP : 0u) | (a.write ? std::uint32_t{EPOLLOUT} : 0u));
+        if (a.deadline != c.timerAt) {
+            c.timerAt = a.deadline;
+            if (a.deadline != Clock::time_point::max()) timers_.push({a.deadline, c.id});
+        }
+        return true;
     }
+}
 
-    HttpRequest& request = c.parser.Request();
-    c.headOnly = request.method == "HEAD";
-    c.minorVersion = request.minorVersion;
-    c.keepAlive = request.WantsKeepAlive() && c.served + 1 < limits_.maxRequestsPerConnection;
-    const IpAddress client = c.counted ? c.peer
-                                       : ForwardedClient(c.peer, request.JoinedHeader("x-forwarded-for"),
-                                                         limits_.trustedProxies);
-    if (!clients_.TakeRequest(ClientKey::Of(client), now)) {
+void SettingsServer::Loop::Tally(const ConnectionActions& a) {
+    if (a.answered) ++answered_;
+    if (a.timedOut) ++timedOut_;
+    if (a.badRequest) ++badRequests_;
+    if (a.overRate) {
         ++refusedRate_;
-        lastOffender_ = ClientKey::Of(client).ToString();
-        HttpResponse slow = ErrorAnswer(429, "too many requests");
-        slow.headers.emplace_back("Retry-After", "1");
-        c.keepAlive = false;
-        return Answer(c, slow, now);
+        lastOffender_ = a.offender;
     }
-    c.phase = Phase::Working;
-    c.deadline = Clock::time_point::max();
-    Watch(c, 0);
-    {
-        std::lock_guard<std::mutex> lock(jobsMutex_);
-        jobs_.push_back({c.fd, c.id, std::move(request)});
-    }
-    jobAdded_.notify_one();
-}
-
-void SettingsServer::Loop::Answer(Connection& c, const HttpResponse& response, Clock::time_point now) {
-    const bool keep = c.keepAlive && !stopping_;
-    c.out = SerializeResponse(response, c.headOnly, keep, c.minorVersion, std::time(nullptr));
-    c.keepAlive = keep;
-    c.sent = 0;
-    // A worker's answer leaves what follows its request for the next one;
-    // any other answer (a refusal) ends the connection.
-    if (c.phase == Phase::Working) c.in.erase(0, c.parser.RequestBytes());
-    else c.in.clear();
-    c.parser.Reset();
-    c.phase = Phase::Writing;
-    SetDeadline(c, now + limits_.writeTimeout);
-    WriteOut(c, now);
-}
-
-void SettingsServer::Loop::WriteOut(Connection& c, Clock::time_point now) {
-    while (c.sent < c.out.size()) {
-        const ssize_t n = send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            c.sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Watch(c, EPOLLOUT);
-        return Close(c);
-    }
-    ++answered_;
-    ++c.served;
-    c.out.clear();
-    if (!c.keepAlive) return Linger(c, now);
-    c.phase = Phase::Reading;
-    c.continueSent = false;
-    c.waitStart = now;
-    c.idle = c.parser.NothingYet(c.in);
-    Watch(c, EPOLLIN | EPOLLRDHUP);
-    SetDeadline(c, now + (c.idle ? limits_.keepAliveTimeout : limits_.requestTimeout));
-    if (!c.in.empty()) TakeRequest(c, now);  // the client sent its next request before this answer
-}
-
-void SettingsServer::Loop::Linger(Connection& c, Clock::time_point now) {
-    shutdown(c.fd, SHUT_WR);
-    c.phase = Phase::Lingering;
-    c.in.clear();
-    Watch(c, EPOLLIN | EPOLLRDHUP);
-    SetDeadline(c, now + kLingerTime);
-}
-
-void SettingsServer::Loop::OnTimeout(Connection& c, Clock::time_point now) {
-    if (c.phase != Phase::Reading) return Close(c);  // an answer nobody reads, or a client that never closes
-    if (c.idle) return Close(c);                     // a kept-alive connection nobody uses
-    ++timedOut_;
-    if (c.parser.NothingYet(c.in)) return Close(c);  // silent from the start: nothing to answer
-    c.keepAlive = false;
-    c.headOnly = false;
-    Answer(c, ErrorAnswer(408, "request timeout"), now);
 }
 
 void SettingsServer::Loop::Close(Connection& c) {
-    const int fd = c.fd;
-    epoll_ctl(epoll_.fd, EPOLL_CTL_DEL, fd, nullptr);
-    close(fd);
-    if (c.counted) clients_.CloseConnection(c.key);
-    connections_.erase(fd);  // c is gone from here on
+    epoll_ctl(epoll_.fd, EPOLL_CTL_DEL, c.fd, nullptr);
+    close(c.fd);
+    if (c.state.counted) clients_.CloseConnection(c.key);
+    connections_.erase(c.id);  // c is gone from here on
     --open_;
     if (atCap_ && open_ < limits_.maxConnections) {
         atCap_ = false;
@@ -551,23 +431,17 @@ void SettingsServer::Loop::ExpireTimers(Clock::time_point now) {
     while (!timers_.empty() && timers_.top().at <= now) {
         const Timer t = timers_.top();
         timers_.pop();
-        const auto it = connections_.find(t.fd);
+        const auto it = connections_.find(t.id);
         // A timer outlived by a newer deadline, or by its connection, is stale.
-        if (it == connections_.end() || it->second->id != t.id || it->second->deadline != t.at) continue;
-        OnTimeout(*it->second, now);
+        if (it == connections_.end() || it->second->timerAt != t.at) continue;
+        Carry(*it->second, machine_.DeadlineCame(it->second->state, now), now);
     }
 }
 
 void SettingsServer::Loop::TakeFinishedAnswers(Clock::time_point now) {
-    std::vector<Done> finished;
-    {
-        std::lock_guard<std::mutex> lock(doneMutex_);
-        finished.swap(done_);
-    }
-    for (Done& d : finished) {
-        const auto it = connections_.find(d.fd);
-        if (it == connections_.end() || it->second->id != d.id || it->second->phase != Phase::Working) continue;
-        Answer(*it->second, d.response, now);
+    for (WorkerPool::Done& d : workers_->TakeFinished()) {
+        const auto it = connections_.find(d.connection);
+        if (it != connections_.end()) Carry(*it->second, machine_.Answered(it->second->state, d.response, now), now);
     }
 }
 
@@ -580,13 +454,14 @@ void SettingsServer::Loop::BeginStopping(Clock::time_point now) {
         listener_.Reset();
         listening_ = false;
     }
+    machine_.BeginStopping();
     std::size_t inFlight = 0;
-    std::vector<int> idle;
-    for (const auto& [fd, c] : connections_) {
-        if (c->phase == Phase::Reading && c->parser.NothingYet(c->in)) idle.push_back(fd);
-        else if (c->phase != Phase::Lingering) ++inFlight;
+    std::vector<Connection*> idle;
+    for (const auto& [id, c] : connections_) {
+        if (ConnectionMachine::Idle(c->state)) idle.push_back(c.get());
+        else if (ConnectionMachine::InFlight(c->state)) ++inFlight;
     }
-    for (const int fd : idle) Close(*connections_[fd]);
+    for (Connection* c : idle) Close(*c);
     Log(LogLevel::Info, "stopping: " + std::to_string(inFlight) + " requests in flight, new connections refused");
 }
 
@@ -613,28 +488,12 @@ void SettingsServer::Loop::Report(bool force) {
     lastOffender_.clear();
 }
 
-void SettingsServer::Loop::Work() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock<std::mutex> lock(jobsMutex_);
-            jobAdded_.wait(lock, [this] { return workersStop_ || !jobs_.empty(); });
-            if (jobs_.empty()) return;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-        }
-        HttpResponse response;
-        try {
-            response = AnswerRequest(job.request, [this] { return ReadRecord(); });
-        } catch (const std::exception& e) {
-            Log(LogLevel::Error, std::string("answering a request: ") + e.what());
-            response = ErrorAnswer(500, "internal error");
-        }
-        {
-            std::lock_guard<std::mutex> lock(doneMutex_);
-            done_.push_back({job.fd, job.id, std::move(response)});
-        }
-        Wake(wake_.fd);
+HttpResponse SettingsServer::Loop::Respond(const HttpRequest& request) {
+    try {
+        return AnswerRequest(request, [this] { return ReadRecord(); });
+    } catch (const std::exception& e) {
+        Log(LogLevel::Error, std::string("answering a request: ") + e.what());
+        return ErrorAnswer(500, "internal error");
     }
 }
 

@@ -2,7 +2,9 @@
 // connection at once (epoll, non-blocking sockets) and reads each request
 // until it has arrived whole; only then does one of a few worker threads
 // answer it. A slow or silent client costs a little memory, never a thread,
-// and every limit below holds whatever clients do.
+// and every limit below holds whatever clients do. What a connection does
+// is ConnectionMachine's to decide; this loop owns the sockets and timers and
+// carries out what it asks, and a WorkerPool answers.
 #pragma once
 
 #include <chrono>

@@ -107,35 +107,24 @@ struct Crowd {
     }
 };
 
-TEST_F(ServiceTest, SlowAndSilentClientsHoldNoWorkerAndAreCutOffAsAWhole) {
+// How long a slow client may take is the connection machine's to say (its
+// own tests, in virtual time); here the loop carries out its deadlines.
+TEST_F(ServiceTest, SlowAndSilentClientsHoldNoWorkerAndAreCutOff) {
     StopServer();
     ServerLimits limits;
     limits.threads = 1;
-    limits.requestTimeout = 1s;
+    limits.requestTimeout = 500ms;
     StartServer(limits);
     auto silent = Hold(port_, 20, 2, 20, "");
     auto half = Hold(port_, 20, 3, 20, HalfRequest());
-    ASSERT_TRUE(WaitFor([&] { return server_->Stats().openConnections == 40; }));
+    ASSERT_TRUE(WaitFor([&] { return server_->Stats().accepted == 40; }));
     // The one worker is free for a real query at once.
     EXPECT_EQ(VersionIn(Exchange(port_, Post(SettingsRequestBody()))), "1.0");
-
-    // A request trickling in a byte every tenth of a second never goes
-    // quiet long enough for a per-read timeout, yet the whole of it is late.
-    LoopbackSocket trickle = ConnectLoopback(port_, "127.0.0.4", 5000);
-    ASSERT_TRUE(trickle);
-    const std::string request = QueryRequest(false);
-    std::size_t sent = 0;
-    while (sent < request.size() && !ClosedByService(trickle)) {
-        SendAll(trickle, request.substr(sent++, 1));
-        std::this_thread::sleep_for(100ms);
-    }
-    EXPECT_LT(sent, request.size()) << "the whole request got through";
-    EXPECT_EQ(StatusOf(ReadUntilClosed(trickle)), 408);
 
     // The silent ones are closed without a word; the half ones are told.
     for (const auto& s : silent) EXPECT_EQ(ReadUntilClosed(s), "");
     for (const auto& s : half) EXPECT_EQ(StatusOf(ReadUntilClosed(s)), 408);
-    EXPECT_EQ(server_->Stats().timedOut, 41u);
+    EXPECT_EQ(server_->Stats().timedOut, 40u);
 }
 
 TEST_F(ServiceTest, OneClientGetsItsShareOfConnectionsAndRequests) {
@@ -220,7 +209,7 @@ TEST_F(ServiceTest, AtTheOverallCapNewcomersWaitAndAreServed) {
     ServerLimits limits;
     limits.maxConnections = 40;
     limits.perClient.connectionsPerClient = 16;
-    limits.requestTimeout = 1s;
+    limits.requestTimeout = 400ms;  // the silent ones make room in waves
     StartServer(limits);
     auto silent = Hold(port_, 120, 20, 15, "");
     Crowd crowd;
