@@ -143,7 +143,7 @@ Picture TileBlock(const Picture& tile, int side) {
 }
 
 ResampleQueue::ResampleQueue(std::function<void()> ready, int tileSide)
-    : ready_(std::move(ready)), tileSide_(tileSide), thread_([this] { Run(); }) {}
+    : ready_(std::move(ready)), tileSide_(tileSide) {}
 
 ResampleQueue::~ResampleQueue() {
     {
@@ -152,7 +152,7 @@ ResampleQueue::~ResampleQueue() {
         waiting_.clear();
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void ResampleQueue::Request(Job job) {
@@ -163,6 +163,9 @@ void ResampleQueue::Request(Job job) {
         for (const Job& j : inHand_)
             if (j == job) return;
         waiting_.push_back(std::move(job));
+        // The thread starts with the first job: a page without scaled
+        // pictures never pays for its stack (Wine commits it whole).
+        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     }
     wake_.notify_one();
 }
