@@ -101,6 +101,15 @@ struct StrayTag {
     SourceRange range;
 };
 
+// The document's doctype as browsers read it: <!DOCTYPE html PUBLIC "a" "b">
+// has the name "html", the public identifier "a" and the system one "b".
+struct Doctype {
+    std::string name;  // lower case; empty when the doctype has none
+    std::optional<std::string> publicId;
+    std::optional<std::string> systemId;
+    bool forceQuirks = false;  // written so badly that browsers take it for an old one
+};
+
 // How a browser lays the document out, from its doctype: quirks mode (no
 // doctype or an old one), limited quirks (the transitional doctypes) or
 // standards mode.
@@ -122,6 +131,9 @@ struct Document {
     std::vector<StrayTag> strayTags;  // in source order
     std::size_t sourceSize = 0;       // bytes of the source parsed
     Compat compat = Compat::Quirks;
+    // The doctype ahead of the html element (its node is among root's
+    // children), or none: doctypes anywhere else mean nothing to browsers.
+    std::optional<Doctype> doctype;
     // Where the first element past kMaxDepth starts, or npos: from there on
     // the tree is flatter than a browser's.
     std::size_t flattenedFrom = std::string_view::npos;

@@ -660,11 +660,19 @@ Document ParseHtml(std::string_view s) {
     for (const auto& child : doc.root->children) {
         if (child->kind == NodeKind::Doctype) {
             doc.compat = CompatOf(Utf16ToUtf8(child->text));
+            Doctype d;
+            const std::string t = Utf16ToUtf8(child->text);
+            std::size_t a = 7;
+            while (a < t.size() && IsSpace(t[a])) ++a;
+            while (a < t.size() && !IsSpace(t[a])) d.name += Lower(t[a++]);
+            doc.doctype = d;
             break;
         }
         if (child->IsElement()) break;
     }
     return doc;
 }
+
+Document ParseHtmlFragment(std::string_view utf8) { return ParseHtml(utf8); }
 
 }  // namespace mojian::html

@@ -15,6 +15,13 @@ namespace mojian::html {
 // Nesting deeper than kMaxDepth inside the body is flattened.
 Document ParseHtml(std::string_view utf8);
 
+// Parses the content of an element such as a <div>, as browsers do when a
+// page sets an element's HTML: what would go in the head or before the body
+// stays where it is written, and <html>, <head>, <body> and <frameset> tags
+// are strays. The tree has the implied html, head and body, and the
+// content is the body's.
+Document ParseHtmlFragment(std::string_view utf8);
+
 // Elements that never hold anything: <br>, <img>...
 bool IsVoidElement(std::string_view tag);
 // Elements whose content is text up to their end tag (title, textarea,
