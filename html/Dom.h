@@ -82,6 +82,12 @@ struct Node {
     std::optional<SourceRange> endTag;
     bool implied = false;      // an element the source has no start tag for (html, head, body, a row)
     bool selfClosing = false;  // the start tag ends with "/>"
+    // A formatting element (<b>, <font>, <a>...) that browsers open again
+    // after misnested markup closed it: implied, with an empty startTag
+    // where it was made, and the attributes of the element written in the
+    // source that it continues (their ranges are that element's), which
+    // this points at. Never edit the source through it.
+    const Node* reopens = nullptr;
 
     bool IsElement() const { return kind == NodeKind::Element; }
     bool IsText() const { return kind == NodeKind::Text; }
@@ -134,6 +140,10 @@ struct Document {
     // The doctype ahead of the html element (its node is among root's
     // children), or none: doctypes anywhere else mean nothing to browsers.
     std::optional<Doctype> doctype;
+    // A frameset document's body: browsers build none, so it is in no
+    // tree, but `body` points at it (empty, its parent the html element)
+    // for every caller that looks for one.
+    std::unique_ptr<Node> noBody;
     // Where the first element past kMaxDepth starts, or npos: from there on
     // the tree is flatter than a browser's.
     std::size_t flattenedFrom = std::string_view::npos;
