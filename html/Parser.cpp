@@ -271,7 +271,10 @@ class TreeBuilder {
 public:
     TreeBuilder(bool fragment, std::size_t sourceSize)
         : root_(std::make_unique<Node>()), fragment_(fragment),
-          reopenBudget_(4096 + sourceSize) {  // made-up elements grow no faster than the input
+          // Reopened elements grow no faster than the input: a page that
+          // closes and reopens many at every word gets a quarter of its
+          // length of them, far more than any real page needs.
+          reopenBudget_(4096 + sourceSize / 4) {
         root_->kind = NodeKind::Document;
         if (fragment_) {
             // The content of an element in a body: html, head and body are

@@ -395,3 +395,71 @@ TEST(HtmlParser, OneValueChangesAndEveryOtherByteStays) {
 
 }  // namespace
 }  // namespace mojian::html
+
+namespace mojian::html {
+namespace {
+
+struct TreeSize {
+    std::size_t nodes = 0;
+    int depth = 0;
+};
+
+TreeSize SizeOf(const Node& root) {
+    TreeSize size;
+    std::vector<std::pair<const Node*, int>> pending{{&root, 0}};
+    while (!pending.empty()) {
+        const auto [n, depth] = pending.back();
+        pending.pop_back();
+        ++size.nodes;
+        size.depth = std::max(size.depth, depth);
+        for (const auto& c : n->children) pending.push_back({c.get(), depth + 1});
+    }
+    return size;
+}
+
+std::string Repeat(std::string_view piece, int times) {
+    std::string out;
+    out.reserve(piece.size() * static_cast<std::size_t>(times));
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+// Hostile pages where browsers' rules make up elements for every token
+// (reopened formatting elements, fostered content, implied rows): the tree
+// stays within the depth limit and has no more nodes than the source has
+// bytes. (Each parses in time in proportion to its length; no test times it.)
+TEST(HtmlParser, HostileNestingStaysBoundedByTheSource) {
+    constexpr int n = 100000;
+    std::string numbered;  // formatting elements all different, so three-alike never drops one
+    for (int i = 0; i < n; ++i) numbered += "<font color=#" + std::to_string(i) + ">";
+    std::string reopening;  // each round closes every reopened element again
+    for (int i = 0; i < n / 10; ++i) reopening += "<div><b id=" + std::to_string(i) + "></div><div>x</div>";
+    const struct {
+        const char* what;
+        std::string source;
+    } cases[] = {
+        {"nested divs", Repeat("<div>", n) + "x"},
+        {"unclosed b", Repeat("<b>", n) + "x"},
+        {"unclosed numbered fonts", numbered + "x"},
+        {"fonts closed by blocks, reopened for text", Repeat("<p><font>x</p>", n)},
+        {"reopened by every text", reopening},
+        {"misnested b and p", Repeat("<b><p>x</b>y", n)},
+        {"nested a in blocks", Repeat("<a><div>", n)},
+        {"table cells", "<table>" + Repeat("<td>x", n)},
+        {"nested tables", Repeat("<table><tr><td>", n)},
+        {"fostered out of tables", Repeat("<table>x<b>y", n)},
+        {"tables in rows", Repeat("<table><tr>z<table>", n)},
+        {"lists and headings", Repeat("<li><dd><h1><h2><p><button>", n)},
+        {"select options", "<select>" + Repeat("<option><optgroup>", n)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Document doc = ParseHtml(c.source);
+        const TreeSize size = SizeOf(*doc.root);
+        EXPECT_LE(size.depth, kMaxDepth + 4);
+        EXPECT_LE(size.nodes, c.source.size());
+    }
+}
+
+}  // namespace
+}  // namespace mojian::html
