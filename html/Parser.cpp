@@ -2051,10 +2051,10 @@ private:
         Token t;
         t.kind = TokenKind::Text;
         t.range = {b, e};
-        const std::string_view raw = s_.substr(b, e - b);
-        if (refs && raw.find('&') != std::string_view::npos) t.text = DecodeEntities(raw);
-        else t.text.assign(raw);
+        // Line breaks are folded before references are decoded: "&#13;" stays a CR.
+        t.text.assign(s_.substr(b, e - b));
         FoldLineBreaks(t.text);
+        if (refs && t.text.find('&') != std::string::npos) t.text = DecodeEntities(t.text);
         if (!data) ReplaceNul(t.text);
         LineBreak(b);
         Emit(t);
@@ -2222,10 +2222,10 @@ private:
                     a.valueRange = {start, p};
                 }
                 a.range.end = p;
-                const std::string_view raw = a.valueRange.Of(s_);
-                a.value = raw.find('&') != std::string_view::npos ? DecodeEntities(raw, true) : std::string(raw);
+                a.value.assign(a.valueRange.Of(s_));
                 FoldLineBreaks(a.value);
                 ReplaceNul(a.value);
+                if (a.value.find('&') != std::string::npos) a.value = DecodeEntities(a.value, true);
             } else {
                 p = q;
             }

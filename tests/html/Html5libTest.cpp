@@ -160,7 +160,7 @@ const std::map<std::string, double>& Thresholds() {
 }
 
 // The share over all files, as reached.
-constexpr double kOverallThreshold = 98.6;
+constexpr double kOverallThreshold = 98.7;
 
 struct Tally {
     int pass = 0, run = 0, scripting = 0, templates = 0, foreign = 0, context = 0;
