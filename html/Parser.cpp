@@ -1087,7 +1087,7 @@ private:
         switch (tag) {
         case Tag::Html:
             Stray(t);
-            if (html_) MergeAttributes(html_, t);
+            if (html_ && !fragment_) MergeAttributes(html_, t);  // a fragment's html is no element of its own
             return;
         case Tag::Base:
         case Tag::Basefont:

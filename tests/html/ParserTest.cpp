@@ -463,3 +463,80 @@ TEST(HtmlParser, HostileNestingStaysBoundedByTheSource) {
 
 }  // namespace
 }  // namespace mojian::html
+
+namespace mojian::html {
+namespace {
+
+// A block's content parsed as an element's: nothing goes to the head and no
+// document tag means anything.
+TEST(HtmlParser, FragmentsAreAnElementsContent) {
+    const struct {
+        const char* source;
+        const char* body;
+        std::size_t strays;
+    } cases[] = {
+        {"<title>t</title><style>p{}</style><p>x", "<title>t</title><style>p{}</style><p>x</p>", 0},
+        {"<body bgcolor=red>x</body>y</html>z", "xyz", 3},
+        {"<html lang=zh><head><frameset>a", "a", 3},
+        {"<td>c<tr>d", "cd", 2},
+        {"<p>a</p></p>", "<p>a</p><p></p>", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        const Document doc = ParseHtmlFragment(c.source);
+        ExpectConsistentRanges(c.source, doc);
+        EXPECT_EQ(Children(*doc.body), c.body);
+        EXPECT_TRUE(doc.head->children.empty());
+        EXPECT_TRUE(doc.body->attrs.empty() && doc.html->attrs.empty());
+        EXPECT_EQ(doc.strayTags.size(), c.strays);
+    }
+}
+
+// Nodes browsers move or make up say so, at the place they were made, and
+// the moved ones keep the bytes they came from.
+TEST(HtmlParser, MovedAndMadeUpNodesKeepTheirPlaces) {
+    const std::string fostered = "<table>ab<tr><td>c</table>";
+    const Document f = ParseHtml(fostered);
+    ExpectConsistentRanges(fostered, f);
+    EXPECT_EQ(Children(*f.body), "ab<table><tbody><tr><td>c</td></tr></tbody></table>");
+    EXPECT_EQ(f.body->children[0]->range, (SourceRange{7, 9}));  // "ab", after "<table>"
+    const Node* tbody = FirstElement(*f.body, "tbody");
+    EXPECT_TRUE(tbody->implied);
+    EXPECT_EQ(tbody->startTag, (SourceRange{Find(fostered, "<tr>").begin, Find(fostered, "<tr>").begin}));
+
+    // The p ends the link; a copy of the link, made where </a> stands, holds the y.
+    const std::string misnested = "<a href=x><p>y</a>z";
+    const Document m = ParseHtml(misnested);
+    ExpectConsistentRanges(misnested, m);
+    EXPECT_EQ(Children(*m.body), "<a href=x></a><p><a href=x>y</a>z</p>");
+    const Node* original = m.body->children[0].get();
+    EXPECT_FALSE(original->implied);
+    const Node* copy = FirstElement(*m.body->children[1], "a");
+    EXPECT_TRUE(copy->implied);
+    EXPECT_EQ(copy->reopens, original);
+    const std::size_t end = Find(misnested, "</a>").begin;
+    EXPECT_EQ(copy->startTag, (SourceRange{end, end}));
+    EXPECT_EQ(copy->FindAttr("href")->valueRange, original->FindAttr("href")->valueRange);
+
+    // The copy in the p closes at once: "3" follows it and nothing reopens later.
+    const std::string twice = "<b>1<p>2</b>3<div>4</b>5";
+    const Document t = ParseHtml(twice);
+    ExpectConsistentRanges(twice, t);
+    const Node* first = t.body->children[0].get();
+    std::vector<const Node*> copies;
+    std::vector<const Node*> pending{t.body};
+    while (!pending.empty()) {
+        const Node* n = pending.back();
+        pending.pop_back();
+        for (const auto& c : n->children) {
+            if (c->tag == "b" && c.get() != first) copies.push_back(c.get());
+            pending.push_back(c.get());
+        }
+    }
+    EXPECT_EQ(Children(*t.body), "<b>1</b><p><b>2</b>3</p><div>45</div>");
+    ASSERT_EQ(copies.size(), 1u);
+    for (const Node* c : copies) EXPECT_EQ(c->reopens, first);
+}
+
+}  // namespace
+}  // namespace mojian::html
