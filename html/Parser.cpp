@@ -522,7 +522,6 @@ private:
 
     Node* Current() const { return open_.back().node; }
     Tag CurrentTag() const { return open_.back().tag; }
-    bool CurrentIs(const std::string& name) const { return Current()->tag == name; }
 
     static bool Bounds(Tag t, Scope scope) {
         switch (scope) {
@@ -1527,7 +1526,7 @@ private:
     void InTableText(Token& t) {
         if (t.kind == TokenKind::Nul) return;
         if (t.kind == TokenKind::Text) {
-            pendingText_.push_back(t);
+            pendingText_.push_back(std::move(t));  // the tokenizer is done with it
             return;
         }
         const bool anySolid = std::any_of(pendingText_.begin(), pendingText_.end(),
