@@ -132,7 +132,9 @@ public:
 private:
     void Element(const html::Node& e, bool keepsLines) {
         if (Hidden(e)) return;
-        Attributes(e);
+        // An element the parser made up has no attributes of its own: a
+        // reopened <a> holds those of the one it continues, a field already.
+        if (!e.implied) Attributes(e);
         keepsLines = keepsLines || KeepsLineBreaks(e.tag);
         for (const auto& child : e.children) {
             if (child->IsText()) {

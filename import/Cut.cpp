@@ -27,6 +27,8 @@ bool IsFormatting(std::string_view t) {
 // Elements whose end a browser keeps formatting and misnesting within.
 bool IsCell(std::string_view t) { return t == "td" || t == "th" || t == "caption"; }
 
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
 bool NameEnds(std::string_view text, std::size_t at) {
     if (at >= text.size()) return true;
     const char c = text[at];
@@ -82,17 +84,43 @@ std::size_t FirstLeak(std::string_view text, const Node& body) {
 
 // Ranges no cut may fall strictly inside: every node at the top of the
 // document but top-level text, and every tag the tree has no element for.
-std::vector<html::SourceRange> Spans(const html::Document& doc) {
+std::vector<html::SourceRange> Spans(std::string_view text, const html::Document& doc) {
     std::vector<html::SourceRange> spans;
     for (const Node* container : {doc.root.get(), doc.html, doc.head, doc.body}) {
         if (!container) continue;
-        for (const auto& child : container->children) {
-            const Node* c = child.get();
+        const auto& children = container->children;
+        for (std::size_t k = 0; k < children.size(); ++k) {
+            const Node* c = children[k].get();
             if (c == doc.html || c == doc.head || c == doc.body || c->IsText()) continue;
-            spans.push_back(c->range);
+            html::SourceRange range = c->range;
+            if (c->implied && c->tag == "p" && c->endTag && container == doc.body) {
+                // A "</p>" that no p is open for is an empty paragraph in a
+                // page, and nothing at the start of a piece: no cut goes
+                // right before it.
+                // Comments and white space before it would not help.
+                for (std::size_t j = k; j-- > 0;) {
+                    const Node& b = *children[j];
+                    const std::string_view raw = b.range.Of(text);
+                    const bool blank = b.IsText() && std::all_of(raw.begin(), raw.end(), IsSpace);
+                    if (b.kind != html::NodeKind::Comment && !blank) break;
+                    range.begin = b.range.begin;
+                }
+                while (range.begin > 0 && IsSpace(text[range.begin - 1])) --range.begin;
+                if (range.begin > 0) --range.begin;
+            }
+            spans.push_back(range);
         }
     }
-    for (const html::StrayTag& stray : doc.strayTags) spans.push_back(stray.range);
+    for (const html::StrayTag& stray : doc.strayTags) {
+        html::SourceRange range = stray.range;
+        if (stray.name == "!doctype") {
+            // A doctype past the start means nothing, and at the start of a
+            // piece it would be the piece's: no cut goes right before it.
+            while (range.begin > 0 && IsSpace(text[range.begin - 1])) --range.begin;
+            if (range.begin > 0) --range.begin;
+        }
+        spans.push_back(range);
+    }
     // Content moved before a table lies inside the table's span; sorting
     // brings the spans back to source order.
     std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) { return a.begin < b.begin; });
@@ -114,7 +142,7 @@ std::vector<std::size_t> CutPoints(std::string_view text, const html::Document& 
     if (doc.html->endTag) to = std::min(to, doc.html->endTag->begin);
     to = std::min({to, doc.flattenedFrom, FirstLeak(text, body)});
 
-    const std::vector<html::SourceRange> spans = Spans(doc);
+    const std::vector<html::SourceRange> spans = Spans(text, doc);
     std::size_t span = 0;   // the first span that begins at or after the cut looked at
     std::size_t reach = 0;  // the furthest end of the spans before it
     for (const char* hit = static_cast<const char*>(std::memchr(text.data(), '\n', n)); hit;) {
