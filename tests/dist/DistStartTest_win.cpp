@@ -23,16 +23,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::wstring WideFromUtf8(const std::string& s) {
-    std::wstring w(s.size(), L'\0');
-    w.resize(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(),
-                                 static_cast<int>(w.size())));
-    return w;
-}
-
 // The build gives a Unix path; Wine shows the root of it as drive Z.
 std::wstring Folder() {
-    std::wstring path = L"Z:" + WideFromUtf8(MOJIAN_DIST_FOLDER);
+    std::wstring path = L"Z:" + Wide(MOJIAN_DIST_FOLDER);
     for (wchar_t& c : path)
         if (c == L'/') c = L'\\';
     return path;
