@@ -9,18 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Text.h"
 #include "base/Utf.h"
 #include "html/Dom.h"
 #include "html/Entities.h"
 
 namespace mojian::html {
-
-inline std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
 
 inline bool Inside(const SourceRange& inner, const SourceRange& outer) {
     return inner.begin >= outer.begin && inner.end <= outer.end;
@@ -41,7 +35,7 @@ public:
         for (const StrayTag& t : doc.strayTags) {
             Valid(t.range);
             const std::string_view raw = t.range.Of(s_);
-            EXPECT_EQ(LowerAscii(raw.substr(0, t.name.size() + (t.endTag ? 2 : 1))),
+            EXPECT_EQ(AsciiLowered(raw.substr(0, t.name.size() + (t.endTag ? 2 : 1))),
                       (t.endTag ? "</" : "<") + t.name)
                 << raw;
             Cover(t.range);
@@ -72,7 +66,7 @@ private:
     void Tag(const SourceRange& r, std::string_view prefix, const std::string& name) {
         Valid(r);
         const std::string_view raw = r.Of(s_);
-        EXPECT_EQ(LowerAscii(raw.substr(0, prefix.size() + name.size())), std::string(prefix) + name) << raw;
+        EXPECT_EQ(AsciiLowered(raw.substr(0, prefix.size() + name.size())), std::string(prefix) + name) << raw;
         EXPECT_TRUE(r.end == s_.size() || raw.back() == '>') << raw;
         Cover(r);
     }
@@ -81,7 +75,7 @@ private:
         for (const Attribute& a : e.attrs) {
             Valid(a.range);
             EXPECT_TRUE(Inside(a.range, e.startTag)) << a.name;
-            EXPECT_EQ(LowerAscii(a.nameRange.Of(s_)), a.name);
+            EXPECT_EQ(AsciiLowered(a.nameRange.Of(s_)), a.name);
             EXPECT_EQ(a.range.begin, a.nameRange.begin);
             EXPECT_EQ(DecodeEntities(a.valueRange.Of(s_), true), a.value) << a.name;
             const bool closed = a.valueRange.end < s_.size();
