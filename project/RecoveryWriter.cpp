@@ -4,7 +4,7 @@
 
 #include "project/Recovery.h"
 
-namespace mojian {
+namespace mojian::project {
 
 RecoveryWriter::RecoveryWriter(std::string folder, std::function<void()> failed)
     : folder_(std::move(folder)), failed_(std::move(failed)), worker_(Keep::Newest, AtStop::Finish, [this] {
@@ -20,4 +20,4 @@ void RecoveryWriter::Flush() { worker_.Flush(); }
 
 std::size_t RecoveryWriter::Written() const { return written_; }
 
-}  // namespace mojian
+}  // namespace mojian::project

@@ -11,7 +11,7 @@
 #include "base/Worker.h"
 #include "compose/PageData.h"
 
-namespace mojian {
+namespace mojian::project {
 
 class RecoveryWriter {
 public:
@@ -36,4 +36,4 @@ private:
     Worker<PageData> worker_;  // last: its thread uses everything above
 };
 
-}  // namespace mojian
+}  // namespace mojian::project
