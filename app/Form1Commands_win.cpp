@@ -45,7 +45,7 @@ bool HasRecent(const Form1State& s) {
 bool CanUndo(const Form1State& s) { return s.page.CanUndo(); }
 bool CanRedo(const Form1State& s) { return s.page.CanRedo(); }
 bool HasLastSession(const Form1State& s) {
-    return !s.userFolder.empty() && FileSize(LastSessionFilePath(s.userFolder)).has_value();
+    return !s.userFolder.empty() && FileSize(project::LastSessionFilePath(s.userFolder)).has_value();
 }
 
 // Closing asks the exit question; posted, so the window is never destroyed
@@ -166,7 +166,8 @@ void OnInitMenuPopup(Form1State& s, HMENU popup) {
 void ShowRecentFiles(HWND form, const Form1State& s) {
     const HMENU menu = GetMenu(form);
     if (!menu) return;
-    for (int i = 0; i < static_cast<int>(RecentFiles::kMaxFiles); ++i) DeleteMenu(menu, IDM_RECENT_FIRST + i, MF_BYCOMMAND);
+    for (int i = 0; i < static_cast<int>(project::RecentFiles::kMaxFiles); ++i)
+        DeleteMenu(menu, IDM_RECENT_FIRST + i, MF_BYCOMMAND);
     DeleteMenu(menu, IDM_RECENT_SEPARATOR, MF_BYCOMMAND);
     // They stand just above 退出, with a line of their own below them.
     const HMENU file = GetSubMenu(menu, 0);

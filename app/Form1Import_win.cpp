@@ -23,6 +23,17 @@
 
 namespace mojian {
 
+using import::ClipboardDescription;
+using import::ContextFor;
+using import::ImportDescriptionFile;
+using import::ImportDescriptionText;
+using import::ImportErrorKind;
+using import::ImportErrorMessage;
+using import::ImportErrorText;
+using import::ImportResult;
+using import::ImportSummary;
+using import::ImportedPage;
+
 namespace {
 
 constexpr wchar_t kImportFileTitle[] = L"导入描述";

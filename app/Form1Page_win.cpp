@@ -183,9 +183,9 @@ void RecordOpen(Form1State& s, std::string path) {
 
 void StartRecovery(HWND form, Form1State& s) {
     if (!s.options.recovery || s.userFolder.empty()) return;
-    s.session = StartSession(s.userFolder);
+    s.session = project::StartSession(s.userFolder);
     if (!s.session.folderReady) return;
-    s.recovery = std::make_unique<RecoveryWriter>(s.userFolder,
+    s.recovery = std::make_unique<project::RecoveryWriter>(s.userFolder,
                                                   [form] { PostMessageW(form, kMsgRecoveryFailed, 0, 0); });
 }
 
@@ -215,7 +215,7 @@ void StopRecovery(Form1State& s) {
 void EndRecovery(Form1State& s) {
     if (!s.recovery) return;
     StopRecovery(s);
-    EndSession(s.userFolder);
+    project::EndSession(s.userFolder);
 }
 
 // ---- For the window's features ----------------------------------------------------

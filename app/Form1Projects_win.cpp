@@ -18,6 +18,16 @@
 
 namespace mojian {
 
+using project::LoadLastSession;
+using project::LoadProjectFile;
+using project::LoadRecentFiles;
+using project::ProjectErrorKind;
+using project::ProjectErrorMessage;
+using project::ProjectErrorText;
+using project::ProjectRead;
+using project::SaveProjectFile;
+using project::SaveRecentFiles;
+
 using namespace form1_texts;
 
 namespace {

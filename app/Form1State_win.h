@@ -81,10 +81,10 @@ struct Form1State {
 
     // ---- Files of the user ----
     std::string userFolder;  // %LOCALAPPDATA%\墨笺; empty when there is none
-    RecentFiles recent;
-    SessionStart session;
-    RecoveryThrottle throttle;
-    std::unique_ptr<RecoveryWriter> recovery;
+    project::RecentFiles recent;
+    project::SessionStart session;
+    project::RecoveryThrottle throttle;
+    std::unique_ptr<project::RecoveryWriter> recovery;
     std::vector<std::string> handedOver;  // files other starts handed over, not yet opened
 
     // ---- The publish check ----

@@ -18,6 +18,7 @@
 #include "app/dialogs/CheckReportDialog_win.h"
 #include "app/gates/StartupGates.h"
 #include "base/UserFolder.h"
+#include "base/WindowClass_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "skin/Skin.h"
@@ -227,21 +228,16 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool RegisterForm1Class(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    if (GetClassInfoExW(instance, kForm1Class, &wc)) return true;
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Form1Proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    // The title bar and the task bar take the small and the big picture of
-    // the program's icon, each drawn for its size rather than scaled.
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_SHARED));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kForm1Class;
-    return RegisterClassExW(&wc) != 0;
+    return EnsureWindowClass(instance, kForm1Class, Form1Proc, [](WNDCLASSEXW& wc) {
+        // The title bar and the task bar take the small and the big picture of
+        // the program's icon, each drawn for its size rather than scaled.
+        wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
+        wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                   LR_SHARED));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/Scoped_win.h"
+#include "base/WindowClass_win.h"
 
 namespace mojian {
 
@@ -82,16 +83,6 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-bool RegisterFrameClass(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    if (GetClassInfoExW(instance, kFrameClass, &wc)) return true;
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = nullptr;
-    wc.lpszClassName = kFrameClass;
-    return RegisterClassExW(&wc) != 0;
-}
+bool RegisterFrameClass(HINSTANCE instance) { return EnsureWindowClass(instance, kFrameClass, FrameProc); }
 
 }  // namespace mojian

@@ -6,10 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace mojian {
+#include "base/Utf_win.h"  // Wide and Narrow
 
-std::wstring Wide(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
+namespace mojian {
 
 std::string GetText(HWND hwnd);
 void SetText(HWND hwnd, std::string_view utf8);

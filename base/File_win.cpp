@@ -4,16 +4,11 @@
 #include <windows.h>
 
 #include "base/Scoped_win.h"
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 
 namespace mojian {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-    const std::u16string w = Utf8ToUtf16(utf8);
-    return std::wstring(w.begin(), w.end());
-}
 
 // Closes a file now, for the answer: closing is where a full disk can show.
 bool Close(KernelHandle& h) { return CloseHandle(h.release()) != 0; }
@@ -45,7 +40,7 @@ std::string& ProgramFolderStore() {
         }
         const auto slash = buf.find_last_of(L"\\/");
         if (slash != std::wstring::npos) buf.resize(slash);
-        return Utf16ToUtf8(std::u16string(buf.begin(), buf.end()));
+        return Narrow(buf);
     }();
     return folder;
 }

@@ -14,7 +14,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 
 namespace mojian {
 
@@ -298,10 +298,7 @@ public:
     Bstr() = default;
     explicit Bstr(std::wstring_view text)
         : s_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    static Bstr FromUtf8(std::string_view utf8) {
-        const std::u16string w = Utf8ToUtf16(utf8);
-        return Bstr(std::wstring_view(reinterpret_cast<const wchar_t*>(w.data()), w.size()));
-    }
+    static Bstr FromUtf8(std::string_view utf8) { return Bstr(Wide(utf8)); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     Bstr(Bstr&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 
 namespace mojian {
 
@@ -17,7 +17,7 @@ std::string LocalAppDataFolder() {
         if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
         n = static_cast<DWORD>(wcslen(path));
     }
-    return Utf16ToUtf8(std::u16string(path, path + n));
+    return Narrow(std::wstring_view(path, n));
 }
 
 }  // namespace mojian

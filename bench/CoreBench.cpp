@@ -294,7 +294,7 @@ void BM_SaveProject(benchmark::State& state) {
     const Composition page = ProjectPage();
     const std::string path = ProjectPath();
     for (auto _ : state) {
-        if (SaveProjectFile(path, page.Snapshot())) std::abort();
+        if (project::SaveProjectFile(path, page.Snapshot())) std::abort();
     }
     state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
 }
@@ -303,9 +303,9 @@ MOJIAN_BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond);
 // Read, check and parse the file, then open it as the page.
 void BM_OpenProject(benchmark::State& state) {
     const std::string path = ProjectPath();
-    if (SaveProjectFile(path, ProjectPage().Snapshot())) std::abort();
+    if (project::SaveProjectFile(path, ProjectPage().Snapshot())) std::abort();
     for (auto _ : state) {
-        const ProjectRead read = LoadProjectFile(path);
+        const project::ProjectRead read = project::LoadProjectFile(path);
         if (!read.Ok()) std::abort();
         Composition page;
         benchmark::DoNotOptimize(page.Open(*read.page));
@@ -381,10 +381,10 @@ std::string Description(std::size_t characters, std::size_t bytes) {
 void BM_ImportDescription(benchmark::State& state) {
     const std::string bytes = state.range(0) == 0 ? Description(25000, 0)
                                                   : Description(0, static_cast<std::size_t>(state.range(1)));
-    const ImportContext context = FreshPageContext();
+    const import::ImportContext context = import::FreshPageContext();
     std::size_t lines = 0;
     for (auto _ : state) {
-        const ImportResult result = ImportDescription(bytes, context);
+        const import::ImportResult result = import::ImportDescription(bytes, context);
         if (!result.Ok()) std::abort();
         lines = result.imported->page.lines.size();
     }

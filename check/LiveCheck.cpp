@@ -7,34 +7,37 @@
 
 namespace mojian::check {
 
+namespace {
+
+// What a check needs, made and destroyed on the check's thread: a measurer
+// bound to a thread (a device context) never leaves it.
+struct Session {
+    Session(const RuleSet& rules, std::unique_ptr<html::TextMeasurer> made)
+        : measurer(std::move(made)), checker(rules, *measurer, pictures) {}
+    std::unique_ptr<html::TextMeasurer> measurer;
+    html::PicturesLoading pictures;  // pictures take the room the page gives them, not a broken-picture box
+    Checker checker;
+};
+
+}  // namespace
+
 LiveCheck::LiveCheck(const RuleSet& rules, MakeMeasurer makeMeasurer, std::function<void()> ready)
-    : rules_(rules), makeMeasurer_(std::move(makeMeasurer)), ready_(std::move(ready)), thread_([this] { Run(); }) {}
+    : rules_(rules),
+      makeMeasurer_(std::move(makeMeasurer)),
+      ready_(std::move(ready)),
+      worker_(Keep::Newest, AtStop::GiveUp, [this]() -> Worker<Lines>::Job {
+          auto session = std::make_shared<Session>(rules_, makeMeasurer_());
+          return [this, session](Lines& lines, std::uint64_t number) { CheckPage(session->checker, lines, number); };
+      }) {}
 
-LiveCheck::~LiveCheck() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-}
-
-std::uint64_t LiveCheck::Check(std::vector<PageLine> lines) {
-    std::uint64_t number = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        waiting_ = std::move(lines);
-        number = ++newest_;
-    }
-    wake_.notify_all();
-    return number;
-}
+std::uint64_t LiveCheck::Check(std::vector<PageLine> lines) { return worker_.Hand(std::move(lines)); }
 
 std::optional<LiveCheck::Result> LiveCheck::Take() {
+    const std::uint64_t newest = worker_.Handed();
     const std::lock_guard lock(mutex_);
     if (!result_ || result_->page <= taken_) return std::nullopt;
     taken_ = result_->page;
-    if (result_->page != newest_) return std::nullopt;  // a newer page is on its way
+    if (result_->page != newest) return std::nullopt;  // a newer page is on its way
     return result_;
 }
 
@@ -45,22 +48,15 @@ LiveCheck::Result LiveCheck::Wait(std::uint64_t page) {
     return *result_;
 }
 
-std::uint64_t LiveCheck::Newest() const {
-    const std::lock_guard lock(mutex_);
-    return newest_;
-}
+std::uint64_t LiveCheck::Newest() const { return worker_.Handed(); }
 
 bool LiveCheck::Busy() const {
+    const std::uint64_t newest = worker_.Handed();
     const std::lock_guard lock(mutex_);
-    return newest_ > (result_ ? result_->page : 0);
+    return newest > (result_ ? result_->page : 0);
 }
 
-bool LiveCheck::NewerWaits() const {
-    const std::lock_guard lock(mutex_);
-    return waiting_.has_value() || stopping_;
-}
-
-bool LiveCheck::CheckLines(Checker& checker, const std::vector<PageLine>& lines, std::vector<Finding>& findings) {
+bool LiveCheck::CheckLines(Checker& checker, const Lines& lines, std::vector<Finding>& findings) {
     Known next;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const PageLine& line = lines[i];
@@ -80,7 +76,7 @@ bool LiveCheck::CheckLines(Checker& checker, const std::vector<PageLine>& lines,
                 found = next.emplace(html, std::move(old->second)).first;
                 known_.erase(old);
             } else {
-                if (NewerWaits()) {
+                if (worker_.NewerWaits()) {
                     // What was checked so far is kept for the newer page.
                     known_.merge(next);
                     return false;
@@ -98,31 +94,16 @@ bool LiveCheck::CheckLines(Checker& checker, const std::vector<PageLine>& lines,
     return true;
 }
 
-void LiveCheck::Run() {
-    const std::unique_ptr<html::TextMeasurer> measurer = makeMeasurer_();
-    html::PicturesLoading pictures;  // pictures take the room the page gives them, not a broken-picture box
-    Checker checker(rules_, *measurer, pictures);
-    for (;;) {
-        std::vector<PageLine> lines;
-        std::uint64_t number = 0;
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stopping_ || waiting_.has_value(); });
-            if (stopping_) return;
-            lines = std::move(*waiting_);
-            waiting_.reset();
-            number = newest_;
-        }
-        Result result{number, checker.CheckPageLength(lines), {}};
-        if (!CheckLines(checker, lines, result.findings)) continue;
-        result.summary = Summarise(result.findings, CountPageCharacters(lines));
-        {
-            const std::lock_guard lock(mutex_);
-            result_ = std::move(result);
-        }
-        done_.notify_all();
-        ready_();
+void LiveCheck::CheckPage(Checker& checker, const Lines& lines, std::uint64_t number) {
+    Result result{number, checker.CheckPageLength(lines), {}};
+    if (!CheckLines(checker, lines, result.findings)) return;
+    result.summary = Summarise(result.findings, CountPageCharacters(lines));
+    {
+        const std::lock_guard lock(mutex_);
+        result_ = std::move(result);
     }
+    done_.notify_all();
+    ready_();
 }
 
 }  // namespace mojian::check

@@ -23,10 +23,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "base/Worker.h"
 #include "check/Check.h"
 
 namespace mojian::check {
@@ -47,7 +47,7 @@ public:
     // tells the owner (posts a message), which then calls Take.
     LiveCheck(const RuleSet& rules, MakeMeasurer makeMeasurer, std::function<void()> ready);
     // Gives up the check under way and stops.
-    ~LiveCheck();
+    ~LiveCheck() = default;
     LiveCheck(const LiveCheck&) = delete;
     LiveCheck& operator=(const LiveCheck&) = delete;
 
@@ -65,10 +65,12 @@ public:
     bool Busy() const;
 
 private:
-    void Run();
+    using Lines = std::vector<PageLine>;
+    // Checks page `number` on the check's thread; a page given up for a
+    // newer one leaves no result.
+    void CheckPage(Checker& checker, const Lines& lines, std::uint64_t number);
     // False when a newer page came before every line was checked.
-    bool CheckLines(Checker& checker, const std::vector<PageLine>& lines, std::vector<Finding>& findings);
-    bool NewerWaits() const;
+    bool CheckLines(Checker& checker, const Lines& lines, std::vector<Finding>& findings);
 
     const RuleSet& rules_;
     const MakeMeasurer makeMeasurer_;
@@ -87,13 +89,10 @@ private:
     Known known_;
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::optional<std::vector<PageLine>> waiting_;
-    std::uint64_t newest_ = 0;  // the number of the newest page handed over
+    std::condition_variable done_;
     std::optional<Result> result_;
     std::uint64_t taken_ = 0;   // the number of the last result taken
-    bool stopping_ = false;
-    std::thread thread_;  // last: starts once everything above is ready
+    Worker<Lines> worker_;      // last: its thread uses everything above
 };
 
 }  // namespace mojian::check

@@ -19,6 +19,15 @@
 
 namespace mojian::cli {
 
+using import::FreshPageContext;
+using import::ImportDescriptionFile;
+using import::ImportErrorMessage;
+using import::ImportResult;
+using project::LoadProjectFile;
+using project::ProjectErrorMessage;
+using project::ProjectRead;
+using project::kProjectExtension;
+
 namespace {
 
 // Findings mean exit status 1, so a file that cannot be checked is told

@@ -8,6 +8,15 @@
 
 namespace mojian::cli {
 
+using import::FreshPageContext;
+using import::ImportDescriptionFile;
+using import::ImportErrorMessage;
+using import::ImportResult;
+using import::ImportSummary;
+using project::ProjectErrorMessage;
+using project::SaveProjectFile;
+using project::kProjectExtension;
+
 namespace {
 
 // FILE with its extension replaced by .mojian.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 #include "cli/Cli.h"
 
 namespace {
@@ -43,10 +43,7 @@ private:
     }
 
     static void WriteWide(HANDLE handle, std::string_view utf8) {
-        const std::wstring wide = [&] {
-            const std::u16string u16 = mojian::Utf8ToUtf16(utf8);
-            return std::wstring(u16.begin(), u16.end());
-        }();
+        const std::wstring wide = mojian::Wide(utf8);
         // A console takes a limited amount in one call.
         constexpr std::size_t kChunk = 8192;
         for (std::size_t at = 0; at < wide.size(); at += kChunk) {
@@ -71,8 +68,7 @@ private:
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
-        const std::wstring_view arg(argv[i]);
-        args.push_back(mojian::Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
+        args.push_back(mojian::Narrow(argv[i]));
     }
     ConsoleOutput out;
     return mojian::cli::RunCli(args, out);

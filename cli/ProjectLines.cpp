@@ -4,6 +4,10 @@
 
 namespace mojian::cli {
 
+using project::LoadProjectFile;
+using project::ProjectErrorMessage;
+using project::ProjectRead;
+
 std::optional<PageData> LoadProject(const std::string& path, Output& out) {
     ProjectRead read = LoadProjectFile(path);
     if (!read.Ok()) {

@@ -2,20 +2,20 @@
 
 #include <cstddef>
 
+#include "base/Text.h"
+
 namespace mojian {
 
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Where the tag `<name` (any case, followed by '>' or a blank) starts, or npos.
 std::size_t FindTag(std::string_view src, std::string_view name, std::size_t from = 0) {
     for (std::size_t i = src.find('<', from); i != std::string_view::npos; i = src.find('<', i + 1)) {
         if (i + 1 + name.size() > src.size()) return std::string_view::npos;
         bool same = true;
-        for (std::size_t j = 0; j < name.size() && same; ++j) same = Lower(src[i + 1 + j]) == name[j];
+        for (std::size_t j = 0; j < name.size() && same; ++j) same = AsciiLower(src[i + 1 + j]) == name[j];
         if (!same) continue;
         const std::size_t after = i + 1 + name.size();
         if (after == src.size()) return std::string_view::npos;

@@ -2,21 +2,17 @@
 
 #include <string>
 
+#include "base/Text.h"
+
 namespace mojian {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
+// A line's end may still carry the CR of a CR LF.
+std::string_view Trim(std::string_view s) {
+    return TrimBack(TrimFront(s, IsBlank), [](char c) { return IsBlank(c) || c == '\r'; });
 }
 
 }  // namespace
@@ -30,8 +26,8 @@ PreviewEngine PreviewEngineFromSettings(std::string_view text) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos || Lowered(Trim(line.substr(0, eq))) != "engine") continue;
-        const std::string value = Lowered(Trim(line.substr(eq + 1)));
+        if (eq == std::string_view::npos || AsciiLowered(Trim(line.substr(0, eq))) != "engine") continue;
+        const std::string value = AsciiLowered(Trim(line.substr(eq + 1)));
         if (value == "system") engine = PreviewEngine::System;
         else if (value == "builtin") engine = PreviewEngine::BuiltIn;
     }

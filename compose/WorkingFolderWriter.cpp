@@ -34,61 +34,24 @@ bool Apply(const std::vector<FileChange>& changes) {
 
 }  // namespace
 
-WorkingFolderWriter::WorkingFolderWriter() : thread_([this] { Run(); }) {}
-
-WorkingFolderWriter::~WorkingFolderWriter() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-}
+WorkingFolderWriter::WorkingFolderWriter()
+    : worker_(Keep::All, AtStop::Finish, [this] {
+          return [this](std::vector<FileChange>& changes, std::uint64_t) { lastWritten_ = Apply(changes); };
+      }) {}
 
 void WorkingFolderWriter::Queue(std::vector<FileChange> changes) {
-    if (changes.empty()) return;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        batches_.push_back({std::move(changes), ++queued_});
-    }
-    wake_.notify_one();
+    if (!changes.empty()) worker_.Hand(std::move(changes));
 }
 
 bool WorkingFolderWriter::Write(std::vector<FileChange> changes) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint64_t serial = ++queued_;
-    batches_.push_back({std::move(changes), serial});
-    wake_.notify_one();
-    done_.wait(lock, [&] { return finished_ >= serial; });
-    // Nothing was handed over while this waited: the last batch done is this one.
+    worker_.WaitFor(worker_.Hand(std::move(changes)));
+    // Nothing was handed over while this waited (one thread hands over): the
+    // last batch done is this one.
     return lastWritten_;
 }
 
-void WorkingFolderWriter::Flush() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint64_t serial = queued_;
-    done_.wait(lock, [&] { return finished_ >= serial; });
-}
+void WorkingFolderWriter::Flush() { worker_.Flush(); }
 
-bool WorkingFolderWriter::Idle() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return finished_ == queued_;
-}
-
-void WorkingFolderWriter::Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return !batches_.empty() || stopping_; });
-        if (batches_.empty()) break;  // stopping, and nothing is left
-        Batch batch = std::move(batches_.front());
-        batches_.pop_front();
-        lock.unlock();
-        const bool written = Apply(batch.changes);
-        lock.lock();
-        finished_ = batch.serial;
-        lastWritten_ = written;
-        done_.notify_all();
-    }
-}
+bool WorkingFolderWriter::Idle() { return worker_.Idle(); }
 
 }  // namespace mojian

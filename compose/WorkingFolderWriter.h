@@ -5,14 +5,12 @@
 // thread (the window's) hands the changes over.
 #pragma once
 
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <mutex>
+#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "base/Worker.h"
 
 namespace mojian {
 
@@ -25,7 +23,7 @@ class WorkingFolderWriter {
 public:
     WorkingFolderWriter();
     // Finishes everything handed over, then stops.
-    ~WorkingFolderWriter();
+    ~WorkingFolderWriter() = default;
     WorkingFolderWriter(const WorkingFolderWriter&) = delete;
     WorkingFolderWriter& operator=(const WorkingFolderWriter&) = delete;
 
@@ -40,20 +38,10 @@ public:
     bool Idle();
 
 private:
-    struct Batch {
-        std::vector<FileChange> changes;
-        std::uint64_t serial = 0;
-    };
-    void Run();
-
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::deque<Batch> batches_;
-    std::uint64_t queued_ = 0;  // serial of the last batch handed over
-    std::uint64_t finished_ = 0;
-    bool lastWritten_ = true;   // whether the batch `finished_` wrote every file
-    bool stopping_ = false;
-    std::thread thread_;        // last: starts once everything above is ready
+    // Whether the batch done last wrote every file: written by the worker's
+    // thread before it counts the batch done, read once it has.
+    std::atomic<bool> lastWritten_{true};
+    Worker<std::vector<FileChange>> worker_;  // last: its thread uses everything above
 };
 
 }  // namespace mojian

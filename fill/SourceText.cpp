@@ -36,7 +36,7 @@ std::size_t ReferenceEnd(std::string_view s, std::size_t at, std::size_t end) {
 }
 
 bool AllHtmlSpace(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), IsHtmlSpace);
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsHtmlSpace<char>);
 }
 
 class Decoder {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Text.h"  // IsHtmlSpace
 #include "html/Dom.h"
 
 namespace mojian::fill {
@@ -44,9 +45,6 @@ enum class Spaces : std::uint8_t {
 DecodedText DecodeText(std::string_view source, html::SourceRange range, Spaces spaces);
 // The decoded text alone, without the pieces.
 std::string DecodedValue(std::string_view source, html::SourceRange range, Spaces spaces);
-
-// HTML white space: space, tab, LF, CR, form feed.
-inline bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // Text as written between tags: & < > escaped. A line break (CR LF, CR or
 // LF) becomes <br> where the page collapses white space, as the seller who

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "base/Text.h"
 #include "base/Utf.h"
 
 namespace mojian::html {
@@ -39,7 +40,6 @@ char32_t Windows1252(char32_t cp) {
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // Decodes the reference at s[pos] == '&'; on success appends it and returns
 // the position after it, otherwise returns pos unchanged.
@@ -54,7 +54,7 @@ std::size_t DecodeOne(std::string_view s, std::size_t pos, std::string& out, boo
         while (i < s.size() && (hex ? IsHex(s[i]) : IsDigit(s[i]))) {
             const char c = s[i];
             const std::uint32_t d = IsDigit(c) ? static_cast<std::uint32_t>(c - '0')
-                                               : static_cast<std::uint32_t>(Lower(c) - 'a' + 10);
+                                               : static_cast<std::uint32_t>(AsciiLower(c) - 'a' + 10);
             if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + d;  // saturates past the last code point
             ++i;
         }

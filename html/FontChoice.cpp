@@ -3,24 +3,11 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/Text.h"
+
 namespace mojian::html {
 
 namespace {
-
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
-
-std::u16string_view Trim(std::u16string_view s) {
-    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::u16string Lowered(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return out;
-}
 
 // The faces each generic family stands for, best first: what Windows has,
 // then what Linux machines (and Wine on them) have.
@@ -65,16 +52,16 @@ std::vector<std::u16string> ParseFamilies(std::u16string_view value) {
             else if (quote && value[end] == quote) quote = 0;
             ++end;
         }
-        std::u16string_view item = Trim(value.substr(i, end - i));
+        std::u16string_view item = TrimHtmlSpace(value.substr(i, end - i));
         if (item.size() >= 2 && (item.front() == u'"' || item.front() == u'\'') && item.back() == item.front()) {
-            item = Trim(item.substr(1, item.size() - 2));
+            item = TrimHtmlSpace(item.substr(1, item.size() - 2));
             if (!item.empty()) out.emplace_back(item);  // quoted: a name, never a generic
         } else if (!item.empty()) {
             // Unquoted words with runs of spaces between them name one family.
             std::u16string name;
             bool space = false;
             for (char16_t c : item) {
-                if (IsSpace(c)) {
+                if (IsHtmlSpace(c)) {
                     space = true;
                     continue;
                 }
@@ -82,7 +69,7 @@ std::vector<std::u16string> ParseFamilies(std::u16string_view value) {
                 space = false;
                 name += c;
             }
-            out.push_back(IsGenericFamily(name) ? Lowered(name) : name);
+            out.push_back(IsGenericFamily(name) ? AsciiLowered(name) : name);
         }
         i = end + 1;
     }
@@ -90,7 +77,7 @@ std::vector<std::u16string> ParseFamilies(std::u16string_view value) {
 }
 
 bool IsGenericFamily(std::u16string_view family) {
-    const std::u16string lower = Lowered(family);
+    const std::u16string lower = AsciiLowered(family);
     return std::any_of(Generics().begin(), Generics().end(), [&](const Generic& g) { return lower == g.name; });
 }
 
@@ -106,7 +93,7 @@ std::vector<std::u16string> ChooseFaces(const std::vector<std::u16string>& famil
         return nullptr;
     };
     for (const std::u16string& family : families) {
-        const std::u16string lower = Lowered(family);
+        const std::u16string lower = AsciiLowered(family);
         const auto generic = std::find_if(Generics().begin(), Generics().end(),
                                           [&](const Generic& g) { return lower == g.name; });
         if (generic != Generics().end()) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "base/WindowClass_win.h"
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/Layout.h"
@@ -311,17 +312,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-bool RegisterHtmlViewClass(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    if (GetClassInfoExW(instance, kHtmlViewClass, &wc)) return true;
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = HtmlViewProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = nullptr;
-    wc.lpszClassName = kHtmlViewClass;
-    return RegisterClassExW(&wc) != 0;
-}
+bool RegisterHtmlViewClass(HINSTANCE instance) { return EnsureWindowClass(instance, kHtmlViewClass, HtmlViewProc); }
 
 HWND CreateHtmlView(HWND parent, int id, int x, int y, int width, int height) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));

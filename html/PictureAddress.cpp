@@ -2,13 +2,14 @@
 
 #include <vector>
 
+#include "base/Text.h"
+
 namespace mojian::html {
 
 namespace {
 
 bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

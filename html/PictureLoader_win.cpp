@@ -13,21 +13,12 @@
 #include "base/File.h"
 #include "base/Scoped_win.h"
 #include "base/UserFolder.h"
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 #include "html/PictureOrientation.h"
 
 namespace mojian::html {
 
 namespace {
-
-std::wstring Wide(std::string_view utf8) {
-    const std::u16string w = Utf8ToUtf16(utf8);
-    return std::wstring(w.begin(), w.end());
-}
-
-std::string Narrow(const wchar_t* wide) {
-    return Utf16ToUtf8(std::u16string(wide, wide + std::wcslen(wide)));
-}
 
 const wchar_t kUserAgent[] =
     L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Safari/537.36";
@@ -194,7 +185,7 @@ Fetched WinPictureWorker::Transfer(HINTERNET request, const DownloadLimits& limi
         DWORD bytes = static_cast<DWORD>(where.size() * sizeof(wchar_t));
         if (HttpQueryInfoW(request, HTTP_QUERY_LOCATION, where.data(), &bytes, nullptr) && bytes > 0) {
             where.resize(bytes / sizeof(wchar_t));
-            location = Utf16ToUtf8(std::u16string(where.begin(), where.end()));
+            location = Narrow(where);
             return f;
         }
     }

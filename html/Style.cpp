@@ -5,25 +5,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/Text.h"
 #include "base/Utf.h"
 #include "html/FontChoice.h"
 
 namespace mojian::html {
 
 namespace {
-
-std::string Lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
-}
 
 // Splits at spaces outside parentheses: "1px solid rgb(1, 2, 3)".
 std::vector<std::string_view> Tokens(std::string_view s) {
@@ -53,7 +41,7 @@ bool ParseNumber(std::string_view s, float& value, std::string_view& unit) {
     value = std::strtof(number.c_str(), nullptr);
     if (!std::isfinite(value)) return false;
     value = std::clamp(value, -100000.0f, 100000.0f);
-    unit = Trim(s.substr(i));
+    unit = TrimSpaceAndControls(s.substr(i));
     return true;
 }
 
@@ -159,7 +147,7 @@ void ApplyBorder(BorderSide& side, std::string_view value, float fontSize, Color
     BorderSide b;
     b.color = current;
     for (std::string_view t : Tokens(value)) {
-        const std::string lt = Lowered(t);
+        const std::string lt = AsciiLowered(t);
         if (lt == "none" || lt == "hidden") b.styled = false;
         else if (IsBorderStyle(lt)) b.styled = true;
         else if (auto w = BorderWidth(lt, fontSize)) b.declaredWidth = *w;
@@ -171,16 +159,16 @@ void ApplyBorder(BorderSide& side, std::string_view value, float fontSize, Color
 
 // The address inside "url(...)", quotes removed; empty when there is none.
 std::string UrlOf(std::string_view v) {
-    const std::string lv = Lowered(v);
+    const std::string lv = AsciiLowered(v);
     const std::size_t at = lv.find("url(");
     if (at == std::string::npos) return {};
     std::size_t begin = at + 4;
     const std::size_t end = v.find(')', begin);
     if (end == std::string_view::npos) return {};
-    std::string_view inner = Trim(v.substr(begin, end - begin));
+    std::string_view inner = TrimSpaceAndControls(v.substr(begin, end - begin));
     if (inner.size() >= 2 && (inner.front() == '"' || inner.front() == '\'') && inner.back() == inner.front())
         inner = inner.substr(1, inner.size() - 2);
-    return std::string(Trim(inner));
+    return std::string(TrimSpaceAndControls(inner));
 }
 
 bool ApplyRepeat(BackgroundImage& b, std::string_view word) {
@@ -213,7 +201,7 @@ void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, fl
 }
 
 void ApplyBackground(Style& s, const std::string& prop, std::string_view value) {
-    const std::string lv = Lowered(Trim(value));
+    const std::string lv = AsciiLowered(TrimSpaceAndControls(value));
     if (prop == "background-color") {
         if (lv == "transparent") s.background.reset();
         else if (auto c = ParseColor(value)) s.background = *c;
@@ -228,7 +216,7 @@ void ApplyBackground(Style& s, const std::string& prop, std::string_view value) 
         return;
     }
     std::vector<std::string> words;
-    for (std::string_view t : Tokens(value)) words.push_back(Lowered(t));
+    for (std::string_view t : Tokens(value)) words.push_back(AsciiLowered(t));
     if (prop == "background-position") {
         ApplyPosition(s.backgroundImage, words, s.fontSize);
         return;
@@ -238,7 +226,7 @@ void ApplyBackground(Style& s, const std::string& prop, std::string_view value) 
     std::optional<Color> color;
     std::vector<std::string> position;
     for (std::string_view t : Tokens(value)) {
-        const std::string w = Lowered(t);
+        const std::string w = AsciiLowered(t);
         if (w.rfind("url(", 0) == 0) image.url = UrlOf(t);
         else if (ApplyRepeat(image, w) || w == "none" || w == "transparent" || w == "scroll" || w == "fixed" ||
                  w == "local")
@@ -263,7 +251,7 @@ void ApplyFont(Style& s, std::string_view value, const Style& parent) {
         const std::size_t start = i;
         while (i < value.size() && static_cast<unsigned char>(value[i]) > ' ' && value[i] != ',') ++i;
         if (i == start) break;
-        const std::string word = Lowered(value.substr(start, i - start));
+        const std::string word = AsciiLowered(value.substr(start, i - start));
         const std::size_t slash = word.find('/');
         const std::string size = word.substr(0, slash);
         float n;
@@ -274,7 +262,7 @@ void ApplyFont(Style& s, std::string_view value, const Style& parent) {
             before.push_back(word);
             continue;
         }
-        const std::string_view family = Trim(value.substr(i));
+        const std::string_view family = TrimSpaceAndControls(value.substr(i));
         if (family.empty()) return;  // the family is required: an incomplete declaration is dropped
         s.italic = false;
         s.bold = false;
@@ -288,7 +276,7 @@ void ApplyFont(Style& s, std::string_view value, const Style& parent) {
 }
 
 void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent) {
-    const std::string lv = Lowered(Trim(value));
+    const std::string lv = AsciiLowered(TrimSpaceAndControls(value));
     const float fs = s.fontSize;
     auto length = [&](std::string_view v) { return ParseLength(v, fs); };
     if (prop == "color") {
@@ -396,7 +384,7 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         const std::string side = prop.substr(padding ? 7 : 6);
         std::vector<Length> values;
         for (std::string_view t : Tokens(value)) {
-            if (Lowered(t) == "auto") values.push_back(Length{});
+            if (AsciiLowered(t) == "auto") values.push_back(Length{});
             else if (auto l = length(t)) values.push_back(*l);
             else return;  // an invalid declaration is dropped whole
         }
@@ -431,7 +419,7 @@ void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value,
         BorderSide next[4] = {s.border[0], s.border[1], s.border[2], s.border[3]};
         for (int i = 0; i < 4; ++i) {
             const std::string_view part = parts[pick[parts.size() - 1][i]];
-            const std::string lp = Lowered(part);
+            const std::string lp = AsciiLowered(part);
             if (prop == "border-width") {
                 const auto w = BorderWidth(lp, fs);
                 if (!w) return;  // an invalid declaration is dropped whole
@@ -484,10 +472,10 @@ void ApplyInlineStyle(Style& s, std::string_view css, const Style& parent) {
         i = end + 1;
         const std::size_t colon = decl.find(':');
         if (colon == std::string_view::npos) continue;
-        std::string prop = Lowered(Trim(decl.substr(0, colon)));
-        std::string_view value = Trim(decl.substr(colon + 1));
+        std::string prop = AsciiLowered(TrimSpaceAndControls(decl.substr(0, colon)));
+        std::string_view value = TrimSpaceAndControls(decl.substr(colon + 1));
         if (const std::size_t bang = value.find("!important"); bang != std::string_view::npos)
-            value = Trim(value.substr(0, bang));
+            value = TrimSpaceAndControls(value.substr(0, bang));
         ApplyDeclaration(s, prop, value, parent);
     }
 }
@@ -496,7 +484,7 @@ float AttrNumber(const Node& e, std::string_view name, float fallback) {
     const std::string* v = e.Attr(name);
     float f;
     std::string_view unit;
-    if (v && ParseNumber(Trim(*v), f, unit)) return f;
+    if (v && ParseNumber(TrimSpaceAndControls(*v), f, unit)) return f;
     return fallback;
 }
 
@@ -505,7 +493,7 @@ std::optional<Length> AttrLength(const Node& e, std::string_view name) {
     if (!v) return std::nullopt;
     float f;
     std::string_view unit;
-    if (!ParseNumber(Trim(*v), f, unit) || f < 0) return std::nullopt;
+    if (!ParseNumber(TrimSpaceAndControls(*v), f, unit) || f < 0) return std::nullopt;
     if (unit.rfind("%", 0) == 0) return Length{Length::Percent, f};
     if (f == 0 && name == "width") return std::nullopt;  // width="0" means auto to browsers
     return Length{Length::Px, f};
@@ -514,7 +502,7 @@ std::optional<Length> AttrLength(const Node& e, std::string_view name) {
 void ApplyAlignAttr(Style& s, const Node& e) {
     const std::string* a = e.Attr("align");
     if (!a) return;
-    const std::string v = Lowered(Trim(*a));
+    const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
     if (v == "center" || v == "middle") s.textAlign = TextAlign::Center;
     else if (v == "right") s.textAlign = TextAlign::Right;
     else if (v == "left") s.textAlign = TextAlign::Left;
@@ -525,7 +513,7 @@ void ApplyAlignAttr(Style& s, const Node& e) {
 void ApplyVAlignAttr(Style& s, const Node& e) {
     const std::string* a = e.Attr("valign");
     if (!a) return;
-    const std::string v = Lowered(Trim(*a));
+    const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
     if (v == "top") s.verticalAlign = VAlign::Top;
     else if (v == "bottom") s.verticalAlign = VAlign::Bottom;
     else if (v == "middle" || v == "center") s.verticalAlign = VAlign::Middle;
@@ -535,7 +523,7 @@ void ApplyVAlignAttr(Style& s, const Node& e) {
 }  // namespace
 
 std::optional<Color> ParseColor(std::string_view text) {
-    const std::string v = Lowered(Trim(text));
+    const std::string v = AsciiLowered(TrimSpaceAndControls(text));
     if (v.empty()) return std::nullopt;
     if (v[0] == '#') return ParseHex(std::string_view(v).substr(1));
     if (v.rfind("rgb", 0) == 0) {
@@ -548,7 +536,7 @@ std::optional<Color> ParseColor(std::string_view text) {
             if (end == std::string::npos || end > close) end = close;
             float f;
             std::string_view unit;
-            if (ParseNumber(Trim(std::string_view(v).substr(i, end - i)), f, unit))
+            if (ParseNumber(TrimSpaceAndControls(std::string_view(v).substr(i, end - i)), f, unit))
                 parts.push_back(unit == "%" ? (parts.size() < 3 ? f * 2.55f : f / 100) : f);
             i = end + 1;
         }
@@ -570,7 +558,7 @@ std::optional<Color> ParseColor(std::string_view text) {
 }
 
 std::optional<Length> ParseLength(std::string_view text, float fontSize) {
-    const std::string v = Lowered(Trim(text));
+    const std::string v = AsciiLowered(TrimSpaceAndControls(text));
     if (v == "auto") return Length{};
     float f;
     std::string_view unit;
@@ -613,8 +601,8 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.quirks = parent.quirks;
     s.rtl = parent.rtl;
     if (const std::string* dir = e.Attr("dir")) {
-        if (Lowered(Trim(*dir)) == "rtl") s.rtl = true;
-        else if (Lowered(Trim(*dir)) == "ltr") s.rtl = false;
+        if (AsciiLowered(TrimSpaceAndControls(*dir)) == "rtl") s.rtl = true;
+        else if (AsciiLowered(TrimSpaceAndControls(*dir)) == "ltr") s.rtl = false;
     }
 
     const std::string& t = e.tag;
@@ -761,7 +749,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         s.cellSpacing = std::max(0.0f, AttrNumber(e, "cellspacing", 2));
         s.tableCellPadding = std::max(0.0f, AttrNumber(e, "cellpadding", 1));
         if (const std::string* a = e.Attr("align")) {
-            const std::string v = Lowered(Trim(*a));
+            const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
             if (v == "center") {
                 s.margin[1] = s.margin[3] = Length{};
                 s.explicitAlign = true;
@@ -794,7 +782,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         if (border > 0)
             for (auto& b : s.border) b = BorderSide{border, s.color};
         if (const std::string* a = e.Attr("align")) {
-            const std::string v = Lowered(Trim(*a));
+            const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
             if (v == "left") s.floating = Float::Left;
             else if (v == "right") s.floating = Float::Right;
             else if (v == "middle" || v == "absmiddle") s.verticalAlign = VAlign::Middle;
@@ -809,7 +797,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         }
         if (const std::string* z = e.Attr("size")) {
             static constexpr float kSizes[] = {10, 13, 16, 18, 24, 32, 48};
-            const std::string_view v = Trim(*z);
+            const std::string_view v = TrimSpaceAndControls(*z);
             float n;
             std::string_view unit;
             if (ParseNumber(v, n, unit)) {
@@ -834,7 +822,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
             }
     } else if (t == "br") {
         if (const std::string* c = e.Attr("clear")) {
-            const std::string v = Lowered(Trim(*c));
+            const std::string v = AsciiLowered(TrimSpaceAndControls(*c));
             s.clear = v == "left" ? Clear::Left : v == "right" ? Clear::Right : v == "all" || v == "both" ? Clear::Both
                                                                                                            : Clear::None;
         }
@@ -856,7 +844,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
         if (const std::string* c = e.Attr("bgcolor"))
             if (auto v = ParseColor(*c)) s.background = *v;
         if (const std::string* url = e.Attr("background"))
-            if (!Trim(*url).empty()) s.backgroundImage.url = std::string(Trim(*url));
+            if (!TrimSpaceAndControls(*url).empty()) s.backgroundImage.url = std::string(TrimSpaceAndControls(*url));
     }
 
     if (const std::string* css = e.Attr("style")) {

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
-namespace mojian {
+namespace mojian::import {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::optional<std::string_view> ClipboardDescription(std::optional<std::string_v
     return std::nullopt;
 }
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-namespace mojian {
+namespace mojian::import {
 
 // The fragment of an "HTML Format" clipboard block (UTF-8: a header of
 // offsets, then the document): the bytes between StartFragment and
@@ -25,4 +25,4 @@ bool LooksLikeMarkup(std::string_view text);
 std::optional<std::string_view> ClipboardDescription(std::optional<std::string_view> htmlBlock,
                                                      std::optional<std::string_view> text);
 
-}  // namespace mojian
+}  // namespace mojian::import

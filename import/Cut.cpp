@@ -6,7 +6,7 @@
 
 #include "html/Parser.h"
 
-namespace mojian {
+namespace mojian::import {
 
 namespace {
 
@@ -160,4 +160,4 @@ std::vector<std::size_t> CutPoints(std::string_view text, const html::Document& 
 
 std::vector<std::size_t> CutPoints(std::string_view text) { return CutPoints(text, html::ParseHtml(text)); }
 
-}  // namespace mojian
+}  // namespace mojian::import

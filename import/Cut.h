@@ -10,7 +10,7 @@
 
 #include "html/Dom.h"
 
-namespace mojian {
+namespace mojian::import {
 
 // Ascending positions where a piece begins, with 0 first and text.size()
 // last. A cut falls right after a CR LF where no element, comment, tag or
@@ -23,4 +23,4 @@ namespace mojian {
 std::vector<std::size_t> CutPoints(std::string_view text, const html::Document& doc);
 std::vector<std::size_t> CutPoints(std::string_view text);
 
-}  // namespace mojian
+}  // namespace mojian::import

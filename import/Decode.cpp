@@ -6,7 +6,7 @@
 #include "base/Gbk.h"
 #include "base/Utf.h"
 
-namespace mojian {
+namespace mojian::import {
 
 namespace {
 
@@ -248,4 +248,4 @@ DecodeResult NormaliseDescription(std::string_view utf8) {
     return Finish(std::string(utf8), TextEncoding::Utf8);
 }
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -12,7 +12,7 @@
 
 #include "import/ImportError.h"
 
-namespace mojian {
+namespace mojian::import {
 
 // No description comes near this; anything larger is refused before it is
 // parsed.
@@ -48,4 +48,4 @@ DecodeResult NormaliseDescription(std::string_view utf8);
 // end a line.
 std::size_t LineAt(std::string_view bytes, std::size_t offset);
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -9,7 +9,7 @@
 #include "compose/CompositionList.h"
 #include "import/Cut.h"
 
-namespace mojian {
+namespace mojian::import {
 
 namespace {
 
@@ -106,4 +106,4 @@ std::string ImportSummary(const ImportedPage& imported) {
     return text;
 }
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -27,8 +27,10 @@
 #include "import/Match.h"
 
 namespace mojian {
-
 class Composition;
+}  // namespace mojian
+
+namespace mojian::import {
 
 // What an import matches against and which custom-source numbers it may take.
 struct ImportContext {
@@ -75,4 +77,4 @@ ImportResult ImportDescriptionText(std::string_view utf8, const ImportContext& c
 // were any.
 std::string ImportSummary(const ImportedPage& imported);
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -1,6 +1,6 @@
 #include "import/ImportError.h"
 
-namespace mojian {
+namespace mojian::import {
 
 std::string_view ImportErrorText(ImportErrorKind kind) {
     switch (kind) {
@@ -32,4 +32,4 @@ std::string ImportErrorMessage(const ImportError& error) {
     return message;
 }
 
-}  // namespace mojian
+}  // namespace mojian::import

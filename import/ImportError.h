@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace mojian {
+namespace mojian::import {
 
 enum class ImportErrorKind {
     CannotRead,       // missing, locked, no permission
@@ -29,4 +29,4 @@ std::string_view ImportErrorText(ImportErrorKind kind);
 // What the window shows: the kind's message, then the detail on a line of its own.
 std::string ImportErrorMessage(const ImportError& error);
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -8,7 +8,7 @@
 
 #include "catalogue/Catalogue.h"
 
-namespace mojian {
+namespace mojian::import {
 
 namespace {
 
@@ -240,4 +240,4 @@ std::optional<Segmentation> ChooseSegments(std::string_view text, const std::vec
     return result;
 }
 
-}  // namespace mojian
+}  // namespace mojian::import

@@ -10,7 +10,7 @@
 
 #include "compose/PageData.h"
 
-namespace mojian {
+namespace mojian::import {
 
 // The current text of built-in block (kind, style).
 using BlockTextSource = std::function<std::string_view(int kind, int style)>;
@@ -40,4 +40,4 @@ struct Segmentation {
 std::optional<Segmentation> ChooseSegments(std::string_view text, const std::vector<std::size_t>& cuts,
                                            const BlockTextSource& blockText, std::size_t customLimit);
 
-}  // namespace mojian
+}  // namespace mojian::import

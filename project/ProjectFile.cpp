@@ -13,7 +13,7 @@
 #include "catalogue/Library.h"
 #include "compose/CompositionList.h"
 
-namespace mojian {
+namespace mojian::project {
 
 namespace {
 
@@ -313,4 +313,4 @@ std::optional<ProjectError> SaveProjectFile(const std::string& path, const PageD
     return std::nullopt;
 }
 
-}  // namespace mojian
+}  // namespace mojian::project

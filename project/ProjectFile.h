@@ -28,7 +28,7 @@
 
 #include "compose/PageData.h"
 
-namespace mojian {
+namespace mojian::project {
 
 inline constexpr std::string_view kProjectExtension = ".mojian";
 inline constexpr std::string_view kProjectFormat = "mojian-page";
@@ -84,4 +84,4 @@ std::optional<std::string> SerializeProject(const PageData& page, ProjectError& 
 // file as it was. Nothing on success.
 std::optional<ProjectError> SaveProjectFile(const std::string& path, const PageData& page);
 
-}  // namespace mojian
+}  // namespace mojian::project

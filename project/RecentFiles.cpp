@@ -4,7 +4,7 @@
 
 #include "base/File.h"
 
-namespace mojian {
+namespace mojian::project {
 
 namespace {
 
@@ -70,4 +70,4 @@ bool SaveRecentFiles(const std::string& folder, const RecentFiles& files) {
     return !folder.empty() && WriteWholeFile(RecentFilesPath(folder), files.Serialize(), Durability::Cached);
 }
 
-}  // namespace mojian
+}  // namespace mojian::project

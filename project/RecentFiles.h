@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace mojian {
+namespace mojian::project {
 
 class RecentFiles {
 public:
@@ -37,4 +37,4 @@ std::string RecentFilesPath(const std::string& folder);
 RecentFiles LoadRecentFiles(const std::string& folder);
 bool SaveRecentFiles(const std::string& folder, const RecentFiles& files);
 
-}  // namespace mojian
+}  // namespace mojian::project

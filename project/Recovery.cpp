@@ -4,7 +4,7 @@
 
 #include "base/File.h"
 
-namespace mojian {
+namespace mojian::project {
 
 namespace {
 
@@ -60,4 +60,4 @@ std::optional<ProjectError> WriteRecovery(const std::string& folder, const PageD
 
 ProjectRead LoadLastSession(const std::string& folder) { return LoadProjectFile(LastSessionFilePath(folder)); }
 
-}  // namespace mojian
+}  // namespace mojian::project

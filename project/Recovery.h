@@ -22,7 +22,7 @@
 #include "compose/PageData.h"
 #include "project/ProjectFile.h"
 
-namespace mojian {
+namespace mojian::project {
 
 // Writes at most once a second, and never later than a second after the
 // change that made it wait. It has no clock: the caller says what time it is
@@ -64,4 +64,4 @@ void EndSession(const std::string& folder);
 std::optional<ProjectError> WriteRecovery(const std::string& folder, const PageData& page);
 ProjectRead LoadLastSession(const std::string& folder);
 
-}  // namespace mojian
+}  // namespace mojian::project

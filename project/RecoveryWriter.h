@@ -3,17 +3,15 @@
 // so a page still waiting when a newer one comes is dropped unwritten.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
 #include <functional>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 
+#include "base/Worker.h"
 #include "compose/PageData.h"
 
-namespace mojian {
+namespace mojian::project {
 
 class RecoveryWriter {
 public:
@@ -21,7 +19,7 @@ public:
     // (the caller tries again later).
     RecoveryWriter(std::string folder, std::function<void()> failed);
     // Writes the page still waiting, then stops.
-    ~RecoveryWriter();
+    ~RecoveryWriter() = default;
     RecoveryWriter(const RecoveryWriter&) = delete;
     RecoveryWriter& operator=(const RecoveryWriter&) = delete;
 
@@ -32,17 +30,10 @@ public:
     std::size_t Written() const;
 
 private:
-    void Run();
-
     const std::string folder_;
     const std::function<void()> failed_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_, idle_;
-    std::optional<PageData> waiting_;
-    bool writing_ = false;
-    bool stopping_ = false;
-    std::size_t written_ = 0;
-    std::thread thread_;  // last: starts once everything above is ready
+    std::atomic<std::size_t> written_{0};
+    Worker<PageData> worker_;  // last: its thread uses everything above
 };
 
-}  // namespace mojian
+}  // namespace mojian::project

@@ -5,14 +5,6 @@
 
 namespace mojian::skin {
 
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 namespace {
 
 struct NamedGroup {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"  // AsciiLowered, as class names are compared
+
 namespace mojian::skin {
 
 // Colours as the platform stores them (red in the lowest byte), so they go
@@ -43,9 +45,6 @@ enum class ClassGroup {
     Grid,
     Other,
 };
-
-// ASCII lower-casing, as class names are compared.
-std::string LowerAscii(std::string_view s);
 
 // The group of a window from its lower-cased class name and its style. A
 // native "button" is grouped by its button type (style AND 0x0F): the

@@ -282,7 +282,7 @@ LRESULT Forward(const SkinMessage& m) { return ::CallWindowProcW(m.prev, m.hwnd,
 std::string WindowClassOf(HWND hwnd) {
     char buf[256] = {};
     const int n = ::GetClassNameA(hwnd, buf, 255);
-    return LowerAscii(std::string_view(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
+    return AsciiLowered(std::string_view(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
 }
 
 std::wstring WindowTextOf(HWND hwnd) {

@@ -6,22 +6,13 @@
 
 #include <vector>
 
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 #include "service/Endpoints.h"
 #include "service/PostForm.h"
 
 namespace mojian {
 
 namespace {
-
-std::wstring Wide(std::string_view utf8) {
-    const std::u16string w = Utf8ToUtf16(utf8);
-    return std::wstring(w.begin(), w.end());
-}
-
-std::string Narrow(const wchar_t* wide) {
-    return Utf16ToUtf8(std::u16string(wide, wide + wcslen(wide)));
-}
 
 constexpr wchar_t kSaveCaption[] = L"保存(&S)";
 constexpr wchar_t kDontSaveCaption[] = L"不保存(&N)";

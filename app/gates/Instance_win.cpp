@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/Scoped_win.h"
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 
 namespace mojian {
 
@@ -44,11 +44,6 @@ std::wstring ObjectName(const std::wstring& name, const wchar_t* what) {
 std::vector<KernelHandle>& Held() {
     static std::vector<KernelHandle> held;
     return held;
-}
-
-std::wstring Wide(const std::string& utf8) {
-    const std::u16string w = Utf8ToUtf16(utf8);
-    return std::wstring(w.begin(), w.end());
 }
 
 }  // namespace

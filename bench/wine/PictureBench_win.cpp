@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/File.h"
+#include "base/WindowClass_win.h"
 #include "bench/wine/BenchRows_win.h"
 #include "html/HtmlView_win.h"
 #include "html/PictureLoader_win.h"
@@ -82,13 +83,10 @@ void MeasureSlowServer(Rows& rows) {
                 "</p><img src=\"" + urls.back() + "\" style=\"display:block;max-width:100%\">";
     }
 
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &ProbeProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"MojianPictureBench";
-    RegisterClassW(&wc);
-    const HWND frame = CreateWindowExW(0, wc.lpszClassName, L"picture bench", WS_OVERLAPPEDWINDOW, 0, 0, 820, 720,
-                                       nullptr, nullptr, wc.hInstance, nullptr);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    EnsureWindowClass(instance, L"MojianPictureBench", &ProbeProc);
+    const HWND frame = CreateWindowExW(0, L"MojianPictureBench", L"picture bench", WS_OVERLAPPEDWINDOW, 0, 0, 820, 720,
+                                       nullptr, nullptr, instance, nullptr);
     const HWND view = frame ? html::CreateHtmlView(frame, 1, 0, 0, 800, 680) : nullptr;
     if (!view) {
         rows.Failure("picture loading", "no window");

@@ -134,7 +134,7 @@ TEST_F(Form1ProjectTest, UnsavedWorkIsAskedAboutAndSavedSkippedOrKept) {
     env.files = {file};
     Menu(IDM_NEW);
     EXPECT_TRUE(Lines().empty());
-    const ProjectRead saved = LoadProjectFile(file);
+    const project::ProjectRead saved = project::LoadProjectFile(file);
     ASSERT_TRUE(saved.Ok());
     EXPECT_EQ(saved.page->lines, Names{"图片展示-样式1"});
     // 不保存: the work goes (and an undo brings it back)
@@ -260,7 +260,7 @@ TEST_F(Form1ProjectTest, RecentFilesAreTheLastFiveAndOnesThatAreGoneAreDropped) 
     EXPECT_NE(texts[first + 4].find("2.mojian"), std::string::npos);
     EXPECT_EQ(texts[first + 6], "退出(&X)");
     // kept for the next run
-    EXPECT_EQ(LoadRecentFiles(UserDataFolder()).Paths().front(), PathOf("6 & more.mojian"));
+    EXPECT_EQ(project::LoadRecentFiles(UserDataFolder()).Paths().front(), PathOf("6 & more.mojian"));
 
     ASSERT_TRUE(RemoveFile(PathOf("4.mojian")));
     env.saveAnswers = {SaveAnswer::DontSave};
@@ -292,9 +292,9 @@ HGLOBAL DropOf(const std::vector<std::wstring>& paths) {
 TEST_F(Form1ProjectTest, DroppedFilesAndFilesFromAnotherStartOpenAsTheMenuWould) {
     PageData page;
     page.lines = {"五分好评-样式3"};
-    ASSERT_FALSE(SaveProjectFile(PathOf("dropped.mojian"), page).has_value());
+    ASSERT_FALSE(project::SaveProjectFile(PathOf("dropped.mojian"), page).has_value());
     page.lines = {"尺码表格-样式2", "尺码表格-样式2"};
-    ASSERT_FALSE(SaveProjectFile(PathOf("handed.mojian"), page).has_value());
+    ASSERT_FALSE(project::SaveProjectFile(PathOf("handed.mojian"), page).has_value());
 
     // the first of the files dropped (the page is owned by the drop handler)
     SendMessageW(form, WM_DROPFILES,
@@ -328,7 +328,7 @@ TEST_F(Form1ProjectTest, UndoingAnOpenGivesTheEarlierPageItsOwnNameBack) {
     Menu(IDM_SAVE);
     PageData other;
     other.lines = {"五分好评-样式1"};
-    ASSERT_FALSE(SaveProjectFile(PathOf("second.mojian"), other).has_value());
+    ASSERT_FALSE(project::SaveProjectFile(PathOf("second.mojian"), other).has_value());
     env.files = {PathOf("second.mojian")};
     Menu(IDM_OPEN);
     EXPECT_EQ(Title(), "墨笺 - second.mojian");
@@ -347,7 +347,7 @@ protected:
         DestroyWindow(form);
         Pump();
         const std::string folder = UserDataFolder();
-        ASSERT_FALSE(SaveProjectFile(RecoveryFilePath(folder), page).has_value());
+        ASSERT_FALSE(project::SaveProjectFile(project::RecoveryFilePath(folder), page).has_value());
         ASSERT_TRUE(WriteWholeFile(JoinPath(folder, "session.running"), "墨笺\r\n"));
         StartForm();
     }
@@ -397,11 +397,11 @@ TEST_F(Form1RecoveryTest, EveryChangeReachesTheRecoveryFileAndANormalExitEndsThe
     AddLine("自定义源码-1");
     // written off the GUI thread within a second of the last change
     const PageData expected = Page().Snapshot();
-    ProjectRead read;
+    project::ProjectRead read;
     const DWORD start = GetTickCount();
     do {
         Pump();
-        read = LoadProjectFile(RecoveryFilePath(folder));
+        read = project::LoadProjectFile(project::RecoveryFilePath(folder));
     } while (!(read.Ok() && *read.page == expected) && GetTickCount() - start < 10000);
     ASSERT_TRUE(read.Ok());
     EXPECT_EQ(*read.page, expected);
@@ -413,9 +413,9 @@ TEST_F(Form1RecoveryTest, EveryChangeReachesTheRecoveryFileAndANormalExitEndsThe
     ASSERT_FALSE(IsWindow(form));
     EXPECT_FALSE(FileSize(JoinPath(folder, "session.running")).has_value());
     // the next run offers nothing, but 恢复上次的排版 has the page
-    const SessionStart next = StartSession(folder);
+    const project::SessionStart next = project::StartSession(folder);
     EXPECT_FALSE(next.previousEndedAbnormally);
-    EXPECT_EQ(LoadLastSession(folder).page, expected);
+    EXPECT_EQ(project::LoadLastSession(folder).page, expected);
 }
 
 }  // namespace

@@ -282,8 +282,8 @@ TEST_F(MojianProcessTest, AFileGivenToASecondStartOpensInTheFirst) {
     second.customSources = {{1, "<p>交给第一个</p>"}};
     const std::string firstFile = JoinPath(folder_.Utf8(), "第一个.mojian");
     const std::string secondFile = JoinPath(folder_.Utf8(), "第二个.mojian");
-    ASSERT_FALSE(SaveProjectFile(firstFile, first).has_value());
-    ASSERT_FALSE(SaveProjectFile(secondFile, second).has_value());
+    ASSERT_FALSE(project::SaveProjectFile(firstFile, first).has_value());
+    ASSERT_FALSE(project::SaveProjectFile(secondFile, second).has_value());
 
     // the command line's file opens once the window is up
     auto running = Start(firstFile);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/Utf_win.h"
+
 namespace mojian::testing {
 
 // The build gives Unix paths (UTF-8); Wine shows the root of them as drive Z.
@@ -13,11 +15,7 @@ inline std::wstring WindowsPath(std::string unixOrWindows) {
             if (c == '/') c = '\\';
         unixOrWindows = "Z:" + unixOrWindows;
     }
-    std::wstring wide(unixOrWindows.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, unixOrWindows.data(),
-                                                             static_cast<int>(unixOrWindows.size()), wide.data(),
-                                                             static_cast<int>(wide.size()))));
-    return wide;
+    return Wide(unixOrWindows);
 }
 
 struct ShownWindowSearch {

@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#ifdef _WIN32
+#include "base/Utf_win.h"
+#endif
+
 namespace mojian {
 namespace {
 
@@ -38,6 +42,31 @@ TEST(Utf, InPlaceFormsFitTheByteCountAndAgreeWithTheString) {
         for (std::size_t i = 0; i < n; ++i) EXPECT_EQ(static_cast<char16_t>(wide[i]), expected[i]) << i;
     }
 }
+
+#ifdef _WIN32
+TEST(Utf, WideFormsAreTheUtf16OfTheWin32Calls) {
+    struct Case {
+        std::string utf8;
+        std::wstring wide;
+        std::string back;  // what the wide form turns into again
+    };
+    const Case cases[] = {
+        {"", L"", ""},
+        {"墨笺 ￥199 \xF0\x9F\x98\x80", L"墨笺 ￥199 \U0001F600", "墨笺 ￥199 \xF0\x9F\x98\x80"},
+        {std::string("a\0b", 3), std::wstring(L"a\0b", 3), std::string("a\0b", 3)},  // NUL inside is kept
+        {"x\xE5\xA2", L"x\uFFFD\uFFFD", "x\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Wide(c.utf8), c.wide) << c.utf8;
+        EXPECT_EQ(Narrow(c.wide), c.back) << c.utf8;
+    }
+    // An unpaired surrogate from a window's text becomes U+FFFD.
+    EXPECT_EQ(Narrow(std::wstring(1, wchar_t(0xDC00)) + L"z"), "\xEF\xBF\xBDz");
+    // A Win32 buffer ends at its terminator.
+    const wchar_t buffer[8] = L"墨笺";
+    EXPECT_EQ(Narrow(buffer), "墨笺");
+}
+#endif
 
 }  // namespace
 }  // namespace mojian

@@ -23,6 +23,12 @@
 #include "tests/import/RandomBlocks.h"
 
 namespace mojian {
+
+using import::FreshPageContext;
+using import::ImportDescriptionFile;
+using import::ImportResult;
+using project::SaveProjectFile;
+
 namespace {
 
 using Names = std::vector<std::string>;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/Layout.h"
@@ -41,7 +41,7 @@ std::string ReadFile(const std::wstring& path) {
 std::string BaseName(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
     const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    return Utf16ToUtf8(std::u16string(name.begin(), name.end()));
+    return Narrow(name);
 }
 
 // The loader, noting every address layout asks about, so the dump can wait

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "base/File.h"
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 #include "tests/TempFolder.h"
 #include "tests/html/TestPictures_win.h"
 #include "tests/skin/WinSupport.h"
@@ -455,12 +455,11 @@ TEST_F(Pictures, TheDiskCacheServesAgainWhenTheServerIsGone) {
     ASSERT_TRUE(FolderExists(CacheFolder()));
     int pictures = 0, others = 0;
     WIN32_FIND_DATAW data;
-    const std::u16string pattern = Utf8ToUtf16(JoinPath(CacheFolder(), "*"));
-    const HANDLE find = FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &data);
+    const HANDLE find = FindFirstFileW(Wide(JoinPath(CacheFolder(), "*")).c_str(), &data);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        (IsPictureFileName(Utf16ToUtf8(reinterpret_cast<const char16_t*>(data.cFileName))) ? pictures : others)++;
+        (IsPictureFileName(Narrow(data.cFileName)) ? pictures : others)++;
     } while (FindNextFileW(find, &data));
     FindClose(find);
     EXPECT_EQ(pictures, 1);
@@ -484,7 +483,7 @@ TEST(PictureFolder, IsInTheUsersLocalApplicationData) {
     wchar_t local[MAX_PATH] = {};
     ASSERT_TRUE(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH));
     EXPECT_EQ(folder.substr(0, folder.size() - tail.size()),
-              Utf16ToUtf8(reinterpret_cast<const char16_t*>(local)));
+              Narrow(local));
     EXPECT_EQ(OpenPictureFolder(""), nullptr);
 }
 

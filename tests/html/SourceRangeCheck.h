@@ -10,18 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Text.h"
 #include "base/Utf.h"
 #include "html/Dom.h"
 #include "html/Entities.h"
 
 namespace mojian::html {
-
-inline std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
 
 // Text as browsers read it: CR LF and CR are LF, NUL is U+FFFD (or dropped, in body text).
 inline std::string Browser(std::string_view raw) {
@@ -65,7 +59,7 @@ public:
             Valid(t.range);
             const std::string_view raw = t.range.Of(s_);
             const std::string prefix = (t.endTag ? "</" : "<") + t.name;
-            EXPECT_EQ(Browser(LowerAscii(raw)).substr(0, prefix.size()), prefix) << raw;
+            EXPECT_EQ(Browser(AsciiLowered(raw)).substr(0, prefix.size()), prefix) << raw;
             Cover(t.range);
         }
         // Whatever no node or tag accounts for is white space browsers drop
@@ -94,7 +88,7 @@ private:
     void Tag(const SourceRange& r, std::string_view prefix, const std::string& name) {
         Valid(r);
         const std::string_view raw = r.Of(s_);
-        const std::string head = Browser(LowerAscii(raw.substr(0, prefix.size() + name.size())));
+        const std::string head = Browser(AsciiLowered(raw.substr(0, prefix.size() + name.size())));
         EXPECT_EQ(head.substr(0, prefix.size() + name.size()), std::string(prefix) + name) << raw;
         EXPECT_TRUE(r.end == s_.size() || raw.back() == '>') << raw;
         Cover(r);
@@ -108,7 +102,7 @@ private:
             const bool merged = std::any_of(doc_->strayTags.begin(), doc_->strayTags.end(),
                                             [&](const StrayTag& t) { return Inside(a.range, t.range); });
             EXPECT_TRUE(merged || Inside(a.range, e.reopens ? e.reopens->startTag : e.startTag)) << a.name;
-            EXPECT_EQ(Browser(LowerAscii(a.nameRange.Of(s_))), a.name);
+            EXPECT_EQ(Browser(AsciiLowered(a.nameRange.Of(s_))), a.name);
             EXPECT_EQ(a.range.begin, a.nameRange.begin);
             EXPECT_EQ(DecodeEntities(Browser(a.valueRange.Of(s_)), true), a.value) << a.name;
             const bool closed = a.valueRange.end < s_.size();

@@ -6,7 +6,7 @@
 
 #include "import/Clipboard.h"
 
-namespace mojian {
+namespace mojian::import {
 namespace {
 
 // An "HTML Format" block as browsers write it, its offsets counted.
@@ -64,4 +64,4 @@ TEST(Clipboard, MarkupInTheTextWinsOverTheHtmlFormat) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::import

@@ -10,7 +10,7 @@
 #include "import/Cut.h"
 #include "tests/import/WholePieces.h"
 
-namespace mojian {
+namespace mojian::import {
 namespace {
 
 using Cuts = std::vector<std::size_t>;
@@ -112,4 +112,4 @@ TEST(CutPoints, PastTheDepthLimitThePageIsOnePieceFromItsTopNode) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::import

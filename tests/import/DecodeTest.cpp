@@ -13,7 +13,7 @@
 #include "import/Import.h"
 #include "tests/TempFolder.h"
 
-namespace mojian {
+namespace mojian::import {
 namespace {
 
 using K = ImportErrorKind;
@@ -189,4 +189,4 @@ TEST(DecodeDescription, TheGbkFormIsStableForEveryCharacterAndEveryGbkPair) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::import

@@ -20,7 +20,7 @@
 #include "tests/import/RandomBlocks.h"
 #include "tests/import/WholePieces.h"
 
-namespace mojian {
+namespace mojian::import {
 namespace {
 
 constexpr const char* kPieces[] = {
@@ -188,4 +188,4 @@ TEST(ImportRealPages, EveryOneImportsLosslesslyInWholePieces) {
 #endif
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::import

@@ -21,7 +21,7 @@
 #include "tests/compose/PageMirror.h"
 #include "tests/import/RandomBlocks.h"
 
-namespace mojian {
+namespace mojian::import {
 namespace {
 
 using Names = std::vector<std::string>;
@@ -95,8 +95,8 @@ TEST(Import, OtherHtmlBecomesCustomSourcesAndThePageIsTheTextByteForByte) {
     mirror.Reflect(page, page.ReplaceLines(imported.page.lines, imported.page.customSources));
     EXPECT_TRUE(AssemblePage(mirror.listBox) == expected);
     const std::string path = JoinPath(folder.Utf8(), "导入.mojian");
-    ASSERT_FALSE(SaveProjectFile(path, imported.page));
-    const ProjectRead read = LoadProjectFile(path);
+    ASSERT_FALSE(project::SaveProjectFile(path, imported.page));
+    const project::ProjectRead read = project::LoadProjectFile(path);
     ASSERT_TRUE(read.Ok());
     Composition reopened;
     reopened.Open(*read.page);
@@ -135,10 +135,10 @@ TEST(Import, LineBreaksOfEveryKindInsidePiecesSurviveTheModelFilesAndProject) {
     EXPECT_TRUE(PageOf(imported) == text);
     for (const auto& [number, source] : imported.page.customSources)
         EXPECT_EQ(GbkToUtf8(TextFileBytes(source)), source + "\r\n");
-    ProjectError error;
-    const auto bytes = SerializeProject(imported.page, error);
+    project::ProjectError error;
+    const auto bytes = project::SerializeProject(imported.page, error);
     ASSERT_TRUE(bytes);
-    const ProjectRead read = ParseProject(*bytes);
+    const project::ProjectRead read = project::ParseProject(*bytes);
     ASSERT_TRUE(read.Ok());
     EXPECT_EQ(read.page->customSources, imported.page.customSources);
 }
@@ -205,4 +205,4 @@ TEST(Import, TooManyLinesAreRefused) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::import

@@ -22,7 +22,7 @@
 #include <unistd.h>
 #endif
 
-namespace mojian {
+namespace mojian::project {
 namespace {
 
 using testing::PageMirror;
@@ -295,4 +295,4 @@ TEST(ProjectFile, EveryErrorKindHasItsOwnChineseMessage) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::project

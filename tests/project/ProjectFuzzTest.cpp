@@ -12,7 +12,7 @@
 #include "compose/Composition.h"
 #include "project/ProjectFile.h"
 
-namespace mojian {
+namespace mojian::project {
 namespace {
 
 void ExpectSound(const ProjectRead& read, const std::string& input) {
@@ -93,4 +93,4 @@ TEST(ProjectFuzz, MutatedFilesGiveASoundPageOrAnError) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::project

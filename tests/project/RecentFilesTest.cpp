@@ -6,7 +6,7 @@
 #include "base/File.h"
 #include "tests/TempFolder.h"
 
-namespace mojian {
+namespace mojian::project {
 namespace {
 
 using Paths = std::vector<std::string>;
@@ -46,4 +46,4 @@ TEST(RecentFiles, SurviveTheirFileAndToleratesAnEditedOne) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::project

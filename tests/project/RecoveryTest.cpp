@@ -10,7 +10,7 @@
 #include "project/RecoveryWriter.h"
 #include "tests/TempFolder.h"
 
-namespace mojian {
+namespace mojian::project {
 namespace {
 
 using testing::TempFolder;
@@ -139,4 +139,4 @@ TEST(RecoveryWriter, TellsOfAWriteThatFailedAndKeepsGoing) {
 }
 
 }  // namespace
-}  // namespace mojian
+}  // namespace mojian::project

@@ -32,10 +32,10 @@ TEST(ClassGroups, ListedNamesKeepTheirGroups) {
 }
 
 TEST(ClassGroups, ProgramFormsAreForms) {
-    EXPECT_EQ(GroupOfClass(LowerAscii("Mojian.Form1"), 0), ClassGroup::Form);
+    EXPECT_EQ(GroupOfClass(AsciiLowered("Mojian.Form1"), 0), ClassGroup::Form);
     EXPECT_EQ(GroupOfClass("mojian.editor", 0), ClassGroup::Form);
-    EXPECT_EQ(GroupOfClass(LowerAscii("MojianForm1"), 0), ClassGroup::Form);
-    EXPECT_EQ(GroupOfClass(LowerAscii("MojianFrame"), 0), ClassGroup::Other);
+    EXPECT_EQ(GroupOfClass(AsciiLowered("MojianForm1"), 0), ClassGroup::Form);
+    EXPECT_EQ(GroupOfClass(AsciiLowered("MojianFrame"), 0), ClassGroup::Other);
     EXPECT_EQ(GroupOfClass("mojian", 0), ClassGroup::Other);
 }
 

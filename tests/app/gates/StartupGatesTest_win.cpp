@@ -8,7 +8,7 @@
 #include "app/env/Environment.h"
 #include "app/gates/GateTexts.h"
 #include "base/Gbk.h"
-#include "base/Utf.h"
+#include "base/Utf_win.h"
 #include "service/SettingsExchange.h"
 #include "tests/service/FakeHttpServer_win.h"
 
@@ -25,8 +25,7 @@ struct Box {
 };
 
 void PrintTo(const Box& b, std::ostream* os) {
-    const auto utf8 = [](const std::wstring& w) { return Utf16ToUtf8(std::u16string(w.begin(), w.end())); };
-    *os << "{" << utf8(b.text) << " | " << utf8(b.title) << " | " << b.style << "}";
+    *os << "{" << Narrow(b.text) << " | " << Narrow(b.title) << " | " << b.style << "}";
 }
 
 std::string Answer(const std::vector<std::string>& fields) { return Utf8ToGbk(FormatSettingsAnswer(fields)); }

@@ -1,0 +1,141 @@
+// A thread of its own for work the window hands over and does not wait for.
+// Each value handed over gets a number (counting up from 1). With
+// Keep::Newest only the newest value matters: one still waiting when a newer
+// comes is dropped undone, and a long job can ask NewerWaits() to give up
+// early. With Keep::All every value is done, in the order handed over.
+//
+//     Worker<Page> worker(Keep::Newest, AtStop::Finish, [this] {
+//         return [this](Page& page, std::uint64_t number) { Save(page); };
+//     });
+//     worker.Hand(page);   // returns at once
+//     worker.Flush();      // everything handed over is done (or dropped)
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace mojian {
+
+enum class Keep {
+    Newest,  // a value still waiting is dropped when a newer one comes
+    All,     // every value is done, in order
+};
+
+enum class AtStop {
+    Finish,  // the values still waiting are done before the thread ends
+    GiveUp,  // they are dropped, and NewerWaits() tells a job under way to stop
+};
+
+template <typename T>
+class Worker {
+public:
+    // Does one value; `number` is the one Hand gave it.
+    using Job = std::function<void(T& value, std::uint64_t number)>;
+
+    // `start` runs first, on the worker's thread, and makes the job: what the
+    // job holds (a device context, say) is made, used and destroyed there.
+    Worker(Keep keep, AtStop atStop, std::function<Job()> start)
+        : keep_(keep), atStop_(atStop), thread_([this, start = std::move(start)] { Run(start); }) {}
+
+    // Stops as `atStop` says; returns once the thread has ended. Values
+    // given up are let go at once, on the caller's thread.
+    ~Worker() {
+        std::deque<Waiting> givenUp;
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+            if (atStop_ == AtStop::GiveUp) givenUp.swap(waiting_);
+        }
+        wake_.notify_all();
+        givenUp.clear();
+        thread_.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    // Hands a value over and returns at once with its number.
+    std::uint64_t Hand(T value) {
+        std::uint64_t number = 0;
+        {
+            const std::lock_guard lock(mutex_);
+            if (keep_ == Keep::Newest) waiting_.clear();
+            number = ++handed_;
+            waiting_.push_back({std::move(value), number});
+        }
+        wake_.notify_all();
+        return number;
+    }
+
+    // Returns once value `number` is done, or dropped for a newer one that is.
+    void WaitFor(std::uint64_t number) {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return finished_ >= number; });
+    }
+
+    // Returns once everything handed over before is done or dropped.
+    void Flush() {
+        std::unique_lock lock(mutex_);
+        const std::uint64_t number = handed_;
+        done_.wait(lock, [&] { return finished_ >= number; });
+    }
+
+    // Nothing handed over is still waiting or under way.
+    bool Idle() const {
+        const std::lock_guard lock(mutex_);
+        return finished_ == handed_;
+    }
+
+    // The number of the newest value handed over; 0 before any.
+    std::uint64_t Handed() const {
+        const std::lock_guard lock(mutex_);
+        return handed_;
+    }
+
+    // For a long job: a newer value waits, or the worker is giving up, so
+    // what is under way is no longer wanted.
+    bool NewerWaits() const {
+        const std::lock_guard lock(mutex_);
+        return !waiting_.empty() || (stopping_ && atStop_ == AtStop::GiveUp);
+    }
+
+private:
+    struct Waiting {
+        T value;
+        std::uint64_t number = 0;
+    };
+
+    void Run(const std::function<Job()>& start) {
+        Job job = start();
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
+            if (waiting_.empty()) break;  // stopping, and nothing is left to do
+            Waiting next = std::move(waiting_.front());
+            waiting_.pop_front();
+            lock.unlock();
+            job(next.value, next.number);
+            lock.lock();
+            finished_ = next.number;
+            done_.notify_all();
+        }
+        lock.unlock();
+        job = nullptr;  // still on this thread
+    }
+
+    const Keep keep_;
+    const AtStop atStop_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<Waiting> waiting_;
+    std::uint64_t handed_ = 0;
+    std::uint64_t finished_ = 0;  // the number of the last value done
+    bool stopping_ = false;
+    std::thread thread_;  // last: starts once everything above is ready
+};
+
+}  // namespace mojian
