@@ -39,8 +39,11 @@ public:
 
     // `start` runs first, on the worker's thread, and makes the job: what the
     // job holds (a device context, say) is made, used and destroyed there.
+    // The thread starts with the first value handed over: a window that
+    // never changes its page never pays for it (Wine commits a thread's
+    // whole stack, a megabyte, as private memory).
     Worker(Keep keep, AtStop atStop, std::function<Job()> start)
-        : keep_(keep), atStop_(atStop), thread_([this, start = std::move(start)] { Run(start); }) {}
+        : keep_(keep), atStop_(atStop), start_(std::move(start)) {}
 
     // Stops as `atStop` says; returns once the thread has ended. Values
     // given up are let go at once, on the caller's thread.
@@ -53,7 +56,7 @@ public:
         }
         wake_.notify_all();
         givenUp.clear();
-        thread_.join();
+        if (thread_.joinable()) thread_.join();
     }
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
@@ -66,6 +69,7 @@ public:
             if (keep_ == Keep::Newest) waiting_.clear();
             number = ++handed_;
             waiting_.push_back({std::move(value), number});
+            if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
         }
         wake_.notify_all();
         return number;
@@ -109,8 +113,8 @@ private:
         std::uint64_t number = 0;
     };
 
-    void Run(const std::function<Job()>& start) {
-        Job job = start();
+    void Run() {
+        Job job = start_();
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
@@ -129,13 +133,14 @@ private:
 
     const Keep keep_;
     const AtStop atStop_;
+    const std::function<Job()> start_;
     mutable std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<Waiting> waiting_;
     std::uint64_t handed_ = 0;
     std::uint64_t finished_ = 0;  // the number of the last value done
     bool stopping_ = false;
-    std::thread thread_;  // last: starts once everything above is ready
+    std::thread thread_;  // started by the first Hand
 };
 
 }  // namespace mojian

@@ -143,5 +143,26 @@ TEST(Worker, GivingUpDropsWhatWaitsAndTellsTheJobUnderWay) {
     }
 }
 
+TEST(Worker, ItsThreadStartsWithTheFirstValue) {
+    int starts = 0;  // read once the worker's thread is done with it
+    const auto start = [&]() -> Worker<int>::Job {
+        ++starts;
+        return [](int&, std::uint64_t) {};
+    };
+    {
+        Worker<int> idle(Keep::Newest, AtStop::Finish, start);
+        idle.Flush();  // nothing handed over: nothing to wait for
+        EXPECT_TRUE(idle.Idle());
+    }
+    EXPECT_EQ(starts, 0);
+    {
+        Worker<int> used(Keep::All, AtStop::Finish, start);
+        used.Hand(1);
+        used.Hand(2);
+        used.Flush();
+    }
+    EXPECT_EQ(starts, 1);
+}
+
 }  // namespace
 }  // namespace mojian
