@@ -11,6 +11,7 @@
 //     worker.Flush();      // everything handed over is done (or dropped)
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -39,11 +40,14 @@ public:
 
     // `start` runs first, on the worker's thread, and makes the job: what the
     // job holds (a device context, say) is made, used and destroyed there.
-    // The thread starts with the first value handed over: a window that
-    // never changes its page never pays for it (Wine commits a thread's
-    // whole stack, a megabyte, as private memory).
-    Worker(Keep keep, AtStop atStop, std::function<Job()> start)
-        : keep_(keep), atStop_(atStop), start_(std::move(start)) {}
+    // The thread starts with the first value handed over and ends after
+    // `idleEnd` with nothing to do; the next value starts another (and
+    // `start` runs again there). Under Wine every thread costs a megabyte
+    // of private memory whatever its stack, and a window's page changes in
+    // bursts.
+    Worker(Keep keep, AtStop atStop, std::function<Job()> start,
+           std::chrono::milliseconds idleEnd = std::chrono::seconds(2))
+        : keep_(keep), atStop_(atStop), start_(std::move(start)), idleEnd_(idleEnd) {}
 
     // Stops as `atStop` says; returns once the thread has ended. Values
     // given up are let go at once, on the caller's thread.
@@ -69,7 +73,13 @@ public:
             if (keep_ == Keep::Newest) waiting_.clear();
             number = ++handed_;
             waiting_.push_back({std::move(value), number});
-            if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+            if (!running_) {
+                // One that ended idle has only its job's clean-up left, which
+                // takes no lock.
+                if (thread_.joinable()) thread_.join();
+                thread_ = std::thread([this] { Run(); });
+                running_ = true;
+            }
         }
         wake_.notify_all();
         return number;
@@ -86,6 +96,12 @@ public:
         std::unique_lock lock(mutex_);
         const std::uint64_t number = handed_;
         done_.wait(lock, [&] { return finished_ >= number; });
+    }
+
+    // Its thread is running (it ends after idleEnd with nothing to do).
+    bool Running() const {
+        const std::lock_guard lock(mutex_);
+        return running_;
     }
 
     // Nothing handed over is still waiting or under way.
@@ -117,8 +133,8 @@ private:
         Job job = start_();
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
-            if (waiting_.empty()) break;  // stopping, and nothing is left to do
+            wake_.wait_for(lock, idleEnd_, [this] { return !waiting_.empty() || stopping_; });
+            if (waiting_.empty()) break;  // stopping or idle, and nothing is left to do
             Waiting next = std::move(waiting_.front());
             waiting_.pop_front();
             lock.unlock();
@@ -127,6 +143,7 @@ private:
             finished_ = next.number;
             done_.notify_all();
         }
+        running_ = false;
         lock.unlock();
         job = nullptr;  // still on this thread
     }
@@ -134,13 +151,15 @@ private:
     const Keep keep_;
     const AtStop atStop_;
     const std::function<Job()> start_;
+    const std::chrono::milliseconds idleEnd_;
     mutable std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<Waiting> waiting_;
     std::uint64_t handed_ = 0;
     std::uint64_t finished_ = 0;  // the number of the last value done
     bool stopping_ = false;
-    std::thread thread_;  // started by the first Hand
+    bool running_ = false;  // thread_ has not yet left its loop
+    std::thread thread_;    // started by Hand when none runs
 };
 
 }  // namespace mojian

@@ -85,10 +85,12 @@ struct PictureLoader::Shared {
     bool awaitingTake = false;  // a notice went out and the owner has not taken the changes yet
     Clock::time_point lastNotice{};
     std::size_t idleWorkers = 0;
-    std::size_t workers = 0;
-    std::vector<bool> done;  // per thread, in the loader's order
+    std::size_t workers = 0;        // worker threads running
+    bool supervisorRunning = false;
+    std::vector<bool> done;  // per slot of the loader's threads: its thread has ended
 
     void ScheduleNoticeLocked();
+    bool SupervisorMayEndLocked() const { return workers == 0 && inFlight.empty() && !noticeDue; }
     void SupervisorMain(std::size_t index);
     void WorkerMain(std::size_t index);
     void EndThread(std::size_t index);
@@ -152,9 +154,14 @@ void PictureLoader::Shared::SupervisorMain(std::size_t index) {
             if (!told) awaitingTake = false;
             continue;
         }
-        if (next) supervise.wait_until(lock, *next);
-        else supervise.wait(lock);
+        if (next) {
+            supervise.wait_until(lock, *next);
+        } else {
+            if (SupervisorMayEndLocked()) break;  // started again with the next load
+            supervise.wait(lock);
+        }
     }
+    supervisorRunning = false;
     lock.unlock();
     EndThread(index);
 }
@@ -169,9 +176,9 @@ void PictureLoader::Shared::WorkerMain(std::size_t index) {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         ++idleWorkers;
-        jobsReady.wait(lock, [this] { return stopping || cache.HasJobs(); });
+        const bool woken = jobsReady.wait_for(lock, options.idleEnd, [this] { return stopping || cache.HasJobs(); });
         --idleWorkers;
-        if (stopping) break;
+        if (stopping || !woken) break;
         std::optional<PictureJob> job = cache.TakeJob();
         if (!job) continue;
         lock.unlock();
@@ -181,6 +188,8 @@ void PictureLoader::Shared::WorkerMain(std::size_t index) {
         cache.Finish(*job, std::move(result));
         ScheduleNoticeLocked();
     }
+    --workers;
+    if (SupervisorMayEndLocked()) supervise.notify_one();
     lock.unlock();
     worker.reset();  // on its own thread, as it was made
     EndThread(index);
@@ -334,29 +343,41 @@ PictureLoader::~PictureLoader() {
         }
         // A worker still stuck in a system call ends by itself later; it
         // keeps the shared state alive until then.
+        if (!threads_[i].joinable()) continue;  // a slot whose start failed
         if (finished) threads_[i].join();
         else threads_[i].detach();
     }
 }
 
+// Starts a thread in a free slot, joining the one that ended there.
+bool PictureLoader::StartThreadLocked(bool supervisor) {
+    Shared& s = *shared_;
+    std::size_t slot = 0;
+    while (slot < threads_.size() && !s.done[slot]) ++slot;
+    if (slot == threads_.size()) {
+        threads_.emplace_back();
+        s.done.push_back(true);
+    }
+    // An ended thread only has its return left to make: joining is short,
+    // and it no longer takes the lock.
+    if (threads_[slot].joinable()) threads_[slot].join();
+    try {
+        if (supervisor) threads_[slot] = std::thread([shared = shared_, slot] { shared->SupervisorMain(slot); });
+        else threads_[slot] = std::thread([shared = shared_, slot] { shared->WorkerMain(slot); });
+    } catch (const std::system_error&) {
+        return false;  // no more threads to be had: the ones running carry the queue
+    }
+    s.done[slot] = false;
+    return true;
+}
+
 void PictureLoader::StartWorkersLocked() {
     Shared& s = *shared_;
     if (!s.cache.HasJobs()) return;
-    try {
-        if (threads_.empty()) {
-            s.done.push_back(false);
-            threads_.emplace_back([shared = shared_] { shared->SupervisorMain(0); });
-        }
-        if (s.idleWorkers < s.cache.Stats().queued && s.workers < static_cast<std::size_t>(options_.threads)) {
-            const std::size_t index = threads_.size();
-            s.done.push_back(false);
-            threads_.emplace_back([shared = shared_, index] { shared->WorkerMain(index); });
-            ++s.workers;
-        }
-    } catch (const std::system_error&) {
-        // No more threads to be had: the ones running carry the queue.
-        if (s.done.size() > threads_.size()) s.done.pop_back();
-    }
+    if (!s.supervisorRunning) s.supervisorRunning = StartThreadLocked(true);
+    if (s.idleWorkers < s.cache.Stats().queued && s.workers < static_cast<std::size_t>(options_.threads) &&
+        StartThreadLocked(false))
+        ++s.workers;
     s.jobsReady.notify_one();
 }
 
@@ -384,6 +405,8 @@ void PictureLoader::NotifyIfChanged() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->awaitingTake = false;
     shared_->ScheduleNoticeLocked();
+    // The notice is the supervisor's to send, and it may have ended.
+    if (shared_->noticeDue && !shared_->supervisorRunning) shared_->supervisorRunning = StartThreadLocked(true);
 }
 
 void PictureLoader::DropQueued() {

@@ -60,6 +60,11 @@ struct PictureLoaderOptions {
     // themselves: Wine's WinINet does not wake a blocked read when its
     // handle is closed.
     std::chrono::milliseconds stopWait{250};
+    // A worker with nothing to do for this long ends, and the supervisor
+    // with it once nothing is in flight: under Wine every thread costs a
+    // megabyte of private memory whatever its stack, and a page's pictures
+    // arrive in one burst.
+    std::chrono::milliseconds idleEnd{1500};
 };
 
 // Lets another thread abort a fetch that is blocked in a system call.
@@ -121,7 +126,7 @@ public:
 
 struct PictureLoaderStats {
     PictureCacheStats cache;
-    std::size_t threads = 0;   // workers started
+    std::size_t threads = 0;   // workers running
     std::size_t inFlight = 0;  // fetches under way
 };
 
@@ -154,10 +159,13 @@ public:
 private:
     struct Shared;
     void StartWorkersLocked();
+    bool StartThreadLocked(bool supervisor);
 
     PictureLoaderOptions options_;
     std::shared_ptr<Shared> shared_;
-    std::vector<std::thread> threads_;  // the supervisor first, then the workers
+    // The supervisor's and the workers' threads; a slot whose thread ended is
+    // joined and used again.
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace mojian::html

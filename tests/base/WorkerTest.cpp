@@ -162,6 +162,16 @@ TEST(Worker, ItsThreadStartsWithTheFirstValue) {
         used.Flush();
     }
     EXPECT_EQ(starts, 1);
+    {
+        // Idle, the thread ends; the next value starts another.
+        Worker<int> lingering(Keep::All, AtStop::Finish, start, std::chrono::milliseconds(5));
+        for (int round = 0; round < 3; ++round) {
+            lingering.Hand(round);
+            lingering.Flush();
+            while (lingering.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    EXPECT_EQ(starts, 4);
 }
 
 }  // namespace

@@ -460,5 +460,34 @@ TEST(PictureLoader, DroppedLoadsAreNeverFetched) {
     EXPECT_EQ(net->Fetches(Url(5)), 1);
 }
 
+// Idle threads end (each costs a megabyte under Wine) and come back with
+// the next page's pictures; a notice asked for after they ended still comes.
+TEST(PictureLoader, IdleThreadsEndAndComeBackForTheNextLoads) {
+    auto net = std::make_shared<FakeNet>();
+    PictureLoaderOptions options = Quick();
+    options.threads = 2;
+    options.idleEnd = std::chrono::milliseconds(20);
+    PictureLoader loader(options, net, nullptr);
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 6; ++i) {
+            net->Serve(Url(round * 10 + i), {3, 3});
+            loader.Query(Url(round * 10 + i));
+        }
+        ASSERT_TRUE(WaitUntil([&] {
+            loader.TakeChanged();
+            for (int i = 0; i < 6; ++i)
+                if (!Settled(loader, Url(round * 10 + i))) return false;
+            return true;
+        })) << round;
+        ASSERT_TRUE(WaitUntil([&] { return net->WorkersAlive() == 0 && loader.Stats().threads == 0; })) << round;
+    }
+    EXPECT_EQ(net->AllFetches(), 18);
+    const int before = net->Notices();
+    loader.NotifyIfChanged();  // nothing changed: no notice
+    net->Serve(Url(99), {1, 1});
+    loader.Query(Url(99));
+    ASSERT_TRUE(WaitUntil([&] { return net->Notices() > before; }));
+}
+
 }  // namespace
 }  // namespace mojian::html
