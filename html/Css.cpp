@@ -23,24 +23,44 @@ bool IsNonPrintable(char c) {
     return u <= 0x08 || u == 0x0b || (u >= 0x0e && u <= 0x1f) || u == 0x7f;
 }
 
+// Reads one token at a time into a token the caller keeps, so that its
+// strings' room is used again.
 class Tokenizer {
 public:
     explicit Tokenizer(std::string_view s) : s_(s) {}
 
-    std::vector<Token> Run() {
-        std::vector<Token> out;
-        while (i_ < s_.size()) {
-            Token t = Next();
-            // Runs of white space and comments are one token.
-            if (t.kind == Kind::Whitespace && !out.empty() && out.back().kind == Kind::Whitespace) continue;
-            out.push_back(std::move(t));
+    // The next token; false at the end. Runs of white space and comments are one token.
+    bool Next(Token& t) {
+        if (i_ >= s_.size()) return false;
+        t.kind = Kind::Delim;
+        t.text.clear();
+        t.unit.clear();
+        const char c = s_[i_];
+        if (IsWhitespace(c) || (c == '/' && At(1) == '*')) {
+            SkipWhitespaceAndComments();
+            t.kind = Kind::Whitespace;
+            return true;
         }
-        return out;
+        Read(t, c);
+        return true;
     }
 
 private:
     char At(std::size_t k) const { return i_ + k < s_.size() ? s_[i_ + k] : '\0'; }
     bool More(std::size_t k = 0) const { return i_ + k < s_.size(); }
+
+    void SkipWhitespaceAndComments() {
+        while (More()) {
+            if (IsWhitespace(s_[i_])) {
+                ++i_;
+            } else if (s_[i_] == '/' && At(1) == '*') {
+                const std::size_t end = s_.find("*/", i_ + 2);
+                i_ = end == std::string_view::npos ? s_.size() : end + 2;
+            } else {
+                break;
+            }
+        }
+    }
 
     bool ValidEscape(std::size_t k) const { return More(k) && s_[i_ + k] == '\\' && !IsNewline(At(k + 1)); }
     bool StartsIdent(std::size_t k) const {
@@ -80,116 +100,88 @@ private:
         out += s_[i_++];
     }
 
-    std::string ConsumeName() {
-        std::string name;
+    void ConsumeName(std::string& name) {
         while (More()) {
-            const char c = s_[i_];
-            if (IsName(c)) {
-                name += c;
-                ++i_;
-            } else if (ValidEscape(0)) {
-                ++i_;
-                ConsumeEscape(name);
-            } else {
-                break;
-            }
+            std::size_t run = i_;
+            while (run < s_.size() && IsName(s_[run])) ++run;
+            name.append(s_.substr(i_, run - i_));
+            i_ = run;
+            if (!ValidEscape(0)) break;
+            ++i_;
+            ConsumeEscape(name);
         }
-        return name;
     }
 
-    Token Simple(Kind kind, std::size_t length = 1) {
+    void Simple(Token& t, Kind kind, std::size_t length = 1) {
         i_ += length;
-        Token t;
         t.kind = kind;
-        return t;
     }
 
-    Token Next() {
-        const char c = s_[i_];
-        if (c == '/' && At(1) == '*') {
-            const std::size_t end = s_.find("*/", i_ + 2);
-            i_ = end == std::string_view::npos ? s_.size() : end + 2;
-            Token t;
-            t.kind = Kind::Whitespace;
-            return t;
-        }
-        if (IsWhitespace(c)) {
-            while (More() && IsWhitespace(s_[i_])) ++i_;
-            Token t;
-            t.kind = Kind::Whitespace;
-            return t;
-        }
+    void Read(Token& t, char c) {
         switch (c) {
         case '"':
-        case '\'': return ConsumeString(c);
+        case '\'': return ConsumeString(t, c);
         case '#':
             if (IsName(At(1)) || ValidEscape(1)) {
                 ++i_;
-                Token t;
                 t.kind = Kind::Hash;
-                t.text = ConsumeName();
-                return t;
+                return ConsumeName(t.text);
             }
             break;
-        case '(': return Simple(Kind::OpenParen);
-        case ')': return Simple(Kind::CloseParen);
-        case '[': return Simple(Kind::OpenSquare);
-        case ']': return Simple(Kind::CloseSquare);
-        case '{': return Simple(Kind::OpenCurly);
-        case '}': return Simple(Kind::CloseCurly);
-        case ',': return Simple(Kind::Comma);
-        case ':': return Simple(Kind::Colon);
-        case ';': return Simple(Kind::Semicolon);
+        case '(': return Simple(t, Kind::OpenParen);
+        case ')': return Simple(t, Kind::CloseParen);
+        case '[': return Simple(t, Kind::OpenSquare);
+        case ']': return Simple(t, Kind::CloseSquare);
+        case '{': return Simple(t, Kind::OpenCurly);
+        case '}': return Simple(t, Kind::CloseCurly);
+        case ',': return Simple(t, Kind::Comma);
+        case ':': return Simple(t, Kind::Colon);
+        case ';': return Simple(t, Kind::Semicolon);
         case '+':
         case '.':
-            if (StartsNumber(0)) return ConsumeNumeric();
+            if (StartsNumber(0)) return ConsumeNumeric(t);
             break;
         case '-':
-            if (StartsNumber(0)) return ConsumeNumeric();
-            if (At(1) == '-' && At(2) == '>') return Simple(Kind::Cdc, 3);
-            if (StartsIdent(0)) return ConsumeIdentLike();
+            if (StartsNumber(0)) return ConsumeNumeric(t);
+            if (At(1) == '-' && At(2) == '>') return Simple(t, Kind::Cdc, 3);
+            if (StartsIdent(0)) return ConsumeIdentLike(t);
             break;
         case '<':
-            if (s_.substr(i_, 4) == "<!--") return Simple(Kind::Cdo, 4);
+            if (s_.substr(i_, 4) == "<!--") return Simple(t, Kind::Cdo, 4);
             break;
         case '@':
             if (StartsIdent(1)) {
                 ++i_;
-                Token t;
                 t.kind = Kind::AtKeyword;
-                t.text = ConsumeName();
-                return t;
+                return ConsumeName(t.text);
             }
             break;
         case '\\':
-            if (ValidEscape(0)) return ConsumeIdentLike();
+            if (ValidEscape(0)) return ConsumeIdentLike(t);
             break;
         default:
-            if (IsDigit(c)) return ConsumeNumeric();
-            if (IsNameStart(c)) return ConsumeIdentLike();
+            if (IsDigit(c)) return ConsumeNumeric(t);
+            if (IsNameStart(c)) return ConsumeIdentLike(t);
             break;
         }
-        Token t;
         t.kind = Kind::Delim;
         t.text.assign(1, c);
         ++i_;
-        return t;
     }
 
-    Token ConsumeString(char quote) {
+    void ConsumeString(Token& t, char quote) {
         ++i_;
-        Token t;
         t.kind = Kind::String;
         t.quote = quote;
         while (More()) {
             const char c = s_[i_];
             if (c == quote) {
                 ++i_;
-                return t;
+                return;
             }
             if (IsNewline(c)) {  // left for the next token
                 t.kind = Kind::BadString;
-                return t;
+                return;
             }
             ++i_;
             if (c != '\\') {
@@ -199,10 +191,10 @@ private:
                 else ConsumeEscape(t.text);
             }
         }
-        return t;  // the end closes a string
+        // The end closes a string.
     }
 
-    Token ConsumeNumeric() {
+    void ConsumeNumeric(Token& t) {
         const std::size_t start = i_;
         if (At(0) == '+' || At(0) == '-') ++i_;
         while (IsDigit(At(0))) ++i_;
@@ -215,59 +207,56 @@ private:
             i_ += IsDigit(At(1)) ? 1 : 2;
             while (IsDigit(At(0))) ++i_;
         }
-        Token t;
         t.text.assign(s_.substr(start, i_ - start));
         if (StartsIdent(0)) {
             t.kind = Kind::Dimension;
-            t.unit = ConsumeName();
+            ConsumeName(t.unit);
         } else if (At(0) == '%') {
             ++i_;
             t.kind = Kind::Percentage;
         } else {
             t.kind = Kind::Number;
         }
-        return t;
     }
 
-    Token ConsumeIdentLike() {
-        Token t;
-        t.text = ConsumeName();
+    void ConsumeIdentLike(Token& t) {
+        ConsumeName(t.text);
         if (At(0) != '(') {
             t.kind = Kind::Ident;
-            return t;
+            return;
         }
         ++i_;
         t.kind = Kind::Function;
-        if (AsciiLowered(t.text) != "url") return t;
+        if (t.text.size() != 3 || AsciiLowered(t.text) != "url") return;
         std::size_t k = 0;
         while (More(k) && IsWhitespace(At(k))) ++k;
-        if (At(k) == '"' || At(k) == '\'') return t;  // url("...") is a function with a string
+        if (At(k) == '"' || At(k) == '\'') return;  // url("...") is a function with a string
         i_ += k;
-        return ConsumeUrl();
+        t.text.clear();
+        ConsumeUrl(t);
     }
 
-    Token ConsumeUrl() {
-        Token t;
+    void ConsumeUrl(Token& t) {
         t.kind = Kind::Url;
         while (More()) {
             const char c = s_[i_];
             if (c == ')') {
                 ++i_;
-                return t;
+                return;
             }
             if (IsWhitespace(c)) {
                 while (More() && IsWhitespace(s_[i_])) ++i_;
-                if (!More()) return t;
+                if (!More()) return;
                 if (s_[i_] == ')') {
                     ++i_;
-                    return t;
+                    return;
                 }
                 t.text += ' ';
-                return BadUrl(std::move(t));
+                return BadUrl(t);
             }
-            if (c == '"' || c == '\'' || c == '(' || IsNonPrintable(c)) return BadUrl(std::move(t));
+            if (c == '"' || c == '\'' || c == '(' || IsNonPrintable(c)) return BadUrl(t);
             if (c == '\\') {
-                if (!ValidEscape(0)) return BadUrl(std::move(t));
+                if (!ValidEscape(0)) return BadUrl(t);
                 ++i_;
                 ConsumeEscape(t.text);
                 continue;
@@ -275,12 +264,11 @@ private:
             t.text += c;
             ++i_;
         }
-        return t;
     }
 
     // What is left of a url browsers will not load, up to ")". The text is
     // kept: the check still judges what it names.
-    Token BadUrl(Token t) {
+    void BadUrl(Token& t) {
         t.kind = Kind::BadUrl;
         while (More() && s_[i_] != ')') {
             if (ValidEscape(0)) {
@@ -291,7 +279,6 @@ private:
             }
         }
         if (More()) ++i_;
-        return t;
     }
 
     std::string_view s_;
@@ -320,52 +307,23 @@ bool Opens(Kind k) {
     return k == Kind::OpenParen || k == Kind::Function || k == Kind::OpenSquare || k == Kind::OpenCurly;
 }
 
-bool IsImportant(const Token& t) { return t.kind == Kind::Ident && AsciiLowered(t.text) == "important"; }
 
-// One declaration from tokens [begin, end): name, colon, value; nothing
-// when it is not one or browsers would never accept its value.
-bool ReadDeclaration(const std::vector<Token>& tokens, std::size_t begin, std::size_t end, Declaration& out) {
-    std::size_t i = begin;
-    if (i == end || tokens[i].kind != Kind::Ident) return false;
-    const std::string& name = tokens[i].text;
-    out.property = name.rfind("--", 0) == 0 ? name : AsciiLowered(name);
-    ++i;
-    while (i < end && tokens[i].kind == Kind::Whitespace) ++i;
-    if (i == end || tokens[i].kind != Kind::Colon) return false;
-    ++i;
-    while (i < end && tokens[i].kind == Kind::Whitespace) ++i;
-    while (end > i && tokens[end - 1].kind == Kind::Whitespace) --end;
-    // "!important" at the end, white space allowed around the "!".
-    out.important = false;
-    if (end > i && IsImportant(tokens[end - 1])) {
-        std::size_t k = end - 1;
-        while (k > i && tokens[k - 1].kind == Kind::Whitespace) --k;
-        if (k > i && tokens[k - 1].kind == Kind::Delim && tokens[k - 1].text == "!") {
-            out.important = true;
-            end = k - 1;
-            while (end > i && tokens[end - 1].kind == Kind::Whitespace) --end;
-        }
+void AppendSerialized(std::string& out, const Token& t) {
+    switch (t.kind) {
+    case Kind::Ident:
+    case Kind::Delim:
+    case Kind::Number: out += t.text; return;
+    case Kind::Dimension:
+        out += t.text;
+        out += t.unit;
+        return;
+    case Kind::Whitespace: out += ' '; return;
+    case Kind::Comma: out += ','; return;
+    default: out += Serialize(t); return;
     }
-    if (i == end) return false;  // no property takes an empty value
-    std::vector<Kind> open;
-    out.value.clear();
-    for (; i < end; ++i) {
-        const Token& t = tokens[i];
-        if (t.kind == Kind::BadString || t.kind == Kind::BadUrl) return false;
-        if (Opens(t.kind)) {
-            open.push_back(Closer(t.kind));
-        } else if (t.kind == Kind::CloseParen || t.kind == Kind::CloseSquare || t.kind == Kind::CloseCurly) {
-            if (open.empty() || open.back() != t.kind) return false;
-            open.pop_back();
-        }
-        out.value += Serialize(t);
-    }
-    return true;
 }
 
 }  // namespace
-
-std::vector<Token> Tokenize(std::string_view css) { return Tokenizer(css).Run(); }
 
 std::string Serialize(const Token& t) {
     switch (t.kind) {
@@ -407,32 +365,93 @@ std::string Serialize(const Token& t) {
 }
 
 std::vector<Declaration> ParseDeclarations(std::string_view css) {
-    const std::vector<Token> tokens = Tokenize(css);
     std::vector<Declaration> out;
-    std::size_t i = 0;
-    while (i < tokens.size()) {
-        if (tokens[i].kind == Kind::Whitespace || tokens[i].kind == Kind::Semicolon) {
-            ++i;
+    Tokenizer tokenizer(css);
+    Token t;
+    enum class State { Start, Name, Value, Skip } state = State::Start;
+    Declaration d;
+    std::vector<Kind> open;  // brackets open in this declaration, by the closer each wants
+    bool bad = false;
+    // "!important": where the "!" at the top level began in the value, and
+    // whether "important" followed it.
+    std::size_t bang = std::string::npos;
+    bool important = false;
+    auto finish = [&] {
+        if (state == State::Value && !bad) {
+            d.important = bang != std::string::npos && important;
+            if (d.important) d.value.resize(bang);
+            while (!d.value.empty() && d.value.back() == ' ') d.value.pop_back();
+            if (!d.value.empty()) out.push_back(std::move(d));  // no property takes an empty value
+        }
+        state = State::Start;
+        open.clear();
+        bad = false;
+        bang = std::string::npos;
+        important = false;
+    };
+    while (tokenizer.Next(t)) {
+        if (t.kind == Kind::Semicolon && open.empty()) {
+            finish();
             continue;
         }
-        // Up to the next ";" outside brackets (an open one runs to the end).
-        const std::size_t begin = i;
-        std::vector<Kind> open;
-        for (; i < tokens.size(); ++i) {
-            const Kind k = tokens[i].kind;
-            if (open.empty() && k == Kind::Semicolon) break;
-            if (Opens(k)) open.push_back(Closer(k));
-            else if (!open.empty() && k == open.back()) open.pop_back();
+        const bool opens = Opens(t.kind);
+        const bool closes = t.kind == Kind::CloseParen || t.kind == Kind::CloseSquare || t.kind == Kind::CloseCurly;
+        const bool topLevel = open.empty();
+        if (opens) {
+            open.push_back(Closer(t.kind));
+        } else if (closes) {
+            // A closing bracket nothing opened makes the value one no property takes.
+            if (!open.empty() && open.back() == t.kind) open.pop_back();
+            else bad = true;
         }
-        Declaration d;
-        if (ReadDeclaration(tokens, begin, i, d)) out.push_back(std::move(d));
+        switch (state) {
+        case State::Start:
+            if (t.kind == Kind::Whitespace) break;
+            if (t.kind == Kind::Ident) {
+                d.property = t.text.rfind("--", 0) == 0 ? t.text : AsciiLowered(t.text);
+                d.value.clear();
+                state = State::Name;
+            } else {
+                state = State::Skip;
+            }
+            break;
+        case State::Name:
+            if (t.kind == Kind::Colon) state = State::Value;
+            else if (t.kind != Kind::Whitespace) state = State::Skip;
+            break;
+        case State::Value:
+            if (t.kind == Kind::BadString || t.kind == Kind::BadUrl) bad = true;
+            if (t.kind == Kind::Whitespace) {
+                if (!d.value.empty() && d.value.back() != ' ') d.value += ' ';
+                break;
+            }
+            if (topLevel && t.kind == Kind::Delim && t.text == "!") {
+                bang = d.value.size();
+                important = false;
+            } else if (bang != std::string::npos) {
+                if (!important && topLevel && t.kind == Kind::Ident && AsciiLowered(t.text) == "important") important = true;
+                else bang = std::string::npos;
+            }
+            AppendSerialized(d.value, t);
+            break;
+        case State::Skip: break;
+        }
     }
+    finish();
+    return out;
+}
+
+std::vector<Token> Tokenize(std::string_view css) {
+    std::vector<Token> out;
+    Tokenizer tokenizer(css);
+    Token t;
+    while (tokenizer.Next(t)) out.push_back(t);
     return out;
 }
 
 std::vector<std::string> Urls(std::string_view css) {
     std::vector<std::string> urls;
-    const std::vector<Token> tokens = Tokenize(css);
+    const std::vector<Token> tokens = Tokenize(css);  // few attributes hold a url: no need to stream
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const Token& t = tokens[i];
         if (t.kind == Kind::Url || t.kind == Kind::BadUrl) {

@@ -1,6 +1,7 @@
 #include "html/Style.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -22,8 +23,11 @@ bool ParseNumber(std::string_view s, float& value, std::string_view& unit) {
     const std::size_t digits = i;
     while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || s[i] == '.')) ++i;
     if (i == digits) return false;
-    const std::string number(s.substr(0, i));
-    value = std::strtof(number.c_str(), nullptr);
+    // As strtof reads it: up to what is not part of a number, a lone "." as 0.
+    const std::size_t from = s[0] == '+' ? 1 : 0;
+    const std::errc read = std::from_chars(s.data() + from, s.data() + i, value).ec;
+    if (read == std::errc::result_out_of_range) value = std::strtof(std::string(s.substr(0, i)).c_str(), nullptr);
+    else if (read != std::errc()) value = 0;
     if (!std::isfinite(value)) return false;
     value = std::clamp(value, -100000.0f, 100000.0f);
     unit = TrimSpaceAndControls(s.substr(i));
@@ -158,8 +162,9 @@ void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, fl
 // ---- The properties ---------------------------------------------------------
 //
 // Every property the view knows, by name: how its value is read and which
-// field of the computed style it sets. Shorthands write their longhands
-// through the same table. The cascade applies the declarations twice: first
+// field of the computed style it sets. A shorthand is read into its
+// longhands, each of them a property of the same table, when the
+// declarations are read. The cascade applies the declarations twice: first
 // the font size and colour (what "em" and a border's default colour depend
 // on), then everything else against them.
 
@@ -171,31 +176,45 @@ struct Context {
 // `value` as declared, `lv` the same trimmed and in lower case.
 using ApplyFn = void (*)(Style& s, std::string_view value, const std::string& lv, const Context& c);
 
-enum class Phase : std::uint8_t { Early, Late, Both };
+enum class Phase : std::uint8_t { Early, Late };
+
+struct Property;
+
+// A declaration the view knows, ready for the cascade: a longhand and its value.
+struct Known {
+    const Property* property;
+    std::string value;
+    std::string lower;  // trimmed, in lower case
+    bool important = false;
+};
+
+// Where a shorthand puts its longhands.
+struct Longhands {
+    std::vector<Known>& out;
+    bool important;
+    void Set(std::string_view name, std::string_view value);
+};
+
+// A shorthand's reading of its value; nothing when the value is invalid.
+using ExpandFn = void (*)(std::string_view value, Longhands& out);
 
 struct Property {
     std::string_view name;
     Phase phase;
-    ApplyFn apply;
+    ApplyFn apply;             // a longhand
+    ExpandFn expand = nullptr;  // a shorthand
 };
 
 const Property* FindProperty(std::string_view name);
 
-void Run(const Property& p, Style& s, std::string_view value, const Context& c) {
-    if (p.phase != Phase::Both && (p.phase == Phase::Early) != c.early) return;
-    p.apply(s, value, AsciiLowered(TrimSpaceAndControls(value)), c);
-}
-
-// A longhand set by a shorthand.
-void Set(Style& s, std::string_view name, std::string_view value, const Context& c) {
-    if (const Property* p = FindProperty(name)) Run(*p, s, value, c);
+void Longhands::Set(std::string_view name, std::string_view value) {
+    if (const Property* p = FindProperty(name))
+        out.push_back({p, std::string(value), AsciiLowered(TrimSpaceAndControls(value)), important});
 }
 
 #define MOJIAN_APPLY \
     +[]([[maybe_unused]] Style& s, [[maybe_unused]] std::string_view v, [[maybe_unused]] const std::string& lv, \
         [[maybe_unused]] const Context& c)
-
-constexpr const char* kSideNames[] = {"top", "right", "bottom", "left"};
 
 // The four sides from one to four values, as margin and its kin write them.
 template <typename T>
@@ -206,12 +225,23 @@ bool FourSides(const std::vector<T>& values, T out[4]) {
     return true;
 }
 
-void SideShorthand(Style& s, std::string_view prefix, std::string_view suffix, std::string_view value, const Context& c) {
+using SideNames = std::string_view[4];
+constexpr SideNames kMargins = {"margin-top", "margin-right", "margin-bottom", "margin-left"};
+constexpr SideNames kPaddings = {"padding-top", "padding-right", "padding-bottom", "padding-left"};
+constexpr SideNames kBorderWidths = {"border-top-width", "border-right-width", "border-bottom-width", "border-left-width"};
+constexpr SideNames kBorderStyles = {"border-top-style", "border-right-style", "border-bottom-style", "border-left-style"};
+constexpr SideNames kBorderColors = {"border-top-color", "border-right-color", "border-bottom-color", "border-left-color"};
+
+void SideShorthand(const SideNames& names, std::string_view value, Longhands& out) {
     std::vector<std::string_view> words = css::Words(value);
     std::string_view sides[4];
     if (!FourSides(words, sides)) return;
-    for (int i = 0; i < 4; ++i) Set(s, std::string(prefix) + kSideNames[i] + std::string(suffix), sides[i], c);
+    for (int i = 0; i < 4; ++i) out.Set(names[i], sides[i]);
 }
+
+// Whether a shorthand's word is valid does not depend on the font size;
+// its longhands are resolved against the element's when they are applied.
+constexpr float kAnyFontSize = 16;
 
 template <int Side>
 void MarginSide(Style& s, std::string_view, const std::string& lv, const Context&) {
@@ -226,12 +256,12 @@ void PaddingSide(Style& s, std::string_view, const std::string& lv, const Contex
 }
 
 // margin and padding: an invalid word drops the whole declaration.
-void BoxShorthand(Style& s, std::string_view prefix, std::string_view value, bool autoAllowed, const Context& c) {
+void BoxShorthand(const SideNames& names, std::string_view value, bool autoAllowed, Longhands& out) {
     for (std::string_view w : css::Words(value)) {
-        const auto l = ParseLength(w, s.fontSize);
+        const auto l = ParseLength(w, kAnyFontSize);
         if (!l || (l->IsAuto() && !autoAllowed)) return;
     }
-    SideShorthand(s, prefix, "", value, c);
+    SideShorthand(names, value, out);
 }
 
 template <int Side>
@@ -254,10 +284,10 @@ void BorderColorSide(Style& s, std::string_view v, const std::string& lv, const 
 }
 
 // The lists of border-width, -style and -color: dropped whole when one is invalid.
-bool ValidBorderWords(std::string_view what, std::string_view value, float fontSize) {
+bool ValidBorderWords(std::string_view what, std::string_view value) {
     for (std::string_view w : css::Words(value)) {
         const std::string lw = AsciiLowered(w);
-        if (what == "-width" ? !BorderWidth(lw, fontSize)
+        if (what == "-width" ? !BorderWidth(lw, kAnyFontSize)
             : what == "-style" ? !IsBorderStyle(lw) && lw != "none" && lw != "hidden"
                                : lw != "currentcolor" && !ParseColor(w))
             return false;
@@ -267,31 +297,30 @@ bool ValidBorderWords(std::string_view what, std::string_view value, float fontS
 
 // border, border-top...: width, style and colour in any order, each back to
 // its initial value when left out; words it cannot read are passed over.
-void BorderShorthand(Style& s, int only, std::string_view value, const Context& c) {
+void BorderShorthand(int only, std::string_view value, Longhands& out) {
     std::string width = "medium", style = "none", color = "currentcolor";
     for (std::string_view t : css::Words(value)) {
         const std::string lt = AsciiLowered(t);
         if (lt == "none" || lt == "hidden" || IsBorderStyle(lt)) style = lt;
-        else if (BorderWidth(lt, s.fontSize)) width = lt;
+        else if (BorderWidth(lt, kAnyFontSize)) width = lt;
         else if (ParseColor(t)) color = std::string(t);
     }
     for (int i = 0; i < 4; ++i) {
         if (only >= 0 && i != only) continue;
-        const std::string head = std::string("border-") + kSideNames[i];
-        Set(s, head + "-width", width, c);
-        Set(s, head + "-style", style, c);
-        Set(s, head + "-color", color, c);
+        out.Set(kBorderWidths[i], width);
+        out.Set(kBorderStyles[i], style);
+        out.Set(kBorderColors[i], color);
     }
 }
 
 template <int Side>
-void BorderSideShorthand(Style& s, std::string_view v, const std::string&, const Context& c) {
-    BorderShorthand(s, Side, v, c);
+void BorderSideShorthand(std::string_view v, Longhands& out) {
+    BorderShorthand(Side, v, out);
 }
 
 // background: colour, picture, repeat and position, each back to its
 // initial value when left out.
-void BackgroundShorthand(Style& s, std::string_view value, const Context& c) {
+void BackgroundShorthand(std::string_view value, Longhands& out) {
     std::string color = "transparent", image = "none", repeat = "repeat", position;
     for (std::string_view t : css::Words(value)) {
         const std::string w = AsciiLowered(t);
@@ -301,16 +330,16 @@ void BackgroundShorthand(Style& s, std::string_view value, const Context& c) {
         else if (ParseColor(t)) color = std::string(t);
         else position += (position.empty() ? "" : " ") + w;
     }
-    Set(s, "background-color", color, c);
-    Set(s, "background-image", image, c);
-    Set(s, "background-repeat", repeat, c);
-    Set(s, "background-position", position.empty() ? "0% 0%" : position, c);
+    out.Set("background-color", color);
+    out.Set("background-image", image);
+    out.Set("background-repeat", repeat);
+    out.Set("background-position", position.empty() ? "0% 0%" : position);
 }
 
 // The font shorthand: [style] [variant] [weight] size[/line-height] family,
 // the parts it leaves out back to normal; without a size and a family it is
 // dropped.
-void FontShorthand(Style& s, std::string_view value, const Context& c) {
+void FontShorthand(std::string_view value, Longhands& out) {
     std::size_t i = 0;
     std::string style = "normal", weight = "normal";
     while (i < value.size()) {
@@ -323,8 +352,8 @@ void FontShorthand(Style& s, std::string_view value, const Context& c) {
         const std::string size = word.substr(0, slash);
         float n;
         std::string_view unit;
-        const bool isSize = FontSizeKeyword(size, c.parent.fontSize) > 0 ||
-                            (ParseNumber(size, n, unit) && !unit.empty() && ParseLength(size, c.parent.fontSize));
+        const bool isSize = FontSizeKeyword(size, kAnyFontSize) > 0 ||
+                            (ParseNumber(size, n, unit) && !unit.empty() && ParseLength(size, kAnyFontSize));
         if (!isSize) {
             if (word == "italic" || word == "oblique") style = word;
             else if (word == "bold" || word == "bolder" || word == "lighter" || ParseNumber(word, n, unit)) weight = word;
@@ -332,11 +361,11 @@ void FontShorthand(Style& s, std::string_view value, const Context& c) {
         }
         const std::string_view family = TrimSpaceAndControls(value.substr(i));
         if (family.empty()) return;
-        Set(s, "font-size", size, c);
-        Set(s, "font-style", style, c);
-        Set(s, "font-weight", weight, c);
-        Set(s, "line-height", slash != std::string::npos ? std::string_view(word).substr(slash + 1) : "normal", c);
-        Set(s, "font-family", family, c);
+        out.Set("font-size", size);
+        out.Set("font-style", style);
+        out.Set("font-weight", weight);
+        out.Set("line-height", slash != std::string::npos ? std::string_view(word).substr(slash + 1) : "normal");
+        out.Set("font-family", family);
         return;
     }
 }
@@ -371,7 +400,7 @@ std::vector<Property> MakeProperties() {
             else if (auto l = ParseLength(v, c.parent.fontSize); l && !l->IsAuto() && l->value >= 0)
                 s.fontSize = l->Resolve(c.parent.fontSize);  // 0 too: spacer cells hide their &nbsp; that way
         }},
-        {"font", Phase::Both, MOJIAN_APPLY { FontShorthand(s, v, c); }},
+        {"font", Phase::Late, nullptr, FontShorthand},
         {"font-family", Phase::Late, MOJIAN_APPLY {
             const std::u16string f = FamilyList(v);
             if (!f.empty()) s.fontFamily = f;
@@ -384,7 +413,9 @@ std::vector<Property> MakeProperties() {
             else if (ParseNumber(lv, w, unit)) s.bold = w >= 600;
         }},
         {"font-style", Phase::Late, MOJIAN_APPLY { s.italic = lv == "italic" || lv == "oblique"; }},
-        {"text-decoration", Phase::Late, MOJIAN_APPLY { Set(s, "text-decoration-line", v, c); }},
+        {"text-decoration", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            out.Set("text-decoration-line", v);
+        }},
         {"text-decoration-line", Phase::Late, MOJIAN_APPLY {
             if (lv.find("none") != std::string::npos) s.underline = s.strike = false;
             if (lv.find("underline") != std::string::npos) s.underline = true;
@@ -465,29 +496,29 @@ std::vector<Property> MakeProperties() {
         }},
         {"overflow", Phase::Late, MOJIAN_APPLY { s.overflowHidden = lv == "hidden" || lv == "auto" || lv == "scroll"; }},
         {"overflow-y", Phase::Late, MOJIAN_APPLY { s.overflowHidden = lv == "hidden" || lv == "auto" || lv == "scroll"; }},
-        {"margin", Phase::Late, MOJIAN_APPLY { BoxShorthand(s, "margin-", v, true, c); }},
+        {"margin", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { BoxShorthand(kMargins, v, true, out); }},
         {"margin-top", Phase::Late, MarginSide<0>},
         {"margin-right", Phase::Late, MarginSide<1>},
         {"margin-bottom", Phase::Late, MarginSide<2>},
         {"margin-left", Phase::Late, MarginSide<3>},
-        {"padding", Phase::Late, MOJIAN_APPLY { BoxShorthand(s, "padding-", v, false, c); }},
+        {"padding", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { BoxShorthand(kPaddings, v, false, out); }},
         {"padding-top", Phase::Late, PaddingSide<0>},
         {"padding-right", Phase::Late, PaddingSide<1>},
         {"padding-bottom", Phase::Late, PaddingSide<2>},
         {"padding-left", Phase::Late, PaddingSide<3>},
-        {"border", Phase::Late, MOJIAN_APPLY { BorderShorthand(s, -1, v, c); }},
-        {"border-top", Phase::Late, BorderSideShorthand<0>},
-        {"border-right", Phase::Late, BorderSideShorthand<1>},
-        {"border-bottom", Phase::Late, BorderSideShorthand<2>},
-        {"border-left", Phase::Late, BorderSideShorthand<3>},
-        {"border-width", Phase::Late, MOJIAN_APPLY {
-            if (ValidBorderWords("-width", v, s.fontSize)) SideShorthand(s, "border-", "-width", v, c);
+        {"border", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { BorderShorthand(-1, v, out); }},
+        {"border-top", Phase::Late, nullptr, BorderSideShorthand<0>},
+        {"border-right", Phase::Late, nullptr, BorderSideShorthand<1>},
+        {"border-bottom", Phase::Late, nullptr, BorderSideShorthand<2>},
+        {"border-left", Phase::Late, nullptr, BorderSideShorthand<3>},
+        {"border-width", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            if (ValidBorderWords("-width", v)) SideShorthand(kBorderWidths, v, out);
         }},
-        {"border-style", Phase::Late, MOJIAN_APPLY {
-            if (ValidBorderWords("-style", v, s.fontSize)) SideShorthand(s, "border-", "-style", v, c);
+        {"border-style", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            if (ValidBorderWords("-style", v)) SideShorthand(kBorderStyles, v, out);
         }},
-        {"border-color", Phase::Late, MOJIAN_APPLY {
-            if (ValidBorderWords("-color", v, s.fontSize)) SideShorthand(s, "border-", "-color", v, c);
+        {"border-color", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            if (ValidBorderWords("-color", v)) SideShorthand(kBorderColors, v, out);
         }},
         {"border-top-width", Phase::Late, BorderWidthSide<0>},
         {"border-right-width", Phase::Late, BorderWidthSide<1>},
@@ -501,7 +532,7 @@ std::vector<Property> MakeProperties() {
         {"border-right-color", Phase::Late, BorderColorSide<1>},
         {"border-bottom-color", Phase::Late, BorderColorSide<2>},
         {"border-left-color", Phase::Late, BorderColorSide<3>},
-        {"background", Phase::Late, MOJIAN_APPLY { BackgroundShorthand(s, v, c); }},
+        {"background", Phase::Late, nullptr, BackgroundShorthand},
         {"background-color", Phase::Late, MOJIAN_APPLY {
             if (lv == "transparent") s.background.reset();
             else if (auto col = ParseColor(v)) s.background = *col;
@@ -520,9 +551,8 @@ std::vector<Property> MakeProperties() {
             if (lv.find("decimal") != std::string::npos) s.orderedList = true;
             else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;
         }},
-        {"list-style", Phase::Late, MOJIAN_APPLY { Set(s, "list-style-type", v, c); }},
+        {"list-style", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { out.Set("list-style-type", v); }},
     };
-    std::sort(p.begin(), p.end(), [](const Property& a, const Property& b) { return a.name < b.name; });
     return p;
 }
 
@@ -530,23 +560,47 @@ std::vector<Property> MakeProperties() {
 
 const Property* FindProperty(std::string_view name) {
     static const std::vector<Property> properties = MakeProperties();
-    const auto it = std::lower_bound(properties.begin(), properties.end(), name,
-                                     [](const Property& p, std::string_view n) { return p.name < n; });
-    return it != properties.end() && it->name == name ? &*it : nullptr;
+    static const std::unordered_map<std::string_view, const Property*> byName = [] {
+        std::unordered_map<std::string_view, const Property*> m;
+        for (const Property& p : properties) m.emplace(p.name, &p);
+        return m;
+    }();
+    const auto it = byName.find(name);
+    return it == byName.end() ? nullptr : it->second;
 }
 
-// A declaration the view knows, ready for the cascade.
-struct Known {
-    const Property* property;
-    std::string value;
-    bool important = false;
-};
+void Run(const Known& d, Style& s, const Context& c) {
+    if ((d.property->phase == Phase::Early) == c.early) d.property->apply(s, d.value, d.lower, c);
+}
 
+// The longhands the view knows of a style attribute's declarations.
 std::vector<Known> KnownDeclarations(std::string_view css) {
+    std::vector<css::Declaration> declarations = css::ParseDeclarations(css);
     std::vector<Known> out;
-    for (css::Declaration& d : css::ParseDeclarations(css))
-        if (const Property* p = FindProperty(d.property)) out.push_back({p, std::move(d.value), d.important});
+    out.reserve(declarations.size() + 4);
+    for (css::Declaration& d : declarations) {
+        const Property* p = FindProperty(d.property);
+        if (!p) continue;
+        if (p->expand) {
+            Longhands longhands{out, d.important};
+            p->expand(d.value, longhands);
+        } else {
+            std::string lower = AsciiLowered(d.value);
+            out.push_back({p, std::move(d.value), std::move(lower), d.important});
+        }
+    }
     return out;
+}
+
+// A style attribute's longhands. Pages repeat the same style attributes
+// over and over (every cell of a table, every block of a description), and
+// each page is styled again at every change: each thread keeps what it
+// read, up to a bound.
+const std::vector<Known>& InlineDeclarations(const std::string& css) {
+    thread_local std::unordered_map<std::string, std::vector<Known>> read;
+    if (const auto it = read.find(css); it != read.end()) return it->second;
+    if (read.size() >= 2048) read.clear();
+    return read.emplace(css, KnownDeclarations(css)).first->second;
 }
 
 // ---- The browser's own style sheet ------------------------------------------
@@ -869,17 +923,18 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     }
 
     const std::vector<Known>* sheet = UserAgentDeclarations(e.tag);
-    std::vector<Known> inline_;
-    if (const std::string* css = e.Attr("style")) inline_ = KnownDeclarations(*css);
+    static const std::vector<Known> kNone;
+    const std::string* css = e.Attr("style");
+    const std::vector<Known>& inline_ = css ? InlineDeclarations(*css) : kNone;
     for (const bool early : {true, false}) {
         const Context c{parent, early};
         if (sheet)
-            for (const Known& d : *sheet) Run(*d.property, s, d.value, c);
+            for (const Known& d : *sheet) Run(d, s, c);
         UserAgentContext(s, e, parent, bodyMargin, early);
         ApplyAttributes(s, e, early);
         for (const bool important : {false, true})
             for (const Known& d : inline_)
-                if (d.important == important) Run(*d.property, s, d.value, c);
+                if (d.important == important) Run(d, s, c);
     }
     return s;
 }
