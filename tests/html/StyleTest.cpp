@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+
 #include "html/Parser.h"
 
 namespace mojian::html {
@@ -175,6 +178,42 @@ TEST(HtmlStyle, MinMaxSizesBoxSizingAndPictureProportions) {
     EXPECT_FLOAT_EQ(StyleOf("<img id=x width=600 height=300>").aspectRatio, 2);
     EXPECT_EQ(StyleOf("<img id=x width=600 height=50%>").aspectRatio, 0);
     EXPECT_EQ(StyleOf("<img id=x width=600>").aspectRatio, 0);
+}
+
+TEST(HtmlStyle, CascadeImportanceAndInheritance) {
+    const struct {
+        const char* html;
+        std::function<bool(const Style&)> holds;
+    } kCases[] = {
+        // !important wins over a later declaration; otherwise the last one wins.
+        {"<div id=x style=\"color:red !important;color:blue\">", [](const Style& s) { return s.color == 0xff0000u; }},
+        {"<div id=x style=\"color:red;color:blue\">", [](const Style& s) { return s.color == 0x0000ffu; }},
+        // The style attribute over the attributes, the attributes over the browser's sheet.
+        {"<table id=x width=300 style=\"width:50%\">", [](const Style& s) { return s.width.unit == Length::Percent; }},
+        {"<table id=x cellspacing=0>", [](const Style& s) { return s.cellSpacing == 0; }},
+        {"<table><tr><th id=x align=left>", [](const Style& s) { return s.bold && s.textAlign == TextAlign::Left; }},
+        // Ems are the element's own font size, wherever the attribute sets it.
+        {"<div id=x style=\"margin-top:1em;font-size:20px\">", [](const Style& s) { return s.margin[0].value == 20; }},
+        {"<p id=x style=\"font-size:20px\">", [](const Style& s) { return s.margin[0].value == 20; }},
+        {"<h1 id=x style=\"font:10px serif\">", [](const Style& s) { return std::abs(s.margin[2].value - 6.7f) < 0.01f && !s.bold; }},
+        // A border without a colour takes the final text colour.
+        {"<div id=x style=\"border:1px solid;color:#ff0000\">", [](const Style& s) { return s.border[3].color == 0xff0000u; }},
+        // A ";" inside url() does not end the declaration.
+        {"<div id=x style=\"background:url(data:image/png;base64,AA) no-repeat;color:red\">",
+         [](const Style& s) { return s.backgroundImage.url == "data:image/png;base64,AA" && s.color == 0xff0000u; }},
+        // Inherited: font and colour; not: background, margins, borders.
+        {"<div style=\"color:red;font-size:20px;background:blue;margin:5px;border:1px solid\"><span id=x>",
+         [](const Style& s) {
+             return s.color == 0xff0000u && s.fontSize == 20 && !s.background && s.margin[0].value == 0 &&
+                    s.border[0].width == 0;
+         }},
+        // What the browser's sheet says beyond the tag name.
+        {"<ul><li><ul id=x>", [](const Style& s) { return s.margin[0].value == 0 && s.padding[3] == 40; }},
+        {"<a id=x href=#>", [](const Style& s) { return s.underline && s.color == 0x0000eeu; }},
+        {"<a id=x>", [](const Style& s) { return !s.underline; }},
+        {"<hr id=x width=50%>", [](const Style& s) { return s.width.unit == Length::Percent && s.margin[1].IsAuto(); }},
+    };
+    for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
 }
 
 }  // namespace
