@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace mojian::html::css {
 namespace {
 
@@ -57,6 +59,58 @@ TEST(Css, UrlsAndWords) {
     EXPECT_EQ(V(words.begin(), words.end()), (V{"1px", "solid", "rgb(1, 2, 3)", "'a b'", "\"c\\\"d\""}));
     // A string written back keeps what it holds whole.
     EXPECT_EQ(Read("content:'it\\'s'"), V{"content:'it\\'s'"});
+}
+
+// The kinds of the tokens, with what each holds, "|" between them.
+std::string Kinds(std::string_view css) {
+    static constexpr const char* kNames[] = {"ident", "function", "at", "hash", "string", "bad-string", "url", "bad-url",
+                                             "delim", "number", "percentage", "dimension", "ws", ":", ";", ",", "[",
+                                             "]", "(", ")", "{", "}", "<!--", "-->"};
+    std::string out;
+    for (const Token& t : Tokenize(css)) {
+        if (!out.empty()) out += '|';
+        out += kNames[static_cast<int>(t.kind)];
+        if (!t.text.empty()) out += " " + t.text + t.unit;
+    }
+    return out;
+}
+
+TEST(Css, Tokens) {
+    const struct {
+        const char* css;
+        const char* tokens;
+    } kCases[] = {
+        {"-1.5e2px +.5% 7 1e", "dimension -1.5e2px|ws|percentage +.5|ws|number 7|ws|dimension 1e"},
+        {"#fff #-a # @media @ -->", "hash fff|ws|hash -a|ws|delim #|ws|at media|ws|delim @|ws|-->"},
+        {"--x -y - -1", "ident --x|ws|ident -y|ws|delim -|ws|number -1"},
+        {"a\\\nb", "ident a|delim \\|ws|ident b"},  // a backslash before a line break escapes nothing
+        {"'a\\\nb' \"c", "string ab|ws|string c"},     // a line continuation; the end closes a string
+        {"url( a.png ) url(a\"b) rgb(", "url a.png|ws|bad-url a\"b|ws|function rgb"},
+        {"a/**/b/*", "ident a|ws|ident b|ws"},
+        {"\\", "ident \xEF\xBF\xBD"},  // an escape at the end is U+FFFD
+        {"\\0 x", "ident \xEF\xBF\xBD" "x"},  // NUL is U+FFFD; the space after an escape belongs to it
+    };
+    for (const auto& c : kCases) EXPECT_EQ(Kinds(c.css), c.tokens) << c.css;
+}
+
+// Random pieces of CSS: nothing crashes (the sanitizers watch), and every
+// declaration read has a name and a value.
+TEST(Css, RandomInputKeepsItsShape) {
+    constexpr const char* kPieces[] = {"color", ":", ";", "red", " ", "/*", "*/", "\"", "'", "\\", "(", ")", "[",
+                                       "]", "{", "}", "url(", "!", "important", "\n", "\\6a ", "-", "--", "1e",
+                                       "#", "@x", "<!--", "-->", "\xE4\xB8", ",", "%"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string css;
+        for (int i = static_cast<int>(random() % 24); i > 0; --i) css += kPieces[random() % std::size(kPieces)];
+        for (const Declaration& d : ParseDeclarations(css)) {
+            EXPECT_FALSE(d.property.empty()) << css;
+            EXPECT_FALSE(d.value.empty()) << css;
+            EXPECT_NE(d.value.back(), ' ') << css;
+        }
+        (void)Urls(css);
+        (void)Words(css);
+    }
 }
 
 }  // namespace

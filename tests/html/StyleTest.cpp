@@ -216,5 +216,59 @@ TEST(HtmlStyle, CascadeImportanceAndInheritance) {
     for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
 }
 
+TEST(HtmlStyle, ShorthandsExpandAndInvalidOnesAreDropped) {
+    const struct {
+        const char* html;
+        std::function<bool(const Style&)> holds;
+    } kCases[] = {
+        {"<div id=x style=\"margin:1px 2px 3px 4px\">",
+         [](const Style& s) { return s.margin[0].value == 1 && s.margin[1].value == 2 && s.margin[3].value == 4; }},
+        {"<div id=x style=\"margin:5px;margin:1px 2px 3px 4px 5px\">", [](const Style& s) { return s.margin[3].value == 5; }},
+        {"<div id=x style=\"padding:5px;padding:auto 1px\">", [](const Style& s) { return s.padding[1] == 5; }},
+        {"<div id=x style=\"border:2px solid;border-width:1px wide\">", [](const Style& s) { return s.border[1].width == 2; }},
+        {"<div id=x style=\"border:2px solid;border-left:none\">",
+         [](const Style& s) { return s.border[3].width == 0 && s.border[1].width == 2; }},
+        {"<div id=x style=\"background-color:red;background-repeat:no-repeat;background:url(a.png)\">",
+         [](const Style& s) { return !s.background && s.backgroundImage.repeatX && s.backgroundImage.url == "a.png"; }},
+        {"<b><span id=x style=\"font:small-caps 12px Arial\">", [](const Style& s) { return !s.bold && s.fontSize == 12; }},
+        {"<b><span id=x style=\"font:900 italic larger/2 Arial\">",
+         [](const Style& s) { return s.bold && s.italic && s.fontSize == 19.2f && s.lineHeight == 2 * 19.2f; }},
+        {"<ol><li id=x style=\"list-style:square disc inside\">", [](const Style& s) { return !s.orderedList; }},
+        {"<u><span id=x style=\"text-decoration:none\">", [](const Style& s) { return !s.underline; }},
+    };
+    for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
+}
+
+TEST(HtmlStyle, PresentationalAttributesAsBrowsersMapThem) {
+    const struct {
+        const char* html;
+        std::function<bool(const Style&)> holds;
+    } kCases[] = {
+        {"<font size=+1><span id=x>", [](const Style& s) { return s.fontSize == 18; }},
+        {"<font id=x size=-9 color=nonsense>", [](const Style& s) { return s.fontSize == 10 && s.color == 0; }},
+        {"<div style=\"color:#00ff00\"><img id=x border=2>", [](const Style& s) { return s.border[0].color == 0x00ff00u; }},
+        {"<table><tr><td id=x nowrap colspan=0 rowspan=70000 width=0>",
+         [](const Style& s) { return s.noWrap && s.colSpan == 1 && s.rowSpan == 65534 && s.width.IsAuto(); }},
+        {"<table><tr valign=bottom><td id=x>", [](const Style& s) { return s.verticalAlign == VAlign::Bottom; }},
+        {"<table id=x align=center border>", [](const Style& s) {
+             return s.margin[1].IsAuto() && s.explicitAlign && s.border[0].width == 1 && s.tableCellBorder;
+         }},
+        {"<img id=x align=right width=60% height=20>", [](const Style& s) {
+             return s.floating == Float::Right && s.width.unit == Length::Percent && s.aspectRatio == 0;
+         }},
+        {"<div id=x width=300 bgcolor=red>", [](const Style& s) { return s.width.IsAuto() && !s.background; }},
+        {"<div align=center><p id=x>", [](const Style& s) { return s.textAlign == TextAlign::Center && s.alignBlocks; }},
+        {"<center><table id=x>", [](const Style& s) { return !s.alignBlocks && s.textAlign == TextAlign::Start; }},
+    };
+    for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
+    const Document doc = ParseHtml("<body leftmargin=3 marginheight=4 topmargin=5 text=blue>");
+    const Style body = ComputeBodyStyle(*doc.body, RootStyle(), 8);
+    EXPECT_EQ(body.margin[0].value, 5);  // IE's attribute over the other
+    EXPECT_EQ(body.margin[1].value, 8);
+    EXPECT_EQ(body.margin[2].value, 4);
+    EXPECT_EQ(body.margin[3].value, 3);
+    EXPECT_EQ(body.color, 0x0000ffu);
+}
+
 }  // namespace
 }  // namespace mojian::html
