@@ -270,5 +270,51 @@ TEST(HtmlStyle, PresentationalAttributesAsBrowsersMapThem) {
     EXPECT_EQ(body.color, 0x0000ffu);
 }
 
+TEST(HtmlStyle, TheBrowsersSheet) {
+    const struct {
+        const char* html;
+        Display display;
+        float marginTop, fontSize;
+        bool bold, italic;
+    } kCases[] = {
+        {"<p id=x>", Display::Block, 16, 16, false, false},
+        {"<h2 id=x>", Display::Block, 0.83f * 24, 24, true, false},
+        {"<h6 id=x>", Display::Block, 2.33f * 0.67f * 16, 0.67f * 16, true, false},
+        {"<blockquote id=x>", Display::Block, 16, 16, false, false},
+        {"<ul id=x>", Display::Block, 16, 16, false, false},
+        {"<li id=x>", Display::ListItem, 0, 16, false, false},
+        {"<hr id=x>", Display::Block, 8, 16, false, false},
+        {"<em id=x>", Display::Inline, 0, 16, false, true},
+        {"<strong id=x>", Display::Inline, 0, 16, true, false},
+        {"<small id=x>", Display::Inline, 0, 16 / 1.2f, false, false},
+        {"<sup id=x>", Display::Inline, 0, 0.83f * 16, false, false},
+        {"<iframe id=x>", Display::InlineBlock, 0, 16, false, false},
+        {"<span id=x>", Display::Inline, 0, 16, false, false},
+        {"<table><colgroup id=x>", Display::None, 0, 16, false, false},
+    };
+    for (const auto& c : kCases) {
+        const Style s = StyleOf(c.html);
+        EXPECT_EQ(s.display, c.display) << c.html;
+        EXPECT_NEAR(s.margin[0].value, c.marginTop, 0.01f) << c.html;
+        EXPECT_NEAR(s.fontSize, c.fontSize, 0.01f) << c.html;
+        EXPECT_EQ(s.bold, c.bold) << c.html;
+        EXPECT_EQ(s.italic, c.italic) << c.html;
+    }
+    const Style hr = StyleOf("<hr id=x>");
+    EXPECT_EQ(hr.border[0].color, 0x9a9a9au);
+    EXPECT_EQ(hr.border[2].color, 0xeeeeeeu);
+    EXPECT_TRUE(StyleOf("<pre id=x>").noWrap);
+    EXPECT_TRUE(StyleOf("<ol id=x>").orderedList);
+}
+
+TEST(HtmlStyle, AStyleAttributeReadOnceStillResolvesAgainstEachElement) {
+    // The same attribute under different fonts, and after many others were read.
+    EXPECT_EQ(StyleOf("<div style=\"font-size:10px\"><p id=x style=\"margin:1em;color:red\">").margin[0].value, 10);
+    EXPECT_EQ(StyleOf("<div style=\"font-size:20px\"><p id=x style=\"margin:1em;color:red\">").margin[0].value, 20);
+    for (int i = 0; i < 5000; ++i) StyleOf("<p id=x style=\"width:" + std::to_string(i) + "px\">");
+    EXPECT_EQ(StyleOf("<p id=x style=\"width:7px\">").width.value, 7);
+    EXPECT_EQ(StyleOf("<div style=\"font-size:30px\"><p id=x style=\"margin:1em;color:red\">").margin[0].value, 30);
+}
+
 }  // namespace
 }  // namespace mojian::html
