@@ -25,6 +25,7 @@
 #include "fill/PageFill.h"
 #include "html/Layout.h"
 #include "html/Parser.h"
+#include "html/Style.h"
 #include "import/Import.h"
 #include "project/ProjectFile.h"
 #include "service/SettingsExchange.h"
@@ -407,6 +408,35 @@ void BM_ParseDescription(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(html::ParseHtml(text));
 }
 MOJIAN_BENCHMARK(BM_ParseDescription)->Args({0, 0})->Args({1, 1 << 20})->Unit(benchmark::kMillisecond);
+
+// The styles of every element of the real pages, the ninety blocks and the
+// layout cases, parsed once: what the view computes again at every change.
+std::size_t StyleTree(const html::Node& n, const html::Style& parent) {
+    std::size_t count = 0;
+    for (const auto& c : n.children) {
+        if (!c->IsElement()) continue;
+        const html::Style s = html::ComputeStyle(*c, parent);
+        count += 1 + StyleTree(*c, s);
+    }
+    return count;
+}
+
+void BM_StylePages(benchmark::State& state) {
+    std::vector<html::Document> pages;
+    for (const char* folder : {MOJIAN_SOURCE_DIR "/tests/html/realpages", MOJIAN_SOURCE_DIR "/catalogue/blocks",
+                               MOJIAN_SOURCE_DIR "/tests/html/cases"})
+        for (const auto& f : std::filesystem::directory_iterator(folder))
+            if (f.path().extension() == ".html")
+                if (auto text = ReadWholeFile(f.path().string())) pages.push_back(html::ParseHtml(*text));
+    std::size_t elements = 0;
+    for (auto _ : state) {
+        elements = 0;
+        for (const html::Document& d : pages) elements += StyleTree(*d.root, html::RootStyle());
+    }
+    state.counters["pages"] = static_cast<double>(pages.size());
+    state.counters["elements"] = static_cast<double>(elements);
+}
+MOJIAN_BENCHMARK(BM_StylePages)->Unit(benchmark::kMillisecond);
 
 // ---- Filling in and find and replace ---------------------------------------
 

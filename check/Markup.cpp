@@ -3,10 +3,10 @@
 
 #include "base/Utf.h"
 #include "check/Addresses.h"
-#include "check/Css.h"
 #include "check/LineScan.h"
 #include "check/Placeholders.h"
 #include "check/Text.h"
+#include "html/Css.h"
 #include "html/Parser.h"
 #include "html/Style.h"
 
@@ -70,7 +70,7 @@ private:
                 std::string address = BrowserAddress(a.value);
                 if (!address.empty()) pictures.push_back({std::move(address), a.range, nullptr, true});
             } else if (a.name == "style") {
-                for (const std::string& url : CssUrls(a.value)) {
+                for (const std::string& url : html::css::Urls(a.value)) {
                     std::string address = BrowserAddress(url);
                     if (!address.empty()) pictures.push_back({std::move(address), a.range, nullptr, true});
                 }
@@ -106,7 +106,7 @@ private:
         std::vector<std::string> addresses;
         if (Contains(r.more, a.name)) addresses.push_back(BrowserAddress(a.value));
         if (r.css && a.name == "style")
-            for (const std::string& url : CssUrls(a.value)) addresses.push_back(BrowserAddress(url));
+            for (const std::string& url : html::css::Urls(a.value)) addresses.push_back(BrowserAddress(url));
         for (const std::string& address : addresses) {
             const std::string scheme = AddressScheme(address);
             if (!scheme.empty() && Contains(r.names, scheme)) {
@@ -134,7 +134,7 @@ private:
 
     void CssProperties(const Rule& r, const html::Attribute& a, html::SourceRange range) {
         std::vector<std::string> hits;
-        for (const CssDeclaration& d : ParseDeclarations(a.value))
+        for (const html::css::Declaration& d : html::css::ParseDeclarations(a.value))
             if (Contains(r.names, d.property) && !Contains(r.more, AsciiLowered(d.value)))
                 hits.push_back(d.property + ": " + d.value);
         if (!hits.empty()) scan_.Add(r, range, Join(hits, "; "));
@@ -241,8 +241,8 @@ std::optional<GivenWidth> PictureGivenWidth(const html::Node& img) {
     if (style.width.unit != html::Length::Px) return std::nullopt;
     GivenWidth given{style.width.value, nullptr};
     if (const html::Attribute* s = img.FindAttr("style")) {
-        const auto decls = ParseDeclarations(s->value);
-        if (std::any_of(decls.begin(), decls.end(), [](const CssDeclaration& d) { return d.property == "width"; }))
+        const auto decls = html::css::ParseDeclarations(s->value);
+        if (std::any_of(decls.begin(), decls.end(), [](const html::css::Declaration& d) { return d.property == "width"; }))
             given.attribute = s;
     }
     if (!given.attribute) given.attribute = img.FindAttr("width");

@@ -6,8 +6,8 @@
 #include <optional>
 #include <set>
 
-#include "check/Css.h"
 #include "check/LineScan.h"
+#include "html/Css.h"
 #include "html/Layout.h"
 #include "html/Parser.h"
 
@@ -23,8 +23,8 @@ std::string Pixels(float px) { return std::to_string(std::lround(px)) + " 像素
 bool DeclaresMaxWidth(const html::Node& e) {
     const html::Attribute* style = e.FindAttr("style");
     if (!style) return false;
-    const auto decls = ParseDeclarations(style->value);
-    return std::any_of(decls.begin(), decls.end(), [](const CssDeclaration& d) { return d.property == "max-width"; });
+    const auto decls = html::css::ParseDeclarations(style->value);
+    return std::any_of(decls.begin(), decls.end(), [](const html::css::Declaration& d) { return d.property == "max-width"; });
 }
 
 // What one element's boxes draw, as far as the reader sees it.

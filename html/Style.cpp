@@ -1,35 +1,21 @@
 #include "html/Style.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Text.h"
 #include "base/Utf.h"
+#include "html/Css.h"
 #include "html/FontChoice.h"
 
 namespace mojian::html {
 
 namespace {
-
-// Splits at spaces outside parentheses: "1px solid rgb(1, 2, 3)".
-std::vector<std::string_view> Tokens(std::string_view s) {
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) <= ' ' || s[i] == ',')) ++i;
-        const std::size_t start = i;
-        int depth = 0;
-        while (i < s.size() && (depth > 0 || (static_cast<unsigned char>(s[i]) > ' ' && s[i] != ','))) {
-            if (s[i] == '(') ++depth;
-            if (s[i] == ')' && depth > 0) --depth;
-            ++i;
-        }
-        if (i > start) out.push_back(s.substr(start, i - start));
-    }
-    return out;
-}
 
 bool ParseNumber(std::string_view s, float& value, std::string_view& unit) {
     std::size_t i = 0;
@@ -37,8 +23,11 @@ bool ParseNumber(std::string_view s, float& value, std::string_view& unit) {
     const std::size_t digits = i;
     while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || s[i] == '.')) ++i;
     if (i == digits) return false;
-    const std::string number(s.substr(0, i));
-    value = std::strtof(number.c_str(), nullptr);
+    // As strtof reads it: up to what is not part of a number, a lone "." as 0.
+    const std::size_t from = s[0] == '+' ? 1 : 0;
+    const std::errc read = std::from_chars(s.data() + from, s.data() + i, value).ec;
+    if (read == std::errc::result_out_of_range) value = std::strtof(std::string(s.substr(0, i)).c_str(), nullptr);
+    else if (read != std::errc()) value = 0;
     if (!std::isfinite(value)) return false;
     value = std::clamp(value, -100000.0f, 100000.0f);
     unit = TrimSpaceAndControls(s.substr(i));
@@ -141,36 +130,6 @@ std::optional<float> BorderWidth(std::string_view v, float fontSize) {
     return std::nullopt;
 }
 
-// The border shorthands: width, style and colour in any order, each back
-// to its initial value when left out.
-void ApplyBorder(BorderSide& side, std::string_view value, float fontSize, Color current) {
-    BorderSide b;
-    b.color = current;
-    for (std::string_view t : Tokens(value)) {
-        const std::string lt = AsciiLowered(t);
-        if (lt == "none" || lt == "hidden") b.styled = false;
-        else if (IsBorderStyle(lt)) b.styled = true;
-        else if (auto w = BorderWidth(lt, fontSize)) b.declaredWidth = *w;
-        else if (auto c = ParseColor(t)) b.color = *c;
-    }
-    b.Update();
-    side = b;
-}
-
-// The address inside "url(...)", quotes removed; empty when there is none.
-std::string UrlOf(std::string_view v) {
-    const std::string lv = AsciiLowered(v);
-    const std::size_t at = lv.find("url(");
-    if (at == std::string::npos) return {};
-    std::size_t begin = at + 4;
-    const std::size_t end = v.find(')', begin);
-    if (end == std::string_view::npos) return {};
-    std::string_view inner = TrimSpaceAndControls(v.substr(begin, end - begin));
-    if (inner.size() >= 2 && (inner.front() == '"' || inner.front() == '\'') && inner.back() == inner.front())
-        inner = inner.substr(1, inner.size() - 2);
-    return std::string(TrimSpaceAndControls(inner));
-}
-
 bool ApplyRepeat(BackgroundImage& b, std::string_view word) {
     if (word == "repeat") b.repeatX = b.repeatY = true;
     else if (word == "no-repeat") b.repeatX = b.repeatY = false;
@@ -200,52 +159,189 @@ void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, fl
     if (!x && !y && plain.empty()) b.x = b.y = Length{Length::Percent, 0};
 }
 
-void ApplyBackground(Style& s, const std::string& prop, std::string_view value) {
-    const std::string lv = AsciiLowered(TrimSpaceAndControls(value));
-    if (prop == "background-color") {
-        if (lv == "transparent") s.background.reset();
-        else if (auto c = ParseColor(value)) s.background = *c;
-        return;
-    }
-    if (prop == "background-image") {
-        s.backgroundImage.url = UrlOf(value);
-        return;
-    }
-    if (prop == "background-repeat") {
-        ApplyRepeat(s.backgroundImage, lv);
-        return;
-    }
-    std::vector<std::string> words;
-    for (std::string_view t : Tokens(value)) words.push_back(AsciiLowered(t));
-    if (prop == "background-position") {
-        ApplyPosition(s.backgroundImage, words, s.fontSize);
-        return;
-    }
-    // The shorthand sets every part, to its initial value where it says nothing.
-    BackgroundImage image;
-    std::optional<Color> color;
-    std::vector<std::string> position;
-    for (std::string_view t : Tokens(value)) {
-        const std::string w = AsciiLowered(t);
-        if (w.rfind("url(", 0) == 0) image.url = UrlOf(t);
-        else if (ApplyRepeat(image, w) || w == "none" || w == "transparent" || w == "scroll" || w == "fixed" ||
-                 w == "local")
-            continue;
-        else if (auto c = ParseColor(t)) color = *c;
-        else position.push_back(w);
-    }
-    if (!position.empty()) ApplyPosition(image, position, s.fontSize);
-    s.backgroundImage = std::move(image);
-    s.background = color;
+// ---- The properties ---------------------------------------------------------
+//
+// Every property the view knows, by name: how its value is read and which
+// field of the computed style it sets. A shorthand is read into its
+// longhands, each of them a property of the same table, when the
+// declarations are read. The cascade applies the declarations twice: first
+// the font size and colour (what "em" and a border's default colour depend
+// on), then everything else against them.
+
+struct Context {
+    const Style& parent;
+    bool early;  // the first pass: font size and colour only
+};
+
+// `value` as declared, `lv` the same trimmed and in lower case.
+using ApplyFn = void (*)(Style& s, std::string_view value, const std::string& lv, const Context& c);
+
+enum class Phase : std::uint8_t { Early, Late };
+
+struct Property;
+
+// A declaration the view knows, ready for the cascade: a longhand and its value.
+struct Known {
+    const Property* property;
+    std::string value;
+    std::string lower;  // trimmed, in lower case
+    bool important = false;
+};
+
+// Where a shorthand puts its longhands.
+struct Longhands {
+    std::vector<Known>& out;
+    bool important;
+    void Set(std::string_view name, std::string_view value);
+};
+
+// A shorthand's reading of its value; nothing when the value is invalid.
+using ExpandFn = void (*)(std::string_view value, Longhands& out);
+
+struct Property {
+    std::string_view name;
+    Phase phase;
+    ApplyFn apply;             // a longhand
+    ExpandFn expand = nullptr;  // a shorthand
+};
+
+const Property* FindProperty(std::string_view name);
+
+void Longhands::Set(std::string_view name, std::string_view value) {
+    if (const Property* p = FindProperty(name))
+        out.push_back({p, std::string(value), AsciiLowered(TrimSpaceAndControls(value)), important});
 }
 
-void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent);
+#define MOJIAN_APPLY \
+    +[]([[maybe_unused]] Style& s, [[maybe_unused]] std::string_view v, [[maybe_unused]] const std::string& lv, \
+        [[maybe_unused]] const Context& c)
 
-// The font shorthand: [style] [variant] [weight] size[/line-height] family, the
-// parts it leaves out back to normal.
-void ApplyFont(Style& s, std::string_view value, const Style& parent) {
+// The four sides from one to four values, as margin and its kin write them.
+template <typename T>
+bool FourSides(const std::vector<T>& values, T out[4]) {
+    if (values.empty() || values.size() > 4) return false;
+    static constexpr std::size_t kPick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
+    for (int i = 0; i < 4; ++i) out[i] = values[kPick[values.size() - 1][i]];
+    return true;
+}
+
+using SideNames = std::string_view[4];
+constexpr SideNames kMargins = {"margin-top", "margin-right", "margin-bottom", "margin-left"};
+constexpr SideNames kPaddings = {"padding-top", "padding-right", "padding-bottom", "padding-left"};
+constexpr SideNames kBorderWidths = {"border-top-width", "border-right-width", "border-bottom-width", "border-left-width"};
+constexpr SideNames kBorderStyles = {"border-top-style", "border-right-style", "border-bottom-style", "border-left-style"};
+constexpr SideNames kBorderColors = {"border-top-color", "border-right-color", "border-bottom-color", "border-left-color"};
+
+void SideShorthand(const SideNames& names, std::string_view value, Longhands& out) {
+    std::vector<std::string_view> words = css::Words(value);
+    std::string_view sides[4];
+    if (!FourSides(words, sides)) return;
+    for (int i = 0; i < 4; ++i) out.Set(names[i], sides[i]);
+}
+
+// Whether a shorthand's word is valid does not depend on the font size;
+// its longhands are resolved against the element's when they are applied.
+constexpr float kAnyFontSize = 16;
+
+template <int Side>
+void MarginSide(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (lv == "auto") s.margin[Side] = Length{};
+    else if (auto l = ParseLength(lv, s.fontSize); l && !l->IsAuto()) s.margin[Side] = *l;
+}
+
+template <int Side>
+void PaddingSide(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (auto l = ParseLength(lv, s.fontSize); l && !l->IsAuto())
+        s.padding[Side] = std::max(0.0f, l->unit == Length::Px ? l->value : 0.0f);
+}
+
+// margin and padding: an invalid word drops the whole declaration.
+void BoxShorthand(const SideNames& names, std::string_view value, bool autoAllowed, Longhands& out) {
+    for (std::string_view w : css::Words(value)) {
+        const auto l = ParseLength(w, kAnyFontSize);
+        if (!l || (l->IsAuto() && !autoAllowed)) return;
+    }
+    SideShorthand(names, value, out);
+}
+
+template <int Side>
+void BorderWidthSide(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (const auto w = BorderWidth(lv, s.fontSize)) s.border[Side].declaredWidth = *w;
+    s.border[Side].Update();
+}
+
+template <int Side>
+void BorderStyleSide(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (IsBorderStyle(lv)) s.border[Side].styled = true;
+    else if (lv == "none" || lv == "hidden") s.border[Side].styled = false;
+    s.border[Side].Update();
+}
+
+template <int Side>
+void BorderColorSide(Style& s, std::string_view v, const std::string& lv, const Context&) {
+    if (lv == "currentcolor") s.border[Side].color = s.color;
+    else if (const auto col = ParseColor(v)) s.border[Side].color = *col;
+}
+
+// The lists of border-width, -style and -color: dropped whole when one is invalid.
+bool ValidBorderWords(std::string_view what, std::string_view value) {
+    for (std::string_view w : css::Words(value)) {
+        const std::string lw = AsciiLowered(w);
+        if (what == "-width" ? !BorderWidth(lw, kAnyFontSize)
+            : what == "-style" ? !IsBorderStyle(lw) && lw != "none" && lw != "hidden"
+                               : lw != "currentcolor" && !ParseColor(w))
+            return false;
+    }
+    return true;
+}
+
+// border, border-top...: width, style and colour in any order, each back to
+// its initial value when left out; words it cannot read are passed over.
+void BorderShorthand(int only, std::string_view value, Longhands& out) {
+    std::string width = "medium", style = "none", color = "currentcolor";
+    for (std::string_view t : css::Words(value)) {
+        const std::string lt = AsciiLowered(t);
+        if (lt == "none" || lt == "hidden" || IsBorderStyle(lt)) style = lt;
+        else if (BorderWidth(lt, kAnyFontSize)) width = lt;
+        else if (ParseColor(t)) color = std::string(t);
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (only >= 0 && i != only) continue;
+        out.Set(kBorderWidths[i], width);
+        out.Set(kBorderStyles[i], style);
+        out.Set(kBorderColors[i], color);
+    }
+}
+
+template <int Side>
+void BorderSideShorthand(std::string_view v, Longhands& out) {
+    BorderShorthand(Side, v, out);
+}
+
+// background: colour, picture, repeat and position, each back to its
+// initial value when left out.
+void BackgroundShorthand(std::string_view value, Longhands& out) {
+    std::string color = "transparent", image = "none", repeat = "repeat", position;
+    for (std::string_view t : css::Words(value)) {
+        const std::string w = AsciiLowered(t);
+        if (w.rfind("url(", 0) == 0) image = std::string(t);
+        else if (w == "repeat" || w == "no-repeat" || w == "repeat-x" || w == "repeat-y") repeat = w;
+        else if (w == "none" || w == "transparent" || w == "scroll" || w == "fixed" || w == "local") continue;
+        else if (ParseColor(t)) color = std::string(t);
+        else position += (position.empty() ? "" : " ") + w;
+    }
+    out.Set("background-color", color);
+    out.Set("background-image", image);
+    out.Set("background-repeat", repeat);
+    out.Set("background-position", position.empty() ? "0% 0%" : position);
+}
+
+// The font shorthand: [style] [variant] [weight] size[/line-height] family,
+// the parts it leaves out back to normal; without a size and a family it is
+// dropped.
+void FontShorthand(std::string_view value, Longhands& out) {
     std::size_t i = 0;
-    std::vector<std::string> before;
+    std::string style = "normal", weight = "normal";
     while (i < value.size()) {
         while (i < value.size() && static_cast<unsigned char>(value[i]) <= ' ') ++i;
         const std::size_t start = i;
@@ -256,229 +352,365 @@ void ApplyFont(Style& s, std::string_view value, const Style& parent) {
         const std::string size = word.substr(0, slash);
         float n;
         std::string_view unit;
-        const bool isSize = FontSizeKeyword(size, parent.fontSize) > 0 ||
-                            (ParseNumber(size, n, unit) && !unit.empty() && ParseLength(size, parent.fontSize));
+        const bool isSize = FontSizeKeyword(size, kAnyFontSize) > 0 ||
+                            (ParseNumber(size, n, unit) && !unit.empty() && ParseLength(size, kAnyFontSize));
         if (!isSize) {
-            before.push_back(word);
+            if (word == "italic" || word == "oblique") style = word;
+            else if (word == "bold" || word == "bolder" || word == "lighter" || ParseNumber(word, n, unit)) weight = word;
             continue;
         }
         const std::string_view family = TrimSpaceAndControls(value.substr(i));
-        if (family.empty()) return;  // the family is required: an incomplete declaration is dropped
-        s.italic = false;
-        s.bold = false;
-        s.lineHeight = -1;
-        for (const std::string& w : before) ApplyDeclaration(s, w == "italic" || w == "oblique" ? "font-style" : "font-weight", w, parent);
-        ApplyDeclaration(s, "font-size", size, parent);
-        if (slash != std::string::npos) ApplyDeclaration(s, "line-height", word.substr(slash + 1), parent);
-        ApplyDeclaration(s, "font-family", family, parent);
+        if (family.empty()) return;
+        out.Set("font-size", size);
+        out.Set("font-style", style);
+        out.Set("font-weight", weight);
+        out.Set("line-height", slash != std::string::npos ? std::string_view(word).substr(slash + 1) : "normal");
+        out.Set("font-family", family);
         return;
     }
 }
 
-void ApplyDeclaration(Style& s, const std::string& prop, std::string_view value, const Style& parent) {
-    const std::string lv = AsciiLowered(TrimSpaceAndControls(value));
-    const float fs = s.fontSize;
-    auto length = [&](std::string_view v) { return ParseLength(v, fs); };
-    if (prop == "color") {
-        if (auto c = ParseColor(value)) s.color = *c;
-    } else if (prop == "background" || prop == "background-color" || prop == "background-image" ||
-               prop == "background-repeat" || prop == "background-position") {
-        ApplyBackground(s, prop, value);
-    } else if (prop == "font-size") {
-        const float k = FontSizeKeyword(lv, parent.fontSize);
-        if (k > 0) s.fontSize = k;
-        else if (auto l = ParseLength(value, parent.fontSize); l && !l->IsAuto() && l->value >= 0)
-            s.fontSize = l->Resolve(parent.fontSize);  // 0 too: spacer cells hide their &nbsp; that way
-    } else if (prop == "font") {
-        ApplyFont(s, value, parent);
-    } else if (prop == "font-family") {
-        const std::u16string f = FamilyList(value);
-        if (!f.empty()) s.fontFamily = f;
-    } else if (prop == "font-weight") {
-        if (lv == "bold" || lv == "bolder") s.bold = true;
-        else if (lv == "normal" || lv == "lighter") s.bold = false;
-        else {
+// One of width, height and their minimums and maximums.
+template <Length Style::*Field, bool IsMax>
+void SizeProperty(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (lv == "none" && IsMax) s.*Field = Length{};
+    else if (lv == "auto" && !IsMax) s.*Field = Length{Length::Px, 0};
+    else if (auto l = ParseLength(lv, s.fontSize); l && !l->IsAuto() && l->value >= 0) s.*Field = *l;
+}
+
+template <Length Style::*Field>
+void WidthOrHeight(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (auto l = ParseLength(lv, s.fontSize); l && l->value >= 0) s.*Field = *l;
+}
+
+template <float Style::*Field>
+void Spacing(Style& s, std::string_view, const std::string& lv, const Context&) {
+    if (auto l = ParseLength(lv, s.fontSize); l && l->unit == Length::Px) s.*Field = l->value;
+    else if (lv == "normal") s.*Field = 0;
+}
+
+std::vector<Property> MakeProperties() {
+    std::vector<Property> p = {
+        {"color", Phase::Early, MOJIAN_APPLY {
+            if (auto col = ParseColor(v)) s.color = *col;
+        }},
+        {"font-size", Phase::Early, MOJIAN_APPLY {
+            const float k = FontSizeKeyword(lv, c.parent.fontSize);
+            if (k > 0) s.fontSize = k;
+            else if (auto l = ParseLength(v, c.parent.fontSize); l && !l->IsAuto() && l->value >= 0)
+                s.fontSize = l->Resolve(c.parent.fontSize);  // 0 too: spacer cells hide their &nbsp; that way
+        }},
+        {"font", Phase::Late, nullptr, FontShorthand},
+        {"font-family", Phase::Late, MOJIAN_APPLY {
+            const std::u16string f = FamilyList(v);
+            if (!f.empty()) s.fontFamily = f;
+        }},
+        {"font-weight", Phase::Late, MOJIAN_APPLY {
             float w;
             std::string_view unit;
-            if (ParseNumber(lv, w, unit)) s.bold = w >= 600;
-        }
-    } else if (prop == "font-style") {
-        s.italic = lv == "italic" || lv == "oblique";
-    } else if (prop == "text-decoration" || prop == "text-decoration-line") {
-        if (lv.find("none") != std::string::npos) s.underline = s.strike = false;
-        if (lv.find("underline") != std::string::npos) s.underline = true;
-        if (lv.find("line-through") != std::string::npos) s.strike = true;
-    } else if (prop == "text-align") {
-        s.alignBlocks = lv.rfind("-webkit-", 0) == 0;
-        if (lv == "center" || lv == "-webkit-center") s.textAlign = TextAlign::Center;
-        else if (lv == "right" || lv == "-webkit-right") s.textAlign = TextAlign::Right;
-        else if (lv == "left" || lv == "-webkit-left") s.textAlign = TextAlign::Left;
-        else if (lv == "start" || lv == "justify" || lv == "-webkit-auto") s.textAlign = TextAlign::Start;
-        else if (lv == "end") s.textAlign = s.rtl ? TextAlign::Left : TextAlign::Right;
-    } else if (prop == "direction") {
-        if (lv == "rtl") s.rtl = true;
-        else if (lv == "ltr") s.rtl = false;
-    } else if (prop == "vertical-align") {
-        s.verticalAlignSet = true;
-        if (lv == "top" || lv == "text-top") s.verticalAlign = VAlign::Top;
-        else if (lv == "middle") s.verticalAlign = VAlign::Middle;
-        else if (lv == "bottom" || lv == "text-bottom") s.verticalAlign = VAlign::Bottom;
-        else if (lv == "sub") s.verticalAlign = VAlign::Sub;
-        else if (lv == "super") s.verticalAlign = VAlign::Super;
-        else s.verticalAlign = VAlign::Baseline;
-    } else if (prop == "line-height") {
-        float v;
-        std::string_view unit;
-        if (lv == "normal") s.lineHeight = -1;
-        else if (ParseNumber(lv, v, unit) && v >= 0) {
-            if (unit.empty()) s.lineHeight = v * s.fontSize;
-            else if (unit == "%") s.lineHeight = v * s.fontSize / 100;
-            else if (auto l = length(lv); l && l->unit == Length::Px) s.lineHeight = l->value;
-        }
-    } else if (prop == "letter-spacing" || prop == "word-spacing") {
-        float& spacing = prop[0] == 'l' ? s.letterSpacing : s.wordSpacing;
-        if (auto l = length(lv); l && l->unit == Length::Px) spacing = l->value;
-        else if (lv == "normal") spacing = 0;
-    } else if (prop == "text-transform") {
-        if (lv == "uppercase") s.textTransform = Style::Transform::Upper;
-        else if (lv == "lowercase") s.textTransform = Style::Transform::Lower;
-        else if (lv == "capitalize") s.textTransform = Style::Transform::Capitalize;
-        else if (lv == "none") s.textTransform = Style::Transform::None;
-    } else if (prop == "white-space") {
-        s.noWrap = lv == "nowrap" || lv == "pre";
-    } else if (prop == "width" || prop == "height") {
-        if (auto l = length(lv); l && l->value >= 0) (prop == "width" ? s.width : s.height) = *l;
-    } else if (prop == "min-width" || prop == "max-width" || prop == "min-height" || prop == "max-height") {
-        Length* target = prop == "min-width" ? &s.minWidth : prop == "max-width" ? &s.maxWidth
-                         : prop == "min-height" ? &s.minHeight : &s.maxHeight;
-        const bool isMax = prop[1] == 'a';
-        if (lv == "none" && isMax) *target = Length{};
-        else if (lv == "auto" && !isMax) *target = Length{Length::Px, 0};
-        else if (auto l = length(lv); l && !l->IsAuto() && l->value >= 0) *target = *l;
-    } else if (prop == "display") {
-        if (lv == "block" || lv == "flex" || lv == "grid" || lv == "-webkit-box") s.display = Display::Block;
-        else if (lv == "inline") s.display = Display::Inline;
-        else if (lv == "inline-block" || lv == "inline-flex" || lv == "inline-table") s.display = Display::InlineBlock;
-        else if (lv == "none") s.display = Display::None;
-        else if (lv == "table") s.display = Display::Table;
-        else if (lv == "table-row") s.display = Display::Row;
-        else if (lv == "table-cell") s.display = Display::Cell;
-        else if (lv == "list-item") s.display = Display::ListItem;
-    } else if (prop == "border-collapse") {
-        s.collapseBorders = lv == "collapse";
-    } else if (prop == "border-spacing") {
-        if (auto l = length(Tokens(value).empty() ? lv : Tokens(value).front()); l && l->unit == Length::Px)
-            s.cellSpacing = std::max(0.0f, l->value);
-    } else if (prop == "box-sizing") {
-        if (lv == "border-box") s.borderBox = true;
-        else if (lv == "content-box") s.borderBox = false;
-    } else if (prop == "clear") {
-        s.clear = lv == "left" ? Clear::Left : lv == "right" ? Clear::Right : lv == "both" ? Clear::Both : Clear::None;
-    } else if (prop == "float") {
-        s.floating = lv == "left" ? Float::Left : lv == "right" ? Float::Right : Float::None;
-    } else if (prop == "overflow" || prop == "overflow-y") {
-        s.overflowHidden = lv == "hidden" || lv == "auto" || lv == "scroll";
-    } else if (prop == "padding" || prop.rfind("padding-", 0) == 0 || prop == "margin" ||
-               prop.rfind("margin-", 0) == 0) {
-        const bool padding = prop[0] == 'p';
-        const std::string side = prop.substr(padding ? 7 : 6);
-        std::vector<Length> values;
-        for (std::string_view t : Tokens(value)) {
-            if (AsciiLowered(t) == "auto") values.push_back(Length{});
-            else if (auto l = length(t)) values.push_back(*l);
-            else return;  // an invalid declaration is dropped whole
-        }
-        if (values.empty()) return;
-        Length box[4];
-        if (side.empty()) {
-            box[0] = values[0];
-            box[1] = values.size() > 1 ? values[1] : values[0];
-            box[2] = values.size() > 2 ? values[2] : values[0];
-            box[3] = values.size() > 3 ? values[3] : box[1];
-        }
-        static constexpr const char* kSides[] = {"-top", "-right", "-bottom", "-left"};
-        for (int i = 0; i < 4; ++i) {
-            Length l = box[i];
-            if (!side.empty()) {
-                if (side != kSides[i]) continue;
-                l = values[0];
+            if (lv == "bold" || lv == "bolder") s.bold = true;
+            else if (lv == "normal" || lv == "lighter") s.bold = false;
+            else if (ParseNumber(lv, w, unit)) s.bold = w >= 600;
+        }},
+        {"font-style", Phase::Late, MOJIAN_APPLY { s.italic = lv == "italic" || lv == "oblique"; }},
+        {"text-decoration", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            out.Set("text-decoration-line", v);
+        }},
+        {"text-decoration-line", Phase::Late, MOJIAN_APPLY {
+            if (lv.find("none") != std::string::npos) s.underline = s.strike = false;
+            if (lv.find("underline") != std::string::npos) s.underline = true;
+            if (lv.find("line-through") != std::string::npos) s.strike = true;
+        }},
+        {"text-align", Phase::Late, MOJIAN_APPLY {
+            s.alignBlocks = lv.rfind("-webkit-", 0) == 0;
+            if (lv == "center" || lv == "-webkit-center") s.textAlign = TextAlign::Center;
+            else if (lv == "right" || lv == "-webkit-right") s.textAlign = TextAlign::Right;
+            else if (lv == "left" || lv == "-webkit-left") s.textAlign = TextAlign::Left;
+            else if (lv == "start" || lv == "justify" || lv == "-webkit-auto") s.textAlign = TextAlign::Start;
+            else if (lv == "end") s.textAlign = s.rtl ? TextAlign::Left : TextAlign::Right;
+        }},
+        {"direction", Phase::Late, MOJIAN_APPLY {
+            if (lv == "rtl") s.rtl = true;
+            else if (lv == "ltr") s.rtl = false;
+        }},
+        {"vertical-align", Phase::Late, MOJIAN_APPLY {
+            if (lv == "top" || lv == "text-top") s.verticalAlign = VAlign::Top;
+            else if (lv == "middle") s.verticalAlign = VAlign::Middle;
+            else if (lv == "bottom" || lv == "text-bottom") s.verticalAlign = VAlign::Bottom;
+            else if (lv == "sub") s.verticalAlign = VAlign::Sub;
+            else if (lv == "super") s.verticalAlign = VAlign::Super;
+            else s.verticalAlign = VAlign::Baseline;
+        }},
+        {"line-height", Phase::Late, MOJIAN_APPLY {
+            float n;
+            std::string_view unit;
+            if (lv == "normal") s.lineHeight = -1;
+            else if (ParseNumber(lv, n, unit) && n >= 0) {
+                if (unit.empty()) s.lineHeight = n * s.fontSize;
+                else if (unit == "%") s.lineHeight = n * s.fontSize / 100;
+                else if (auto l = ParseLength(lv, s.fontSize); l && l->unit == Length::Px) s.lineHeight = l->value;
             }
-            if (padding) s.padding[i] = std::max(0.0f, l.unit == Length::Px ? l.value : 0.0f);
-            else s.margin[i] = l;
+        }},
+        {"letter-spacing", Phase::Late, Spacing<&Style::letterSpacing>},
+        {"word-spacing", Phase::Late, Spacing<&Style::wordSpacing>},
+        {"text-transform", Phase::Late, MOJIAN_APPLY {
+            if (lv == "uppercase") s.textTransform = Style::Transform::Upper;
+            else if (lv == "lowercase") s.textTransform = Style::Transform::Lower;
+            else if (lv == "capitalize") s.textTransform = Style::Transform::Capitalize;
+            else if (lv == "none") s.textTransform = Style::Transform::None;
+        }},
+        {"white-space", Phase::Late, MOJIAN_APPLY { s.noWrap = lv == "nowrap" || lv == "pre"; }},
+        {"width", Phase::Late, WidthOrHeight<&Style::width>},
+        {"height", Phase::Late, WidthOrHeight<&Style::height>},
+        {"min-width", Phase::Late, SizeProperty<&Style::minWidth, false>},
+        {"max-width", Phase::Late, SizeProperty<&Style::maxWidth, true>},
+        {"min-height", Phase::Late, SizeProperty<&Style::minHeight, false>},
+        {"max-height", Phase::Late, SizeProperty<&Style::maxHeight, true>},
+        {"display", Phase::Late, MOJIAN_APPLY {
+            if (lv == "block" || lv == "flex" || lv == "grid" || lv == "-webkit-box") s.display = Display::Block;
+            else if (lv == "inline") s.display = Display::Inline;
+            else if (lv == "inline-block" || lv == "inline-flex" || lv == "inline-table") s.display = Display::InlineBlock;
+            else if (lv == "none") s.display = Display::None;
+            else if (lv == "table") s.display = Display::Table;
+            else if (lv == "table-row-group" || lv == "table-header-group" || lv == "table-footer-group")
+                s.display = Display::RowGroup;
+            else if (lv == "table-row") s.display = Display::Row;
+            else if (lv == "table-cell") s.display = Display::Cell;
+            else if (lv == "list-item") s.display = Display::ListItem;
+        }},
+        {"border-collapse", Phase::Late, MOJIAN_APPLY { s.collapseBorders = lv == "collapse"; }},
+        {"border-spacing", Phase::Late, MOJIAN_APPLY {
+            const auto words = css::Words(lv);
+            if (auto l = ParseLength(words.empty() ? lv : words.front(), s.fontSize); l && l->unit == Length::Px)
+                s.cellSpacing = std::max(0.0f, l->value);
+        }},
+        {"box-sizing", Phase::Late, MOJIAN_APPLY {
+            if (lv == "border-box") s.borderBox = true;
+            else if (lv == "content-box") s.borderBox = false;
+        }},
+        {"clear", Phase::Late, MOJIAN_APPLY {
+            s.clear = lv == "left" ? Clear::Left : lv == "right" ? Clear::Right : lv == "both" ? Clear::Both : Clear::None;
+        }},
+        {"float", Phase::Late, MOJIAN_APPLY {
+            s.floating = lv == "left" ? Float::Left : lv == "right" ? Float::Right : Float::None;
+        }},
+        {"overflow", Phase::Late, MOJIAN_APPLY { s.overflowHidden = lv == "hidden" || lv == "auto" || lv == "scroll"; }},
+        {"overflow-y", Phase::Late, MOJIAN_APPLY { s.overflowHidden = lv == "hidden" || lv == "auto" || lv == "scroll"; }},
+        {"margin", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { BoxShorthand(kMargins, v, true, out); }},
+        {"margin-top", Phase::Late, MarginSide<0>},
+        {"margin-right", Phase::Late, MarginSide<1>},
+        {"margin-bottom", Phase::Late, MarginSide<2>},
+        {"margin-left", Phase::Late, MarginSide<3>},
+        {"padding", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { BoxShorthand(kPaddings, v, false, out); }},
+        {"padding-top", Phase::Late, PaddingSide<0>},
+        {"padding-right", Phase::Late, PaddingSide<1>},
+        {"padding-bottom", Phase::Late, PaddingSide<2>},
+        {"padding-left", Phase::Late, PaddingSide<3>},
+        {"border", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { BorderShorthand(-1, v, out); }},
+        {"border-top", Phase::Late, nullptr, BorderSideShorthand<0>},
+        {"border-right", Phase::Late, nullptr, BorderSideShorthand<1>},
+        {"border-bottom", Phase::Late, nullptr, BorderSideShorthand<2>},
+        {"border-left", Phase::Late, nullptr, BorderSideShorthand<3>},
+        {"border-width", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            if (ValidBorderWords("-width", v)) SideShorthand(kBorderWidths, v, out);
+        }},
+        {"border-style", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            if (ValidBorderWords("-style", v)) SideShorthand(kBorderStyles, v, out);
+        }},
+        {"border-color", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) {
+            if (ValidBorderWords("-color", v)) SideShorthand(kBorderColors, v, out);
+        }},
+        {"border-top-width", Phase::Late, BorderWidthSide<0>},
+        {"border-right-width", Phase::Late, BorderWidthSide<1>},
+        {"border-bottom-width", Phase::Late, BorderWidthSide<2>},
+        {"border-left-width", Phase::Late, BorderWidthSide<3>},
+        {"border-top-style", Phase::Late, BorderStyleSide<0>},
+        {"border-right-style", Phase::Late, BorderStyleSide<1>},
+        {"border-bottom-style", Phase::Late, BorderStyleSide<2>},
+        {"border-left-style", Phase::Late, BorderStyleSide<3>},
+        {"border-top-color", Phase::Late, BorderColorSide<0>},
+        {"border-right-color", Phase::Late, BorderColorSide<1>},
+        {"border-bottom-color", Phase::Late, BorderColorSide<2>},
+        {"border-left-color", Phase::Late, BorderColorSide<3>},
+        {"background", Phase::Late, nullptr, BackgroundShorthand},
+        {"background-color", Phase::Late, MOJIAN_APPLY {
+            if (lv == "transparent") s.background.reset();
+            else if (auto col = ParseColor(v)) s.background = *col;
+        }},
+        {"background-image", Phase::Late, MOJIAN_APPLY {
+            const std::vector<std::string> urls = css::Urls(v);
+            s.backgroundImage.url = urls.empty() ? std::string() : urls.front();
+        }},
+        {"background-repeat", Phase::Late, MOJIAN_APPLY { ApplyRepeat(s.backgroundImage, lv); }},
+        {"background-position", Phase::Late, MOJIAN_APPLY {
+            std::vector<std::string> words;
+            for (std::string_view w : css::Words(lv)) words.emplace_back(w);
+            ApplyPosition(s.backgroundImage, words, s.fontSize);
+        }},
+        {"list-style-type", Phase::Late, MOJIAN_APPLY {
+            if (lv.find("decimal") != std::string::npos) s.orderedList = true;
+            else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;
+        }},
+        {"list-style", Phase::Late, nullptr, +[](std::string_view v, Longhands& out) { out.Set("list-style-type", v); }},
+    };
+    return p;
+}
+
+#undef MOJIAN_APPLY
+
+const Property* FindProperty(std::string_view name) {
+    static const std::vector<Property> properties = MakeProperties();
+    static const std::unordered_map<std::string_view, const Property*> byName = [] {
+        std::unordered_map<std::string_view, const Property*> m;
+        for (const Property& p : properties) m.emplace(p.name, &p);
+        return m;
+    }();
+    const auto it = byName.find(name);
+    return it == byName.end() ? nullptr : it->second;
+}
+
+void Run(const Known& d, Style& s, const Context& c) {
+    if ((d.property->phase == Phase::Early) == c.early) d.property->apply(s, d.value, d.lower, c);
+}
+
+// The longhands the view knows of a style attribute's declarations.
+std::vector<Known> KnownDeclarations(std::string_view css) {
+    std::vector<css::Declaration> declarations = css::ParseDeclarations(css);
+    std::vector<Known> out;
+    out.reserve(declarations.size() + 4);
+    for (css::Declaration& d : declarations) {
+        const Property* p = FindProperty(d.property);
+        if (!p) continue;
+        if (p->expand) {
+            Longhands longhands{out, d.important};
+            p->expand(d.value, longhands);
+        } else {
+            std::string lower = AsciiLowered(d.value);
+            out.push_back({p, std::move(d.value), std::move(lower), d.important});
         }
-    } else if (prop == "border" || prop == "border-top" || prop == "border-right" || prop == "border-bottom" ||
-               prop == "border-left") {
-        static constexpr const char* kSides[] = {"border-top", "border-right", "border-bottom", "border-left"};
-        for (int i = 0; i < 4; ++i)
-            if (prop == "border" || prop == kSides[i]) ApplyBorder(s.border[i], value, fs, s.color);
-    } else if (prop == "border-width" || prop == "border-style" || prop == "border-color") {
-        // One to four values, top, right, bottom, left as for margins.
-        std::vector<std::string_view> parts = Tokens(value);
-        if (parts.empty() || parts.size() > 4) return;
-        const std::size_t pick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
-        BorderSide next[4] = {s.border[0], s.border[1], s.border[2], s.border[3]};
-        for (int i = 0; i < 4; ++i) {
-            const std::string_view part = parts[pick[parts.size() - 1][i]];
-            const std::string lp = AsciiLowered(part);
-            if (prop == "border-width") {
-                const auto w = BorderWidth(lp, fs);
-                if (!w) return;  // an invalid declaration is dropped whole
-                next[i].declaredWidth = *w;
-            } else if (prop == "border-style") {
-                if (!IsBorderStyle(lp) && lp != "none" && lp != "hidden") return;
-                next[i].styled = IsBorderStyle(lp);
-            } else {
-                const auto c = ParseColor(part);
-                if (!c) return;
-                next[i].color = *c;
+    }
+    return out;
+}
+
+// A style attribute's longhands. Pages repeat the same style attributes
+// over and over (every cell of a table, every block of a description), and
+// each page is styled again at every change: each thread keeps what it
+// read, up to a bound.
+const std::vector<Known>& InlineDeclarations(const std::string& css) {
+    thread_local std::unordered_map<std::string, std::vector<Known>> read;
+    if (const auto it = read.find(css); it != read.end()) return it->second;
+    if (read.size() >= 2048) read.clear();
+    return read.emplace(css, KnownDeclarations(css)).first->second;
+}
+
+// ---- The browser's own style sheet ------------------------------------------
+//
+// What browsers give the elements seller HTML uses, by tag name. What
+// depends on more than the tag (links, nested lists, cells inside their
+// table) is in UserAgentContext below.
+
+struct UserAgentRule {
+    const char* tags;  // separated by spaces
+    const char* css;
+};
+
+constexpr UserAgentRule kUserAgentSheet[] = {
+    {"body div center form address section article header footer nav aside figure blockquote pre dl dd dt "
+     "fieldset main p h1 h2 h3 h4 h5 h6 ul ol menu dir hr caption", "display:block"},
+    {"center", "text-align:-webkit-center"},
+    {"blockquote", "margin:1em 40px"},
+    {"dl", "margin:1em 0"},
+    {"dd", "margin-left:40px"},
+    {"pre", "margin:1em 0; white-space:pre"},
+    {"p", "margin:1em 0"},
+    {"h1", "font-weight:bold; font-size:2em; margin:0.67em 0"},
+    {"h2", "font-weight:bold; font-size:1.5em; margin:0.83em 0"},
+    {"h3", "font-weight:bold; font-size:1.17em; margin:1em 0"},
+    {"h4", "font-weight:bold; font-size:1em; margin:1.33em 0"},
+    {"h5", "font-weight:bold; font-size:0.83em; margin:1.67em 0"},
+    {"h6", "font-weight:bold; font-size:0.67em; margin:2.33em 0"},
+    {"ul menu dir", "margin:1em 0; padding-left:40px; list-style-type:disc"},
+    {"ol", "margin:1em 0; padding-left:40px; list-style-type:decimal"},
+    {"li", "display:list-item"},
+    {"hr", "margin:0.5em auto; border-style:solid; border-width:1px; border-color:#9a9a9a #eeeeee #eeeeee #9a9a9a"},
+    {"table", "display:table; vertical-align:middle; border-spacing:2px"},
+    {"tbody thead tfoot", "display:table-row-group; vertical-align:middle"},
+    {"tr", "display:table-row; vertical-align:middle"},
+    {"td th", "display:table-cell"},
+    {"th", "font-weight:bold; text-align:-webkit-center"},
+    {"caption", "text-align:center"},
+    {"strong b", "font-weight:bold"},
+    {"em i cite var dfn", "font-style:italic"},
+    {"u ins", "text-decoration:underline"},
+    {"s strike del", "text-decoration:line-through"},
+    {"small", "font-size:smaller"},
+    {"big", "font-size:larger"},
+    {"sub sup", "font-size:0.83em"},
+    {"input button select textarea iframe object embed video", "display:inline-block"},
+    {"nobr", "white-space:nowrap"},
+    {"col colgroup map area noscript template param source track option datalist", "display:none"},
+};
+
+const std::vector<Known>* UserAgentDeclarations(const std::string& tag) {
+    static const std::unordered_map<std::string, std::vector<Known>> sheet = [] {
+        std::unordered_map<std::string, std::vector<Known>> m;
+        for (const UserAgentRule& r : kUserAgentSheet) {
+            const std::vector<Known> decls = KnownDeclarations(r.css);
+            for (std::string_view name : css::Words(r.tags)) {
+                std::vector<Known>& list = m[std::string(name)];
+                list.insert(list.end(), decls.begin(), decls.end());
             }
         }
-        for (int i = 0; i < 4; ++i) {
-            next[i].Update();
-            s.border[i] = next[i];
+        return m;
+    }();
+    const auto it = sheet.find(tag);
+    return it == sheet.end() ? nullptr : &it->second;
+}
+
+// The browser's rules that look past the tag name.
+void UserAgentContext(Style& s, const Node& e, const Style& parent, float bodyMargin, bool early) {
+    const std::string& t = e.tag;
+    if (t == "a" && e.Attr("href")) {
+        if (early) s.color = 0x0000ee;
+        else s.underline = true;
+    } else if (t == "table") {
+        // Alignment from align= and <center> stops at a table; old documents
+        // also give a table the default font size, weight, style, line
+        // height, wrapping and alignment, whatever is around it.
+        if (early) {
+            if (s.quirks) s.fontSize = 16;
+            return;
         }
-    } else if (prop.rfind("border-", 0) == 0 &&
-               (prop.size() > 6 && (prop.find("-width") != std::string::npos || prop.find("-style") != std::string::npos ||
-                                    prop.find("-color") != std::string::npos))) {
-        // border-top-width and the other longhands of one side.
-        static constexpr const char* kSides[] = {"top", "right", "bottom", "left"};
-        for (int i = 0; i < 4; ++i) {
-            const std::string head = std::string("border-") + kSides[i] + "-";
-            if (prop.rfind(head, 0) != 0) continue;
-            const std::string what = prop.substr(head.size());
-            BorderSide& b = s.border[i];
-            if (what == "width") {
-                if (const auto w = BorderWidth(lv, fs)) b.declaredWidth = *w;
-            } else if (what == "style") {
-                if (IsBorderStyle(lv)) b.styled = true;
-                else if (lv == "none" || lv == "hidden") b.styled = false;
-            } else if (what == "color") {
-                if (const auto c = ParseColor(value)) b.color = *c;
-            }
-            b.Update();
+        if (s.alignBlocks) {
+            s.textAlign = TextAlign::Start;
+            s.alignBlocks = false;
         }
-    } else if (prop == "list-style-type" || prop == "list-style") {
-        if (lv.find("decimal") != std::string::npos) s.orderedList = true;
-        else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;
+        if (s.quirks) {
+            s.bold = s.italic = false;
+            s.lineHeight = -1;
+            s.noWrap = false;
+            s.textAlign = TextAlign::Start;
+        }
+        s.tableCellPadding = 1;
+        s.tableCellBorder = false;
+    } else if (early) {
+        return;
+    } else if (t == "body") {
+        for (auto& m : s.margin) m = Length{Length::Px, bodyMargin};
+    } else if (t == "ul" || t == "ol" || t == "menu" || t == "dir") {
+        if (parent.display == Display::ListItem) s.margin[0] = s.margin[2] = Length{Length::Px, 0};
+    } else if (t == "td" || t == "th") {
+        s.verticalAlign = parent.verticalAlign == VAlign::Baseline ? VAlign::Middle : parent.verticalAlign;
+        for (float& p : s.padding) p = parent.tableCellPadding;
+        if (parent.tableCellBorder)
+            for (auto& b : s.border) b = BorderSide{1, 0x808080};
     }
 }
 
-void ApplyInlineStyle(Style& s, std::string_view css, const Style& parent) {
-    std::size_t i = 0;
-    while (i < css.size()) {
-        std::size_t end = css.find(';', i);
-        if (end == std::string_view::npos) end = css.size();
-        const std::string_view decl = css.substr(i, end - i);
-        i = end + 1;
-        const std::size_t colon = decl.find(':');
-        if (colon == std::string_view::npos) continue;
-        std::string prop = AsciiLowered(TrimSpaceAndControls(decl.substr(0, colon)));
-        std::string_view value = TrimSpaceAndControls(decl.substr(colon + 1));
-        if (const std::size_t bang = value.find("!important"); bang != std::string_view::npos)
-            value = TrimSpaceAndControls(value.substr(0, bang));
-        ApplyDeclaration(s, prop, value, parent);
-    }
-}
+// ---- Presentational attributes ----------------------------------------------
+//
+// The old attributes as browsers map them onto the style: after the
+// browser's sheet, before the style attribute.
 
 float AttrNumber(const Node& e, std::string_view name, float fallback) {
     const std::string* v = e.Attr(name);
@@ -499,10 +731,10 @@ std::optional<Length> AttrLength(const Node& e, std::string_view name) {
     return Length{Length::Px, f};
 }
 
-void ApplyAlignAttr(Style& s, const Node& e) {
-    const std::string* a = e.Attr("align");
-    if (!a) return;
-    const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
+std::string LowerTrimmed(const std::string& v) { return AsciiLowered(TrimSpaceAndControls(v)); }
+
+void AlignAttr(Style& s, const Node&, const std::string& value) {
+    const std::string v = LowerTrimmed(value);
     if (v == "center" || v == "middle") s.textAlign = TextAlign::Center;
     else if (v == "right") s.textAlign = TextAlign::Right;
     else if (v == "left") s.textAlign = TextAlign::Left;
@@ -510,14 +742,201 @@ void ApplyAlignAttr(Style& s, const Node& e) {
     s.alignBlocks = true;
 }
 
-void ApplyVAlignAttr(Style& s, const Node& e) {
-    const std::string* a = e.Attr("valign");
-    if (!a) return;
-    const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
-    if (v == "top") s.verticalAlign = VAlign::Top;
-    else if (v == "bottom") s.verticalAlign = VAlign::Bottom;
-    else if (v == "middle" || v == "center") s.verticalAlign = VAlign::Middle;
-    else if (v == "baseline") s.verticalAlign = VAlign::Baseline;
+void BackgroundColorAttr(Style& s, const Node&, const std::string& value) {
+    if (auto col = ParseColor(value)) s.background = *col;
+}
+
+using AttrFn = void (*)(Style& s, const Node& e, const std::string& value);
+
+struct AttributeRule {
+    const char* attribute;
+    const char* tags;  // separated by spaces
+    bool early;        // sets the font size or colour
+    AttrFn apply;
+};
+
+#define MOJIAN_ATTR +[]([[maybe_unused]] Style& s, [[maybe_unused]] const Node& e, [[maybe_unused]] const std::string& v)
+
+const AttributeRule kAttributeRules[] = {
+    {"width", "table td th hr", false, MOJIAN_ATTR {
+        if (auto w = AttrLength(e, "width")) s.width = *w;
+    }},
+    {"width", "img", false, MOJIAN_ATTR {
+        // Both attributes in pixels give the picture its proportions before it arrives.
+        const auto w = AttrLength(e, "width"), h = AttrLength(e, "height");
+        if (w) s.width = *w;
+        if (w && h && w->unit == Length::Px && h->unit == Length::Px && w->value > 0 && h->value > 0)
+            s.aspectRatio = w->value / h->value;
+    }},
+    {"height", "table td th tr img", false, MOJIAN_ATTR {
+        if (auto h = AttrLength(e, "height")) s.height = *h;
+    }},
+    {"border", "table", false, MOJIAN_ATTR {
+        const float border = AttrNumber(e, "border", 1);
+        if (border > 0) {
+            for (auto& b : s.border) b = BorderSide{border, 0x808080};
+            s.tableCellBorder = true;
+        }
+    }},
+    {"border", "img", false, MOJIAN_ATTR {
+        const float border = AttrNumber(e, "border", 0);
+        if (border > 0)
+            for (auto& b : s.border) b = BorderSide{border, s.color};
+    }},
+    {"cellspacing", "table", false, MOJIAN_ATTR { s.cellSpacing = std::max(0.0f, AttrNumber(e, "cellspacing", 2)); }},
+    {"cellpadding", "table", false, MOJIAN_ATTR {
+        s.tableCellPadding = std::max(0.0f, AttrNumber(e, "cellpadding", 1));
+    }},
+    {"align", "table", false, MOJIAN_ATTR {
+        const std::string a = LowerTrimmed(v);
+        if (a == "center") {
+            s.margin[1] = s.margin[3] = Length{};
+            s.explicitAlign = true;
+        } else if (a == "left" || a == "right") {
+            s.floating = a == "left" ? Float::Left : Float::Right;
+            s.explicitAlign = true;
+        }
+    }},
+    {"align", "td th tr tbody thead tfoot div p h1 h2 h3 h4 h5 h6 hr caption", false, AlignAttr},
+    {"align", "img", false, MOJIAN_ATTR {
+        const std::string a = LowerTrimmed(v);
+        if (a == "left") s.floating = Float::Left;
+        else if (a == "right") s.floating = Float::Right;
+        else if (a == "middle" || a == "absmiddle") s.verticalAlign = VAlign::Middle;
+        else if (a == "top") s.verticalAlign = VAlign::Top;
+    }},
+    {"valign", "td th tr tbody thead tfoot", false, MOJIAN_ATTR {
+        const std::string a = LowerTrimmed(v);
+        if (a == "top") s.verticalAlign = VAlign::Top;
+        else if (a == "bottom") s.verticalAlign = VAlign::Bottom;
+        else if (a == "middle" || a == "center") s.verticalAlign = VAlign::Middle;
+        else if (a == "baseline") s.verticalAlign = VAlign::Baseline;
+    }},
+    {"colspan", "td th", false, MOJIAN_ATTR {
+        s.colSpan = std::clamp(static_cast<int>(AttrNumber(e, "colspan", 1)), 1, 1000);
+    }},
+    {"rowspan", "td th", false, MOJIAN_ATTR {
+        s.rowSpan = std::clamp(static_cast<int>(AttrNumber(e, "rowspan", 1)), 0, 65534);
+        if (s.rowSpan == 0) s.rowSpan = 1;
+    }},
+    {"nowrap", "td th", false, MOJIAN_ATTR { s.noWrap = true; }},
+    {"color", "font", true, MOJIAN_ATTR {
+        if (auto col = ParseColor(v)) s.color = *col;
+    }},
+    {"face", "font", false, MOJIAN_ATTR {
+        const std::u16string family = FamilyList(v);
+        if (!family.empty()) s.fontFamily = family;
+    }},
+    {"size", "font", true, MOJIAN_ATTR {
+        static constexpr float kSizes[] = {10, 13, 16, 18, 24, 32, 48};
+        const std::string_view z = TrimSpaceAndControls(v);
+        float n;
+        std::string_view unit;
+        if (ParseNumber(z, n, unit)) {
+            int level = static_cast<int>(n);
+            if (!z.empty() && (z[0] == '+' || z[0] == '-')) level += 3;
+            s.fontSize = kSizes[std::clamp(level, 1, 7) - 1];
+        }
+    }},
+    {"clear", "br", false, MOJIAN_ATTR {
+        const std::string a = LowerTrimmed(v);
+        s.clear = a == "left" ? Clear::Left : a == "right" ? Clear::Right : a == "all" || a == "both" ? Clear::Both
+                                                                                                       : Clear::None;
+    }},
+    // The old margin attributes: marginwidth/marginheight and IE's leftmargin and the rest.
+    {"marginheight", "body", false, MOJIAN_ATTR {
+        if (!e.Attr("topmargin")) s.margin[0] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginheight", 0))};
+        if (!e.Attr("bottommargin")) s.margin[2] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginheight", 0))};
+    }},
+    {"marginwidth", "body", false, MOJIAN_ATTR {
+        if (!e.Attr("rightmargin")) s.margin[1] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginwidth", 0))};
+        if (!e.Attr("leftmargin")) s.margin[3] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginwidth", 0))};
+    }},
+    {"topmargin", "body", false, MOJIAN_ATTR { s.margin[0] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "topmargin", 0))}; }},
+    {"rightmargin", "body", false, MOJIAN_ATTR { s.margin[1] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "rightmargin", 0))}; }},
+    {"bottommargin", "body", false, MOJIAN_ATTR { s.margin[2] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "bottommargin", 0))}; }},
+    {"leftmargin", "body", false, MOJIAN_ATTR { s.margin[3] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "leftmargin", 0))}; }},
+    {"text", "body", true, MOJIAN_ATTR {
+        if (auto col = ParseColor(v)) s.color = *col;
+    }},
+    {"bgcolor", "table td th tr body", false, BackgroundColorAttr},
+    {"background", "table td th tr body", false, MOJIAN_ATTR {
+        if (!TrimSpaceAndControls(v).empty()) s.backgroundImage.url = std::string(TrimSpaceAndControls(v));
+    }},
+};
+
+#undef MOJIAN_ATTR
+
+// The rules of one attribute name, each for its tags.
+using AttributeRules = std::unordered_map<std::string_view, std::vector<std::pair<std::string_view, const AttributeRule*>>>;
+
+const AttributeRules& AttributeRulesByName() {
+    static const AttributeRules rules = [] {
+        AttributeRules m;
+        for (const AttributeRule& r : kAttributeRules)
+            for (std::string_view tag : css::Words(r.tags)) m[r.attribute].emplace_back(tag, &r);
+        return m;
+    }();
+    return rules;
+}
+
+void ApplyAttributes(Style& s, const Node& e, bool early) {
+    const AttributeRules& rules = AttributeRulesByName();
+    for (const Attribute& a : e.attrs) {
+        if (a.duplicate) continue;
+        const auto it = rules.find(a.name);
+        if (it == rules.end()) continue;
+        for (const auto& [tag, rule] : it->second)
+            if (rule->early == early && tag == e.tag) rule->apply(s, e, a.value);
+    }
+}
+
+// ---- The cascade ------------------------------------------------------------
+
+Style Compute(const Node& e, const Style& parent, float bodyMargin) {
+    Style s;
+    // Inherited properties.
+    s.fontFamily = parent.fontFamily;
+    s.fontSize = parent.fontSize;
+    s.bold = parent.bold;
+    s.italic = parent.italic;
+    s.underline = parent.underline;
+    s.strike = parent.strike;
+    s.color = parent.color;
+    s.textAlign = parent.textAlign;
+    s.alignBlocks = parent.alignBlocks;
+    s.lineHeight = parent.lineHeight;
+    s.letterSpacing = parent.letterSpacing;
+    s.wordSpacing = parent.wordSpacing;
+    s.textTransform = parent.textTransform;
+    s.noWrap = parent.noWrap;
+    s.orderedList = parent.orderedList;
+    s.tableCellPadding = parent.tableCellPadding;
+    s.tableCellBorder = parent.tableCellBorder;
+    s.quirks = parent.quirks;
+    s.rtl = parent.rtl;
+    for (auto& m : s.margin) m = Length{Length::Px, 0};
+    if (const std::string* dir = e.Attr("dir")) {
+        const std::string d = LowerTrimmed(*dir);
+        if (d == "rtl") s.rtl = true;
+        else if (d == "ltr") s.rtl = false;
+    }
+
+    const std::vector<Known>* sheet = UserAgentDeclarations(e.tag);
+    static const std::vector<Known> kNone;
+    const std::string* css = e.Attr("style");
+    const std::vector<Known>& inline_ = css ? InlineDeclarations(*css) : kNone;
+    for (const bool early : {true, false}) {
+        const Context c{parent, early};
+        if (sheet)
+            for (const Known& d : *sheet) Run(d, s, c);
+        UserAgentContext(s, e, parent, bodyMargin, early);
+        ApplyAttributes(s, e, early);
+        for (const bool important : {false, true})
+            for (const Known& d : inline_)
+                if (d.important == important) Run(d, s, c);
+    }
+    return s;
 }
 
 }  // namespace
@@ -575,292 +994,6 @@ std::optional<Length> ParseLength(std::string_view text, float fontSize) {
 }
 
 Style RootStyle() { return Style{}; }
-
-namespace {
-
-Style Compute(const Node& e, const Style& parent, float bodyMargin) {
-    Style s;
-    // Inherited properties.
-    s.fontFamily = parent.fontFamily;
-    s.fontSize = parent.fontSize;
-    s.bold = parent.bold;
-    s.italic = parent.italic;
-    s.underline = parent.underline;
-    s.strike = parent.strike;
-    s.color = parent.color;
-    s.textAlign = parent.textAlign;
-    s.alignBlocks = parent.alignBlocks;
-    s.lineHeight = parent.lineHeight;
-    s.letterSpacing = parent.letterSpacing;
-    s.wordSpacing = parent.wordSpacing;
-    s.textTransform = parent.textTransform;
-    s.noWrap = parent.noWrap;
-    s.orderedList = parent.orderedList;
-    s.tableCellPadding = parent.tableCellPadding;
-    s.tableCellBorder = parent.tableCellBorder;
-    s.quirks = parent.quirks;
-    s.rtl = parent.rtl;
-    if (const std::string* dir = e.Attr("dir")) {
-        if (AsciiLowered(TrimSpaceAndControls(*dir)) == "rtl") s.rtl = true;
-        else if (AsciiLowered(TrimSpaceAndControls(*dir)) == "ltr") s.rtl = false;
-    }
-
-    const std::string& t = e.tag;
-    const float em = parent.fontSize;
-    // The browser's vertical margins are in ems of the element's own font,
-    // which its style attribute may still change: kept as ems until then.
-    float emMargins[2] = {-1, -1};
-    auto marginsV = [&](float top, float bottom) {
-        s.margin[0] = Length{Length::Px, top};
-        s.margin[2] = Length{Length::Px, bottom};
-        if (s.fontSize > 0) {
-            emMargins[0] = top / s.fontSize;
-            emMargins[1] = bottom / s.fontSize;
-        }
-    };
-    for (auto& m : s.margin) m = Length{Length::Px, 0};
-
-    // The browser's own style sheet, for the elements seller HTML uses.
-    if (t == "body") {
-        s.display = Display::Block;
-        for (auto& m : s.margin) m = Length{Length::Px, bodyMargin};
-    } else if (t == "div" || t == "center" || t == "form" || t == "address" || t == "section" || t == "article" ||
-        t == "header" || t == "footer" || t == "nav" || t == "aside" || t == "figure" || t == "blockquote" ||
-        t == "pre" || t == "dl" || t == "dd" || t == "dt" || t == "fieldset" || t == "main") {
-        s.display = Display::Block;
-        if (t == "center") {
-            s.textAlign = TextAlign::Center;
-            s.alignBlocks = true;
-        }
-        if (t == "blockquote") {
-            marginsV(em, em);
-            s.margin[1] = s.margin[3] = Length{Length::Px, 40};
-        }
-        if (t == "dl") marginsV(em, em);
-        if (t == "dd") s.margin[3] = Length{Length::Px, 40};
-        if (t == "pre") {
-            marginsV(em, em);
-            s.noWrap = true;
-        }
-    } else if (t == "p") {
-        s.display = Display::Block;
-        marginsV(em, em);
-    } else if (t.size() == 2 && t[0] == 'h' && t[1] >= '1' && t[1] <= '6') {
-        static constexpr float kSize[] = {2.0f, 1.5f, 1.17f, 1.0f, 0.83f, 0.67f};
-        static constexpr float kMargin[] = {0.67f, 0.83f, 1.0f, 1.33f, 1.67f, 2.33f};
-        const int level = t[1] - '1';
-        s.display = Display::Block;
-        s.bold = true;
-        s.fontSize = em * kSize[level];
-        marginsV(s.fontSize * kMargin[level], s.fontSize * kMargin[level]);
-    } else if (t == "ul" || t == "ol" || t == "menu" || t == "dir") {
-        s.display = Display::Block;
-        s.orderedList = t == "ol";
-        const bool nested = parent.display == Display::ListItem;
-        marginsV(nested ? 0 : em, nested ? 0 : em);
-        s.padding[3] = 40;
-    } else if (t == "li") {
-        s.display = Display::ListItem;
-    } else if (t == "hr") {
-        s.display = Display::Block;
-        marginsV(8, 8);
-        s.margin[1] = s.margin[3] = Length{};
-        for (auto& b : s.border) b = BorderSide{1, 0x9a9a9a};
-        s.border[2].color = s.border[1].color = 0xeeeeee;
-    } else if (t == "table") {
-        s.display = Display::Table;
-        // Alignment from align= and <center> stops at a table; old documents
-        // also give a table the default font size, weight, style, line
-        // height, wrapping and alignment, whatever is around it.
-        if (s.alignBlocks) {
-            s.textAlign = TextAlign::Start;
-            s.alignBlocks = false;
-        }
-        if (s.quirks) {
-            s.fontSize = 16;
-            s.bold = s.italic = false;
-            s.lineHeight = -1;
-            s.noWrap = false;
-            s.textAlign = TextAlign::Start;
-        }
-        s.verticalAlign = VAlign::Middle;
-        s.cellSpacing = 2;
-        s.tableCellPadding = 1;
-        s.tableCellBorder = false;
-    } else if (t == "tbody" || t == "thead" || t == "tfoot") {
-        s.display = Display::RowGroup;
-        s.verticalAlign = VAlign::Middle;
-    } else if (t == "tr") {
-        s.display = Display::Row;
-        s.verticalAlign = VAlign::Middle;
-    } else if (t == "td" || t == "th") {
-        s.display = Display::Cell;
-        s.verticalAlign = parent.verticalAlign == VAlign::Baseline ? VAlign::Middle : parent.verticalAlign;
-        for (float& p : s.padding) p = parent.tableCellPadding;
-        if (parent.tableCellBorder)
-            for (auto& b : s.border) b = BorderSide{1, 0x808080};
-        if (t == "th") {
-            s.bold = true;
-            s.textAlign = TextAlign::Center;
-            s.alignBlocks = true;
-        }
-    } else if (t == "caption") {
-        s.display = Display::Block;
-        s.textAlign = TextAlign::Center;
-    } else if (t == "strong" || t == "b") {
-        s.bold = true;
-    } else if (t == "em" || t == "i" || t == "cite" || t == "var" || t == "dfn") {
-        s.italic = true;
-    } else if (t == "u" || t == "ins") {
-        s.underline = true;
-    } else if (t == "s" || t == "strike" || t == "del") {
-        s.strike = true;
-    } else if (t == "a") {
-        if (e.Attr("href")) {
-            s.color = 0x0000ee;
-            s.underline = true;
-        }
-    } else if (t == "small") {
-        s.fontSize = em / 1.2f;
-    } else if (t == "big") {
-        s.fontSize = em * 1.2f;
-    } else if (t == "sub" || t == "sup") {
-        s.fontSize = em * 0.83f;
-    } else if (t == "input" || t == "button" || t == "select" || t == "textarea" || t == "iframe" ||
-               t == "object" || t == "embed" || t == "video") {
-        s.display = Display::InlineBlock;
-    } else if (t == "br" || t == "wbr" || t == "span" || t == "font" || t == "label" || t == "code" ||
-               t == "nobr") {
-        if (t == "nobr") s.noWrap = true;
-    } else if (t == "col" || t == "colgroup" || t == "map" || t == "area" || t == "noscript" || t == "template" ||
-               t == "param" || t == "source" || t == "track" || t == "option" || t == "datalist") {
-        s.display = Display::None;
-    }
-
-    // Presentational attributes.
-    if (t == "table") {
-        if (auto w = AttrLength(e, "width")) s.width = *w;
-        if (auto h = AttrLength(e, "height")) s.height = *h;
-        const float border = AttrNumber(e, "border", e.Attr("border") ? 1.0f : 0.0f);
-        if (border > 0) {
-            for (auto& b : s.border) b = BorderSide{border, 0x808080};
-            s.tableCellBorder = true;
-        }
-        s.cellSpacing = std::max(0.0f, AttrNumber(e, "cellspacing", 2));
-        s.tableCellPadding = std::max(0.0f, AttrNumber(e, "cellpadding", 1));
-        if (const std::string* a = e.Attr("align")) {
-            const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
-            if (v == "center") {
-                s.margin[1] = s.margin[3] = Length{};
-                s.explicitAlign = true;
-            } else if (v == "left" || v == "right") {
-                s.floating = v == "left" ? Float::Left : Float::Right;
-                s.explicitAlign = true;
-            }
-        }
-    } else if (t == "td" || t == "th" || t == "tr" || t == "tbody" || t == "thead" || t == "tfoot") {
-        if (t != "tbody" && t != "thead" && t != "tfoot") {
-            if (auto h = AttrLength(e, "height")) s.height = *h;
-        }
-        if (t == "td" || t == "th") {
-            if (auto w = AttrLength(e, "width")) s.width = *w;
-            s.colSpan = std::clamp(static_cast<int>(AttrNumber(e, "colspan", 1)), 1, 1000);
-            s.rowSpan = std::clamp(static_cast<int>(AttrNumber(e, "rowspan", 1)), 0, 65534);
-            if (s.rowSpan == 0) s.rowSpan = 1;
-            if (e.Attr("nowrap")) s.noWrap = true;
-        }
-        ApplyAlignAttr(s, e);
-        ApplyVAlignAttr(s, e);
-    } else if (t == "img") {
-        const auto w = AttrLength(e, "width"), h = AttrLength(e, "height");
-        if (w) s.width = *w;
-        if (h) s.height = *h;
-        // Both attributes in pixels give the picture its proportions before it arrives.
-        if (w && h && w->unit == Length::Px && h->unit == Length::Px && w->value > 0 && h->value > 0)
-            s.aspectRatio = w->value / h->value;
-        const float border = AttrNumber(e, "border", 0);
-        if (border > 0)
-            for (auto& b : s.border) b = BorderSide{border, s.color};
-        if (const std::string* a = e.Attr("align")) {
-            const std::string v = AsciiLowered(TrimSpaceAndControls(*a));
-            if (v == "left") s.floating = Float::Left;
-            else if (v == "right") s.floating = Float::Right;
-            else if (v == "middle" || v == "absmiddle") s.verticalAlign = VAlign::Middle;
-            else if (v == "top") s.verticalAlign = VAlign::Top;
-        }
-    } else if (t == "font") {
-        if (const std::string* c = e.Attr("color"))
-            if (auto v = ParseColor(*c)) s.color = *v;
-        if (const std::string* f = e.Attr("face")) {
-            const std::u16string family = FamilyList(*f);
-            if (!family.empty()) s.fontFamily = family;
-        }
-        if (const std::string* z = e.Attr("size")) {
-            static constexpr float kSizes[] = {10, 13, 16, 18, 24, 32, 48};
-            const std::string_view v = TrimSpaceAndControls(*z);
-            float n;
-            std::string_view unit;
-            if (ParseNumber(v, n, unit)) {
-                int level = static_cast<int>(n);
-                if (!v.empty() && (v[0] == '+' || v[0] == '-')) level += 3;
-                s.fontSize = kSizes[std::clamp(level, 1, 7) - 1];
-            }
-        }
-    } else if (t == "div" || t == "p" || (t.size() == 2 && t[0] == 'h') || t == "caption") {
-        ApplyAlignAttr(s, e);
-    } else if (t == "hr") {
-        if (auto w = AttrLength(e, "width")) s.width = *w;
-        if (const std::string* z = e.Attr("size")) {
-            const float h = std::max(0.0f, AttrNumber(e, "size", 2) - 2);
-            (void)z;
-            s.height = Length{Length::Px, h};
-        }
-        if (const std::string* c = e.Attr("color"))
-            if (auto v = ParseColor(*c)) {
-                for (auto& b : s.border) b.color = *v;
-                s.background = *v;
-            }
-    } else if (t == "br") {
-        if (const std::string* c = e.Attr("clear")) {
-            const std::string v = AsciiLowered(TrimSpaceAndControls(*c));
-            s.clear = v == "left" ? Clear::Left : v == "right" ? Clear::Right : v == "all" || v == "both" ? Clear::Both
-                                                                                                           : Clear::None;
-        }
-    } else if (t == "body") {
-        // The old margin attributes: marginwidth/marginheight and IE's leftmargin and the rest.
-        static constexpr const char* kSides[4][2] = {
-            {"topmargin", "marginheight"}, {"rightmargin", "marginwidth"},
-            {"bottommargin", "marginheight"}, {"leftmargin", "marginwidth"}};
-        for (int i = 0; i < 4; ++i)
-            for (const char* name : kSides[i])
-                if (e.Attr(name)) {
-                    s.margin[i] = Length{Length::Px, std::max(0.0f, AttrNumber(e, name, 0))};
-                    break;
-                }
-        if (const std::string* c = e.Attr("text"))
-            if (auto v = ParseColor(*c)) s.color = *v;
-    }
-    if (t == "table" || t == "td" || t == "th" || t == "tr" || t == "body") {
-        if (const std::string* c = e.Attr("bgcolor"))
-            if (auto v = ParseColor(*c)) s.background = *v;
-        if (const std::string* url = e.Attr("background"))
-            if (!TrimSpaceAndControls(*url).empty()) s.backgroundImage.url = std::string(TrimSpaceAndControls(*url));
-    }
-
-    if (const std::string* css = e.Attr("style")) {
-        const float size = s.fontSize;
-        const Length before[2] = {s.margin[0], s.margin[2]};
-        ApplyInlineStyle(s, *css, parent);
-        for (int i = 0; i < 2; ++i)
-            if (emMargins[i] >= 0 && s.fontSize != size && s.margin[i * 2].unit == before[i].unit &&
-                s.margin[i * 2].value == before[i].value)
-                s.margin[i * 2].value = emMargins[i] * s.fontSize;
-    }
-    // Borders written without a colour take the element's final text colour.
-    return s;
-}
-
-}  // namespace
 
 Style ComputeStyle(const Node& e, const Style& parent) { return Compute(e, parent, 8); }
 

@@ -77,7 +77,6 @@ struct Style {
     Float floating = Float::None;
     Clear clear = Clear::None;
     VAlign verticalAlign = VAlign::Baseline;
-    bool verticalAlignSet = false;
     std::optional<Color> background;
     BackgroundImage backgroundImage;
     Length width, height;

@@ -9,6 +9,8 @@
 #include "check/Report.h"
 #include "compose/Composition.h"
 #include "html/Layout.h"
+#include "html/Parser.h"
+#include "html/Style.h"
 #include "tests/check/CheckSupport.h"
 
 namespace mojian::check {
@@ -177,6 +179,21 @@ TEST_F(CheckTest, IdsReservedClassesAndTheStylesTheEditorDrops) {
     for (const auto& x : f)
         if (x.rule == "css-position-float") found.push_back(x.detail);
     EXPECT_EQ(found, (V{"position: absolute", "float: Left", "float: right"}));
+}
+
+TEST_F(CheckTest, TheCheckAndTheViewReadAStyleAttributeAlike) {
+    // A float in a comment, in a string, escaped, important, and dropped for its stray bracket.
+    const std::string page = R"~(<div style="/*float:left;*/background:url('x;float:left') ; FLO\61T : right !important;)~"
+                             R"~(width:100px;float:none)">x</div>)~";
+    V found;
+    for (const auto& x : Line(page))
+        if (x.rule == "css-position-float") found.push_back(x.detail);
+    EXPECT_EQ(found, V{"float: right"});
+    const html::Document doc = html::ParseHtml(page);
+    const html::Style view = html::ComputeStyle(*doc.body->children.front(), html::RootStyle());
+    EXPECT_EQ(view.floating, html::Float::Right);
+    EXPECT_EQ(view.backgroundImage.url, "x;float:left");
+    EXPECT_EQ(view.width.value, 100);
 }
 
 TEST_F(CheckTest, WhatLayoutDrawsWiderThanTheDescription) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+
 #include "html/Parser.h"
 
 namespace mojian::html {
@@ -175,6 +178,142 @@ TEST(HtmlStyle, MinMaxSizesBoxSizingAndPictureProportions) {
     EXPECT_FLOAT_EQ(StyleOf("<img id=x width=600 height=300>").aspectRatio, 2);
     EXPECT_EQ(StyleOf("<img id=x width=600 height=50%>").aspectRatio, 0);
     EXPECT_EQ(StyleOf("<img id=x width=600>").aspectRatio, 0);
+}
+
+TEST(HtmlStyle, CascadeImportanceAndInheritance) {
+    const struct {
+        const char* html;
+        std::function<bool(const Style&)> holds;
+    } kCases[] = {
+        // !important wins over a later declaration; otherwise the last one wins.
+        {"<div id=x style=\"color:red !important;color:blue\">", [](const Style& s) { return s.color == 0xff0000u; }},
+        {"<div id=x style=\"color:red;color:blue\">", [](const Style& s) { return s.color == 0x0000ffu; }},
+        // The style attribute over the attributes, the attributes over the browser's sheet.
+        {"<table id=x width=300 style=\"width:50%\">", [](const Style& s) { return s.width.unit == Length::Percent; }},
+        {"<table id=x cellspacing=0>", [](const Style& s) { return s.cellSpacing == 0; }},
+        {"<table><tr><th id=x align=left>", [](const Style& s) { return s.bold && s.textAlign == TextAlign::Left; }},
+        // Ems are the element's own font size, wherever the attribute sets it.
+        {"<div id=x style=\"margin-top:1em;font-size:20px\">", [](const Style& s) { return s.margin[0].value == 20; }},
+        {"<p id=x style=\"font-size:20px\">", [](const Style& s) { return s.margin[0].value == 20; }},
+        {"<h1 id=x style=\"font:10px serif\">", [](const Style& s) { return std::abs(s.margin[2].value - 6.7f) < 0.01f && !s.bold; }},
+        // A border without a colour takes the final text colour.
+        {"<div id=x style=\"border:1px solid;color:#ff0000\">", [](const Style& s) { return s.border[3].color == 0xff0000u; }},
+        // A ";" inside url() does not end the declaration.
+        {"<div id=x style=\"background:url(data:image/png;base64,AA) no-repeat;color:red\">",
+         [](const Style& s) { return s.backgroundImage.url == "data:image/png;base64,AA" && s.color == 0xff0000u; }},
+        // Inherited: font and colour; not: background, margins, borders.
+        {"<div style=\"color:red;font-size:20px;background:blue;margin:5px;border:1px solid\"><span id=x>",
+         [](const Style& s) {
+             return s.color == 0xff0000u && s.fontSize == 20 && !s.background && s.margin[0].value == 0 &&
+                    s.border[0].width == 0;
+         }},
+        // What the browser's sheet says beyond the tag name.
+        {"<ul><li><ul id=x>", [](const Style& s) { return s.margin[0].value == 0 && s.padding[3] == 40; }},
+        {"<a id=x href=#>", [](const Style& s) { return s.underline && s.color == 0x0000eeu; }},
+        {"<a id=x>", [](const Style& s) { return !s.underline; }},
+        {"<hr id=x width=50%>", [](const Style& s) { return s.width.unit == Length::Percent && s.margin[1].IsAuto(); }},
+    };
+    for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
+}
+
+TEST(HtmlStyle, ShorthandsExpandAndInvalidOnesAreDropped) {
+    const struct {
+        const char* html;
+        std::function<bool(const Style&)> holds;
+    } kCases[] = {
+        {"<div id=x style=\"margin:1px 2px 3px 4px\">",
+         [](const Style& s) { return s.margin[0].value == 1 && s.margin[1].value == 2 && s.margin[3].value == 4; }},
+        {"<div id=x style=\"margin:5px;margin:1px 2px 3px 4px 5px\">", [](const Style& s) { return s.margin[3].value == 5; }},
+        {"<div id=x style=\"padding:5px;padding:auto 1px\">", [](const Style& s) { return s.padding[1] == 5; }},
+        {"<div id=x style=\"border:2px solid;border-width:1px wide\">", [](const Style& s) { return s.border[1].width == 2; }},
+        {"<div id=x style=\"border:2px solid;border-left:none\">",
+         [](const Style& s) { return s.border[3].width == 0 && s.border[1].width == 2; }},
+        {"<div id=x style=\"background-color:red;background-repeat:no-repeat;background:url(a.png)\">",
+         [](const Style& s) { return !s.background && s.backgroundImage.repeatX && s.backgroundImage.url == "a.png"; }},
+        {"<b><span id=x style=\"font:small-caps 12px Arial\">", [](const Style& s) { return !s.bold && s.fontSize == 12; }},
+        {"<b><span id=x style=\"font:900 italic larger/2 Arial\">",
+         [](const Style& s) { return s.bold && s.italic && s.fontSize == 19.2f && s.lineHeight == 2 * 19.2f; }},
+        {"<ol><li id=x style=\"list-style:square disc inside\">", [](const Style& s) { return !s.orderedList; }},
+        {"<u><span id=x style=\"text-decoration:none\">", [](const Style& s) { return !s.underline; }},
+    };
+    for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
+}
+
+TEST(HtmlStyle, PresentationalAttributesAsBrowsersMapThem) {
+    const struct {
+        const char* html;
+        std::function<bool(const Style&)> holds;
+    } kCases[] = {
+        {"<font size=+1><span id=x>", [](const Style& s) { return s.fontSize == 18; }},
+        {"<font id=x size=-9 color=nonsense>", [](const Style& s) { return s.fontSize == 10 && s.color == 0; }},
+        {"<div style=\"color:#00ff00\"><img id=x border=2>", [](const Style& s) { return s.border[0].color == 0x00ff00u; }},
+        {"<table><tr><td id=x nowrap colspan=0 rowspan=70000 width=0>",
+         [](const Style& s) { return s.noWrap && s.colSpan == 1 && s.rowSpan == 65534 && s.width.IsAuto(); }},
+        {"<table><tr valign=bottom><td id=x>", [](const Style& s) { return s.verticalAlign == VAlign::Bottom; }},
+        {"<table id=x align=center border>", [](const Style& s) {
+             return s.margin[1].IsAuto() && s.explicitAlign && s.border[0].width == 1 && s.tableCellBorder;
+         }},
+        {"<img id=x align=right width=60% height=20>", [](const Style& s) {
+             return s.floating == Float::Right && s.width.unit == Length::Percent && s.aspectRatio == 0;
+         }},
+        {"<div id=x width=300 bgcolor=red>", [](const Style& s) { return s.width.IsAuto() && !s.background; }},
+        {"<div align=center><p id=x>", [](const Style& s) { return s.textAlign == TextAlign::Center && s.alignBlocks; }},
+        {"<center><table id=x>", [](const Style& s) { return !s.alignBlocks && s.textAlign == TextAlign::Start; }},
+    };
+    for (const auto& c : kCases) EXPECT_TRUE(c.holds(StyleOf(c.html))) << c.html;
+    const Document doc = ParseHtml("<body leftmargin=3 marginheight=4 topmargin=5 text=blue>");
+    const Style body = ComputeBodyStyle(*doc.body, RootStyle(), 8);
+    EXPECT_EQ(body.margin[0].value, 5);  // IE's attribute over the other
+    EXPECT_EQ(body.margin[1].value, 8);
+    EXPECT_EQ(body.margin[2].value, 4);
+    EXPECT_EQ(body.margin[3].value, 3);
+    EXPECT_EQ(body.color, 0x0000ffu);
+}
+
+TEST(HtmlStyle, TheBrowsersSheet) {
+    const struct {
+        const char* html;
+        Display display;
+        float marginTop, fontSize;
+        bool bold, italic;
+    } kCases[] = {
+        {"<p id=x>", Display::Block, 16, 16, false, false},
+        {"<h2 id=x>", Display::Block, 0.83f * 24, 24, true, false},
+        {"<h6 id=x>", Display::Block, 2.33f * 0.67f * 16, 0.67f * 16, true, false},
+        {"<blockquote id=x>", Display::Block, 16, 16, false, false},
+        {"<ul id=x>", Display::Block, 16, 16, false, false},
+        {"<li id=x>", Display::ListItem, 0, 16, false, false},
+        {"<hr id=x>", Display::Block, 8, 16, false, false},
+        {"<em id=x>", Display::Inline, 0, 16, false, true},
+        {"<strong id=x>", Display::Inline, 0, 16, true, false},
+        {"<small id=x>", Display::Inline, 0, 16 / 1.2f, false, false},
+        {"<sup id=x>", Display::Inline, 0, 0.83f * 16, false, false},
+        {"<iframe id=x>", Display::InlineBlock, 0, 16, false, false},
+        {"<span id=x>", Display::Inline, 0, 16, false, false},
+        {"<table><colgroup id=x>", Display::None, 0, 16, false, false},
+    };
+    for (const auto& c : kCases) {
+        const Style s = StyleOf(c.html);
+        EXPECT_EQ(s.display, c.display) << c.html;
+        EXPECT_NEAR(s.margin[0].value, c.marginTop, 0.01f) << c.html;
+        EXPECT_NEAR(s.fontSize, c.fontSize, 0.01f) << c.html;
+        EXPECT_EQ(s.bold, c.bold) << c.html;
+        EXPECT_EQ(s.italic, c.italic) << c.html;
+    }
+    const Style hr = StyleOf("<hr id=x>");
+    EXPECT_EQ(hr.border[0].color, 0x9a9a9au);
+    EXPECT_EQ(hr.border[2].color, 0xeeeeeeu);
+    EXPECT_TRUE(StyleOf("<pre id=x>").noWrap);
+    EXPECT_TRUE(StyleOf("<ol id=x>").orderedList);
+}
+
+TEST(HtmlStyle, AStyleAttributeReadOnceStillResolvesAgainstEachElement) {
+    // The same attribute under different fonts, and after many others were read.
+    EXPECT_EQ(StyleOf("<div style=\"font-size:10px\"><p id=x style=\"margin:1em;color:red\">").margin[0].value, 10);
+    EXPECT_EQ(StyleOf("<div style=\"font-size:20px\"><p id=x style=\"margin:1em;color:red\">").margin[0].value, 20);
+    for (int i = 0; i < 5000; ++i) StyleOf("<p id=x style=\"width:" + std::to_string(i) + "px\">");
+    EXPECT_EQ(StyleOf("<p id=x style=\"width:7px\">").width.value, 7);
+    EXPECT_EQ(StyleOf("<div style=\"font-size:30px\"><p id=x style=\"margin:1em;color:red\">").margin[0].value, 30);
 }
 
 }  // namespace
