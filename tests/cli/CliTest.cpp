@@ -279,9 +279,6 @@ TEST_F(CliTest, CheckMeasuresAtTheWidthGivenElseTheProjectsElse750) {
         args.insert(args.begin(), "check");
         const testing::Finished f = Run(args);
         EXPECT_EQ(f.status, c.status) << args[1] << " " << f.out << f.err;
-        if (c.status == 1) {
-            EXPECT_NE(f.out.find("超出 750 像素宽"), std::string::npos) << f.out;
-        }
     }
     const testing::Finished bad = Run({"check", description, "--width", "800px"});
     EXPECT_EQ(bad.status, 2);
