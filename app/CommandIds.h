@@ -24,6 +24,9 @@
 #define IDM_IMPORT_CLIPBOARD 1130
 #define IDM_FILL 1103
 #define IDM_FINDREPLACE 1104
+// 页面: the description's width, a radio pair
+#define IDM_WIDTH_TAOBAO 1301
+#define IDM_WIDTH_TMALL 1302
 // 帮助
 #define IDM_ABOUT 1201
 

@@ -26,7 +26,7 @@ constexpr wchar_t kNothingFound[] = L"没有发现问题，可以放心粘贴。
 
 void HandOver(Form1State& s) {
     s.checkBehind = false;
-    s.checkAsked = s.liveCheck->Check(check::LinesOf(s.page));
+    s.checkAsked = s.liveCheck->Check(check::LinesOf(s.page), s.page.Width());
 }
 
 std::wstring SummaryText(const check::Summary& summary) {

@@ -53,6 +53,12 @@ bool HasLastSession(const Form1State& s) {
 void Exit_Click(HWND form, Form1State&) { PostMessageW(form, WM_CLOSE, 0, 0); }
 void About_Click(HWND form, Form1State&) { ShowAboutDialog(form); }
 
+// 页面 → 描述宽度: one undo step; the preview and the check follow it.
+template <DescriptionWidth Width>
+void Width_Click(HWND form, Form1State& s) {
+    Reflect(form, s, s.page.SetWidth(Width));
+}
+
 const std::vector<Command>& Commands() {
     static const std::vector<Command> table = {
         // The buttons. "效果预览" acts on mouse presses alone; "使用教程" and
@@ -89,6 +95,9 @@ const std::vector<Command>& Commands() {
         // Ctrl+H opens the dialog inside the code editor too, as in Notepad:
         // nobody types Backspace as Ctrl+H.
         {IDM_FINDREPLACE, &FindReplace_Click, &HasLines, false},
+        // 页面
+        {IDM_WIDTH_TAOBAO, &Width_Click<DescriptionWidth::Taobao>, nullptr, false},
+        {IDM_WIDTH_TMALL, &Width_Click<DescriptionWidth::Tmall>, nullptr, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };
@@ -161,6 +170,9 @@ void OnInitMenuPopup(Form1State& s, HMENU popup) {
         if (const Command* c = Find(static_cast<int>(id)))
             EnableMenuItem(popup, id, MF_BYCOMMAND | (IsEnabled(*c, s) ? MF_ENABLED : MF_GRAYED));
     }
+    // The page's width is the one checked (a radio pair; other menus lack it).
+    CheckMenuRadioItem(popup, IDM_WIDTH_TAOBAO, IDM_WIDTH_TMALL,
+                       s.page.Width() == DescriptionWidth::Tmall ? IDM_WIDTH_TMALL : IDM_WIDTH_TAOBAO, MF_BYCOMMAND);
 }
 
 void ShowRecentFiles(HWND form, const Form1State& s) {

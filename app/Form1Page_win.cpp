@@ -123,6 +123,12 @@ void StepHistory(HWND form, Form1State& s, bool back) {
     }
 }
 
+// The preview lays the page out in the description's column; the check
+// follows the page as after any change.
+void ShowWidth(Form1State& s) {
+    if (s.preview) s.preview->SetColumnWidth(WidthPixels(s.page.Width()));
+}
+
 }  // namespace
 
 void TakeSelection(Form1State& s) {
@@ -146,6 +152,7 @@ bool Reflect(HWND form, Form1State& s, const PageEffects& e) {
         if (IsChecked(s.Control(kCustomOption))) SetText(s.Control(kChoiceFrame), std::string(kCustomEntryPrefix) + number);
     }
     if (e.choiceChanged) ShowChoice(form, s);
+    if (e.widthChanged) ShowWidth(s);
     ShowPageState(form, s);
     ScheduleRecovery(form, s);
     FollowPageWithCheck(s);

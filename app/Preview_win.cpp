@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "base/DescriptionWidth.h"
 #include "base/File.h"
 #include "base/UserFolder.h"
 #include "compose/PreviewSettings.h"
@@ -16,6 +17,7 @@ class ModelPreviewHost final : public PreviewHost {
 public:
     ModelPreviewHost(HWND form, HWND frame, int id, const RECT& rect) : form_(form) {
         view_ = html::CreateHtmlView(frame, id, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        if (view_) html::HtmlViewSetColumnWidth(view_, WidthPixels(kDefaultDescriptionWidth));  // a new page's
         preview_.SetOnChanged([this] {
             if (redrawPosted_) return;
             redrawPosted_ = PostMessageW(form_, kMsgPreviewRedraw, 0, 0) != 0;
@@ -42,6 +44,9 @@ public:
 
     const PreviewDocument* Model() const override { return &preview_.Document(); }
     HWND View() const override { return view_; }
+    void SetColumnWidth(int px) override {
+        if (view_) html::HtmlViewSetColumnWidth(view_, px);
+    }
 
 private:
     void Redraw() {

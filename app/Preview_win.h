@@ -25,6 +25,9 @@ public:
     // The document model behind the view; nothing for a system browser.
     virtual const PreviewDocument* Model() const = 0;
     virtual HWND View() const = 0;
+    // The description's column in pixels, which our view lays the page out
+    // for; the system's engine lays it out at its own width and ignores it.
+    virtual void SetColumnWidth(int) {}
 };
 
 // The preview Form1 shows: our own HTML view, loading the page's pictures

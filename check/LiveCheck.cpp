@@ -1,5 +1,6 @@
 #include "check/LiveCheck.h"
 
+#include <map>
 #include <utility>
 
 #include "check/Text.h"
@@ -12,11 +13,21 @@ namespace {
 // What a check needs, made and destroyed on the check's thread: a measurer
 // bound to a thread (a device context) never leaves it.
 struct Session {
-    Session(const RuleSet& rules, std::unique_ptr<html::TextMeasurer> made)
-        : measurer(std::move(made)), checker(rules, *measurer, pictures) {}
+    Session(const RuleSet& base, std::unique_ptr<html::TextMeasurer> made) : rules(base), measurer(std::move(made)) {}
+    // The checker of pages of that width, made the first time one comes.
+    Checker& At(DescriptionWidth width) {
+        auto it = checkers.find(width);
+        if (it == checkers.end()) {
+            const RuleSet& kept = atWidth.emplace(width, rules.AtWidth(width)).first->second;
+            it = checkers.emplace(width, std::make_unique<Checker>(kept, *measurer, pictures)).first;
+        }
+        return *it->second;
+    }
+    const RuleSet& rules;
     std::unique_ptr<html::TextMeasurer> measurer;
     html::PicturesLoading pictures;  // pictures take the room the page gives them, not a broken-picture box
-    Checker checker;
+    std::map<DescriptionWidth, RuleSet> atWidth;
+    std::map<DescriptionWidth, std::unique_ptr<Checker>> checkers;
 };
 
 }  // namespace
@@ -25,12 +36,16 @@ LiveCheck::LiveCheck(const RuleSet& rules, MakeMeasurer makeMeasurer, std::funct
     : rules_(rules),
       makeMeasurer_(std::move(makeMeasurer)),
       ready_(std::move(ready)),
-      worker_(Keep::Newest, AtStop::GiveUp, [this]() -> Worker<Lines>::Job {
+      worker_(Keep::Newest, AtStop::GiveUp, [this]() -> Worker<Page>::Job {
           auto session = std::make_shared<Session>(rules_, makeMeasurer_());
-          return [this, session](Lines& lines, std::uint64_t number) { CheckPage(session->checker, lines, number); };
+          return [this, session](Page& page, std::uint64_t number) {
+              CheckPage(session->At(page.width), page, number);
+          };
       }) {}
 
-std::uint64_t LiveCheck::Check(std::vector<PageLine> lines) { return worker_.Hand(std::move(lines)); }
+std::uint64_t LiveCheck::Check(std::vector<PageLine> lines, DescriptionWidth width) {
+    return worker_.Hand(Page{std::move(lines), width});
+}
 
 std::optional<LiveCheck::Result> LiveCheck::Take() {
     const std::uint64_t newest = worker_.Handed();
@@ -94,7 +109,11 @@ bool LiveCheck::CheckLines(Checker& checker, const Lines& lines, std::vector<Fin
     return true;
 }
 
-void LiveCheck::CheckPage(Checker& checker, const Lines& lines, std::uint64_t number) {
+void LiveCheck::CheckPage(Checker& checker, const Page& page, std::uint64_t number) {
+    const Lines& lines = page.lines;
+    // What a line showed at the other width it may not show at this one.
+    if (page.width != knownWidth_) known_.clear();
+    knownWidth_ = page.width;
     Result result{number, checker.CheckPageLength(lines), {}};
     if (!CheckLines(checker, lines, result.findings)) return;
     result.summary = Summarise(result.findings, CountPageCharacters(lines));

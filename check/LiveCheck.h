@@ -10,7 +10,7 @@
 // the page length is counted anew.
 //
 //     LiveCheck live(RuleSet::BuiltIn(), makeMeasurer, [form] { PostMessage(form, ...); });
-//     const auto n = live.Check(LinesOf(page));   // every change (or when idle)
+//     const auto n = live.Check(LinesOf(page), page.Width());   // every change (or when idle)
 //     ... on the message: if (auto r = live.Take()) show r->summary
 //     const auto r = live.Wait(n);                 // a result that must be of this page
 #pragma once
@@ -51,8 +51,9 @@ public:
     LiveCheck(const LiveCheck&) = delete;
     LiveCheck& operator=(const LiveCheck&) = delete;
 
-    // Hands over a page; returns its number (counting up from 1).
-    std::uint64_t Check(std::vector<PageLine> lines);
+    // Hands over a page made for a column `width` wide (the rules at that
+    // width, RuleSet::AtWidth); returns its number (counting up from 1).
+    std::uint64_t Check(std::vector<PageLine> lines, DescriptionWidth width = kDefaultDescriptionWidth);
     // The newest result not yet taken, when it is of the newest page handed
     // over; results of older pages are dropped.
     std::optional<Result> Take();
@@ -66,9 +67,13 @@ public:
 
 private:
     using Lines = std::vector<PageLine>;
+    struct Page {
+        Lines lines;
+        DescriptionWidth width = kDefaultDescriptionWidth;
+    };
     // Checks page `number` on the check's thread; a page given up for a
     // newer one leaves no result.
-    void CheckPage(Checker& checker, const Lines& lines, std::uint64_t number);
+    void CheckPage(Checker& checker, const Page& page, std::uint64_t number);
     // False when a newer page came before every line was checked.
     bool CheckLines(Checker& checker, const Lines& lines, std::vector<Finding>& findings);
 
@@ -85,14 +90,15 @@ private:
     using Known = std::unordered_map<std::string, std::vector<Finding>, HtmlHash, std::equal_to<>>;
 
     // The check's thread's own: the findings of each line of the last check
-    // by the line's HTML.
+    // by the line's HTML, and the width they were found at.
     Known known_;
+    DescriptionWidth knownWidth_ = kDefaultDescriptionWidth;
 
     mutable std::mutex mutex_;
     std::condition_variable done_;
     std::optional<Result> result_;
     std::uint64_t taken_ = 0;   // the number of the last result taken
-    Worker<Lines> worker_;      // last: its thread uses everything above
+    Worker<Page> worker_;       // last: its thread uses everything above
 };
 
 }  // namespace mojian::check

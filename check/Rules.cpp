@@ -1,6 +1,7 @@
 #include "check/Rules.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include <nlohmann/json.hpp>
@@ -141,7 +142,49 @@ Rule ParseRule(const Json& o, std::size_t index) {
     return r;
 }
 
+// Every `from` in `text` that stands as a number of its own (no digit just
+// before or after) becomes `to`.
+std::string ReplaceNumber(const std::string& text, const std::string& from, const std::string& to) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t found; (found = text.find(from, at)) != std::string::npos; at = found + from.size()) {
+        out.append(text, at, found - at);
+        const bool alone = (found == 0 || !digit(text[found - 1])) &&
+                           (found + from.size() == text.size() || !digit(text[found + from.size()]));
+        out += alone ? to : from;
+    }
+    out.append(text, at);
+    return out;
+}
+
+std::string WholePixels(double px) {
+    const double rounded = std::round(px);
+    return rounded == px ? std::to_string(static_cast<long long>(rounded)) : std::to_string(px);
+}
+
 }  // namespace
+
+const RuleSet& RuleSet::BuiltIn(DescriptionWidth width) {
+    if (width == kDefaultDescriptionWidth) return BuiltIn();
+    static const RuleSet tmall = BuiltIn().AtWidth(DescriptionWidth::Tmall);
+    return tmall;
+}
+
+RuleSet RuleSet::AtWidth(DescriptionWidth width) const {
+    const double shift = WidthPixels(width) - WidthPixels(kDefaultDescriptionWidth);
+    RuleSet set = *this;
+    if (shift == 0) return set;
+    for (Rule& r : set.rules_) {
+        if (r.kind != RuleKind::DrawnWidth && r.kind != RuleKind::PictureWidth) continue;
+        const std::string before = WholePixels(r.number);
+        r.number = std::max(1.0, r.number + shift);
+        const std::string after = WholePixels(r.number);
+        r.title = ReplaceNumber(r.title, before, after);
+        r.explanation = ReplaceNumber(r.explanation, before, after);
+    }
+    return set;
+}
 
 const RuleSet& RuleSet::BuiltIn() {
     static const RuleSet rules = [] {

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/DescriptionWidth.h"
+
 namespace mojian::check {
 
 enum class Severity : std::uint8_t { Error, Warning };
@@ -68,11 +70,19 @@ class RuleSet {
 public:
     // The rules compiled in from check/rules.json, parsed once (thread-safe).
     static const RuleSet& BuiltIn();
+    // The same for a description of that width, made once each (thread-safe).
+    static const RuleSet& BuiltIn(DescriptionWidth width);
     // Rules from the text of a rule file; nothing, with a Chinese message in
     // `error`, when it is not one.
     static std::optional<RuleSet> FromJson(std::string_view json, std::string* error = nullptr);
     // The same from a file (UTF-8 path); a missing or unreadable file is an error too.
     static std::optional<RuleSet> FromFile(const std::string& path, std::string* error = nullptr);
+
+    // The rules for a column `width` wide. A rule file is written for
+    // Taobao's 750: each width rule's limit moves by as much as the column
+    // does (750 becomes 790), and where its title and explanation name the
+    // old limit they name the new one. The other rules stay as they are.
+    RuleSet AtWidth(DescriptionWidth width) const;
 
     const std::vector<Rule>& Rules() const { return rules_; }
     const Rule* Find(std::string_view id) const;

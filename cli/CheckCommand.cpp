@@ -1,6 +1,8 @@
-// mojian check FILE|PROJECT [--json]: the publish check of a project, or of
-// a description imported first (as 文件 → 导入描述 would make it on a new
-// page), so that the findings name composition lines.
+// mojian check FILE|PROJECT [--width 750|790] [--json]: the publish check of
+// a project, or of a description imported first (as 文件 → 导入描述 would make
+// it on a new page), so that the findings name composition lines. The width
+// is the column the page is checked for: the project's own unless given,
+// 750 for a description.
 //
 // Text is measured with fixed advances (Latin half the font size, CJK the
 // full size) and pictures are not fetched: the findings are the same on
@@ -8,6 +10,7 @@
 // their attributes and styles give them.
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "check/Check.h"
 #include "check/Report.h"
@@ -43,11 +46,19 @@ bool IsProjectName(const std::string& path) {
 }  // namespace
 
 int RunCheck(const std::vector<std::string>& args, Output& out) {
-    const Arguments parsed = ParseArguments(args, {}, {"--json"});
+    constexpr char kUsage[] = "用法：mojian check 文件|排版文件 [--width 750|790] [--json]";
+    const Arguments parsed = ParseArguments(args, {"--width"}, {"--json"});
     if (!parsed.error.empty()) return Fail(out, kMisused, parsed.error);
-    if (parsed.positional.size() != 1)
-        return Fail(out, kMisused, "要给出一个描述文件或排版文件。用法：mojian check 文件|排版文件 [--json]");
+    if (parsed.positional.size() != 1) return Fail(out, kMisused, std::string("要给出一个描述文件或排版文件。") + kUsage);
     const std::string& file = parsed.positional.front();
+    std::optional<DescriptionWidth> width;
+    if (parsed.Has("--width")) {
+        const std::string& given = parsed.values.at("--width");
+        width = ParseDescriptionWidth(given);
+        if (!width)
+            return Fail(out, kMisused,
+                        "描述宽度只能是 750（淘宝）或 790（天猫），不能是“" + given + "”。" + kUsage);
+    }
 
     Composition page;
     if (IsProjectName(file)) {
@@ -62,7 +73,7 @@ int RunCheck(const std::vector<std::string>& args, Output& out) {
 
     html::FixedMeasurer measurer;
     html::PicturesLoading pictures;  // pictures take the room the page gives them, not a broken-picture box
-    const check::RuleSet& rules = check::RuleSet::BuiltIn();
+    const check::RuleSet& rules = check::RuleSet::BuiltIn(width.value_or(page.Width()));
     check::Checker checker(rules, measurer, pictures);
     const std::vector<check::PageLine> lines = check::LinesOf(page);
     const std::vector<check::Finding> findings = checker.CheckPage(lines);

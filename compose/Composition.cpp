@@ -29,6 +29,7 @@ void Merge(PageEffects& into, PageEffects&& from) {
     into.blocks.merge(from.blocks);
     into.counterChanged = into.counterChanged || from.counterChanged;
     into.choiceChanged = into.choiceChanged || from.choiceChanged;
+    into.widthChanged = into.widthChanged || from.widthChanged;
     into.opened = into.opened || from.opened;
     if (from.newSource != 0) into.newSource = from.newSource;
 }
@@ -217,6 +218,10 @@ void Composition::Apply(const Change& change, bool forward, PageEffects& e) {
         void operator()(const ChoiceChange& c) const {
             page.choice_ = Pick(forward, c.before, c.after);
             e.choiceChanged = true;
+        }
+        void operator()(const WidthChange& c) const {
+            page.width_ = Pick(forward, c.before, c.after);
+            e.widthChanged = true;
         }
     };
     std::visit(Visitor{*this, forward, e}, change);
@@ -439,6 +444,8 @@ PageEffects Composition::Open(const PageData& page) {
     if (counter != counter_) Do(CounterChange{counter_, counter});
     const Choice choice = IsValidChoice(page.choice) ? page.choice : kStartChoice;
     if (!(choice == choice_)) Do(ChoiceChange{choice_, choice});
+    const DescriptionWidth width = DescriptionWidthFromPixels(WidthPixels(page.width)).value_or(kDefaultDescriptionWidth);
+    if (width != width_) Do(WidthChange{width_, width});
     selected_ = -1;
     exportCounter_ = 0;
     return End();
@@ -455,6 +462,13 @@ PageEffects Composition::ReplaceLines(const std::vector<std::string>& lines, con
     }
     if (!sources.empty()) Do(CounterChange{counter_, sources.rbegin()->first});
     selected_ = -1;
+    return End();
+}
+
+PageEffects Composition::SetWidth(DescriptionWidth width) {
+    if (width == width_ || !DescriptionWidthFromPixels(WidthPixels(width))) return {};
+    Begin();
+    Do(WidthChange{width_, width});
     return End();
 }
 
@@ -566,6 +580,7 @@ PageData Composition::Snapshot() const {
     }
     page.editedBlocks = blocks_;
     page.choice = choice_;
+    page.width = width_;
     return page;
 }
 

@@ -14,7 +14,8 @@
 //   - the template library: for every block in `blocks`,
 //     SetBlock(kind, style, BlockText(kind, style));
 //   - Label1 and the "自定义源码-N" caption when `counterChanged`
-//     (CustomCaptionNumber()), the option buttons when `choiceChanged`.
+//     (CustomCaptionNumber()), the option buttons when `choiceChanged`;
+//   - the preview's column and the check when `widthChanged` (Width()).
 // The model is the truth: PageHtml() is what a copy puts on the clipboard,
 // equal byte for byte to assembling the working folder's files once the
 // window has reflected every change, and still whole if a file could not be
@@ -67,6 +68,8 @@ struct PageEffects {
     std::set<BlockId> blocks;
     bool counterChanged = false;
     bool choiceChanged = false;
+    // The description's width is another now.
+    bool widthChanged = false;
     // The step opened a page, or undid or redid an open: the page the window
     // shows is another document now.
     bool opened = false;
@@ -131,6 +134,9 @@ public:
     // ListFull beyond 32,767 lines, and with Nothing when a number is not new.
     PageEffects ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources);
 
+    // The description's width (750 淘宝, 790 天猫); Nothing when it is that already.
+    PageEffects SetWidth(DescriptionWidth width);
+
     // ---- General edits, for features that change many things at once ----
     // Inside BeginCompound/EndCompound these join one undo step.
     PageEffects InsertLine(int index, std::string_view name);
@@ -175,6 +181,7 @@ public:
     // The selected line's entry name, empty when none is selected.
     std::string_view SelectedName() const;
     const Choice& CurrentChoice() const { return choice_; }
+    DescriptionWidth Width() const { return width_; }
     int CustomCounter() const { return counter_; }
     // How many new custom sources can still be made that resolve (the next
     // numbers up to 100); opening a page renumbers from 1 and frees the rest.
@@ -203,7 +210,7 @@ public:
     std::string PageHtml() const;
 
     // What a project file saves: the lines, the texts of the custom sources
-    // 1 to 100 they name, the edited blocks, the choice.
+    // 1 to 100 they name, the edited blocks, the choice, the width.
     PageData Snapshot() const;
 
 private:
@@ -240,7 +247,11 @@ private:
     struct ChoiceChange {
         Choice before, after;
     };
-    using Change = std::variant<LineChange, LinesChange, SourceChange, BlockChange, CounterChange, ChoiceChange>;
+    struct WidthChange {
+        DescriptionWidth before, after;
+    };
+    using Change =
+        std::variant<LineChange, LinesChange, SourceChange, BlockChange, CounterChange, ChoiceChange, WidthChange>;
 
     // What a burst of typing joins: one source's or one block's text.
     struct BurstTarget {
@@ -294,6 +305,7 @@ private:
     int counter_ = 0;
     int exportCounter_ = 0;
     Choice choice_ = kStartChoice;
+    DescriptionWidth width_ = kDefaultDescriptionWidth;
 
     std::deque<Step> history_;  // [0, position_) done, [position_, size) undone
     std::size_t position_ = 0;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/DescriptionWidth.h"
+
 namespace mojian {
 
 // One of the ninety built-in blocks: kind index and 0-based style index.
@@ -48,6 +50,8 @@ struct PageData {
     // Built-in blocks changed through the code editor.
     std::map<BlockId, std::string> editedBlocks;
     Choice choice = kStartChoice;
+    // The column the page is made for: Taobao's 750 pixels or Tmall's 790.
+    DescriptionWidth width = kDefaultDescriptionWidth;
 
     friend bool operator==(const PageData&, const PageData&) = default;
 };

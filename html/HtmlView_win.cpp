@@ -38,7 +38,9 @@ struct ViewState {
     std::unique_ptr<Document> document;
     PageLayout page;
     int layoutWidth = -1;
+    int column = 0;  // the description's column in pixels; 0: the view's width
     int scrollY = 0;
+    int scrollX = 0;
     int layouts = 0;
 };
 
@@ -60,6 +62,33 @@ int ClientHeight(HWND hwnd) {
 int PageHeight(const ViewState& s) { return static_cast<int>(std::ceil(std::clamp(s.page.height, 0.0f, 1.0e8f))); }
 
 int MaxScroll(HWND hwnd, const ViewState& s) { return std::max(0, PageHeight(s) - ClientHeight(hwnd)); }
+
+// The width to lay the page out at: the column with the margins on either side, or the view's.
+int WantedWidth(HWND hwnd, const ViewState& s) {
+    return s.column > 0 ? s.column + 2 * kPageMargin : std::max(1, ClientWidth(hwnd));
+}
+
+int MaxScrollX(HWND hwnd, const ViewState& s) { return std::max(0, s.layoutWidth - ClientWidth(hwnd)); }
+
+// Sideways only when the column is wider than the view: the bar comes and
+// goes with that (a view as wide as its page never has one).
+void UpdateSideBar(HWND hwnd, ViewState& s) {
+    s.scrollX = std::clamp(s.scrollX, 0, MaxScrollX(hwnd, s));
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    const bool wide = s.column > 0 && MaxScrollX(hwnd, s) > 0;
+    si.nMax = wide ? s.layoutWidth - 1 : 0;
+    si.nPage = wide ? static_cast<UINT>(std::max(0, ClientWidth(hwnd))) : 1;  // all in view: no bar
+    si.nPos = s.scrollX;
+    SCROLLINFO now{};
+    now.cbSize = sizeof now;
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (GetScrollInfo(hwnd, SB_HORZ, &now) ? (now.nMax == si.nMax && now.nPage == si.nPage && now.nPos == si.nPos)
+                                           : !wide)
+        return;
+    SetScrollInfo(hwnd, SB_HORZ, &si, TRUE);
+}
 
 void UpdateScrollBar(HWND hwnd, ViewState& s) {
     s.scrollY = std::clamp(s.scrollY, 0, MaxScroll(hwnd, s));
@@ -110,7 +139,7 @@ Anchor FindAnchor(const ViewState& s) {
 }
 
 void Relayout(HWND hwnd, ViewState& s) {
-    const int width = std::max(1, ClientWidth(hwnd));
+    const int width = WantedWidth(hwnd, s);
     const bool sameWidth = s.layoutWidth == width;
     const Anchor anchor = sameWidth ? FindAnchor(s) : Anchor{};
     const std::size_t boxes = s.page.boxes.size();
@@ -129,6 +158,7 @@ void Relayout(HWND hwnd, ViewState& s) {
     if (anchor.found && s.page.boxes.size() == boxes && anchor.index < boxes)
         s.scrollY = static_cast<int>(std::lround(s.page.boxes[anchor.index].rect.y - anchor.offset));
     UpdateScrollBar(hwnd, s);
+    UpdateSideBar(hwnd, s);
     InvalidateRect(hwnd, nullptr, FALSE);
 }
 
@@ -169,6 +199,16 @@ void ScrollTo(HWND hwnd, ViewState& s, int y) {
     UpdateWindow(hwnd);
 }
 
+void ScrollXTo(HWND hwnd, ViewState& s, int x) {
+    x = std::clamp(x, 0, MaxScrollX(hwnd, s));
+    if (x == s.scrollX) return;
+    const int dx = s.scrollX - x;
+    s.scrollX = x;
+    UpdateSideBar(hwnd, s);
+    ScrollWindowEx(hwnd, dx, 0, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
+    UpdateWindow(hwnd);
+}
+
 void Paint(HWND hwnd, ViewState& s) {
     const PaintDc paint(hwnd);
     const HDC dc = paint.get();
@@ -180,11 +220,12 @@ void Paint(HWND hwnd, ViewState& s) {
     if (buffer) {
         const RECT local{0, 0, w, h};
         FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left, -area.top - s.scrollY, local);
+        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left - s.scrollX, -area.top - s.scrollY,
+                    local);
         BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
     } else {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(dc, s.page, s.fonts, *s.pictures, s.scaled, 0, -s.scrollY, area);
+        PaintLayout(dc, s.page, s.fonts, *s.pictures, s.scaled, -s.scrollX, -s.scrollY, area);
     }
 }
 
@@ -228,8 +269,12 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SIZE:
         if (s) {
-            if (ClientWidth(hwnd) != s->layoutWidth) Relayout(hwnd, *s);
-            else UpdateScrollBar(hwnd, *s);
+            if (WantedWidth(hwnd, *s) != s->layoutWidth) {
+                Relayout(hwnd, *s);
+            } else {
+                UpdateScrollBar(hwnd, *s);
+                UpdateSideBar(hwnd, *s);
+            }
         }
         return 0;
     case WM_ERASEBKGND:
@@ -247,7 +292,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             const HDC dc = reinterpret_cast<HDC>(wp);
             FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             s->scaled.SetImmediate(true);  // a picture of the view is taken whole
-            PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, 0, -s->scrollY, rc);
+            PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, -s->scrollX, -s->scrollY, rc);
             s->scaled.SetImmediate(false);
             return 0;
         }
@@ -274,6 +319,30 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             ScrollTo(hwnd, *s, y);
         }
         return 0;
+    case WM_HSCROLL:
+        if (s) {
+            SCROLLINFO si{};
+            si.cbSize = sizeof si;
+            si.fMask = SIF_ALL;
+            GetScrollInfo(hwnd, SB_HORZ, &si);
+            int x = s->scrollX;
+            switch (LOWORD(wp)) {
+            case SB_LINELEFT: x -= kLineStep; break;
+            case SB_LINERIGHT: x += kLineStep; break;
+            case SB_PAGELEFT: x -= std::max(kLineStep, ClientWidth(hwnd) - kLineStep); break;
+            case SB_PAGERIGHT: x += std::max(kLineStep, ClientWidth(hwnd) - kLineStep); break;
+            case SB_LEFT: x = 0; break;
+            case SB_RIGHT: x = MaxScrollX(hwnd, *s); break;
+            case SB_THUMBTRACK:
+            case SB_THUMBPOSITION: x = si.nTrackPos; break;
+            default: break;
+            }
+            ScrollXTo(hwnd, *s, x);
+        }
+        return 0;
+    case WM_MOUSEHWHEEL:
+        if (s) ScrollXTo(hwnd, *s, s->scrollX + GET_WHEEL_DELTA_WPARAM(wp) * kLineStep / WHEEL_DELTA);
+        return 0;
     case WM_MOUSEWHEEL:
         if (s) {
             UINT lines = 3;
@@ -296,6 +365,8 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             case VK_DOWN: ScrollTo(hwnd, *s, s->scrollY + kLineStep); return 0;
             case VK_PRIOR: ScrollTo(hwnd, *s, s->scrollY - page); return 0;
             case VK_NEXT: ScrollTo(hwnd, *s, s->scrollY + page); return 0;
+            case VK_LEFT: ScrollXTo(hwnd, *s, s->scrollX - kLineStep); return 0;
+            case VK_RIGHT: ScrollXTo(hwnd, *s, s->scrollX + kLineStep); return 0;
             case VK_HOME: ScrollTo(hwnd, *s, 0); return 0;
             case VK_END: ScrollTo(hwnd, *s, MaxScroll(hwnd, *s)); return 0;
             default: break;
@@ -326,6 +397,7 @@ void HtmlViewSetHtml(HWND view, const std::string& utf8Html) {
     if (!s) return;
     s->document = std::make_unique<Document>(ParseHtml(utf8Html));
     s->scrollY = 0;
+    s->scrollX = 0;
     // Pictures the old page still waits for are not fetched; the new layout
     // asks again for the ones it shows too.
     if (s->loader) s->loader->DropQueued();
@@ -367,6 +439,15 @@ void HtmlViewUsePictureLoader(HWND view, std::shared_ptr<PictureLoader> loader,
     Relayout(view, *s);
 }
 
+void HtmlViewSetColumnWidth(HWND view, int px) {
+    ViewState* s = StateOf(view);
+    if (!s) return;
+    px = std::clamp(px, 0, 100000);
+    if (px == s->column) return;
+    s->column = px;
+    Relayout(view, *s);
+}
+
 void HtmlViewRelayout(HWND view) {
     if (ViewState* s = StateOf(view)) Relayout(view, *s);
 }
@@ -388,6 +469,16 @@ int HtmlViewScrollPos(HWND view) {
 int HtmlViewPageHeight(HWND view) {
     const ViewState* s = StateOf(view);
     return s ? PageHeight(*s) : 0;
+}
+
+int HtmlViewLayoutWidth(HWND view) {
+    const ViewState* s = StateOf(view);
+    return s ? s->layoutWidth : 0;
+}
+
+int HtmlViewScrollX(HWND view) {
+    const ViewState* s = StateOf(view);
+    return s ? s->scrollX : 0;
 }
 
 }  // namespace mojian::html

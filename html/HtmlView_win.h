@@ -1,5 +1,6 @@
 // The preview's view where the system has no HTML engine: a child window
-// that shows an HTML fragment or document laid out, with vertical scrolling.
+// that shows an HTML fragment or document laid out, with vertical scrolling
+// (and sideways when the description's column is wider than the view).
 #pragma once
 
 #include <windows.h>
@@ -40,6 +41,12 @@ class WinPictureBackend;
 void HtmlViewUsePictureLoader(HWND view, std::shared_ptr<PictureLoader> loader,
                               std::shared_ptr<WinPictureBackend> backend);
 
+// Lays the page out for a description column `px` pixels wide, as the item
+// page shows it: the body is that wide (the view's margins around it)
+// whatever the view's own width, and a view narrower than that scrolls
+// sideways. 0, the start: the page takes the view's width.
+void HtmlViewSetColumnWidth(HWND view, int px);
+
 // Lays the current document out again where it is scrolled to, for when
 // what the picture source knows has changed: what was at the top of the
 // view stays there.
@@ -55,5 +62,9 @@ void HtmlViewScrollTo(HWND view, int y);
 // How far the view is scrolled, and the laid-out page's height, in pixels.
 int HtmlViewScrollPos(HWND view);
 int HtmlViewPageHeight(HWND view);
+// The width the page was last laid out at (the column and the margins, or
+// the view's width), and how far the view is scrolled sideways.
+int HtmlViewLayoutWidth(HWND view);
+int HtmlViewScrollX(HWND view);
 
 }  // namespace mojian::html

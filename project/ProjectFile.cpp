@@ -193,6 +193,11 @@ PageData ReadPage(std::string_view bytes) {
     if (const Json* choice = Field(root, "choice")) {
         if (const auto c = ChoiceFromName(Text(*choice, "choice "))) page.choice = *c;
     }
+    // A width this version does not know (a later version's column) leaves
+    // the page at 750, as a file without one.
+    if (const Json* width = Field(root, "descriptionWidth")) {
+        if (const auto w = DescriptionWidthFromPixels(Integer(*width, 1, 100000, "descriptionWidth "))) page.width = *w;
+    }
     return page;
 }
 
@@ -298,6 +303,8 @@ std::optional<std::string> SerializeProject(const PageData& page, ProjectError& 
     root["editedBlocks"] = std::move(blocks);
     const bool validChoice = page.choice.custom || IsValidBlock(page.choice.kind, page.choice.style);
     root["choice"] = ChoiceName(validChoice ? page.choice : kStartChoice);
+    // Readers before it ignore the field and take the page as 750 wide.
+    root["descriptionWidth"] = WidthPixels(DescriptionWidthFromPixels(WidthPixels(page.width)).value_or(kDefaultDescriptionWidth));
 
     std::string bytes = root.dump(2);
     bytes += '\n';

@@ -11,6 +11,7 @@
 #include "ScriptedEnvironment_win.h"
 #include "app/CommandIds.h"
 #include "compose/EditorText.h"
+#include "html/HtmlView_win.h"
 
 namespace mojian::testing {
 namespace {
@@ -27,14 +28,16 @@ std::string ItemText(HMENU menu, UINT id) {
 TEST_F(Form1Test, TheMenuBarAndItsKeysAreAsTheResourceScriptSays) {
     const HMENU bar = GetMenu(form);
     ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(GetMenuItemCount(bar), 3);
+    ASSERT_EQ(GetMenuItemCount(bar), 4);
     Names tops;
-    for (UINT i = 0; i < 3; ++i) {
+    for (UINT i = 0; i < 4; ++i) {
         wchar_t text[64] = {};
         GetMenuStringW(bar, i, text, 64, MF_BYPOSITION);
         tops.push_back(Narrow(text));
     }
-    EXPECT_EQ(tops, (Names{"文件(&F)", "编辑(&E)", "帮助(&H)"}));
+    EXPECT_EQ(tops, (Names{"文件(&F)", "编辑(&E)", "页面(&P)", "帮助(&H)"}));
+    EXPECT_EQ(ItemText(bar, IDM_WIDTH_TAOBAO), "描述宽度 750（淘宝）(&7)");
+    EXPECT_EQ(ItemText(bar, IDM_WIDTH_TMALL), "描述宽度 790（天猫）(&9)");
     EXPECT_EQ(ItemText(bar, IDM_OPEN), "打开排版(&O)…\tCtrl+O");
     EXPECT_EQ(ItemText(bar, IDM_RESTORE), "恢复上次的排版(&R)");
     EXPECT_EQ(ItemText(bar, IDM_ABOUT), "关于墨笺(&A)");
@@ -65,6 +68,28 @@ std::pair<bool, bool> UndoRedoEnabled(HWND form) {
     SendMessageW(form, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(edit), 1);
     const auto enabled = [&](UINT id) { return (GetMenuState(edit, id, MF_BYCOMMAND) & MF_GRAYED) == 0; };
     return {enabled(IDM_UNDO), enabled(IDM_REDO)};
+}
+
+TEST_F(Form1Test, TheDescriptionWidthIsARadioPairThatTheUndoAndThePreviewFollow) {
+    const HWND view = C(form1::kPreview);
+    const HMENU page = GetSubMenu(GetMenu(form), 2);
+    const auto checked = [&] {
+        SendMessageW(form, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(page), 2);
+        const bool taobao = (GetMenuState(page, IDM_WIDTH_TAOBAO, MF_BYCOMMAND) & MF_CHECKED) != 0;
+        const bool tmall = (GetMenuState(page, IDM_WIDTH_TMALL, MF_BYCOMMAND) & MF_CHECKED) != 0;
+        return taobao == tmall ? 0 : taobao ? 750 : 790;
+    };
+    EXPECT_EQ(checked(), 750);
+    EXPECT_EQ(html::HtmlViewLayoutWidth(view), 766);  // the column and the view's margins
+    Menu(IDM_WIDTH_TMALL);
+    EXPECT_EQ(Page().Width(), DescriptionWidth::Tmall);
+    EXPECT_EQ(checked(), 790);
+    EXPECT_EQ(html::HtmlViewLayoutWidth(view), 806);
+    EXPECT_TRUE(Page().IsModified());
+    Menu(IDM_UNDO);
+    EXPECT_EQ(checked(), 750);
+    EXPECT_EQ(html::HtmlViewLayoutWidth(view), 766);
+    EXPECT_FALSE(Page().IsModified());
 }
 
 TEST_F(Form1Test, ButtonsMenuItemsAndKeysRunTheSameCommandsWhileTheyAreEnabled) {

@@ -255,6 +255,37 @@ TEST_F(CheckTest, PicturesWiderThanTheDescription) {
               (V{"too-wide: <table width=750>", "wide-picture: width=800"}));
 }
 
+TEST(CheckAtWidth, ATmallDescriptionFitsAt790AndIsTooWideAt750) {
+    // Made like a Tmall seller's description: a 790 table of pictures and a
+    // size chart, a 790 banner, all on the marketplace's picture host.
+    const std::string tmall =
+        R"~(<p><img src="https://img.alicdn.com/imgextra/i1/banner.jpg" width="790" height="300"></p>)~"
+        R"~(<table width="790" border="0" cellspacing="0" cellpadding="0"><tr>)~"
+        R"~(<td width="395"><img src="https://gdp.alicdn.com/imgextra/i2/a.jpg" width="395" height="500"></td>)~"
+        R"~(<td width="395"><img src="https://gdp.alicdn.com/imgextra/i3/b.jpg" width="395" height="500"></td>)~"
+        R"~(</tr><tr><td colspan="2" style="font-size:14px">尺码 S M L XL，平铺测量，误差 1-2 厘米</td></tr></table>)~";
+    struct Case {
+        DescriptionWidth width;
+        std::vector<std::string> hits;
+        std::string title;  // the width rule's, as the finding says it
+    };
+    const std::vector<Case> cases = {
+        {DescriptionWidth::Tmall, {}, "超出 790 像素宽"},
+        {DescriptionWidth::Taobao,
+         {R"~(wide-picture: width="790")~", R"~(too-wide: <table width="790" border="0" cellspacing="0" cellpadding="0">)~"},
+         "超出 750 像素宽"},
+    };
+    for (const Case& c : cases) {
+        html::FixedMeasurer measurer;
+        html::PicturesLoading pictures;
+        const RuleSet& rules = RuleSet::BuiltIn(c.width);
+        Checker checker(rules, measurer, pictures);
+        const auto found = checker.CheckPage({{"自定义源码-1", tmall}});
+        EXPECT_EQ(Hits(found, tmall), c.hits) << WidthPixels(c.width);  // no picture-host warning either
+        EXPECT_EQ(rules.Find("too-wide")->title, c.title);
+    }
+}
+
 TEST_F(CheckTest, PlaceholdersComeFromTheBlocks) {
     const auto& texts = PlaceholderTexts({"请输入", "请在此输入"});
     EXPECT_NE(std::find(texts.begin(), texts.end(), "请在此输入产品名称"), texts.end());

@@ -22,10 +22,10 @@ std::vector<PageLine> Page(std::initializer_list<std::pair<const char*, const ch
 std::unique_ptr<html::TextMeasurer> Fixed() { return std::make_unique<html::FixedMeasurer>(); }
 
 // What a check of the whole page from scratch finds.
-std::vector<Finding> Fresh(const std::vector<PageLine>& lines) {
+std::vector<Finding> Fresh(const std::vector<PageLine>& lines, DescriptionWidth width = DescriptionWidth::Taobao) {
     html::FixedMeasurer measurer;
     html::PicturesLoading pictures;
-    Checker checker(RuleSet::BuiltIn(), measurer, pictures);
+    Checker checker(RuleSet::BuiltIn(width), measurer, pictures);
     return checker.CheckPage(lines);
 }
 
@@ -56,6 +56,17 @@ TEST(LiveCheckTest, FindingsKeptFromCheckToCheckAreThoseOfAFreshCheck) {
         EXPECT_EQ(r.summary.warnings, s.warnings);
     }
     EXPECT_GT(live.Wait(live.Newest()).summary.errors, 0);
+}
+
+TEST(LiveCheckTest, AChangedWidthChecksEveryLineAgainAtIt) {
+    LiveCheck live(RuleSet::BuiltIn(), &Fixed, [] {});
+    const auto page = Page({{"自定义源码-1", R"(<table width="790"><tr><td>宽</td></tr></table>)"},
+                            {"自定义源码-2", R"(<img src="https://img.alicdn.com/a.jpg" width="770" height="9">)"}});
+    for (const DescriptionWidth w : {DescriptionWidth::Taobao, DescriptionWidth::Tmall, DescriptionWidth::Taobao}) {
+        const LiveCheck::Result r = live.Wait(live.Check(page, w));
+        EXPECT_EQ(r.findings, Fresh(page, w)) << WidthPixels(w);
+        EXPECT_EQ(r.summary.errors, w == DescriptionWidth::Tmall ? 0 : 2);
+    }
 }
 
 // Holds the check's thread inside its first measure until released, so a

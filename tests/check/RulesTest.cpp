@@ -102,6 +102,24 @@ TEST(CheckRules, ARuleFileChangesTheCheckWithoutCode) {
     std::vector<std::string> found;
     for (const Finding& f : checker.CheckPage({{"自定义源码-1", html}})) found.push_back(f.rule);
     EXPECT_EQ(found, (std::vector<std::string>{"short", "narrow", "marquee"}));
+
+    // At Tmall's width the width rule moves with the column; the others stay.
+    const RuleSet tmall = rules->AtWidth(DescriptionWidth::Tmall);
+    EXPECT_EQ(tmall.Find("narrow")->number, 640);
+    EXPECT_EQ(tmall.Find("short")->number, 10);
+}
+
+TEST(CheckRules, AtAnotherWidthOnlyTheWidthItselfIsRenamed) {
+    const auto rules = RuleSet::FromJson(R"~({"format":"mojian-check-rules","version":1,"rules":[
+      {"id":"w","severity":"error","title":"超出 750 像素宽","match":{"kind":"picture-width","width":750},
+       "explanation":"750 像素以内；7500 像素、1750 像素和 750px 不变，750","source":"750","checked":"2026-12-09"}]})~");
+    ASSERT_TRUE(rules);
+    const RuleSet tmall = rules->AtWidth(DescriptionWidth::Tmall);
+    const Rule& r = tmall.Rules().front();
+    EXPECT_EQ(r.title, "超出 790 像素宽");
+    EXPECT_EQ(r.explanation, "790 像素以内；7500 像素、1750 像素和 790px 不变，790");
+    EXPECT_EQ(r.source, "750");  // where the rule comes from does not change
+    EXPECT_EQ(rules->AtWidth(DescriptionWidth::Taobao).Rules().front().explanation, rules->Rules().front().explanation);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
     for (const std::vector<std::string>& misuse : std::vector<std::vector<std::string>>{
              {"copy"}, {"blocks", "extra"}, {"import"}, {"import", "a.html", "-o"}, {"import", "a.html", "--force"},
              {"list", "a", "b"}, {"page", "a.mojian", "--encoding", "latin1"}, {"check"}, {"check", "a.html", "--json=1"},
-             {"check", "a.html", "-o", "b"}}) {
+             {"check", "a.html", "-o", "b"}, {"check", "a.html", "--width", "800"}, {"check", "a.html", "--width"}}) {
         const testing::Finished f = Run(misuse);
         EXPECT_EQ(f.status, 2) << misuse.front();
         EXPECT_EQ(f.err.find("mojian: "), 0u) << f.err;
@@ -254,6 +254,36 @@ TEST_F(CliTest, CheckGivesTheChecksOwnFindingsForAProjectAndForADescriptionImpor
         EXPECT_EQ(html.status, status) << html.err;
         EXPECT_EQ(WithoutCr(html.out), fromHtml.json);
     }
+}
+
+TEST_F(CliTest, CheckMeasuresAtTheWidthGivenElseTheProjectsElse750) {
+    const std::string html = R"(<table width="790" cellspacing="0" cellpadding="0"><tr><td>)"
+                             R"(<img src="https://img.alicdn.com/a.jpg" width="790" height="9">)"
+                             "</td></tr></table>\r\n";
+    const std::string description = Write("天猫.html", html);
+    Composition page;
+    page.AddCustom(html);
+    page.SetWidth(DescriptionWidth::Tmall);
+    const std::string tmall = Path("天猫.mojian");
+    ASSERT_FALSE(SaveProjectFile(tmall, page.Snapshot()));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    };
+    for (const Case& c : std::vector<Case>{{{description}, 1},
+                                           {{description, "--width", "790"}, 0},
+                                           {{"--width", "750", description}, 1},
+                                           {{tmall}, 0},
+                                           {{tmall, "--width", "750"}, 1}}) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "check");
+        const testing::Finished f = Run(args);
+        EXPECT_EQ(f.status, c.status) << args[1] << " " << f.out << f.err;
+    }
+    const testing::Finished bad = Run({"check", description, "--width", "800px"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("750（淘宝）或 790（天猫）"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("800px"), std::string::npos) << bad.err;
 }
 
 TEST_F(CliTest, CheckSaysWhatItCannotCheckWithStatusTwo) {

@@ -341,6 +341,28 @@ TEST_F(UndoTest, TheHistoryKeepsItsNewestStepsAndAtLeastTwoHundred) {
     EXPECT_EQ(*big.CustomText(1), std::string(64u << 10, 'x'));
 }
 
+TEST_F(UndoTest, TheDescriptionWidthIsAStepThatMarksThePageAndAnOpenBringsItsOwn) {
+    page.MarkSaved();
+    EXPECT_FALSE(page.SetWidth(DescriptionWidth::Taobao).Applied());  // it is that already
+    const PageEffects e = page.SetWidth(DescriptionWidth::Tmall);
+    EXPECT_TRUE(e.widthChanged);
+    EXPECT_TRUE(page.IsModified());
+    EXPECT_EQ(page.Snapshot().width, DescriptionWidth::Tmall);
+    EXPECT_TRUE(page.Undo().widthChanged);
+    EXPECT_EQ(page.Width(), DescriptionWidth::Taobao);
+    EXPECT_FALSE(page.IsModified());
+    page.Redo();
+    EXPECT_EQ(page.Width(), DescriptionWidth::Tmall);
+
+    // an open takes the file's width, and undoing it the page's before
+    EXPECT_TRUE(page.Open({}).widthChanged);
+    EXPECT_EQ(page.Width(), DescriptionWidth::Taobao);
+    page.Undo();
+    EXPECT_EQ(page.Width(), DescriptionWidth::Tmall);
+    EXPECT_FALSE(page.SetWidth(static_cast<DescriptionWidth>(800)).Applied());
+    EXPECT_EQ(page.Width(), DescriptionWidth::Tmall);
+}
+
 TEST_F(UndoTest, UndoingAnOpenBringsBackThePageWithItsFilesAndBlocks) {
     Reflect(page.AddCustom("a"));
     Reflect(page.AddCustom("b"));

@@ -124,6 +124,30 @@ TEST_F(HtmlViewTest, NarrowingTheViewRewrapsTheText) {
     EXPECT_LE(HtmlViewScrollPos(view_), std::max(0, HtmlViewPageHeight(view_) - ClientHeight()));
 }
 
+TEST_F(HtmlViewTest, AColumnWidthLaysThePageOutAtItAndAWiderOneScrollsSideways) {
+    // A 790 table in Tmall's column: the view (420 wide) scrolls sideways to its right edge.
+    HtmlViewSetHtml(view_, "<table width=790 height=50 bgcolor=#ff0000 cellspacing=0><tr><td></td></tr></table>"
+                           "<table width=100% height=20 bgcolor=#0000ff cellspacing=0><tr><td></td></tr></table>");
+    HtmlViewSetColumnWidth(view_, 790);
+    EXPECT_EQ(HtmlViewLayoutWidth(view_), 806);  // the column and the page margins
+    RECT rc;
+    GetClientRect(view_, &rc);
+    SendMessageW(view_, WM_HSCROLL, SB_RIGHT, 0);
+    EXPECT_EQ(HtmlViewScrollX(view_), 806 - rc.right);
+    EXPECT_EQ(PixelAt(rc.right - 10, 20), RGB(255, 0, 0));  // the table's right end, then the margin
+    EXPECT_EQ(PixelAt(rc.right - 4, 20), RGB(255, 255, 255));
+    EXPECT_EQ(PixelAt(rc.right - 10, 68), RGB(0, 0, 255));  // 100 % is the column's width
+    SendMessageW(view_, WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_LT(HtmlViewScrollX(view_), 806 - rc.right);
+
+    // The view's own width again: nothing to scroll sideways.
+    HtmlViewSetColumnWidth(view_, 0);
+    EXPECT_EQ(HtmlViewLayoutWidth(view_), rc.right);
+    EXPECT_EQ(HtmlViewScrollX(view_), 0);
+    SendMessageW(view_, WM_HSCROLL, SB_RIGHT, 0);
+    EXPECT_EQ(HtmlViewScrollX(view_), 0);
+}
+
 TEST_F(HtmlViewTest, PaintsColoursWherePlacedAndFollowsTheScroll) {
     HtmlViewSetHtml(view_, "<table width=100 height=50 bgcolor=#ff0000 cellspacing=0><tr><td></td></tr></table>"
                            "<div style=\"height:1000px\"></div>"

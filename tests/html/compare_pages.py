@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
 """Compares the HTML view's layout of a folder of HTML documents with headless Chromium's.
 
-Every document is laid out 750 pixels wide twice: by Chromium, and by our
-layout in html_dump (run under Wine, so GDI measures the text). Both report
+Every file is laid out twice, by Chromium and by our layout in html_dump
+(run under Wine, so GDI measures the text), as a buyer sees a description:
+a fragment of a page in standards mode (no margin) in the item page's
+column, 750 pixels wide (--width 790 for Tmall's column; --width auto takes
+790 for a file that declares a width of 790 pixels and none of 750).
+--documents lays each file out as a document of its own instead (its
+doctype decides the mode, the body keeps its margins). Both report
 the border box of every table, cell, picture and text block (a block-level
 element with text of its own), and the boxes are matched in document order.
 A box is in place when its left edge and width are within 2 pixels and its
@@ -14,8 +19,7 @@ marketplace strips them). Pictures either cannot be loaded (--pictures
 none: no host resolves, relative addresses find nothing) or are all served
 from a local HTTP server in this script (--pictures served: every picture
 address is rewritten to a generated PNG whose size follows from the
-original address). --fragments lays each file out as a block of a page
-(no margin, standards mode) instead of as a document of its own.
+original address).
 
 Writes report.txt (per document, then per box kind) and side-by-side
 pictures (Chromium | ours) of the worst documents that do not pass to
@@ -27,8 +31,8 @@ tests/chromium/NAME.json for exactly these inputs (tests/chromium_answers.py
 says how they are kept and refreshed); without it Chromium is asked.
 
 Usage: compare_pages.py --docs DIR --dump html_dump.exe --wine wine --out DIR
-                        [--pictures none|served] [--fragments] [--need N|all] [--need-boxes P]
-                        [--answers NAME]
+                        [--pictures none|served] [--documents] [--width 750|790|auto]
+                        [--need N|all] [--need-boxes P] [--answers NAME]
 """
 
 import argparse
@@ -51,7 +55,8 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import chromium_answers  # noqa: E402
 
-WIDTH = 750
+WIDTH = 750  # Taobao's column
+TMALL_WIDTH = 790
 CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
                   "--hide-scrollbars", "--force-device-scale-factor=1"]
@@ -85,6 +90,21 @@ def strip_sheets(text):
     text = re.sub(r"<style\b[^>]*>.*?</style\s*>", "", text, flags=re.I | re.S)
     text = re.sub(r"<script\b[^>]*>.*?</script\s*>", "", text, flags=re.I | re.S)
     return re.sub(r"<link\b[^>]*>", "", text, flags=re.I)
+
+
+def declared_widths(text):
+    """The pixel widths the file writes (width=790, width:790px), as a set."""
+    found = re.findall(r"""\bwidth\s*(?:=\s*["']?|:\s*)(\d+)(?:px)?""", text, flags=re.I)
+    return {int(n) for n in found}
+
+
+def width_of(text, asked):
+    """The column a file is laid out in: the one asked, or for auto Tmall's
+    when the file is made for it (790 declared, 750 nowhere)."""
+    if asked != "auto":
+        return int(asked)
+    widths = declared_widths(text)
+    return TMALL_WIDTH if TMALL_WIDTH in widths and WIDTH not in widths else WIDTH
 
 
 def as_fragment_page(text):
@@ -252,9 +272,9 @@ def run_chromium(args, timeout=300):
         shutil.rmtree(profile, ignore_errors=True)
 
 
-def chromium_boxes(names, site, base, kept):
+def chromium_boxes(names, widths, site, base, kept):
     frames = "".join('<iframe id="f%d" src="/doc/%s" style="display:block;border:0;width:%dpx;height:900px">'
-                     "</iframe>" % (i, n, WIDTH) for i, n in enumerate(names))
+                     "</iframe>" % (i, n, widths[n]) for i, n in enumerate(names))
     page = MEASURE % (frames, json.dumps(names))
     window = ["--virtual-time-budget=20000", "--window-size=1000,900", "--dump-dom"]
 
@@ -280,19 +300,24 @@ def win_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def our_boxes(args, files, bmp_dir, json_path):
-    if os.path.exists(json_path):
-        os.remove(json_path)
-    cmd = [args.wine, args.dump, "--width", str(WIDTH), "--document", "--pictures",
-           "load" if args.pictures == "served" else "none", "--json", win_path(json_path),
-           "--bmp-dir", win_path(bmp_dir)] + [win_path(f) for f in files]
-    done = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=900, check=False)
-    if done.returncode != 0:
-        print("html_dump failed (%d): %s" % (done.returncode, done.stderr.decode("utf-8", "replace")[-2000:]))
-    if not os.path.exists(json_path):
-        return None
-    with open(json_path, encoding="utf-8") as f:
-        return json.load(f)
+def our_boxes(args, files, widths, bmp_dir, json_path):
+    """html_dump once per column width; every file's boxes in one dict."""
+    boxes = {}
+    for width in sorted(set(widths.values())):
+        group = [f for f in files if widths[os.path.basename(f)] == width]
+        if os.path.exists(json_path):
+            os.remove(json_path)
+        cmd = [args.wine, args.dump, "--width", str(width), "--document", "--pictures",
+               "load" if args.pictures == "served" else "none", "--json", win_path(json_path),
+               "--bmp-dir", win_path(bmp_dir)] + [win_path(f) for f in group]
+        done = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=900, check=False)
+        if done.returncode != 0:
+            print("html_dump failed (%d): %s" % (done.returncode, done.stderr.decode("utf-8", "replace")[-2000:]))
+        if not os.path.exists(json_path):
+            return None
+        with open(json_path, encoding="utf-8") as f:
+            boxes.update(json.load(f))
+    return boxes
 
 
 # ---- comparing ------------------------------------------------------------------------
@@ -333,20 +358,20 @@ def compare(theirs, ours):
     return passes, (bad + missing) * 100 + min(worst, 99), counts, notes
 
 
-def side_by_side(worst, names, measured, site, base, args, workdir, bmp_dir):
+def side_by_side(worst, widths, measured, site, base, args, workdir, bmp_dir):
     conv = shutil.which("convert")
     if not conv:
         return
     for rank, name in enumerate(worst, 1):
         height = int(min(max(measured[name]["height"], 100), 8000))
         shot = os.path.join(workdir, "c-%d.png" % rank)
-        run_chromium(["--virtual-time-budget=10000", "--window-size=%d,%d" % (WIDTH, height),
+        run_chromium(["--virtual-time-budget=10000", "--window-size=%d,%d" % (widths[name], height),
                       "--screenshot=" + shot, base + "/doc/" + name], timeout=120)
         ours = os.path.join(bmp_dir, name + ".bmp")
         if not os.path.exists(shot) or not os.path.exists(ours):
             continue
         out = os.path.join(args.out, "worst-%d-%s.png" % (rank, re.sub(r"\.html?$", "", name)))
-        subprocess.run([conv, shot, "-background", "#808080", "-splice", "6x0+%d+0" % WIDTH, ours,
+        subprocess.run([conv, shot, "-background", "#808080", "-splice", "6x0+%d+0" % widths[name], ours,
                         "+append", out], check=False)
 
 
@@ -357,12 +382,17 @@ def main():
     ap.add_argument("--wine", default="wine")
     ap.add_argument("--out", required=True)
     ap.add_argument("--pictures", choices=["none", "served"], default="none")
-    ap.add_argument("--fragments", action="store_true", help="lay each file out as a block of a page")
+    ap.add_argument("--documents", action="store_true", help="lay each file out as a document of its own")
+    ap.add_argument("--fragments", action="store_true", help="the default: each file a fragment of a page")
+    ap.add_argument("--width", default=str(WIDTH), choices=[str(WIDTH), str(TMALL_WIDTH), "auto"],
+                    help="the column: 750 (Taobao), 790 (Tmall), or auto for each file")
     ap.add_argument("--need", default="0", help="documents that must pass (a number, or all)")
     ap.add_argument("--need-boxes", type=float, default=0, help="percent of each kind's boxes in place")
     ap.add_argument("--worst", type=int, default=5, help="side-by-side pictures of this many documents")
     ap.add_argument("--answers", help="use Chromium's boxes kept under this name")
     args = ap.parse_args()
+    if args.documents and args.fragments:
+        ap.error("--documents and --fragments exclude each other")
     os.makedirs(args.out, exist_ok=True)
     for old in os.listdir(args.out):
         if old.startswith("worst-") and old.endswith(".png"):
@@ -380,9 +410,11 @@ def main():
         inputs = os.path.join(workdir, "inputs")
         os.makedirs(inputs)
         files = []
+        widths = {}
         for n in names:
             text = strip_sheets(read_text(os.path.join(args.docs, n)))
-            if args.fragments:
+            widths[n] = width_of(text, args.width)
+            if not args.documents:
                 text = as_fragment_page(text)
             if args.pictures == "served":
                 text = rewrite_pictures(text, base)
@@ -392,7 +424,7 @@ def main():
             files.append(path)
             site.files["/doc/" + n] = (text.encode("utf-8"), "text/html; charset=utf-8")
 
-        measured = chromium_boxes(names, site, base, args.answers)
+        measured = chromium_boxes(names, widths, site, base, args.answers)
         if measured is None:
             print("Chromium reported no boxes")
             return 1
@@ -400,7 +432,7 @@ def main():
             json.dump(measured, f)
         bmp_dir = os.path.join(args.out, "ours")
         os.makedirs(bmp_dir, exist_ok=True)
-        ours = our_boxes(args, files, bmp_dir, os.path.join(args.out, "ours.json"))
+        ours = our_boxes(args, files, widths, bmp_dir, os.path.join(args.out, "ours.json"))
         if ours is None:
             print("html_dump wrote no boxes")
             return 1
@@ -440,10 +472,12 @@ def main():
 
         worst = [r[0] for r in sorted((r for r in results if not r[1] and r[0] in measured and r[0] in ours),
                                       key=lambda r: -r[2])]
-        side_by_side(worst[:args.worst], names, measured, site, base, args, workdir, bmp_dir)
+        side_by_side(worst[:args.worst], widths, measured, site, base, args, workdir, bmp_dir)
         need = len(names) if args.need == "all" else int(args.need)
-        print("%d of %d documents pass (need %d); pictures %s; details in %s"
-              % (passed, len(names), need, args.pictures, os.path.join(args.out, "report.txt")))
+        at = sorted(set(widths.values()))
+        print("%d of %d documents pass (need %d); %s at %s px; pictures %s; details in %s"
+              % (passed, len(names), need, "documents" if args.documents else "fragments",
+                 "/".join(str(w) for w in at), args.pictures, os.path.join(args.out, "report.txt")))
         return 0 if passed >= need and not short else 1
     finally:
         server.shutdown()

@@ -116,6 +116,36 @@ TEST(ProjectFile, IsReadableJsonWithTheFormatFirstAndNoPaths) {
     EXPECT_EQ(*read.page, expected);
 }
 
+TEST(ProjectFile, TheDescriptionWidthIsKeptAndAFileWithoutOneIs750) {
+    Composition page = SamplePage();
+    ASSERT_TRUE(page.SetWidth(DescriptionWidth::Tmall).Applied());
+    ProjectError error;
+    const auto bytes = SerializeProject(page.Snapshot(), error);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_NE(bytes->find("\"descriptionWidth\": 790"), std::string::npos);
+    EXPECT_NE(bytes->find("\"version\": 1,"), std::string::npos);  // readers before it open it as 750
+    const ProjectRead read = ParseProject(*bytes);
+    ASSERT_TRUE(read.Ok()) << ProjectErrorMessage(read.error);
+    EXPECT_EQ(*read.page, page.Snapshot());
+    Composition opened;
+    EXPECT_TRUE(opened.Open(*read.page).widthChanged);
+    EXPECT_EQ(opened.Width(), DescriptionWidth::Tmall);
+
+    const std::vector<std::pair<std::string, DescriptionWidth>> widths = {
+        {"", DescriptionWidth::Taobao},  // a file of the version before
+        {R"(, "descriptionWidth": 750)", DescriptionWidth::Taobao},
+        {R"(, "descriptionWidth": 790)", DescriptionWidth::Tmall},
+        {R"(, "descriptionWidth": 950)", DescriptionWidth::Taobao},  // a later version's column
+    };
+    for (const auto& [rest, width] : widths) {
+        const ProjectRead r = ParseProject(Valid("[]", rest));
+        ASSERT_TRUE(r.Ok()) << rest;
+        EXPECT_EQ(r.page->width, width) << rest;
+    }
+    for (const char* bad : {R"(, "descriptionWidth": "790")", R"(, "descriptionWidth": 790.5)", R"(, "descriptionWidth": -1)"})
+        EXPECT_EQ(ErrorOf(Valid("[]", bad)).kind, K::BadValue) << bad;
+}
+
 TEST(ProjectFile, ALaterVersionOpensAsFarAsItCanUnlessItRequiresWhatThisOneLacks) {
     const std::string later = R"({"format": "mojian-page", "version": 7, "theme": {"dark": true},
       "lines": ["图片展示-样式1", "视频展示-样式1"], "requires": ["lines"],
