@@ -39,13 +39,13 @@ void RunRecent(HWND form, Form1State& s) {
 
 template <std::size_t Index>
 bool HasRecent(const Form1State& s) {
-    return s.recent.Paths().size() > Index;
+    return s.doc.user.recent.Paths().size() > Index;
 }
 
-bool CanUndo(const Form1State& s) { return s.page.CanUndo(); }
-bool CanRedo(const Form1State& s) { return s.page.CanRedo(); }
+bool CanUndo(const Form1State& s) { return s.doc.page.CanUndo(); }
+bool CanRedo(const Form1State& s) { return s.doc.page.CanRedo(); }
 bool HasLastSession(const Form1State& s) {
-    return !s.userFolder.empty() && FileSize(project::LastSessionFilePath(s.userFolder)).has_value();
+    return !s.doc.user.folder.empty() && FileSize(project::LastSessionFilePath(s.doc.user.folder)).has_value();
 }
 
 // Closing asks the exit question; posted, so the window is never destroyed
@@ -148,7 +148,6 @@ bool RunCommand(HWND form, Form1State& s, int id, bool fromControl) {
     if (!c) return false;
     if (!fromControl && !IsEnabled(*c, s)) return true;
     EndTyping(s);
-    TakeSelection(s);
     c->run(form, s);  // may end with the window gone: nothing of `s` after this
     return true;
 }
@@ -174,8 +173,8 @@ void ShowRecentFiles(HWND form, const Form1State& s) {
     int exitAt = -1;
     for (int i = 0; i < GetMenuItemCount(file); ++i)
         if (GetMenuItemID(file, i) == IDM_EXIT) exitAt = i;
-    if (exitAt < 0 || s.recent.Paths().empty()) return;
-    const auto& paths = s.recent.Paths();
+    if (exitAt < 0 || s.doc.user.recent.Paths().empty()) return;
+    const auto& paths = s.doc.user.recent.Paths();
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::wstring text = RecentItemText(i, paths[i]);
         InsertMenuW(file, static_cast<UINT>(exitAt) + static_cast<UINT>(i), MF_BYPOSITION | MF_STRING,
@@ -190,11 +189,11 @@ void ShowRecentFiles(HWND form, const Form1State& s) {
 }
 
 bool TranslateAccelerators(HWND form, Form1State& s, MSG& msg) {
-    if (!s.accelerators || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
+    if (!s.view.accelerators || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
     // Keys pressed in another window (a dialog of ours) are that window's.
     if (msg.hwnd != form && !IsChild(form, msg.hwnd)) return false;
-    if (EditBoxKeeps(s.accelerators, msg)) return false;
-    return TranslateAcceleratorW(form, s.accelerators, &msg) != 0;
+    if (EditBoxKeeps(s.view.accelerators, msg)) return false;
+    return TranslateAcceleratorW(form, s.view.accelerators, &msg) != 0;
 }
 
 }  // namespace mojian

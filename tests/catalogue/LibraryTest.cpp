@@ -81,27 +81,6 @@ TEST(TemplateLibrary, HoldsNinetyFragmentsInKindAndStyleOrder) {
     EXPECT_TRUE(library.Get(-1, 0).empty());
 }
 
-TEST(TemplateLibrary, ReplacementLastsForTheRunOnly) {
-    TemplateLibrary run;
-    const std::string original = run.Get(9, 5);
-    run.Set(9, 5, "<p>edited</p>");
-    EXPECT_EQ(run.Get(9, 5), "<p>edited</p>");
-    EXPECT_EQ(run.Get(9, 4), TemplateLibrary().Get(9, 4));  // neighbours untouched
-    run.Set(1, 5, "nowhere");                                // no such block: ignored
-    EXPECT_TRUE(run.Get(1, 5).empty());
-
-    const TemplateLibrary nextRun;  // a restart begins from the built-in texts
-    EXPECT_EQ(nextRun.Get(9, 5), original);
-}
-
-TEST(TemplateLibrary, ProgramLibraryIsShared) {
-    const std::string original = GetBlock(2, 3);
-    SetBlock(2, 3, "changed");
-    EXPECT_EQ(Library().Get(2, 3), "changed");
-    SetBlock(2, 3, original);
-    EXPECT_EQ(GetBlock(2, 3), original);
-}
-
 class CustomSource : public ::testing::Test {
 protected:
     void Write(const std::string& entry, const std::string& gbkBytes) {
