@@ -258,7 +258,7 @@ PageData FiftyLines() {
                                 std::to_string(n) + "\">看看</a> <a href='http://item.taobao.com/'>进店</a></p>";
         page.lines.push_back(CustomEntryName(n));
     }
-    page.editedBlocks[{3, 0}] = Page().GetBlock(3, 0) + "<a href=\"http://item.taobao.com/shop\">进店</a>";
+    page.editedBlocks[{3, 0}] = BuiltInLibrary().Get(3, 0) + "<a href=\"http://item.taobao.com/shop\">进店</a>";
     for (int i = 0; page.lines.size() < 50; ++i) {
         const int kind = i % 2 ? 3 : 9;  // 9: their own item links; 3-1: the edited block
         page.lines.push_back(EntryName(kind, i % 2 ? 0 : i / 2 % kStyleCounts[9]));

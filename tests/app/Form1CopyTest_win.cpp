@@ -12,6 +12,7 @@
 #include "base/Scoped_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
+#include "compose/ExportFiles.h"
 #include "compose/PreviewDocument.h"
 
 namespace mojian::testing {
