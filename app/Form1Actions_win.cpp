@@ -181,19 +181,16 @@ void List1_SelChange(HWND form, Form1State& s) {
 }
 
 void List1_Click(HWND, Form1State& s) {
-    const int selected = s.doc.page.Selected();
     const ResolvedEntry entry = ResolveEntry(s.doc.page.SelectedName());
     if (entry.IsBuiltIn()) {
         const std::string& block = s.doc.page.GetBlock(entry.kind, entry.style);
         s.view.Preview().SetBodyInnerHtml(block);
         SetText(s.view.Control(kEntrySource), block);
     } else if (entry.IsCustom()) {
-        // The source as its file reads back line by line.
-        const auto html = s.doc.page.LineHtml(static_cast<std::size_t>(selected));
-        if (!html) return;  // a source without text leaves the preview as it was
-        const std::string text = NormaliseLines(*html);
-        SetText(s.view.Control(kEntrySource), text);
-        WriteFramedPreview(s.view.Preview(), text);
+        const auto text = s.doc.page.ReadCustomSource(entry.custom);
+        if (!text) return;  // a source without text leaves the preview as it was
+        SetText(s.view.Control(kEntrySource), *text);
+        WriteFramedPreview(s.view.Preview(), *text);
     }
 }
 

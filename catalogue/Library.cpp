@@ -108,10 +108,4 @@ std::optional<std::string> ReadCustomSourceWhole(std::string_view entryName) {
     return GbkToUtf8(*bytes);
 }
 
-std::optional<std::string> ReadCustomSource(std::string_view entryName) {
-    auto text = ReadCustomSourceWhole(entryName);
-    if (!text) return std::nullopt;
-    return NormaliseLines(*text);
-}
-
 }  // namespace mojian

@@ -46,16 +46,13 @@ const TemplateLibrary& BuiltInLibrary();
 std::string WorkingFolder();
 std::string CustomSourcePath(std::string_view entryName);
 
-// The custom source's text as the single-entry preview shows it: GBK decoded,
-// every line (ended by CR or CR LF; a lone LF stays in the text) followed by
-// CR LF. Nothing when the file is missing or cannot be read.
-std::optional<std::string> ReadCustomSource(std::string_view entryName);
-
-// The custom source's text whole and unchanged (GBK decoded), as the page
-// assembly takes it. Nothing when the file is missing or cannot be read.
+// The custom source's file whole and unchanged (GBK decoded), as the working
+// folder holds it. Nothing when the file is missing or cannot be read.
 std::optional<std::string> ReadCustomSourceWhole(std::string_view entryName);
 
-// Splits decoded text into lines the way ReadCustomSource does.
+// Every line of decoded text (ended by CR or CR LF; a lone LF stays in the
+// text) followed by CR LF: a custom source as the single-entry preview shows
+// it (Composition::ReadCustomSource).
 std::string NormaliseLines(std::string_view text);
 
 }  // namespace mojian

@@ -414,6 +414,12 @@ std::optional<std::string> Composition::CustomSourceFileBytes(int number) const 
     return TextFileBytes(*text);
 }
 
+std::optional<std::string> Composition::ReadCustomSource(int number) const {
+    const auto it = sources_.find(number);
+    if (it == sources_.end()) return std::nullopt;
+    return NormaliseLines(it->second.html);
+}
+
 std::vector<int> Composition::CustomNumbers() const {
     std::vector<int> numbers;
     numbers.reserve(sources_.size());

@@ -139,6 +139,10 @@ public:
     // The bytes its file holds (GBK, characters GBK lacks as references,
     // CR LF after); nothing when it has no text.
     std::optional<std::string> CustomSourceFileBytes(int number) const;
+    // The text as the single-entry preview shows it: as its file reads back,
+    // every line (ended by CR or CR LF; a lone LF stays in the text)
+    // followed by CR LF. Nothing when it has no text.
+    std::optional<std::string> ReadCustomSource(int number) const;
     // Numbers that have a text, ascending.
     std::vector<int> CustomNumbers() const;
 

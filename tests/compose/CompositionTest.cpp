@@ -183,6 +183,8 @@ TEST_F(CompositionTest, TheWriteThroughGoesToTheSelectedEntryForEveryLineThatNam
     EXPECT_EQ(e.sources, std::set<int>{1});
     EXPECT_EQ(*page.CustomText(1), "second \xF0\x9F\x98\x80");  // the text as typed
     const std::string custom = "second &#x1F600;\r\n";            // as its file reads back
+    EXPECT_EQ(page.ReadCustomSource(1), custom);
+    EXPECT_FALSE(page.ReadCustomSource(2).has_value());
     EXPECT_EQ(page.PageHtml(), "<i>mine</i>" + custom + BuiltInLibrary().Get(0, 0) + "<i>mine</i>" + custom);
     ExpectMirrored();
 
