@@ -19,7 +19,7 @@
 #include "base/File.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
-#include "compose/PageAssembly.h"
+#include "compose/ExportFiles.h"
 
 namespace mojian {
 
@@ -40,15 +40,15 @@ void ShowIfChanged(HWND hwnd, bool visible) {
     if (((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0) != visible) Show(hwnd, visible);
 }
 
-HWND KindOption(const Form1State& s, int k) { return s.Control(kKindOptions + k); }
-HWND StyleOption(const Form1State& s, int i) { return s.Control(kStyleOptions + i); }
+HWND KindOption(const Form1State& s, int k) { return s.view.Control(kKindOptions + k); }
+HWND StyleOption(const Form1State& s, int i) { return s.view.Control(kStyleOptions + i); }
 
 // The first checked of the `count` buttons from `base`, or -1. Each look is a
 // message to a skinned control, so a click asks each group once instead of
 // every kind-style pair.
 int CheckedOf(const Form1State& s, int base, int count) {
     for (int i = 0; i < count; ++i)
-        if (IsChecked(s.Control(base + i))) return i;
+        if (IsChecked(s.view.Control(base + i))) return i;
     return -1;
 }
 
@@ -59,22 +59,22 @@ void SelectStyle(const Form1State& s, int index) {
 
 // The choice the option buttons show: what the add button adds.
 void TakeChoice(Form1State& s) {
-    if (IsChecked(s.Control(kCustomOption))) {
-        s.page.SetChoice(Choice::Custom());
+    if (IsChecked(s.view.Control(kCustomOption))) {
+        s.doc.page.SetChoice(Choice::Custom());
         return;
     }
     const int kind = CheckedOf(s, kKindOptions, kKindCount);
     const int style = kind >= 0 ? CheckedOf(s, kStyleOptions, kStyleCounts[static_cast<std::size_t>(kind)]) : -1;
-    if (style >= 0) s.page.SetChoice(Choice::BuiltIn(kind, style));
+    if (style >= 0) s.doc.page.SetChoice(Choice::BuiltIn(kind, style));
 }
 
 void ShowEditor(const Form1State& s) {
-    SetWindowPos(s.Control(kEditor), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(s.view.Control(kEditor), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 // Sets the custom-source kind, running its choice only when it was not set.
 void SelectCustomKind(HWND form, Form1State& s) {
-    const HWND custom = s.Control(kCustomOption);
+    const HWND custom = s.view.Control(kCustomOption);
     if (IsChecked(custom)) return;
     for (int k = 0; k < kKindCount; ++k) SendMessageW(KindOption(s, k), BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(custom, BM_SETCHECK, BST_CHECKED, 0);
@@ -84,13 +84,13 @@ void SelectCustomKind(HWND form, Form1State& s) {
 // The page HTML put on the clipboard; nothing when the list is empty or the
 // clipboard could not be set (the user has been told either way).
 std::optional<std::string> Cop(HWND form, Form1State& s) {
-    if (s.page.Lines().empty()) {
+    if (s.doc.page.Lines().empty()) {
         EmptyClipboardText(form);
         Ask(form, kCopyEmptyList, kNoticeTitle, MB_OK | MB_ICONINFORMATION);
         return std::nullopt;
     }
     // The page buffer (Text4): a string that lives only while the copy runs.
-    std::string page = s.page.PageHtml();
+    std::string page = s.doc.page.PageHtml();
     ClearPreview(form);
     const bool copied = PutClipboardText(form, page);  // empties the clipboard, then sets it
     std::optional<std::string> result;
@@ -104,11 +104,11 @@ std::optional<std::string> Cop(HWND form, Form1State& s) {
 }
 
 void Command7_MouseDown(HWND form, Form1State& s) {
-    if (!s.page.Lines().empty()) ClearPreview(form);
+    if (!s.doc.page.Lines().empty()) ClearPreview(form);
 }
 
 void Command7_MouseUp(HWND form, Form1State& s) {
-    if (!s.page.Lines().empty()) ShowPagePreview(form);
+    if (!s.doc.page.Lines().empty()) ShowPagePreview(form);
 }
 
 }  // namespace
@@ -127,13 +127,13 @@ void Option1_Click(HWND form, Form1State& s, int kind) {
         return kind == 0 ? std::string(kThemeNames[static_cast<std::size_t>(i)]) : StyleCaption(i);
     };
     for (int i = 0; i < kMaxStyles; ++i) SetCaption(StyleOption(s, i), caption(i));
-    ShowIfChanged(s.Control(kEditor), false);
+    ShowIfChanged(s.view.Control(kEditor), false);
     const bool wasSelected = IsChecked(StyleOption(s, 0));
     SelectStyle(s, 0);
     if (!wasSelected) Option2_Click(form, s);  // as the click on style 1 would
-    s.page.SetChoice(Choice::BuiltIn(kind, 0));
-    s.Preview().SetBodyInnerHtml(s.page.BlockText(kind, 0));
-    SetText(s.Control(kChoiceFrame), kKindCaptions[static_cast<std::size_t>(kind)]);
+    s.doc.page.SetChoice(Choice::BuiltIn(kind, 0));
+    s.view.Preview().SetBodyInnerHtml(s.doc.page.GetBlock(kind, 0));
+    SetText(s.view.Control(kChoiceFrame), kKindCaptions[static_cast<std::size_t>(kind)]);
     const int styles = kStyleCounts[static_cast<std::size_t>(kind)];
     for (int i = 0; i < kMaxStyles; ++i) ShowIfChanged(StyleOption(s, i), i < styles);
 }
@@ -144,25 +144,25 @@ void Option2_Click(HWND, Form1State& s) {
     if (kind < 0) return;
     const int style = CheckedOf(s, kStyleOptions, kStyleCounts[static_cast<std::size_t>(kind)]);
     if (style < 0) return;
-    s.page.SetChoice(Choice::BuiltIn(kind, style));
-    s.Preview().SetBodyInnerHtml(s.page.BlockText(kind, style));
+    s.doc.page.SetChoice(Choice::BuiltIn(kind, style));
+    s.view.Preview().SetBodyInnerHtml(s.doc.page.GetBlock(kind, style));
 }
 
 void Option4_Click(HWND, Form1State& s) {
-    s.page.SetChoice(Choice::Custom());
+    s.doc.page.SetChoice(Choice::Custom());
     for (int i = 0; i < kMaxStyles; ++i) Show(StyleOption(s, i), false);
     ShowEditor(s);
-    SetText(s.Control(kChoiceFrame), std::string(kCustomEntryPrefix) + GetText(s.Control(kLatestCustom)));
-    WriteFramedPreview(s.Preview(), GetText(s.Control(kEditor)));
+    SetText(s.view.Control(kChoiceFrame), std::string(kCustomEntryPrefix) + GetText(s.view.Control(kLatestCustom)));
+    WriteFramedPreview(s.view.Preview(), GetText(s.view.Control(kEditor)));
 }
 
 void ShowChoice(HWND form, Form1State& s) {
-    const Choice choice = s.page.CurrentChoice();
+    const Choice choice = s.doc.page.CurrentChoice();
     if (choice.custom) {
         SelectCustomKind(form, s);
         return;
     }
-    SendMessageW(s.Control(kCustomOption), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(s.view.Control(kCustomOption), BM_SETCHECK, BST_UNCHECKED, 0);
     for (int k = 0; k < kKindCount; ++k)
         SendMessageW(KindOption(s, k), BM_SETCHECK, k == choice.kind ? BST_CHECKED : BST_UNCHECKED, 0);
     Option1_Click(form, s, choice.kind);
@@ -174,49 +174,51 @@ void ShowChoice(HWND form, Form1State& s) {
 
 // ---- The composition list ---------------------------------------------------
 
+void List1_SelChange(HWND form, Form1State& s) {
+    // What the user chose is the one thing the list box tells the page.
+    s.doc.page.Select(static_cast<int>(SendMessageW(s.view.Control(kList), LB_GETCURSEL, 0, 0)));
+    List1_Click(form, s);
+}
+
 void List1_Click(HWND, Form1State& s) {
-    TakeSelection(s);
-    const int selected = s.page.Selected();
-    const ResolvedEntry entry = ResolveEntry(s.page.SelectedName());
+    const ResolvedEntry entry = ResolveEntry(s.doc.page.SelectedName());
     if (entry.IsBuiltIn()) {
-        const std::string& block = s.page.BlockText(entry.kind, entry.style);
-        s.Preview().SetBodyInnerHtml(block);
-        SetText(s.Control(kEntrySource), block);
+        const std::string& block = s.doc.page.GetBlock(entry.kind, entry.style);
+        s.view.Preview().SetBodyInnerHtml(block);
+        SetText(s.view.Control(kEntrySource), block);
     } else if (entry.IsCustom()) {
-        // The source as its file reads back line by line.
-        const auto html = s.page.LineHtml(static_cast<std::size_t>(selected));
-        if (!html) return;  // a source without text leaves the preview as it was
-        const std::string text = NormaliseLines(*html);
-        SetText(s.Control(kEntrySource), text);
-        WriteFramedPreview(s.Preview(), text);
+        const auto text = s.doc.page.ReadCustomSource(entry.custom);
+        if (!text) return;  // a source without text leaves the preview as it was
+        SetText(s.view.Control(kEntrySource), *text);
+        WriteFramedPreview(s.view.Preview(), *text);
     }
 }
 
 void Command1_Click(HWND form, Form1State& s) {
     TakeChoice(s);
-    const PageEffects e = s.page.AddChosen(GetText(s.Control(kEditor)));
-    if (e.outcome == Outcome::ListFull) {
-        Ask(form, kListFull, kNoticeTitle, MB_OK | MB_ICONEXCLAMATION);
+    const PageEffects e = s.doc.page.AddChosen(GetText(s.view.Control(kEditor)));
+    if (e.outcome == Outcome::PageFull) {
+        Ask(form, kPageFull, kNoticeTitle, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (!Reflect(form, s, e)) Ask(form, kSourceNotSaved, kNoticeTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void Command2_Click(HWND form, Form1State& s) { Reflect(form, s, s.page.DeleteSelected()); }
+void Command2_Click(HWND form, Form1State& s) { Reflect(form, s, s.doc.page.DeleteSelected()); }
 
 void Command3_Click(HWND form, Form1State& s) {
-    if (s.page.Lines().empty()) return;
-    if (Ask(form, kClearQuestion, kNoticeTitle, MB_OKCANCEL) == IDOK) Reflect(form, s, s.page.Clear());
+    if (s.doc.page.Lines().empty()) return;
+    if (Ask(form, kClearQuestion, kNoticeTitle, MB_OKCANCEL) == IDOK) Reflect(form, s, s.doc.page.Clear());
 }
 
 void Command5_Click(HWND form, Form1State& s) {
-    const PageEffects e = s.page.MoveDown();
+    const PageEffects e = s.doc.page.MoveDown();
     Reflect(form, s, e);
     if (e.Applied()) List1_Click(form, s);  // the selection changed: preview the moved entry
 }
 
 void Command6_Click(HWND form, Form1State& s) {
-    const PageEffects e = s.page.MoveUp();
+    const PageEffects e = s.doc.page.MoveUp();
     Reflect(form, s, e);
     if (e.Applied()) List1_Click(form, s);
 }
@@ -260,20 +262,20 @@ LRESULT CALLBACK Command7Proc(HWND button, UINT msg, WPARAM wp, LPARAM lp, UINT_
 // A multi-line edit box sends no EN_CHANGE for WM_SETTEXT, so the change
 // handler runs here, as it would for a change the user makes.
 void SetEditorTextQuietly(HWND form, Form1State& s, std::string_view text) {
-    const bool was = s.suppressWriteThrough;
-    s.suppressWriteThrough = true;
-    SetText(s.Control(kEditor), text);
+    const bool was = s.view.suppressWriteThrough;
+    s.view.suppressWriteThrough = true;
+    SetText(s.view.Control(kEditor), text);
     Text1_Change(form, s);
-    s.suppressWriteThrough = was;
+    s.view.suppressWriteThrough = was;
     EndTyping(s);
 }
 
 void Command13_Click(HWND form, Form1State& s) {
-    if (s.page.Lines().empty()) {
+    if (s.doc.page.Lines().empty()) {
         Ask(form, kEditEmptyList, kAddModuleTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (s.page.Selected() < 0) {
+    if (s.doc.page.Selected() < 0) {
         if (Ask(form, kEditAllQuestion, kNoticeTitle, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
         // The page the copy produced, not whatever the clipboard holds by now.
         const std::optional<std::string> page = Cop(form, s);
@@ -286,10 +288,10 @@ void Command13_Click(HWND form, Form1State& s) {
     }
     // The entry's text as the page holds it: a custom source as typed, so
     // characters GBK lacks and lone line feeds come back unchanged.
-    const ResolvedEntry entry = ResolveEntry(s.page.SelectedName());
+    const ResolvedEntry entry = ResolveEntry(s.doc.page.SelectedName());
     std::string html;
-    if (entry.IsBuiltIn()) html = s.page.BlockText(entry.kind, entry.style);
-    else if (const std::string* text = entry.IsCustom() ? s.page.CustomText(entry.custom) : nullptr) html = *text;
+    if (entry.IsBuiltIn()) html = s.doc.page.GetBlock(entry.kind, entry.style);
+    else if (const std::string* text = entry.IsCustom() ? s.doc.page.CustomText(entry.custom) : nullptr) html = *text;
     SelectCustomKind(form, s);
     ShowEditor(s);
     // Loading is no edit: the entry's block stays exactly as it is.
@@ -297,29 +299,24 @@ void Command13_Click(HWND form, Form1State& s) {
 }
 
 void Text1_Change(HWND form, Form1State& s) {
-    if (!s.preview) return;  // the editor's starting text, set while the window is built
-    const std::string text = GetText(s.Control(kEditor));
-    if (!s.suppressWriteThrough) {
-        TakeSelection(s);
+    if (!s.view.preview) return;  // the editor's starting text, set while the window is built
+    const std::string text = GetText(s.view.Control(kEditor));
+    if (!s.view.suppressWriteThrough) {
         // Keystrokes in quick succession into one entry make one undo step.
-        constexpr std::uint64_t kBurstPauseMs = 1500;
-        const std::uint64_t now = GetTickCount64();
-        const bool continues = s.typing && now - s.lastKeystrokeMs < kBurstPauseMs;
+        const bool continues = s.doc.typing.Keystroke(GetTickCount64());
         // A failed write is not reported on every keystroke; the page holds
         // the text and the next change writes the file again.
-        Reflect(form, s, s.page.WriteThroughSelected(text, continues));
-        s.typing = true;
-        s.lastKeystrokeMs = now;
+        Reflect(form, s, s.doc.page.WriteThroughSelected(text, continues));
     }
-    WriteFramedPreview(s.Preview(), text);
+    WriteFramedPreview(s.view.Preview(), text);
 }
 
 void Command9_Click(HWND form, Form1State& s) {
-    if (s.page.Lines().empty()) {
+    if (s.doc.page.Lines().empty()) {
         Ask(form, kExportEmptyList, kAddModuleTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    const std::string before = GetText(s.Control(kEditor));
+    const std::string before = GetText(s.view.Control(kEditor));
     SetEditorTextQuietly(form, s, "");
     const std::optional<std::string> page = Cop(form, s);
     if (!page) {
@@ -328,10 +325,10 @@ void Command9_Click(HWND form, Form1State& s) {
     }
     SetEditorTextQuietly(form, s, *page);
     const std::string folder = WorkingFolder();
-    int counter = s.page.ExportCounter();
+    int counter = s.doc.page.ExportCounter();
     const bool exported =
         (FolderExists(folder) || CreateFolder(folder)) && WriteNextExportFile(folder, counter, *page).has_value();
-    s.page.SetExportCounter(counter);
+    s.doc.page.SetExportCounter(counter);
     if (exported) Ask(form, kExportDone, kExportTitle, MB_OK | MB_ICONINFORMATION);
     else Ask(form, kExportFailed, kExportTitle, MB_OK | MB_ICONEXCLAMATION);
 }

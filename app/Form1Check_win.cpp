@@ -25,8 +25,8 @@ constexpr wchar_t kEmptyPageReport[] = L"排版列表是空的，还没有可以
 constexpr wchar_t kNothingFound[] = L"没有发现问题，可以放心粘贴。";
 
 void HandOver(Form1State& s) {
-    s.checkBehind = false;
-    s.checkAsked = s.liveCheck->Check(check::LinesOf(s.page), s.page.Width());
+    s.doc.check.behind = false;
+    s.doc.check.asked = s.view.liveCheck->Check(check::LinesOf(s.doc.page), s.doc.page.Width());
 }
 
 std::wstring SummaryText(const check::Summary& summary) {
@@ -35,49 +35,49 @@ std::wstring SummaryText(const check::Summary& summary) {
 
 // The result on the window: the status bar's count and the open report.
 void Show(Form1State& s, const check::LiveCheck::Result& r) {
-    const bool empty = s.page.Lines().empty();
-    s.statusNote = empty ? std::string() : check::StatusText(r.summary, check::RuleSet::BuiltIn().PageCharacterLimit());
+    const bool empty = s.doc.page.Lines().empty();
+    s.view.statusNote = empty ? std::string() : check::StatusText(r.summary, check::RuleSet::BuiltIn().PageCharacterLimit());
     UpdateStatusBar(s);
-    if (!s.checkReport) return;
+    if (!s.view.checkReport) return;
     if (empty) {
-        FillCheckReport(s.checkReport, kEmptyPageReport, {});
+        FillCheckReport(s.view.checkReport, kEmptyPageReport, {});
         return;
     }
     std::wstring summary = SummaryText(r.summary);
     if (r.findings.empty()) summary += std::wstring(L"　") + kNothingFound;
-    FillCheckReport(s.checkReport, summary, r.findings);
+    FillCheckReport(s.view.checkReport, summary, r.findings);
 }
 
 }  // namespace
 
 void StartLiveCheck(HWND form, Form1State& s) {
-    s.liveCheck = std::make_unique<check::LiveCheck>(
+    s.view.liveCheck = std::make_unique<check::LiveCheck>(
         check::RuleSet::BuiltIn(), [] { return std::make_unique<html::GdiFonts>(); },
         [form] { PostMessageW(form, kMsgCheckReady, 0, 0); });
 }
 
-void StopLiveCheck(Form1State& s) { s.liveCheck.reset(); }
+void StopLiveCheck(Form1State& s) { s.view.liveCheck.reset(); }
 
 void FollowPageWithCheck(Form1State& s) {
-    if (!s.liveCheck || !s.options.liveCheck) return;
-    if (s.liveCheck->Busy()) s.checkBehind = true;  // the newest page goes over when the result comes
+    if (!s.view.liveCheck || !s.options.liveCheck) return;
+    if (s.view.liveCheck->Busy()) s.doc.check.behind = true;  // the newest page goes over when the result comes
     else HandOver(s);
 }
 
 void CheckReady(Form1State& s) {
-    if (!s.liveCheck) return;
-    const auto result = s.liveCheck->Take();
-    if (s.checkBehind) {
-        if (!s.liveCheck->Busy()) HandOver(s);
+    if (!s.view.liveCheck) return;
+    const auto result = s.view.liveCheck->Take();
+    if (s.doc.check.behind) {
+        if (!s.view.liveCheck->Busy()) HandOver(s);
         return;  // whatever came is of an older page
     }
     if (result) Show(s, *result);
 }
 
 std::optional<check::LiveCheck::Result> CheckPageNow(Form1State& s) {
-    if (!s.liveCheck) return std::nullopt;
-    if (s.checkBehind || s.checkAsked == 0 || !s.options.liveCheck) HandOver(s);
-    const check::LiveCheck::Result r = s.liveCheck->Wait(s.checkAsked);
+    if (!s.view.liveCheck) return std::nullopt;
+    if (s.doc.check.behind || s.doc.check.asked == 0 || !s.options.liveCheck) HandOver(s);
+    const check::LiveCheck::Result r = s.view.liveCheck->Wait(s.doc.check.asked);
     Show(s, r);
     return r;
 }
@@ -89,25 +89,23 @@ std::wstring CopyCheckNote(Form1State& s) {
 }
 
 void Check_Click(HWND form, Form1State& s) {
-    if (!s.checkReport) {
-        s.checkReport = CreateCheckReport(form);
-        if (!s.checkReport) return;
+    if (!s.view.checkReport) {
+        s.view.checkReport = CreateCheckReport(form);
+        if (!s.view.checkReport) return;
     }
     CheckPageNow(s);  // fills the report
-    ShowWindow(s.checkReport, SW_SHOW);
-    SetForegroundWindow(s.checkReport);
-    SetFocus(GetDlgItem(s.checkReport, IDC_CHECK_LIST));
+    ShowWindow(s.view.checkReport, SW_SHOW);
+    SetForegroundWindow(s.view.checkReport);
+    SetFocus(GetDlgItem(s.view.checkReport, IDC_CHECK_LIST));
 }
 
 void CheckReportGoToLine(HWND form, Form1State& s, int line) {
-    if (line < 0 || line >= static_cast<int>(s.page.Lines().size())) return;
-    EndTyping(s);
-    SendMessageW(s.Control(kList), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-    List1_Click(form, s);
+    if (line < 0 || line >= static_cast<int>(s.doc.page.Lines().size())) return;
+    SelectLine(form, s, line);
 }
 
 void CheckReportClosed(Form1State& s, HWND report) {
-    if (s.checkReport == report) s.checkReport = nullptr;
+    if (s.view.checkReport == report) s.view.checkReport = nullptr;
 }
 
 }  // namespace mojian

@@ -39,13 +39,13 @@ void RunRecent(HWND form, Form1State& s) {
 
 template <std::size_t Index>
 bool HasRecent(const Form1State& s) {
-    return s.recent.Paths().size() > Index;
+    return s.doc.user.recent.Paths().size() > Index;
 }
 
-bool CanUndo(const Form1State& s) { return s.page.CanUndo(); }
-bool CanRedo(const Form1State& s) { return s.page.CanRedo(); }
+bool CanUndo(const Form1State& s) { return s.doc.page.CanUndo(); }
+bool CanRedo(const Form1State& s) { return s.doc.page.CanRedo(); }
 bool HasLastSession(const Form1State& s) {
-    return !s.userFolder.empty() && FileSize(project::LastSessionFilePath(s.userFolder)).has_value();
+    return !s.doc.user.folder.empty() && FileSize(project::LastSessionFilePath(s.doc.user.folder)).has_value();
 }
 
 // Closing asks the exit question; posted, so the window is never destroyed
@@ -56,7 +56,7 @@ void About_Click(HWND form, Form1State&) { ShowAboutDialog(form); }
 // 页面 → 描述宽度: one undo step; the preview and the check follow it.
 template <DescriptionWidth Width>
 void Width_Click(HWND form, Form1State& s) {
-    Reflect(form, s, s.page.SetWidth(Width));
+    Reflect(form, s, s.doc.page.SetWidth(Width));
 }
 
 const std::vector<Command>& Commands() {
@@ -157,7 +157,6 @@ bool RunCommand(HWND form, Form1State& s, int id, bool fromControl) {
     if (!c) return false;
     if (!fromControl && !IsEnabled(*c, s)) return true;
     EndTyping(s);
-    TakeSelection(s);
     c->run(form, s);  // may end with the window gone: nothing of `s` after this
     return true;
 }
@@ -172,7 +171,7 @@ void OnInitMenuPopup(Form1State& s, HMENU popup) {
     }
     // The page's width is the one checked (a radio pair; other menus lack it).
     CheckMenuRadioItem(popup, IDM_WIDTH_TAOBAO, IDM_WIDTH_TMALL,
-                       s.page.Width() == DescriptionWidth::Tmall ? IDM_WIDTH_TMALL : IDM_WIDTH_TAOBAO, MF_BYCOMMAND);
+                       s.doc.page.Width() == DescriptionWidth::Tmall ? IDM_WIDTH_TMALL : IDM_WIDTH_TAOBAO, MF_BYCOMMAND);
 }
 
 void ShowRecentFiles(HWND form, const Form1State& s) {
@@ -186,8 +185,8 @@ void ShowRecentFiles(HWND form, const Form1State& s) {
     int exitAt = -1;
     for (int i = 0; i < GetMenuItemCount(file); ++i)
         if (GetMenuItemID(file, i) == IDM_EXIT) exitAt = i;
-    if (exitAt < 0 || s.recent.Paths().empty()) return;
-    const auto& paths = s.recent.Paths();
+    if (exitAt < 0 || s.doc.user.recent.Paths().empty()) return;
+    const auto& paths = s.doc.user.recent.Paths();
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::wstring text = RecentItemText(i, paths[i]);
         InsertMenuW(file, static_cast<UINT>(exitAt) + static_cast<UINT>(i), MF_BYPOSITION | MF_STRING,
@@ -202,11 +201,11 @@ void ShowRecentFiles(HWND form, const Form1State& s) {
 }
 
 bool TranslateAccelerators(HWND form, Form1State& s, MSG& msg) {
-    if (!s.accelerators || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
+    if (!s.view.accelerators || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
     // Keys pressed in another window (a dialog of ours) are that window's.
     if (msg.hwnd != form && !IsChild(form, msg.hwnd)) return false;
-    if (EditBoxKeeps(s.accelerators, msg)) return false;
-    return TranslateAcceleratorW(form, s.accelerators, &msg) != 0;
+    if (EditBoxKeeps(s.view.accelerators, msg)) return false;
+    return TranslateAcceleratorW(form, s.view.accelerators, &msg) != 0;
 }
 
 }  // namespace mojian

@@ -25,8 +25,8 @@ bool Shown(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE)
 
 // The text the code editor would show for the selected line, if any.
 std::optional<std::string> SelectedLineText(const Form1State& s) {
-    if (s.page.Selected() < 0) return std::nullopt;
-    const auto block = fill::BlockOfLine(s.page, static_cast<std::size_t>(s.page.Selected()));
+    if (s.doc.page.Selected() < 0) return std::nullopt;
+    const auto block = fill::BlockOfLine(s.doc.page, static_cast<std::size_t>(s.doc.page.Selected()));
     if (!block) return std::nullopt;
     return std::string(block->html);
 }
@@ -36,7 +36,7 @@ std::optional<std::string> SelectedLineText(const Form1State& s) {
 // that line it takes the new text: typing on must not bring the old back.
 template <typename Change>
 void ChangeUnderEditor(HWND form, Form1State& s, Change&& change) {
-    const HWND editor = s.Control(kEditor);
+    const HWND editor = s.view.Control(kEditor);
     const std::optional<std::string> before = SelectedLineText(s);
     const bool editorShowsLine = before && Shown(editor) && GetText(editor) == *before;
     change();
@@ -47,14 +47,14 @@ void ChangeUnderEditor(HWND form, Form1State& s, Change&& change) {
 
 }  // namespace
 
-bool HasSelectedLine(const Form1State& s) { return SendMessageW(s.Control(kList), LB_GETCURSEL, 0, 0) >= 0; }
+bool HasSelectedLine(const Form1State& s) { return s.doc.page.Selected() >= 0; }
 
-bool HasLines(const Form1State& s) { return !s.page.Lines().empty(); }
+bool HasLines(const Form1State& s) { return !s.doc.page.Lines().empty(); }
 
 void Fill_Click(HWND form, Form1State& s) {
-    if (s.page.Selected() < 0) return;
-    const auto line = static_cast<std::size_t>(s.page.Selected());
-    const std::optional<fill::LineBlock> block = fill::BlockOfLine(s.page, line);
+    if (s.doc.page.Selected() < 0) return;
+    const auto line = static_cast<std::size_t>(s.doc.page.Selected());
+    const std::optional<fill::LineBlock> block = fill::BlockOfLine(s.doc.page, line);
     if (!block) {
         fill::PageChange nothing;
         nothing.error = fill::FillError::NothingToFill;
@@ -63,16 +63,16 @@ void Fill_Click(HWND form, Form1State& s) {
     }
     // A built-in line becomes a custom source: say at once when none is left,
     // before the seller types anything.
-    if (block->where == fill::LineBlock::Where::BuiltIn && s.page.FreeCustomNumbers() < 1) {
+    if (block->where == fill::LineBlock::Where::BuiltIn && s.doc.page.FreeCustomNumbers() < 1) {
         fill::PageChange refused;
         refused.error = fill::FillError::NoFreeNumber;
         refused.numbersNeeded = 1;
-        refused.numbersFree = s.page.FreeCustomNumbers();
+        refused.numbersFree = s.doc.page.FreeCustomNumbers();
         Tell(form, fill::RefusalMessage(refused));
         return;
     }
     FillDialogInput input;
-    input.entry = s.page.Lines()[line];
+    input.entry = s.doc.page.Lines()[line];
     input.line = line;
     input.html = std::string(block->html);
     const std::optional<std::string> filled = ShowFillDialog(form, input);
@@ -91,7 +91,7 @@ void Fill_Click(HWND form, Form1State& s) {
 
 void FindReplace_Click(HWND form, Form1State& s) {
     FindReplaceHost host;
-    host.find = [&s](const fill::FindQuery& query) { return fill::FindInPage(s.page, query); };
+    host.find = [&s](const fill::FindQuery& query) { return fill::FindInPage(s.doc.page, query); };
     host.replaceAll = [form, &s](const fill::FindQuery& query, const std::string& replacement) {
         fill::PageChange change;
         ChangeUnderEditor(form, s, [&] {
@@ -102,12 +102,8 @@ void FindReplace_Click(HWND form, Form1State& s) {
         });
         return change;
     };
-    host.showLine = [form, &s](std::size_t line) {
-        SendMessageW(s.Control(kList), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-        TakeSelection(s);
-        List1_Click(form, s);
-    };
-    ShowFindReplaceDialog(form, host, s.findReplace);
+    host.showLine = [form, &s](std::size_t line) { SelectLine(form, s, static_cast<int>(line)); };
+    ShowFindReplaceDialog(form, host, s.view.findReplace);
 }
 
 }  // namespace mojian

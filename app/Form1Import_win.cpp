@@ -57,8 +57,8 @@ std::wstring FileNameOf(const std::string& path) {
 bool ApplyImport(HWND form, Form1State& s, const ImportedPage& imported, const wchar_t* title) {
     if (!ReadyToReplacePage(form, s)) return false;
     EndTyping(s);
-    const PageEffects e = s.page.ReplaceLines(imported.page.lines, imported.page.customSources);
-    if (e.outcome == Outcome::ListFull) {
+    const PageEffects e = s.doc.page.ReplaceLines(imported.page.lines, imported.page.customSources);
+    if (e.outcome == Outcome::PageFull) {
         Ask(form, Wide(ImportErrorText(ImportErrorKind::TooManyLines)), title, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
@@ -76,7 +76,7 @@ void ImportFile_Click(HWND form, Form1State& s) {
     question.extension = L"html";
     const auto path = CurrentEnvironment().chooseFile(form, question);
     if (!path) return;
-    const ImportResult result = ImportDescriptionFile(*path, ContextFor(s.page));
+    const ImportResult result = ImportDescriptionFile(*path, ContextFor(s.doc.page));
     if (!result.Ok()) {
         Ask(form, kCannotImportBefore + FileNameOf(*path) + kCannotImportAfter + Wide(ImportErrorMessage(result.error)),
             kImportFileTitle, MB_OK | MB_ICONEXCLAMATION);
@@ -92,7 +92,7 @@ void ImportClipboard_Click(HWND form, Form1State& s) {
     if (html) htmlBlock = *html;
     if (text) plain = *text;
     const auto description = ClipboardDescription(htmlBlock, plain);
-    const ImportResult result = description ? ImportDescriptionText(*description, ContextFor(s.page))
+    const ImportResult result = description ? ImportDescriptionText(*description, ContextFor(s.doc.page))
                                             : ImportResult{std::nullopt, {ImportErrorKind::Empty, {}}};
     if (!result.Ok()) {
         Ask(form, Wide(ImportErrorMessage(result.error)), kImportClipboardTitle, MB_OK | MB_ICONEXCLAMATION);

@@ -133,7 +133,7 @@ const std::vector<ControlRow>& Controls() {
 constexpr RECT kPreviewTwips{120, 240, 120 + 11895, 240 + 6135};
 
 RECT PreviewPx(const Form1State& s) {
-    return {s.Px(kPreviewTwips.left), s.Px(kPreviewTwips.top), s.Px(kPreviewTwips.right), s.Px(kPreviewTwips.bottom)};
+    return {s.view.Px(kPreviewTwips.left), s.view.Px(kPreviewTwips.top), s.view.Px(kPreviewTwips.right), s.view.Px(kPreviewTwips.bottom)};
 }
 
 SIZE WindowSizeForClient(HWND hwnd, int dpi, int clientWidth, int clientHeight) {
@@ -152,8 +152,8 @@ SIZE WindowSizeForClient(HWND hwnd, int dpi, int clientWidth, int clientHeight) 
 // Sizes the window so its client area is exactly `width` × `height`,
 // whatever the menu bar turns out to need.
 void SizeClient(HWND form, Form1State& s, int width, int height) {
-    SIZE& size = s.windowSize;  // also what WM_GETMINMAXINFO allows
-    size = WindowSizeForClient(form, s.dpi, width, height);
+    SIZE& size = s.view.windowSize;  // also what WM_GETMINMAXINFO allows
+    size = WindowSizeForClient(form, s.view.dpi, width, height);
     for (int attempt = 0; attempt < 2; ++attempt) {
         SetWindowPos(form, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         RECT client{};
@@ -176,9 +176,9 @@ Font MakeFont(int tenthsOfPoint, int dpi) {
 }
 
 int StatusBarHeight(const Form1State& s) {
-    if (!s.statusBar) return 0;
+    if (!s.view.statusBar) return 0;
     RECT rc{};
-    GetWindowRect(s.statusBar, &rc);
+    GetWindowRect(s.view.statusBar, &rc);
     return rc.bottom - rc.top;
 }
 
@@ -199,98 +199,98 @@ int DpiOf(HWND hwnd) {
 }
 
 bool CreateControls(HWND form, Form1State& s) {
-    s.pinkBrush.reset(CreateSolidBrush(kPink));
-    s.lightGreenBrush.reset(CreateSolidBrush(kLightGreen));
+    s.view.pinkBrush.reset(CreateSolidBrush(kPink));
+    s.view.lightGreenBrush.reset(CreateSolidBrush(kLightGreen));
     for (const ControlRow& c : Controls()) {
-        const HWND parent = c.container ? s.Control(c.container) : form;
+        const HWND parent = c.container ? s.view.Control(c.container) : form;
         const HWND hwnd = CreateWindowExW(c.exStyle, c.windowClass, c.caption.c_str(), c.style, 0, 0, 0, 0, parent,
-                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), s.instance, nullptr);
+                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), s.view.instance, nullptr);
         if (!hwnd) return false;
-        s.controls[c.id] = hwnd;
+        s.view.controls[c.id] = hwnd;
     }
-    SendMessageW(s.Control(kKindOptions), BM_SETCHECK, BST_CHECKED, 0);
-    SendMessageW(s.Control(kStyleOptions), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(s.view.Control(kKindOptions), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(s.view.Control(kStyleOptions), BM_SETCHECK, BST_CHECKED, 0);
     // No edit box of ours may cut a long page or source at 32K characters.
-    for (int id : {kEditor, kEntrySource, kPageBuffer}) SendMessageW(s.Control(id), EM_SETLIMITTEXT, 0, 0);
-    SetText(s.Control(kEditor), DefaultEditorText());
+    for (int id : {kEditor, kEntrySource, kPageBuffer}) SendMessageW(s.view.Control(id), EM_SETLIMITTEXT, 0, 0);
+    SetText(s.view.Control(kEditor), DefaultEditorText());
     // The editor lies over the style grid: keep it above the frame.
-    SetWindowPos(s.Control(kEditor), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(s.view.Control(kEditor), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    s.preview = CreatePreviewHost(form, s.Control(kPreviewFrame), kPreview, PreviewPx(s));
-    if (!s.preview || !s.preview->View()) return false;
+    s.view.preview = CreatePreviewHost(form, s.view.Control(kPreviewFrame), kPreview, PreviewPx(s));
+    if (!s.view.preview || !s.view.preview->View()) return false;
 
-    s.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, form,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBar)), s.instance, nullptr);
+    s.view.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, form,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBar)), s.view.instance, nullptr);
 
-    s.tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form, nullptr, s.instance, nullptr);
-    if (s.tooltip) {
+    s.view.tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form, nullptr, s.view.instance, nullptr);
+    if (s.view.tooltip) {
         std::wstring tip = L"修改后记得添加模块喔";
         TTTOOLINFOW info{};
         info.cbSize = TTTOOLINFOW_V2_SIZE;
         info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        info.hwnd = s.Control(kListFrame);
-        info.uId = reinterpret_cast<UINT_PTR>(s.Control(kEditCodeButton));
+        info.hwnd = s.view.Control(kListFrame);
+        info.uId = reinterpret_cast<UINT_PTR>(s.view.Control(kEditCodeButton));
         info.lpszText = tip.data();
-        SendMessageW(s.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(s.view.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
-    SetWindowSubclass(s.Control(kPagePreviewButton), &Command7Proc, 0, reinterpret_cast<DWORD_PTR>(form));
+    SetWindowSubclass(s.view.Control(kPagePreviewButton), &Command7Proc, 0, reinterpret_cast<DWORD_PTR>(form));
     return true;
 }
 
 void ApplyLayout(HWND form, Form1State& s) {
     // The old fonts go only once no control uses them any more.
-    Font normalFont = MakeFont(kNormalFontTenthsPt, s.dpi);
-    Font kindFont = MakeFont(kKindFontTenthsPt, s.dpi);
+    Font normalFont = MakeFont(kNormalFontTenthsPt, s.view.dpi);
+    Font kindFont = MakeFont(kKindFontTenthsPt, s.view.dpi);
     for (const ControlRow& c : Controls()) {
-        const HWND hwnd = s.Control(c.id);
-        MoveWindow(hwnd, s.Px(c.leftTwips), s.Px(c.topTwips), s.Px(c.widthTwips), s.Px(c.heightTwips), TRUE);
+        const HWND hwnd = s.view.Control(c.id);
+        MoveWindow(hwnd, s.view.Px(c.leftTwips), s.view.Px(c.topTwips), s.view.Px(c.widthTwips), s.view.Px(c.heightTwips), TRUE);
         const HFONT font = c.font == FontKind::Kind ? kindFont.get() : normalFont.get();
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    if (s.preview) {
-        s.preview->Place(PreviewPx(s));
-        SendMessageW(s.preview->View(), WM_SETFONT, reinterpret_cast<WPARAM>(normalFont.get()), TRUE);
+    if (s.view.preview) {
+        s.view.preview->Place(PreviewPx(s));
+        SendMessageW(s.view.preview->View(), WM_SETFONT, reinterpret_cast<WPARAM>(normalFont.get()), TRUE);
     }
-    if (s.statusBar) {
+    if (s.view.statusBar) {
         // The bar takes its height from its font; it moves itself to the
         // bottom when the window's size changes.
-        SendMessageW(s.statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(normalFont.get()), FALSE);
-        SendMessageW(s.statusBar, WM_SIZE, 0, 0);
+        SendMessageW(s.view.statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(normalFont.get()), FALSE);
+        SendMessageW(s.view.statusBar, WM_SIZE, 0, 0);
         std::array<int, kStatusPartWidthsPx96.size() + 1> edges{};
         int right = 0;
         for (std::size_t i = 0; i < kStatusPartWidthsPx96.size(); ++i) {
-            right += MulDiv(kStatusPartWidthsPx96[i], s.dpi, USER_DEFAULT_SCREEN_DPI);
+            right += MulDiv(kStatusPartWidthsPx96[i], s.view.dpi, USER_DEFAULT_SCREEN_DPI);
             edges[i] = right;
         }
         edges.back() = -1;
-        SendMessageW(s.statusBar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+        SendMessageW(s.view.statusBar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
     }
-    s.normalFont = std::move(normalFont);
-    s.kindFont = std::move(kindFont);
-    SizeClient(form, s, s.Px(kClientWidthTwips), s.Px(kClientHeightTwips) + StatusBarHeight(s));
-    if (s.statusBar) SendMessageW(s.statusBar, WM_SIZE, 0, 0);
+    s.view.normalFont = std::move(normalFont);
+    s.view.kindFont = std::move(kindFont);
+    SizeClient(form, s, s.view.Px(kClientWidthTwips), s.view.Px(kClientHeightTwips) + StatusBarHeight(s));
+    if (s.view.statusBar) SendMessageW(s.view.statusBar, WM_SIZE, 0, 0);
 }
 
 void UpdateStatusBar(Form1State& s) {
-    if (!s.statusBar) return;
+    if (!s.view.statusBar) return;
     using namespace form1_texts;
     std::wstring name = kNewPageName;
-    if (!s.filePath.empty()) {
-        const std::wstring path = Wide(s.filePath);
+    if (!s.doc.file.Path().empty()) {
+        const std::wstring path = Wide(s.doc.file.Path());
         name = path.substr(path.find_last_of(L"\\/") + 1);
     }
-    const wchar_t* saved = s.page.IsModified() ? kStatusModified : s.filePath.empty() ? L"" : kStatusSaved;
-    const std::wstring lines = std::to_wstring(s.page.Lines().size()) + kStatusLines;
-    const std::wstring note = Wide(s.statusNote);
+    const wchar_t* saved = s.doc.page.IsModified() ? kStatusModified : s.doc.file.Path().empty() ? L"" : kStatusSaved;
+    const std::wstring lines = std::to_wstring(s.doc.page.Lines().size()) + kStatusLines;
+    const std::wstring note = Wide(s.view.statusNote);
     const std::array<const wchar_t*, 4> parts = {name.c_str(), saved, lines.c_str(), note.c_str()};
     for (std::size_t i = 0; i < parts.size(); ++i) {
         // Unchanged parts are left alone: the bar repaints what it is given.
-        const auto length = LOWORD(SendMessageW(s.statusBar, SB_GETTEXTLENGTHW, i, 0));
+        const auto length = LOWORD(SendMessageW(s.view.statusBar, SB_GETTEXTLENGTHW, i, 0));
         std::wstring now(length + 1u, L'\0');
-        SendMessageW(s.statusBar, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(now.data()));
+        SendMessageW(s.view.statusBar, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(now.data()));
         now.resize(length);
-        if (now != parts[i]) SendMessageW(s.statusBar, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(parts[i]));
+        if (now != parts[i]) SendMessageW(s.view.statusBar, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(parts[i]));
     }
 }
 
@@ -305,7 +305,7 @@ LRESULT OnCtlColor(Form1State& s, HDC dc, HWND control) {
     if (id == kWelcomeLabel) {
         text = kGreen;
         back = kPink;
-        brush = s.pinkBrush.get();
+        brush = s.view.pinkBrush.get();
     }
     SetTextColor(dc, text);
     SetBkColor(dc, back);
@@ -317,12 +317,12 @@ void OnDrawItem(Form1State& s, const DRAWITEMSTRUCT& di) {
     if (di.CtlType != ODT_BUTTON) return;
     RECT rc = di.rcItem;
     const bool pressed = (di.itemState & ODS_SELECTED) != 0;
-    FillRect(di.hDC, &rc, s.lightGreenBrush.get());
+    FillRect(di.hDC, &rc, s.view.lightGreenBrush.get());
     DrawEdge(di.hDC, &rc, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
     const int length = GetWindowTextLengthW(di.hwndItem);
     std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
     caption.resize(static_cast<std::size_t>(GetWindowTextW(di.hwndItem, caption.data(), length + 1)));
-    Selection font(di.hDC, s.normalFont.get());
+    Selection font(di.hDC, s.view.normalFont.get());
     SetBkMode(di.hDC, TRANSPARENT);
     SetTextColor(di.hDC, GetSysColor((di.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     if (pressed) OffsetRect(&rc, 1, 1);

@@ -1,6 +1,6 @@
 // How Form1 reflects its page: the list box, the selection, the custom-source
-// files in the working folder, the template library, Label1 and the choice
-// follow every operation's effects; the title and the status bar follow the
+// files in the working folder, Label1 and the choice follow every
+// operation's effects; the title and the status bar follow the
 // page and its file; undo and redo; and the page handed to the recovery
 // writer at most once a second.
 #include <optional>
@@ -12,7 +12,6 @@
 #include "app/WinText_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
-#include "compose/CompositionList.h"
 
 namespace mojian {
 
@@ -55,14 +54,30 @@ void ReloadList(HWND list, const std::vector<std::string>& lines) {
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(line).c_str()));
 }
 
-void EditList(HWND list, const std::vector<ListEdit>& edits) {
+void EditList(HWND list, const std::vector<LineEdit>& edits) {
     const ListRedraw redraw(list, edits.size() > kQuietListEdits);
-    for (const ListEdit& edit : edits) {
-        const auto index = static_cast<WPARAM>(edit.index);
-        if (edit.kind == ListEdit::Kind::Insert)
-            SendMessageW(list, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(Wide(edit.text).c_str()));
-        else
-            SendMessageW(list, LB_DELETESTRING, index, 0);
+    PlayLineEdits(
+        edits,
+        [list](int index, const std::string& text) {
+            SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(Wide(text).c_str()));
+        },
+        [list](int index) { SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0); });
+}
+
+// The page's lines and selection into the list box: the one place that
+// edits it. A selection that moved is scrolled into view; one that only
+// stays on its line after others came or went leaves the list where it is.
+void ShowLines(Form1State& s, const PageEffects& e) {
+    const HWND list = s.view.Control(kList);
+    const bool linesChanged = e.allLines || !e.lines.empty();
+    if (e.allLines) ReloadList(list, s.doc.page.Lines());
+    else if (linesChanged) EditList(list, e.lines);
+    if (e.selectionChanged) {
+        ShowSelection(s);
+    } else if (linesChanged) {
+        const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+        ShowSelection(s);
+        SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
     }
 }
 
@@ -77,16 +92,16 @@ constexpr std::size_t kFilesWrittenAtOnce = 4;
 bool WriteSourceFiles(const Form1State& s, const std::set<int>& numbers) {
     std::vector<FileChange> changes;
     changes.reserve(numbers.size());
-    for (const int n : numbers) changes.push_back({CustomSourcePath(CustomEntryName(n)), s.page.CustomSourceFileBytes(n)});
-    if (changes.size() <= kFilesWrittenAtOnce && s.workingFolder->Idle())
-        return s.workingFolder->Write(std::move(changes));
-    s.workingFolder->Queue(std::move(changes));
+    for (const int n : numbers) changes.push_back({CustomSourcePath(CustomEntryName(n)), s.doc.page.CustomSourceFileBytes(n)});
+    if (changes.size() <= kFilesWrittenAtOnce && s.view.workingFolder->Idle())
+        return s.view.workingFolder->Write(std::move(changes));
+    s.view.workingFolder->Queue(std::move(changes));
     return true;
 }
 
 // The text the page holds for an entry, or nothing for one without.
 std::optional<std::string> EntryText(const Composition& page, const ResolvedEntry& entry) {
-    if (entry.IsBuiltIn()) return page.BlockText(entry.kind, entry.style);
+    if (entry.IsBuiltIn()) return page.GetBlock(entry.kind, entry.style);
     if (entry.IsCustom()) {
         if (const std::string* text = page.CustomText(entry.custom)) return *text;
     }
@@ -94,31 +109,28 @@ std::optional<std::string> EntryText(const Composition& page, const ResolvedEntr
 }
 
 void ScheduleRecovery(HWND form, Form1State& s) {
-    if (!s.recovery) return;
-    s.throttle.Changed(NowMs());
+    if (!s.view.recoveryWriter) return;
+    s.doc.recovery.throttle.Changed(NowMs());
     RecoveryDue(form, s);
 }
 
 void StepHistory(HWND form, Form1State& s, bool back) {
     // The editor follows an undone or redone change of the entry it shows.
-    const HWND editor = s.Control(kEditor);
-    const ResolvedEntry entry = ResolveEntry(s.page.SelectedName());
-    const auto shown = EntryText(s.page, entry);
+    const HWND editor = s.view.Control(kEditor);
+    const ResolvedEntry entry = ResolveEntry(s.doc.page.SelectedName());
+    const auto shown = EntryText(s.doc.page, entry);
     const bool editorShowsEntry = Shown(editor) && shown && GetText(editor) == *shown;
-    const int line = s.page.Selected();
+    const int line = s.doc.page.Selected();
 
-    const PageEffects e = back ? s.page.Undo() : s.page.Redo();
+    const PageEffects e = back ? s.doc.page.Undo() : s.doc.page.Redo();
     if (!e.Applied()) return;
-    if (e.opened) {
-        // The page of another file now: it takes that file's name again.
-        if (back && s.opensDone > 0) s.filePath = s.opens[--s.opensDone].before;
-        if (!back && s.opensDone < s.opens.size()) s.filePath = s.opens[s.opensDone++].after;
-    }
+    // The page of another file now: it takes that file's name again.
+    if (e.opened) s.doc.file.OpenStepped(back);
     Reflect(form, s, e);
     // The same line with another entry (a filled-in line undone) counts too:
     // the editor writes through to the selected line, whatever it names.
-    if (editorShowsEntry && (ResolveEntry(s.page.SelectedName()) == entry || (line >= 0 && s.page.Selected() == line))) {
-        const auto now = EntryText(s.page, ResolveEntry(s.page.SelectedName()));
+    if (editorShowsEntry && (ResolveEntry(s.doc.page.SelectedName()) == entry || (line >= 0 && s.doc.page.Selected() == line))) {
+        const auto now = EntryText(s.doc.page, ResolveEntry(s.doc.page.SelectedName()));
         if (now && *now != *shown) SetEditorTextQuietly(form, s, *now);
     }
 }
@@ -126,30 +138,30 @@ void StepHistory(HWND form, Form1State& s, bool back) {
 // The preview lays the page out in the description's column; the check
 // follows the page as after any change.
 void ShowWidth(Form1State& s) {
-    if (s.preview) s.preview->SetColumnWidth(WidthPixels(s.page.Width()));
+    if (s.view.preview) s.view.preview->SetColumnWidth(WidthPixels(s.doc.page.Width()));
 }
 
 }  // namespace
 
-void TakeSelection(Form1State& s) {
-    s.page.Select(static_cast<int>(SendMessageW(s.Control(kList), LB_GETCURSEL, 0, 0)));
+void ShowSelection(Form1State& s) {
+    SendMessageW(s.view.Control(kList), LB_SETCURSEL, static_cast<WPARAM>(s.doc.page.Selected()), 0);
+}
+
+void SelectLine(HWND form, Form1State& s, int line) {
+    EndTyping(s);
+    s.doc.page.Select(line);
+    ShowSelection(s);
+    List1_Click(form, s);
 }
 
 bool Reflect(HWND form, Form1State& s, const PageEffects& e) {
     if (!e.Applied()) return true;
-    const HWND list = s.Control(kList);
-    if (e.listReset) ReloadList(list, s.page.Lines());
-    else if (!e.list.empty()) EditList(list, e.list);
-    const int selected = s.page.Selected();
-    if (static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)) != selected)
-        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-
+    ShowLines(s, e);
     const bool written = e.sources.empty() || WriteSourceFiles(s, e.sources);
-    for (const BlockId& id : e.blocks) SetBlock(id.kind, id.style, s.page.BlockText(id.kind, id.style));
     if (e.counterChanged) {
-        const std::string number = std::to_string(s.page.CustomCaptionNumber());
-        SetText(s.Control(kLatestCustom), number);
-        if (IsChecked(s.Control(kCustomOption))) SetText(s.Control(kChoiceFrame), std::string(kCustomEntryPrefix) + number);
+        const std::string number = std::to_string(s.doc.page.CustomCaptionNumber());
+        SetText(s.view.Control(kLatestCustom), number);
+        if (IsChecked(s.view.Control(kCustomOption))) SetText(s.view.Control(kChoiceFrame), std::string(kCustomEntryPrefix) + number);
     }
     if (e.choiceChanged) ShowChoice(form, s);
     if (e.widthChanged) ShowWidth(s);
@@ -161,14 +173,14 @@ bool Reflect(HWND form, Form1State& s, const PageEffects& e) {
 
 void ShowPageState(HWND form, Form1State& s) {
     std::wstring title = form1_texts::kProductName;
-    if (!s.filePath.empty()) {
-        const std::wstring path = Wide(s.filePath);
+    if (!s.doc.file.Path().empty()) {
+        const std::wstring path = Wide(s.doc.file.Path());
         title += L" - " + path.substr(path.find_last_of(L"\\/") + 1);
     }
-    if (s.page.IsModified()) title += L" *";
-    if (title != s.title) {
+    if (s.doc.page.IsModified()) title += L" *";
+    if (title != s.view.title) {
         SetWindowTextW(form, title.c_str());
-        s.title = std::move(title);
+        s.view.title = std::move(title);
     }
     UpdateStatusBar(s);
 }
@@ -177,35 +189,28 @@ void Undo_Click(HWND form, Form1State& s) { StepHistory(form, s, true); }
 
 void Redo_Click(HWND form, Form1State& s) { StepHistory(form, s, false); }
 
-void EndTyping(Form1State& s) { s.typing = false; }
-
-void RecordOpen(Form1State& s, std::string path) {
-    s.opens.resize(s.opensDone);
-    s.opens.push_back({s.filePath, path});
-    ++s.opensDone;
-    s.filePath = std::move(path);
-}
+void EndTyping(Form1State& s) { s.doc.typing.End(); }
 
 // ---- Recovery ----------------------------------------------------------------
 
 void StartRecovery(HWND form, Form1State& s) {
-    if (!s.options.recovery || s.userFolder.empty()) return;
-    s.session = project::StartSession(s.userFolder);
-    if (!s.session.folderReady) return;
-    s.recovery = std::make_unique<project::RecoveryWriter>(s.userFolder,
+    if (!s.options.recovery || s.doc.user.folder.empty()) return;
+    s.doc.recovery.session = project::StartSession(s.doc.user.folder);
+    if (!s.doc.recovery.session.folderReady) return;
+    s.view.recoveryWriter = std::make_unique<project::RecoveryWriter>(s.doc.user.folder,
                                                   [form] { PostMessageW(form, kMsgRecoveryFailed, 0, 0); });
 }
 
 // Hands the page to the writer when its time has come, else waits for it.
 void RecoveryDue(HWND form, Form1State& s) {
-    if (!s.recovery) return;
+    if (!s.view.recoveryWriter) return;
     KillTimer(form, kRecoveryTimer);
     const std::uint64_t now = NowMs();
     const auto nowMs = static_cast<std::int64_t>(now);
-    if (s.throttle.Due(nowMs)) {
-        s.throttle.Taken(nowMs);
-        s.recovery->Write(s.page.Snapshot());
-    } else if (const auto due = s.throttle.DueAt()) {
+    if (s.doc.recovery.throttle.Due(nowMs)) {
+        s.doc.recovery.throttle.Taken(nowMs);
+        s.view.recoveryWriter->Write(s.doc.page.Snapshot());
+    } else if (const auto due = s.doc.recovery.throttle.DueAt()) {
         SetTimer(form, kRecoveryTimer, static_cast<UINT>(*due - nowMs), nullptr);
     }
 }
@@ -213,16 +218,16 @@ void RecoveryDue(HWND form, Form1State& s) {
 void RecoveryFailed(HWND form, Form1State& s) { ScheduleRecovery(form, s); }
 
 void StopRecovery(Form1State& s) {
-    if (!s.recovery) return;
+    if (!s.view.recoveryWriter) return;
     // The newest page goes to disk before the writer stops.
-    if (s.throttle.DueAt()) s.recovery->Write(s.page.Snapshot());
-    s.recovery.reset();
+    if (s.doc.recovery.throttle.DueAt()) s.view.recoveryWriter->Write(s.doc.page.Snapshot());
+    s.view.recoveryWriter.reset();
 }
 
 void EndRecovery(Form1State& s) {
-    if (!s.recovery) return;
+    if (!s.view.recoveryWriter) return;
     StopRecovery(s);
-    project::EndSession(s.userFolder);
+    project::EndSession(s.doc.user.folder);
 }
 
 // ---- For the window's features ----------------------------------------------------
@@ -230,23 +235,22 @@ void EndRecovery(Form1State& s) {
 const Composition& Form1Page(HWND form) {
     static const Composition none;
     const Form1State* s = StateOf(form);
-    return s ? s->page : none;
+    return s ? s->doc.page : none;
 }
 
 PageEffects Form1Change(HWND form, const std::function<PageEffects(Composition&)>& operation) {
     Form1State* s = StateOf(form);
     if (!s) return {};
     EndTyping(*s);
-    TakeSelection(*s);
-    const PageEffects e = operation(s->page);
-    if (e.opened && e.Applied()) RecordOpen(*s, {});  // another page, without a file
+    const PageEffects e = operation(s->doc.page);
+    if (e.opened && e.Applied()) s->doc.file.Opened({});  // another page, without a file
     Reflect(form, *s, e);
     return e;
 }
 
 void Form1SetStatusNote(HWND form, std::string_view text) {
     if (Form1State* s = StateOf(form)) {
-        s->statusNote = std::string(text);
+        s->view.statusNote = std::string(text);
         UpdateStatusBar(*s);
     }
 }

@@ -38,21 +38,19 @@ std::wstring FileNameOf(const std::string& path) {
 }
 
 void UseRecent(HWND form, Form1State& s, const std::string& path) {
-    s.recent.Use(path);
-    SaveRecentFiles(s.userFolder, s.recent);
+    s.doc.user.recent.Use(path);
+    SaveRecentFiles(s.doc.user.folder, s.doc.user.recent);
     ShowRecentFiles(form, s);
 }
 
 bool SaveTo(HWND form, Form1State& s, const std::string& path) {
-    if (const auto error = SaveProjectFile(path, s.page.Snapshot())) {
+    if (const auto error = SaveProjectFile(path, s.doc.page.Snapshot())) {
         Ask(form, kCannotSaveBefore + FileNameOf(path) + kFileNameAfter + Wide(ProjectErrorMessage(*error)),
             kSaveTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    s.page.MarkSaved();
-    s.filePath = path;
-    // Redoing the open that brought this page gives it the name it has now.
-    if (s.opensDone > 0) s.opens[s.opensDone - 1].after = path;
+    s.doc.page.MarkSaved();
+    s.doc.file.SavedAs(path);
     UseRecent(form, s, path);
     ShowPageState(form, s);
     return true;
@@ -62,13 +60,13 @@ bool SaveAs(HWND form, Form1State& s) {
     FileQuestion question;
     question.save = true;
     question.title = kSaveAsTitle;
-    question.suggestedPath = s.filePath.empty() ? std::string(kSuggestedFileName) : s.filePath;
+    question.suggestedPath = s.doc.file.Path().empty() ? std::string(kSuggestedFileName) : s.doc.file.Path();
     const auto path = CurrentEnvironment().chooseFile(form, question);
     return path && SaveTo(form, s, *path);
 }
 
 // Saves under the page's name, or asks for one. False when not saved.
-bool Save(HWND form, Form1State& s) { return s.filePath.empty() ? SaveAs(form, s) : SaveTo(form, s, s.filePath); }
+bool Save(HWND form, Form1State& s) { return s.doc.file.Path().empty() ? SaveAs(form, s) : SaveTo(form, s, s.doc.file.Path()); }
 
 void CannotOpen(HWND form, const std::string& path, const std::wstring& why) {
     Ask(form, kCannotOpenBefore + FileNameOf(path) + kFileNameAfter + why, kOpenTitle, MB_OK | MB_ICONEXCLAMATION);
@@ -84,10 +82,10 @@ void BringToFront(HWND form) {
 }  // namespace
 
 bool ReadyToReplacePage(HWND form, Form1State& s) {
-    if (!s.page.IsModified()) return true;
-    const std::wstring question = s.filePath.empty()
+    if (!s.doc.page.IsModified()) return true;
+    const std::wstring question = s.doc.file.Path().empty()
                                       ? std::wstring(kSaveNewPageQuestion)
-                                      : kSaveChangesBefore + FileNameOf(s.filePath) + kSaveChangesAfter;
+                                      : kSaveChangesBefore + FileNameOf(s.doc.file.Path()) + kSaveChangesAfter;
     switch (CurrentEnvironment().askToSave(form, question, kProductName)) {
     case SaveAnswer::Save: return Save(form, s);
     case SaveAnswer::DontSave: return true;
@@ -98,15 +96,15 @@ bool ReadyToReplacePage(HWND form, Form1State& s) {
 
 bool ReplacePage(HWND form, Form1State& s, const PageData& page, const std::string& path, bool saved) {
     EndTyping(s);
-    const PageEffects e = s.page.Open(page);
-    if (e.outcome == Outcome::ListFull) {
+    const PageEffects e = s.doc.page.Open(page);
+    if (e.outcome == Outcome::PageFull) {
         Ask(form, Wide(ProjectErrorText(ProjectErrorKind::TooManyLines)), kOpenTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     // The same page again records no step: it only takes the new name.
-    if (e.Applied()) RecordOpen(s, path);
-    else s.filePath = path;
-    if (saved) s.page.MarkSaved();
+    if (e.Applied()) s.doc.file.Opened(path);
+    else s.doc.file.Renamed(path);
+    if (saved) s.doc.page.MarkSaved();
     Reflect(form, s, e);
     ShowPageState(form, s);
     return true;
@@ -119,9 +117,9 @@ bool OpenProjectFile(HWND form, Form1State& s, const std::string& path) {
         CannotOpen(form, path, Wide(ProjectErrorMessage(read.error)));
         return false;
     }
-    const bool modified = s.page.IsModified();
+    const bool modified = s.doc.page.IsModified();
     if (!ReadyToReplacePage(form, s)) return false;
-    if (modified && !s.page.IsModified()) {
+    if (modified && !s.doc.page.IsModified()) {
         // Saved just now, perhaps to this very file: open what it holds now.
         read = LoadProjectFile(path);
         if (!read.Ok()) {
@@ -141,8 +139,8 @@ void New_Click(HWND form, Form1State& s) {
 void Open_Click(HWND form, Form1State& s) {
     FileQuestion question;
     question.title = kOpenTitle;
-    if (!s.filePath.empty()) question.suggestedPath = s.filePath;
-    else if (!s.recent.Paths().empty()) question.suggestedPath = s.recent.Paths().front();
+    if (!s.doc.file.Path().empty()) question.suggestedPath = s.doc.file.Path();
+    else if (!s.doc.user.recent.Paths().empty()) question.suggestedPath = s.doc.user.recent.Paths().front();
     if (const auto path = CurrentEnvironment().chooseFile(form, question)) OpenProjectFile(form, s, *path);
 }
 
@@ -151,13 +149,13 @@ void Save_Click(HWND form, Form1State& s) { Save(form, s); }
 void SaveAs_Click(HWND form, Form1State& s) { SaveAs(form, s); }
 
 void OpenRecent(HWND form, Form1State& s, std::size_t index) {
-    if (index >= s.recent.Paths().size()) return;
-    const std::string path = s.recent.Paths()[index];
+    if (index >= s.doc.user.recent.Paths().size()) return;
+    const std::string path = s.doc.user.recent.Paths()[index];
     if (!FileSize(path)) {
         // Moved or deleted since: say so, and offer it no more.
         CannotOpen(form, path, Wide(ProjectErrorText(ProjectErrorKind::CannotRead)) + kRecentGone);
-        s.recent.Forget(path);
-        SaveRecentFiles(s.userFolder, s.recent);
+        s.doc.user.recent.Forget(path);
+        SaveRecentFiles(s.doc.user.folder, s.doc.user.recent);
         ShowRecentFiles(form, s);
         return;
     }
@@ -165,9 +163,9 @@ void OpenRecent(HWND form, Form1State& s, std::size_t index) {
 }
 
 void Restore_Click(HWND form, Form1State& s) {
-    const ProjectRead read = s.userFolder.empty() ? ProjectRead{} : LoadLastSession(s.userFolder);
+    const ProjectRead read = s.doc.user.folder.empty() ? ProjectRead{} : LoadLastSession(s.doc.user.folder);
     if (!read.Ok()) {
-        if (s.userFolder.empty() || read.error.kind == ProjectErrorKind::CannotRead)
+        if (s.doc.user.folder.empty() || read.error.kind == ProjectErrorKind::CannotRead)
             Ask(form, kNothingToRestore, kRestoreTitle, MB_OK | MB_ICONINFORMATION);
         else
             Ask(form, Wide(ProjectErrorMessage(read.error)), kRestoreTitle, MB_OK | MB_ICONEXCLAMATION);
@@ -177,8 +175,8 @@ void Restore_Click(HWND form, Form1State& s) {
 }
 
 void AfterShown(HWND form, Form1State& s) {
-    if (s.session.previousEndedAbnormally && s.session.previousLeftAPage) {
-        const ProjectRead read = LoadLastSession(s.userFolder);
+    if (s.doc.recovery.session.previousEndedAbnormally && s.doc.recovery.session.previousLeftAPage) {
+        const ProjectRead read = LoadLastSession(s.doc.user.folder);
         if (read.Ok() && HasWork(*read.page) &&
             Ask(form, kRestoreOffer, kNoticeTitle, MB_YESNO | MB_ICONQUESTION) == IDYES)
             ReplacePage(form, s, *read.page, {}, false);
@@ -201,23 +199,23 @@ void OnDropFiles(HWND form, Form1State& s, HDROP drop) {
 bool OnCopyData(HWND form, Form1State& s, const COPYDATASTRUCT& data) {
     auto path = HandedOverFile(data);
     if (!path) return false;
-    s.handedOver.push_back(std::move(*path));
+    s.doc.user.handedOver.push_back(std::move(*path));
     // Opened from the message loop, so the other start is not kept waiting
     // while this window asks its questions.
-    if (s.shown) PostMessageW(form, kMsgOpenHandedOver, 0, 0);
+    if (s.view.shown) PostMessageW(form, kMsgOpenHandedOver, 0, 0);
     return true;
 }
 
 void OpenHandedOver(HWND form, Form1State& s) {
-    if (s.handedOver.empty()) return;
+    if (s.doc.user.handedOver.empty()) return;
     BringToFront(form);
-    const std::vector<std::string> files = std::move(s.handedOver);
-    s.handedOver.clear();
+    const std::vector<std::string> files = std::move(s.doc.user.handedOver);
+    s.doc.user.handedOver.clear();
     for (const std::string& path : files) OpenProjectFile(form, s, path);
 }
 
 void ReadRecentFiles(HWND form, Form1State& s) {
-    s.recent = LoadRecentFiles(s.userFolder);
+    s.doc.user.recent = LoadRecentFiles(s.doc.user.folder);
     ShowRecentFiles(form, s);
 }
 

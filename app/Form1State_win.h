@@ -1,4 +1,5 @@
-// Inside Form1: the per-window state and the routines its source files share.
+// Inside Form1: the per-window state (the document and the window's view of
+// it) and the routines its source files share.
 // Form1_win.cpp has the window procedure; Form1Layout_win.cpp the control
 // table, DPI, colours and the status bar; Form1Actions_win.cpp the handlers
 // of the block choice, the list, the copy, the code editor and the export;
@@ -11,23 +12,19 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/Form1_win.h"
 #include "app/Preview_win.h"
 #include "check/LiveCheck.h"
 #include "app/dialogs/FindReplaceDialog_win.h"
 #include "base/Scoped_win.h"
-#include "compose/Composition.h"
 #include "compose/WorkingFolderWriter.h"
-#include "project/RecentFiles.h"
-#include "project/Recovery.h"
+#include "doc/Document.h"
 #include "project/RecoveryWriter.h"
 
 namespace mojian {
@@ -39,16 +36,10 @@ inline constexpr UINT kMsgOpenHandedOver = WM_APP + 12;  // a file another start
 inline constexpr UINT kMsgCheckReady = WM_APP + 30;      // the live check has a result
 inline constexpr UINT_PTR kRecoveryTimer = 1;
 
-// Which opens are done: the window's file name before and after each, so
-// that undoing an open gives the earlier page its own name back.
-struct OpenedFile {
-    std::string before, after;
-};
-
-// Everything one Form1 holds; created in CreateForm1, owned by the window
-// from WM_NCCREATE (GWLP_USERDATA) and freed at WM_NCDESTROY.
-struct Form1State {
-    Form1Options options;
+// The window's own state: its handles, fonts and brushes, the preview, the
+// captions last set, and the workers that report to it by message. The
+// page and everything about it is the document's (doc/Document.h).
+struct Form1View {
     HINSTANCE instance = nullptr;
     int dpi = USER_DEFAULT_SCREEN_DPI;
     SIZE windowSize{};  // what the layout needs; larger than the screen at a high DPI on a small one
@@ -63,37 +54,18 @@ struct Form1State {
     std::unique_ptr<PreviewHost> preview;
     bool loaded = false;  // Form_Load has run
     bool shown = false;   // the window has been shown once
-
-    // ---- The page ----
-    Composition page;
-    std::unique_ptr<WorkingFolderWriter> workingFolder;  // its custom-source files
-    std::string filePath;  // the file the page came from or went to; empty for a new page
-    std::vector<OpenedFile> opens;
-    std::size_t opensDone = 0;
-    std::wstring title;  // the caption last set
+    std::wstring title;   // the caption last set
     std::string statusNote;
     // Set while the program itself changes the editor's text (loading a
     // block, an export): those changes are not the user's edits.
     bool suppressWriteThrough = false;
-    // A burst of typing into the editor is one undo step while it lasts.
-    bool typing = false;
-    std::uint64_t lastKeystrokeMs = 0;
+    HWND checkReport = nullptr;  // 发布检查, while it is open (it is owned, so it goes with the form)
+    FindReplaceMemory findReplace;  // what 查找和替换 held last
 
-    // ---- Files of the user ----
-    std::string userFolder;  // %LOCALAPPDATA%\墨笺; empty when there is none
-    project::RecentFiles recent;
-    project::SessionStart session;
-    project::RecoveryThrottle throttle;
-    std::unique_ptr<project::RecoveryWriter> recovery;
-    std::vector<std::string> handedOver;  // files other starts handed over, not yet opened
-
-    // ---- The publish check ----
+    // Threads that follow the document and post to the window.
+    std::unique_ptr<WorkingFolderWriter> workingFolder;  // the page's custom-source files
+    std::unique_ptr<project::RecoveryWriter> recoveryWriter;
     std::unique_ptr<check::LiveCheck> liveCheck;
-    std::uint64_t checkAsked = 0;  // the number of the newest page handed to the check
-    bool checkBehind = false;      // the page changed while the check was busy
-    HWND checkReport = nullptr;    // 发布检查, while it is open (it is owned, so it goes with the form)
-    // ---- 查找和替换: what its dialog held last ----
-    FindReplaceMemory findReplace;
 
     HWND Control(int id) const {
         const auto it = controls.find(id);
@@ -101,6 +73,14 @@ struct Form1State {
     }
     int Px(int twips) const { return MulDiv(twips, dpi, 1440); }
     PreviewBrowser& Preview() { return preview->Browser(); }
+};
+
+// Everything one Form1 holds; created in CreateForm1, owned by the window
+// from WM_NCCREATE (GWLP_USERDATA) and freed at WM_NCDESTROY.
+struct Form1State {
+    Form1Options options;
+    doc::Document doc;
+    Form1View view;
 };
 
 Form1State* StateOf(HWND form);
@@ -118,6 +98,9 @@ void UpdateStatusBar(Form1State& s);
 void Option1_Click(HWND form, Form1State& s, int kind);
 void Option2_Click(HWND form, Form1State& s);
 void Option4_Click(HWND form, Form1State& s);
+// The user chose a line in the list box (mouse or keyboard).
+void List1_SelChange(HWND form, Form1State& s);
+// Previews the selected line's entry.
 void List1_Click(HWND form, Form1State& s);
 void Command1_Click(HWND form, Form1State& s);
 void Command2_Click(HWND form, Form1State& s);
@@ -140,15 +123,16 @@ bool IsChecked(HWND button);
 int Ask(HWND form, std::wstring_view text, std::wstring_view title, UINT flags);
 
 // ---- Form1Page_win.cpp: the window reflects the page ----
-// The list box's selection into the page (it may have moved without a word).
-void TakeSelection(Form1State& s);
+// The page's selection into the list box; the page holds it, the list box
+// only shows it.
+void ShowSelection(Form1State& s);
+// Selects a line for the user (-1: none), shows it and previews its entry.
+void SelectLine(HWND form, Form1State& s, int line);
 // Makes everything outside the page follow `effects`. False when a
 // custom-source file could not be written (the page itself is whole).
 bool Reflect(HWND form, Form1State& s, const PageEffects& effects);
 // The title and status bar after any change of the page or its file.
 void ShowPageState(HWND form, Form1State& s);
-// A new open of a page named by `path` (empty: a page without a file).
-void RecordOpen(Form1State& s, std::string path);
 void Undo_Click(HWND form, Form1State& s);
 void Redo_Click(HWND form, Form1State& s);
 void EndTyping(Form1State& s);

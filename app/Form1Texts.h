@@ -13,7 +13,7 @@ inline constexpr wchar_t kExitQuestion[] = L"确定要退出本软件吗?(Y/N)";
 inline constexpr wchar_t kExitNotSaved[] = L"当前排版还没有保存，退出后可以通过“文件 → 恢复上次的排版”找回。";
 
 inline constexpr wchar_t kClearQuestion[] = L"清空后将无法恢复，是否要清空现有的内容？";
-inline constexpr wchar_t kListFull[] = L"排版列表最多只能放 32767 行，已经放满了，不能再添加模块。";
+inline constexpr wchar_t kPageFull[] = L"排版列表最多只能放 32767 行，已经放满了，不能再添加模块。";
 inline constexpr wchar_t kSourceNotSaved[] =
     L"模块已经添加到排版列表，但自定义源码没能保存到程序所在文件夹的 Vexa 文件夹里"
     L"（文件夹无法创建或文件无法写入），预览和复制时这一行将没有内容。\r\n"

@@ -37,42 +37,42 @@ void Form_Load(HWND form, Form1State& s) {
     if (s.options.runStartupGates && !RunStartupGates(form, s.options.fileToOpen)) ExitProcess(0);
 
     SetText(form, "墨笺");
-    s.title = form1_texts::kProductName;
-    s.Preview().SetSilent(true);
-    s.Preview().Navigate(kBlankPage);
-    SetText(s.Control(kChoiceFrame), kKindCaptions[0]);
+    s.view.title = form1_texts::kProductName;
+    s.view.Preview().SetSilent(true);
+    s.view.Preview().Navigate(kBlankPage);
+    SetText(s.view.Control(kChoiceFrame), kKindCaptions[0]);
     for (int i = 0; i < kMaxStyles; ++i)
-        SetText(s.Control(kStyleOptions + i), kThemeNames[static_cast<std::size_t>(i)]);
-    s.Preview().Writeln(s.page.BlockText(9, 5));  // 搭配促销-样式6 until the first choice
+        SetText(s.view.Control(kStyleOptions + i), kThemeNames[static_cast<std::size_t>(i)]);
+    s.view.Preview().Writeln(s.doc.page.GetBlock(9, 5));  // 搭配促销-样式6 until the first choice
 
     // The page's life outside the window: the run's mark and the recovery
     // file, the recent files.
-    s.userFolder = UserDataFolder();
+    s.doc.user.folder = UserDataFolder();
     StartRecovery(form, s);
     StartLiveCheck(form, s);
     ReadRecentFiles(form, s);
     ShowPageState(form, s);
-    s.loaded = true;
+    s.view.loaded = true;
 }
 
 // Returns true when the window may close.
 bool Form_Unload(HWND form, Form1State& s) {
     std::wstring question = form1_texts::kExitQuestion;
-    if (s.page.IsModified()) question += std::wstring(L"\r\n") + form1_texts::kExitNotSaved;
+    if (s.doc.page.IsModified()) question += std::wstring(L"\r\n") + form1_texts::kExitNotSaved;
     if (Ask(form, question, form1_texts::kNoticeTitle, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
     // The page as it stands is what 恢复上次的排版 opens next time.
     EndRecovery(s);
     std::vector<FileChange> cleanUp;
     for (int i = 1; i <= kMaxCustomSource; ++i) cleanUp.push_back({CustomSourcePath(CustomEntryName(i)), std::nullopt});
-    s.workingFolder->Write(std::move(cleanUp));  // after every write still on its way
+    s.view.workingFolder->Write(std::move(cleanUp));  // after every write still on its way
     return true;
 }
 
 bool OnCreate(HWND form, Form1State& s) {
-    s.dpi = DpiOf(form);
-    s.workingFolder = std::make_unique<WorkingFolderWriter>();
+    s.view.dpi = DpiOf(form);
+    s.view.workingFolder = std::make_unique<WorkingFolderWriter>();
     if (!CreateControls(form, s)) return false;
-    s.accelerators = LoadAcceleratorsW(s.instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    s.view.accelerators = LoadAcceleratorsW(s.view.instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     DragAcceptFiles(form, TRUE);
     ApplyLayout(form, s);
     return true;
@@ -104,7 +104,7 @@ bool OnControlNotification(HWND form, Form1State& s, int id, int code) {
     case kList:
         if (code == LBN_SELCHANGE) {  // mouse and keyboard alike
             EndTyping(s);
-            List1_Click(form, s);
+            List1_SelChange(form, s);
         }
         if (code == LBN_DBLCLK) RunCommand(form, s, IDM_FILL, false);  // 填写内容 for the line
         return true;
@@ -125,7 +125,7 @@ void OnCommand(HWND form, Form1State& s, int id, int code, HWND control) {
 }
 
 void OnDpiChanged(HWND form, Form1State& s, int dpi, const RECT& suggested) {
-    s.dpi = dpi;
+    s.view.dpi = dpi;
     SetWindowPos(form, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyLayout(form, s);
 }
@@ -154,27 +154,27 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         OnDrawItem(*s, *reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
         return TRUE;
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wp) == s->Control(kSiteLink)) {
+        if (reinterpret_cast<HWND>(wp) == s->view.Control(kSiteLink)) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             return TRUE;
         }
         break;
     case WM_SIZE:
-        if (s->statusBar) SendMessageW(s->statusBar, WM_SIZE, 0, 0);
+        if (s->view.statusBar) SendMessageW(s->view.statusBar, WM_SIZE, 0, 0);
         return 0;
     case WM_GETMINMAXINFO: {
         // The window keeps the size its controls need, even where the screen is smaller.
         auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-        info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, s->windowSize.cx);
-        info->ptMaxTrackSize.y = std::max(info->ptMaxTrackSize.y, s->windowSize.cy);
+        info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, s->view.windowSize.cx);
+        info->ptMaxTrackSize.y = std::max(info->ptMaxTrackSize.y, s->view.windowSize.cy);
         return 0;
     }
     case WM_DPICHANGED:
         OnDpiChanged(hwnd, *s, LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
         return 0;
     case WM_SHOWWINDOW:
-        if (wp && !s->shown && s->loaded) {
-            s->shown = true;
+        if (wp && !s->view.shown && s->view.loaded) {
+            s->view.shown = true;
             PostMessageW(hwnd, kMsgShown, 0, 0);  // once the window is on the screen
         }
         break;
@@ -206,7 +206,7 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case kMsgPreviewRedraw:
     case kMsgPreviewLoaded:
-        if (s->preview) s->preview->OnFormMessage(msg);
+        if (s->view.preview) s->view.preview->OnFormMessage(msg);
         return 0;
     case WM_CLOSE:
         if (Form_Unload(hwnd, *s)) DestroyWindow(hwnd);
@@ -214,8 +214,8 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
         StopRecovery(*s);
         StopLiveCheck(*s);
-        s->workingFolder.reset();  // what is on its way reaches the folder first
-        s->preview.reset();  // the browser lets go of its site while Frame4 still exists
+        s->view.workingFolder.reset();  // what is on its way reaches the folder first
+        s->view.preview.reset();  // the browser lets go of its site while Frame4 still exists
         if (s->options.quitOnClose) PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
@@ -248,7 +248,7 @@ HWND CreateForm1(HINSTANCE instance, const Form1Options& options) {
     if (!RegisterFrameClass(instance) || !RegisterForm1Class(instance)) return nullptr;
     auto state = std::make_unique<Form1State>();
     state->options = options;
-    state->instance = instance;
+    state->view.instance = instance;
     Form1State* raw = state.release();  // the window owns it from WM_NCCREATE on
     // The menu bar comes with the window and goes with it.
     const HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
@@ -267,26 +267,26 @@ HWND CreateForm1(HINSTANCE instance, const Form1Options& options) {
 HWND Form1Control(HWND form, int id) {
     const Form1State* s = StateOf(form);
     if (!s) return nullptr;
-    if (id == kPreview) return s->preview ? s->preview->View() : nullptr;
-    if (id == kStatusBar) return s->statusBar;
-    return s->Control(id);
+    if (id == kPreview) return s->view.preview ? s->view.preview->View() : nullptr;
+    if (id == kStatusBar) return s->view.statusBar;
+    return s->view.Control(id);
 }
 
 PreviewBrowser* Form1Preview(HWND form) {
     Form1State* s = StateOf(form);
-    return s && s->preview ? &s->preview->Browser() : nullptr;
+    return s && s->view.preview ? &s->view.preview->Browser() : nullptr;
 }
 
 const PreviewDocument* Form1PreviewModel(HWND form) {
     const Form1State* s = StateOf(form);
-    return s && s->preview ? s->preview->Model() : nullptr;
+    return s && s->view.preview ? s->view.preview->Model() : nullptr;
 }
 
 bool Form1TranslateMessage(HWND form, MSG& msg) {
     Form1State* s = StateOf(form);
     if (s && TranslateAccelerators(form, *s, msg)) return true;
     // The report's keys: tab, Enter and Esc there.
-    if (s && s->checkReport && IsDialogMessageW(s->checkReport, &msg)) return true;
+    if (s && s->view.checkReport && IsDialogMessageW(s->view.checkReport, &msg)) return true;
     return IsDialogMessageW(form, &msg) != 0;
 }
 

@@ -2,9 +2,9 @@
 // the block choice and the composition list, the page's projects (new,
 // open, save, recovery) and undo.
 //
-// The page itself is a Composition (compose/Composition.h) that the window
-// owns; the list box, the captions, the custom-source files in the working
-// folder, the template library and the previews reflect it. Features that
+// The page itself is a Composition (compose/Composition.h) in the window's
+// document (doc/Document.h); the list box, its selection, the captions, the
+// custom-source files in the working folder and the previews reflect it. Features that
 // change the page go through Form1Change, so the window, the title, the
 // status bar and the recovery file follow.
 #pragma once
@@ -91,8 +91,7 @@ bool Form1TranslateMessage(HWND form, MSG& msg);
 const Composition& Form1Page(HWND form);
 
 // Runs `operation` on the page and makes the window reflect what it did
-// (list, selection, files, library, captions, title, status bar, recovery).
-// The list box's selection is taken into the page first.
+// (list, selection, files, captions, title, status bar, recovery).
 PageEffects Form1Change(HWND form, const std::function<PageEffects(Composition&)>& operation);
 
 // Before the page is replaced: when it has unsaved changes, asks

@@ -18,7 +18,6 @@
 #include "catalogue/Library.h"
 #include "check/Check.h"
 #include "compose/Composition.h"
-#include "compose/PageAssembly.h"
 #include "compose/TextFile.h"
 #include "fill/Fields.h"
 #include "fill/Fill.h"
@@ -131,11 +130,21 @@ const int kPageLines[] = {10, 1000, 32767};
 // without the custom sources' file reads.
 const int kBlocksOnlyLines = 1000;
 
+// The page the copy takes: the lines with every custom source's text.
+Composition PageOf(const std::vector<std::string>& lines) {
+    PageData data;
+    data.lines = lines;
+    for (int n = 1; n <= kMaxCustomSource; ++n) data.customSources[n] = CustomHtml(n);
+    Composition page;
+    page.Open(data);
+    return page;
+}
+
 void BM_AssemblePage(benchmark::State& state) {
-    const auto lines = ThePages().Lines(static_cast<int>(state.range(0)), state.range(1) != 0);
+    const Composition composition = PageOf(ThePages().Lines(static_cast<int>(state.range(0)), state.range(1) != 0));
     std::size_t bytes = 0;
     for (auto _ : state) {
-        const std::string page = AssemblePage(lines);
+        const std::string page = composition.PageHtml();
         bytes = page.size();
         benchmark::DoNotOptimize(page.data());
     }
@@ -279,8 +288,8 @@ Composition ProjectPage() {
             page.AddBuiltIn(entry.kind, entry.style);
         }
     }
-    page.EditBlock(3, 4, CustomHtml(7));
-    page.EditBlock(0, 18, "<p>改过的栏目</p>");
+    page.SetBlock(3, 4, CustomHtml(7));
+    page.SetBlock(0, 18, "<p>改过的栏目</p>");
     return page;
 }
 
@@ -356,7 +365,7 @@ std::string Description(std::size_t characters, std::size_t bytes) {
             const int j = (i / 3 * 7) % kBuiltInBlockCount;
             int k = 0, s = j;
             while (s >= kStyleCounts[k]) s -= kStyleCounts[k++];
-            part = GetBlock(k, s);
+            part = BuiltInLibrary().Get(k, s);
         } else {
             part = CustomHtml(i) + "\r\n";
         }
@@ -546,7 +555,7 @@ bool RegisterPages() {
     for (const int count : kPageLines) pages.emplace_back(count, true);
     pages.emplace_back(kBlocksOnlyLines, false);
     for (const auto& [count, customs] : pages) {
-        const std::size_t bytes = AssemblePage(ThePages().Lines(count, customs)).size();
+        const std::size_t bytes = PageOf(ThePages().Lines(count, customs)).PageHtml().size();
         const auto size = static_cast<int64_t>(bytes);
         for (auto* b : {benchmark::RegisterBenchmark("BM_AssemblePage", BM_AssemblePage)->Args({count, customs}),
                         benchmark::RegisterBenchmark("BM_PageMemcpyWarm", BM_PageMemcpyWarm)->Arg(size),

@@ -70,24 +70,10 @@ const std::string& TemplateLibrary::Get(int kind, int style) const {
     return slot < 0 ? kNoBlock : blocks_[static_cast<std::size_t>(slot)];
 }
 
-void TemplateLibrary::Set(int kind, int style, std::string html) {
-    const int slot = SlotOf(kind, style);
-    if (slot >= 0) blocks_[static_cast<std::size_t>(slot)] = std::move(html);
-}
-
-TemplateLibrary& Library() {
-    static TemplateLibrary library;
-    return library;
-}
-
 const TemplateLibrary& BuiltInLibrary() {
     static const TemplateLibrary library;
     return library;
 }
-
-const std::string& GetBlock(int kind, int style) { return Library().Get(kind, style); }
-
-void SetBlock(int kind, int style, std::string html) { Library().Set(kind, style, std::move(html)); }
 
 std::string WorkingFolder() { return JoinPath(ProgramFolder(), "Vexa"); }
 
@@ -120,12 +106,6 @@ std::optional<std::string> ReadCustomSourceWhole(std::string_view entryName) {
     auto bytes = ReadWholeFile(CustomSourcePath(entryName));
     if (!bytes) return std::nullopt;
     return GbkToUtf8(*bytes);
-}
-
-std::optional<std::string> ReadCustomSource(std::string_view entryName) {
-    auto text = ReadCustomSourceWhole(entryName);
-    if (!text) return std::nullopt;
-    return NormaliseLines(*text);
 }
 
 }  // namespace mojian

@@ -1,5 +1,6 @@
-// The template library: the ninety built-in blocks, replaceable for one run,
-// and the lookup from an entry name back to its block.
+// The template library: the ninety built-in blocks as built in, and the
+// lookup from an entry name back to its block. A page's changed blocks are
+// the page model's (Composition::SetBlock).
 #pragma once
 
 #include <optional>
@@ -28,41 +29,30 @@ ResolvedEntry ResolveEntry(std::string_view entryName);
 
 class TemplateLibrary {
 public:
-    TemplateLibrary();  // starts from the built-in texts
+    TemplateLibrary();  // the built-in texts
 
-    // The block's current HTML; empty for a position that holds no block.
+    // The block's HTML; empty for a position that holds no block.
     const std::string& Get(int kind, int style) const;
-    // Replaces the block for as long as this library lives (one run).
-    void Set(int kind, int style, std::string html);
 
 private:
     std::vector<std::string> blocks_;  // kind-major, style-minor
 };
 
-// The program's library, created on first use and kept for the run.
-TemplateLibrary& Library();
-
 // The ninety blocks as built in, never changed: what a new page starts from.
 const TemplateLibrary& BuiltInLibrary();
-
-const std::string& GetBlock(int kind, int style);
-void SetBlock(int kind, int style, std::string html);
 
 // Where the custom-source file of an entry lives: program folder, Vexa,
 // the entry name and ".txt".
 std::string WorkingFolder();
 std::string CustomSourcePath(std::string_view entryName);
 
-// The custom source's text as the single-entry preview shows it: GBK decoded,
-// every line (ended by CR or CR LF; a lone LF stays in the text) followed by
-// CR LF. Nothing when the file is missing or cannot be read.
-std::optional<std::string> ReadCustomSource(std::string_view entryName);
-
-// The custom source's text whole and unchanged (GBK decoded), as the page
-// assembly takes it. Nothing when the file is missing or cannot be read.
+// The custom source's file whole and unchanged (GBK decoded), as the working
+// folder holds it. Nothing when the file is missing or cannot be read.
 std::optional<std::string> ReadCustomSourceWhole(std::string_view entryName);
 
-// Splits decoded text into lines the way ReadCustomSource does.
+// Every line of decoded text (ended by CR or CR LF; a lone LF stays in the
+// text) followed by CR LF: a custom source as the single-entry preview shows
+// it (Composition::ReadCustomSource).
 std::string NormaliseLines(std::string_view text);
 
 }  // namespace mojian

@@ -23,7 +23,7 @@ int RunPage(const std::vector<std::string>& args, Output& out) {
     if (!page) return kFailed;
     // Opened as the window opens a file, then assembled as its copy does.
     Composition composition;
-    if (composition.Open(*page).outcome == Outcome::ListFull)
+    if (composition.Open(*page).outcome == Outcome::PageFull)
         return Fail(out, kFailed, parsed.positional.front() + "：排版列表超过 32767 行，无法打开。");
     const std::string html = composition.PageHtml();
     const std::string bytes = utf8 ? html : Utf8ToGbk(html);

@@ -1,93 +1,40 @@
-// The page being composed, as data: the composition list's lines and
-// selection, the custom-source texts, the built-in blocks changed through the
-// code editor, the counters and the current choice. Every handler that
-// changes the page is one operation here; each returns what the window and
-// the working folder must do to reflect it, and each is one step of the undo
-// history.
+// The page being composed, as data: its lines and selection, the
+// custom-source texts, the built-in blocks changed through the code editor,
+// the counters and the current choice. Every handler that changes the page
+// is one operation here; each returns what changed (compose/PageChanges.h)
+// and each is one step of the undo history (compose/UndoHistory.h).
 //
-// The window reflects the model (one owner per window, on the GUI thread):
-//   - the list box: apply `PageEffects::list` in order (or reload every line
-//     when `listReset`), then select Selected();
+// A window shows the model (one owner per window, on the GUI thread):
+//   - its list of lines: play `PageEffects::lines` in order (or show every
+//     line afresh when `allLines`), then show Selected() as selected;
 //   - the working folder: for every number in `sources`, write
 //     CustomSourceFileBytes(n) to 自定义源码-n.txt, or delete that file when
 //     it returns nothing;
-//   - the template library: for every block in `blocks`,
-//     SetBlock(kind, style, BlockText(kind, style));
 //   - Label1 and the "自定义源码-N" caption when `counterChanged`
 //     (CustomCaptionNumber()), the option buttons when `choiceChanged`;
 //   - the preview's column and the check when `widthChanged` (Width()).
 // The model is the truth: PageHtml() is what a copy puts on the clipboard,
-// equal byte for byte to assembling the working folder's files once the
-// window has reflected every change, and still whole if a file could not be
-// written.
+// still whole if a file could not be written; GetBlock is the block text
+// every preview and the copy take.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <deque>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
-#include "compose/CompositionList.h"
+#include "compose/PageChanges.h"
 #include "compose/PageData.h"
+#include "compose/PageLines.h"
+#include "compose/UndoHistory.h"
 
 namespace mojian {
 
-// One edit of the list box, in the list box's own terms.
-struct ListEdit {
-    enum class Kind { Insert, Remove };
-    Kind kind;
-    int index;
-    std::string text;  // Insert: the line's text
-    friend bool operator==(const ListEdit&, const ListEdit&) = default;
-};
-
-enum class Outcome {
-    Nothing,   // the precondition failed (no selection, first line...): nothing changed
-    Applied,   // the page changed
-    ListFull,  // refused: the list holds 32,767 lines already
-    NoFreeNumber,  // refused: a new custom source would be numbered above 100 and resolve to nothing
-};
-
-struct PageEffects {
-    Outcome outcome = Outcome::Nothing;
-    // List-box edits in order; empty when `listReset`, which means reload
-    // every line from Lines().
-    std::vector<ListEdit> list;
-    bool listReset = false;
-    // The model's selection differs from before the operation.
-    bool selectionChanged = false;
-    // Custom-source numbers whose file must be rewritten or deleted.
-    std::set<int> sources;
-    // Built-in blocks whose text changed.
-    std::set<BlockId> blocks;
-    bool counterChanged = false;
-    bool choiceChanged = false;
-    // The description's width is another now.
-    bool widthChanged = false;
-    // The step opened a page, or undid or redid an open: the page the window
-    // shows is another document now.
-    bool opened = false;
-    // The number AddCustom or NewCustomSource took.
-    int newSource = 0;
-
-    bool Applied() const { return outcome == Outcome::Applied; }
-};
-
 class Composition {
 public:
-    // At least this many steps can be undone.
-    static constexpr std::size_t kMinUndoSteps = 200;
-    static constexpr std::size_t kMaxUndoSteps = 500;
-    // Steps beyond kMinUndoSteps are dropped, oldest first, once the history
-    // holds more text than this.
-    static constexpr std::size_t kHistoryBudgetBytes = 128u << 20;
-
     Composition();  // an empty page, as at start-up
 
     // ---- The handlers' operations (each one undo step) ----
@@ -104,7 +51,8 @@ public:
     PageEffects DeleteSelected();
     // "清空内容" once confirmed: removes every line. Texts and counters stay.
     PageEffects Clear();
-    // "下移一行" / "上移一行": the list box's insert-copy, remove, select.
+    // "下移一行" / "上移一行": the selected line swaps with its neighbour and
+    // stays selected.
     PageEffects MoveDown();
     PageEffects MoveUp();
 
@@ -115,15 +63,17 @@ public:
     // it joins the previous step instead of making one of its own.
     PageEffects WriteThroughSelected(std::string_view text, bool burstContinues);
     PageEffects WriteCustomSource(int number, std::string_view text, bool burstContinues = false);
-    PageEffects EditBlock(int kind, int style, std::string_view text, bool burstContinues = false);
+    // The block's text for the rest of the run (until another page is
+    // opened): every line naming it, the previews and the copy take it.
+    PageEffects SetBlock(int kind, int style, std::string_view text, bool burstContinues = false);
 
     // Replaces the whole page, as opening a file after a restart would: the
     // counters start from 0, every built-in block is back to its text, the
     // custom-source files 1 to 100 are cleaned up; then the given page comes
     // in with its custom sources 1 to 100 renumbered from 1 in order of first
     // use (the lines follow; other lines stay as they are) and its edited
-    // blocks applied. Nothing is selected. Refused with ListFull beyond
-    // 32,767 lines. "新建排版" is Open({}).
+    // blocks applied. Nothing is selected. Refused with PageFull beyond
+    // kMaxPageLines. "新建排版" is Open({}).
     PageEffects Open(const PageData& page);
 
     // Replaces every line at once and adds new custom sources, as an import
@@ -131,7 +81,7 @@ public:
     // which moves on to the highest. Unlike Open the run goes on: blocks
     // edited in it, the other custom sources, the choice and the export
     // counter stay. Nothing is selected after. One undo step. Refused with
-    // ListFull beyond 32,767 lines, and with Nothing when a number is not new.
+    // PageFull beyond kMaxPageLines, and with Nothing when a number is not new.
     PageEffects ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources);
 
     // The description's width (750 淘宝, 790 天猫); Nothing when it is that already.
@@ -155,13 +105,13 @@ public:
     PageEffects EndCompound();
 
     // ---- Undo and redo ----
-    bool CanUndo() const { return position_ > 0; }
-    bool CanRedo() const { return position_ < history_.size(); }
+    bool CanUndo() const { return history_.CanUndo(); }
+    bool CanRedo() const { return history_.CanRedo(); }
     // Restores the lines, selection, texts, counters and choice exactly as
     // they were before (after) the step.
     PageEffects Undo();
     PageEffects Redo();
-    std::size_t UndoSteps() const { return position_; }
+    std::size_t UndoSteps() const { return history_.Steps(); }
 
     // ---- Not changes of the page: no undo step ----
     // A click on a line (-1: none). Out of range selects nothing.
@@ -172,8 +122,8 @@ public:
 
     // Saved or not: false right after MarkSaved until the page changes, and
     // again when undo or redo lead back to the saved page.
-    bool IsModified() const { return TopSerial() != savedSerial_; }
-    void MarkSaved() { savedSerial_ = TopSerial(); }
+    bool IsModified() const { return history_.IsModified(); }
+    void MarkSaved() { history_.MarkSaved(); }
 
     // ---- The page ----
     const std::vector<std::string>& Lines() const { return lines_; }
@@ -194,11 +144,15 @@ public:
     // The bytes its file holds (GBK, characters GBK lacks as references,
     // CR LF after); nothing when it has no text.
     std::optional<std::string> CustomSourceFileBytes(int number) const;
+    // The text as the single-entry preview shows it: as its file reads back,
+    // every line (ended by CR or CR LF; a lone LF stays in the text)
+    // followed by CR LF. Nothing when it has no text.
+    std::optional<std::string> ReadCustomSource(int number) const;
     // Numbers that have a text, ascending.
     std::vector<int> CustomNumbers() const;
 
-    // The block's current text: as edited, else the built-in text.
-    const std::string& BlockText(int kind, int style) const;
+    // The block's current text: as last set, else the built-in text.
+    const std::string& GetBlock(int kind, int style) const;
     const std::map<BlockId, std::string>& EditedBlocks() const { return blocks_; }
 
     // What one line contributes to the page: a built-in block's current
@@ -218,85 +172,22 @@ private:
         std::string text;  // as typed
         std::string html;  // as the page takes it from the file
     };
-    struct LineChange {
-        int index;
-        std::optional<std::string> before, after;  // none: no line there
-    };
-    struct LinesChange {
-        std::vector<std::string> before, after;
-    };
-    // A text's change kept as the part that differs, so that typing into a
-    // long text costs the history what was typed. "Not set" is no text for a
-    // custom source and the built-in text for a block.
-    struct TextEdit {
-        bool beforeSet = false, afterSet = false;
-        std::size_t prefix = 0, suffix = 0;  // the head and tail both texts share
-        std::string removed, inserted;       // what lies between, before and after
-    };
-    struct SourceChange {
-        int number;
-        TextEdit edit;
-    };
-    struct BlockChange {
-        BlockId id;
-        TextEdit edit;
-    };
-    struct CounterChange {
-        int before, after;
-    };
-    struct ChoiceChange {
-        Choice before, after;
-    };
-    struct WidthChange {
-        DescriptionWidth before, after;
-    };
-    using Change =
-        std::variant<LineChange, LinesChange, SourceChange, BlockChange, CounterChange, ChoiceChange, WidthChange>;
-
-    // What a burst of typing joins: one source's or one block's text.
-    struct BurstTarget {
-        int number = 0;  // a custom source, or 0
-        BlockId block{-1, -1};
-        friend bool operator==(const BurstTarget&, const BurstTarget&) = default;
-    };
-
-    struct Step {
-        std::vector<Change> changes;
-        int selectionBefore = -1;
-        int selectionAfter = -1;
-        bool cleansWorkingFiles = false;  // an open: files 1 to 100 go
-        std::optional<BurstTarget> burst;
-        std::uint64_t serial = 0;
-        std::size_t bytes = 0;
-    };
-
-    // The step being built by the running operation or compound; one level
-    // per operation running inside it, each with its own effects.
+    // The effects of one operation running, and the selection it began with;
+    // one per operation running inside another.
     struct Level {
         PageEffects effects;
         int selectionBefore = -1;
-    };
-    struct Recording {
-        Step step;
-        std::vector<Level> levels;
     };
 
     void Begin();
     PageEffects End();
     void Do(Change change);
-    void SetSelection(int index);
     void Apply(const Change& change, bool forward, PageEffects& effects);
-    void ApplyStep(const Step& step, bool forward, PageEffects& effects);
-    void Record(Step step);
+    PageEffects ApplyStep(const Step& step, bool forward);
     PageEffects Move(const std::optional<LineMove>& plan);
     PageEffects EditText(const BurstTarget& target, std::string_view text, bool burstContinues);
     void SetSourceText(int number, std::optional<std::string> text);
     void SetBlockText(const BlockId& id, std::optional<std::string> text);
-    static TextEdit Diff(const std::optional<std::string>& before, const std::optional<std::string>& after,
-                         std::string_view unset);
-    static std::optional<std::string> Patch(const TextEdit& edit, bool forward, std::string_view now);
-    std::uint64_t TopSerial() const { return position_ > 0 ? history_[position_ - 1].serial : baseSerial_; }
-    static std::size_t BytesOf(const Step& step);
 
     std::vector<std::string> lines_;
     int selected_ = -1;
@@ -307,13 +198,8 @@ private:
     Choice choice_ = kStartChoice;
     DescriptionWidth width_ = kDefaultDescriptionWidth;
 
-    std::deque<Step> history_;  // [0, position_) done, [position_, size) undone
-    std::size_t position_ = 0;
-    std::size_t historyBytes_ = 0;
-    std::uint64_t nextSerial_ = 1;
-    std::uint64_t baseSerial_ = 0;   // the page below the oldest step kept
-    std::uint64_t savedSerial_ = 0;  // the page last saved
-    std::optional<Recording> recording_;
+    UndoHistory history_;
+    std::vector<Level> levels_;  // empty unless an operation runs
 };
 
 }  // namespace mojian

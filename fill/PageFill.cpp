@@ -90,7 +90,7 @@ std::optional<LineBlock> BlockOfLine(const Composition& page, std::size_t line) 
         block.kind = entry.kind;
         block.style = entry.style;
         block.edited = page.EditedBlocks().count(BlockId{entry.kind, entry.style}) != 0;
-        block.html = page.BlockText(entry.kind, entry.style);
+        block.html = page.GetBlock(entry.kind, entry.style);
         return block;
     }
     if (entry.IsCustom()) {
@@ -185,7 +185,7 @@ PageChange ReplaceInPage(Composition& page, const FindQuery& query, std::string_
         if (!replaced[b]) continue;
         const LineBlock& block = scan.blocks[b].block;
         if (block.where == LineBlock::Where::Custom) page.WriteCustomSource(block.number, *replaced[b]);
-        else if (block.edited) page.EditBlock(block.kind, block.style, *replaced[b]);
+        else if (block.edited) page.SetBlock(block.kind, block.style, *replaced[b]);
     }
     for (std::size_t line = 0; line < scan.lineBlock.size(); ++line) {
         const int b = scan.lineBlock[line];

@@ -6,7 +6,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
-#include "compose/CompositionList.h"
+#include "compose/PageLines.h"
 #include "import/Cut.h"
 
 namespace mojian::import {
@@ -31,7 +31,7 @@ ImportContext FreshPageContext() {
 
 ImportContext ContextFor(const Composition& page) {
     ImportContext context;
-    context.blockText = [&page](int kind, int style) -> std::string_view { return page.BlockText(kind, style); };
+    context.blockText = [&page](int kind, int style) -> std::string_view { return page.GetBlock(kind, style); };
     context.firstCustomNumber = page.CustomCounter() + 1;
     context.freeCustomNumbers = std::max(0, kMaxCustomSource - page.CustomCounter());
     return context;
@@ -52,7 +52,7 @@ ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& cont
     const auto chosen = ChooseSegments(*text, CutPoints(*text), context.blockText,
                                        static_cast<std::size_t>(std::max(0, context.freeCustomNumbers)));
     if (!chosen) return Refuse({ImportErrorKind::NoCustomNumbers, {}});
-    if (chosen->segments.size() > static_cast<std::size_t>(kMaxListLines))
+    if (chosen->segments.size() > static_cast<std::size_t>(kMaxPageLines))
         return Refuse({ImportErrorKind::TooManyLines, "共 " + std::to_string(chosen->segments.size()) + " 行"});
 
     imported.absorbedBlocks = static_cast<int>(chosen->absorbedBlocks);

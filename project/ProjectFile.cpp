@@ -11,7 +11,7 @@
 #include "base/Utf.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
-#include "compose/CompositionList.h"
+#include "compose/PageLines.h"
 
 namespace mojian::project {
 
@@ -158,7 +158,7 @@ PageData ReadPage(std::string_view bytes) {
     PageData page;
     const Json* lines = Field(root, "lines");
     if (!lines) Refuse(ProjectErrorKind::BadValue, "缺少 lines");
-    if (Array(*lines, "lines").size() > static_cast<std::size_t>(kMaxListLines))
+    if (Array(*lines, "lines").size() > static_cast<std::size_t>(kMaxPageLines))
         Refuse(ProjectErrorKind::TooManyLines, "共 " + std::to_string(lines->size()) + " 行");
     page.lines.reserve(lines->size());
     for (std::size_t i = 0; i < lines->size(); ++i) page.lines.push_back(Text((*lines)[i], Item("lines", i)));
@@ -267,7 +267,7 @@ std::optional<std::string> SerializeProject(const PageData& page, ProjectError& 
         error = {kind, std::move(detail)};
         return std::nullopt;
     };
-    if (page.lines.size() > static_cast<std::size_t>(kMaxListLines)) return refuse(ProjectErrorKind::TooManyLines);
+    if (page.lines.size() > static_cast<std::size_t>(kMaxPageLines)) return refuse(ProjectErrorKind::TooManyLines);
     nlohmann::ordered_json root;
     root["format"] = kProjectFormat;
     root["version"] = kProjectVersion;

@@ -30,7 +30,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "check/Check.h"
-#include "compose/PageAssembly.h"
 #include "compose/PreviewDocument.h"
 #include "project/ProjectFile.h"
 #include "tests/app/BoxAnswerer_win.h"
@@ -286,10 +285,10 @@ public:
             int wrong = 0;
             for (int k = 0; k < kKindCount; ++k) {
                 kinds.push_back(Timed([&] { SendMessageW(C(form1::kKindOptions + k), BM_CLICK, 0, 0); }));
-                if (!PreviewHolds(GetBlock(k, 0))) ++wrong;
+                if (!PreviewHolds(BuiltInLibrary().Get(k, 0))) ++wrong;
                 for (int i = 1; i < kStyleCounts[static_cast<std::size_t>(k)]; ++i) {
                     styles.push_back(Timed([&] { SendMessageW(C(form1::kStyleOptions + i), BM_CLICK, 0, 0); }));
-                    if (!PreviewHolds(GetBlock(k, i))) ++wrong;
+                    if (!PreviewHolds(BuiltInLibrary().Get(k, i))) ++wrong;
                 }
             }
             if (wrong) return rows_.Failure("style click", std::to_string(wrong) + " clicks left another block shown");
@@ -320,8 +319,8 @@ public:
     }
 
     void Copy() {
-        const std::vector<std::string> lines = FillList(1000);
-        const std::string page = AssemblePage(lines);
+        FillList(1000);
+        const std::string page = Form1Page(form_).PageHtml();
         std::vector<double> copies;
         for (int i = 0; i < 5; ++i) {
             // The success message is made once the clipboard holds the page.
@@ -340,11 +339,12 @@ public:
     }
 
     void PagePreview() {
-        const std::vector<std::string> lines = FillList(100);
+        FillList(100);
+        const Composition& page = Form1Page(form_);
         PreviewDocument expected;
         expected.LoadBlank();
-        for (const std::string& line : lines) {
-            if (auto html = LineHtml(line)) expected.Writeln(*html);
+        for (std::size_t i = 0; i < page.Lines().size(); ++i) {
+            if (const auto html = page.LineHtml(i)) expected.Writeln(*html);
         }
         const HWND button = C(form1::kPagePreviewButton);
         std::vector<double> previews;
@@ -407,10 +407,12 @@ public:
             case 0: SendMessageW(C(form1::kAddButton), BM_CLICK, 0, 0); break;
             case 1:
                 SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i % 900), 0);
+                SendMessageW(form_, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
                 SendMessageW(C(form1::kMoveUpButton), BM_CLICK, 0, 0);
                 break;
             case 2:
                 SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i % 700), 0);
+                SendMessageW(form_, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
                 SendMessageW(C(form1::kDeleteButton), BM_CLICK, 0, 0);
                 break;
             case 3:

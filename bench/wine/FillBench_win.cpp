@@ -46,6 +46,7 @@ std::vector<double> OpenFillDialog(HWND form, int runs, int* fields) {
 void SelectFirstLine(HWND form) {
     const HWND list = Form1Control(form, form1::kList);
     SendMessageW(list, LB_SETCURSEL, 0, 0);
+    SendMessageW(form, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     DialogScript::Pump();
 }
 
@@ -57,7 +58,7 @@ void MeasureFillDialogs(Rows& rows, HWND form) {
     int kind = 0, style = 0;
     for (int k = 0; k < kKindCount; ++k)
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s)
-            if (GetBlock(k, s).size() > GetBlock(kind, style).size()) kind = k, style = s;
+            if (BuiltInLibrary().Get(k, s).size() > BuiltInLibrary().Get(kind, style).size()) kind = k, style = s;
     PageData page;
     page.lines.push_back(EntryName(kind, style));
     Form1ReplacePage(form, page);

@@ -61,16 +61,16 @@ void MeasureBlocks(Rows& rows, GdiFonts& fonts) {
     for (int k = 0; k < kKindCount; ++k)
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
             all.emplace_back(k, s);
-            if (GetBlock(k, s).size() > GetBlock(bigKind, bigStyle).size()) {
+            if (BuiltInLibrary().Get(k, s).size() > BuiltInLibrary().Get(bigKind, bigStyle).size()) {
                 bigKind = k;
                 bigStyle = s;
             }
         }
     std::string page;
-    for (std::size_t i = 0; i < 100; ++i) page += GetBlock(all[i % all.size()].first, all[i % all.size()].second);
-    TimeOnce(GetBlock(0, 0), fonts);  // fonts and caches warm, as in a running program
-    const double big = TimeOnce(GetBlock(bigKind, bigStyle), fonts);
-    rows.Add({"largest block (" + std::to_string(GetBlock(bigKind, bigStyle).size()) +
+    for (std::size_t i = 0; i < 100; ++i) page += BuiltInLibrary().Get(all[i % all.size()].first, all[i % all.size()].second);
+    TimeOnce(BuiltInLibrary().Get(0, 0), fonts);  // fonts and caches warm, as in a running program
+    const double big = TimeOnce(BuiltInLibrary().Get(bigKind, bigStyle), fonts);
+    rows.Add({"largest block (" + std::to_string(BuiltInLibrary().Get(bigKind, bigStyle).size()) +
                   " bytes) parsed, laid out and painted (median of 7)",
               Fixed(big, 2) + " ms", "-", "-", "-", true});
     const double whole = TimeOnce(page, fonts);

@@ -83,7 +83,7 @@ protected:
 TEST_F(FillWindowTest, FillingInABlockChangesExactlyTheValuesTypedAndOneUndoBringsItBack) {
     AddLine("搭配促销-样式6");
     AddLine("搭配促销-样式6");
-    const std::string block = GetBlock(9, 5);
+    const std::string block = Page().GetBlock(9, 5);
     const std::string original = Copied();
     ASSERT_EQ(original, block + block);
     const fill::FieldSet set = fill::FindFields(block);
@@ -127,7 +127,7 @@ TEST_F(FillWindowTest, FillingInABlockChangesExactlyTheValuesTypedAndOneUndoBrin
     EXPECT_EQ(Doc().Body(), "\r\n" + filled + "\r\n") << "the main preview shows the filled line";
     EXPECT_EQ(Lines(), (Names{"搭配促销-样式6", "自定义源码-1"}));
     EXPECT_EQ(Copied(), block + filled);
-    EXPECT_EQ(GetBlock(9, 5), block);
+    EXPECT_EQ(Page().GetBlock(9, 5), block);
 
     PressCtrl(List(), 'Z');
     EXPECT_EQ(Copied(), original);
@@ -191,7 +191,7 @@ TEST_F(FillWindowTest, CancelOrNoChangeLeavesThePageAsItWasAndTheEditorFollowsAF
     PressCtrl(List(), 'Z');
     PressCtrl(List(), 'Z');
     EXPECT_EQ(Lines(), Names{"图片展示-样式1"});
-    EXPECT_EQ(GetText(C(kEditor)), Page().BlockText(1, 0));
+    EXPECT_EQ(GetText(C(kEditor)), Page().GetBlock(1, 0));
 }
 
 TEST_F(FillWindowTest, ALocalPictureIsAcceptedAndMarked) {
@@ -202,7 +202,7 @@ TEST_F(FillWindowTest, ALocalPictureIsAcceptedAndMarked) {
     std::string note, row;
     DialogScript script([&](HWND dialog) {
         const HWND list = GetDlgItem(dialog, IDC_FILL_FIELDS);
-        const fill::FieldSet set = fill::FindFields(GetBlock(9, 5));
+        const fill::FieldSet set = fill::FindFields(Page().GetBlock(9, 5));
         const int picture = FieldIndex(set, fill::FieldKind::Picture,
                                        "http://img.alicdn.com/imgextra/i4/3087214596/TB2qUpeo2niPL5XhkYPSy1S_!!3087214596.jpg");
         DialogScript::SelectRow(list, picture);
@@ -258,7 +258,7 @@ PageData FiftyLines() {
                                 std::to_string(n) + "\">看看</a> <a href='http://item.taobao.com/'>进店</a></p>";
         page.lines.push_back(CustomEntryName(n));
     }
-    page.editedBlocks[{3, 0}] = GetBlock(3, 0) + "<a href=\"http://item.taobao.com/shop\">进店</a>";
+    page.editedBlocks[{3, 0}] = BuiltInLibrary().Get(3, 0) + "<a href=\"http://item.taobao.com/shop\">进店</a>";
     for (int i = 0; page.lines.size() < 50; ++i) {
         const int kind = i % 2 ? 3 : 9;  // 9: their own item links; 3-1: the edited block
         page.lines.push_back(EntryName(kind, i % 2 ? 0 : i / 2 % kStyleCounts[9]));

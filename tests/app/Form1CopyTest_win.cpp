@@ -12,7 +12,7 @@
 #include "base/Scoped_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
-#include "compose/PageAssembly.h"
+#include "compose/ExportFiles.h"
 #include "compose/PreviewDocument.h"
 
 namespace mojian::testing {
@@ -105,9 +105,9 @@ TEST_F(Form1CopyTest, CopyPutsTheJoinedBlocksOnTheClipboardAndPreviewsThePage) {
     EXPECT_EQ(answer.Seen()[0].text, CopyDoneWithErrors(2));
     EXPECT_EQ(answer.Seen()[0].icon, nullptr);
     EXPECT_EQ(answer.Seen()[0].buttons, std::vector<int>{IDOK});
-    EXPECT_EQ(Clip(), GetBlock(1, 0) + GetBlock(0, 0) + GetBlock(1, 0) + "abc\r\n" + GetBlock(0, 18));
+    EXPECT_EQ(Clip(), Page().GetBlock(1, 0) + Page().GetBlock(0, 0) + Page().GetBlock(1, 0) + "abc\r\n" + Page().GetBlock(0, 18));
     EXPECT_EQ(Doc().Source(),
-              PagePreviewSource({GetBlock(1, 0), GetBlock(0, 0), GetBlock(1, 0), "abc\r\n", GetBlock(0, 18)}));
+              PagePreviewSource({Page().GetBlock(1, 0), Page().GetBlock(0, 0), Page().GetBlock(1, 0), "abc\r\n", Page().GetBlock(0, 18)}));
     EXPECT_EQ(GetText(C(kPageBuffer)), "");  // the page buffer is empty between copies
     EXPECT_EQ(Lines().size(), 7u);
 }
@@ -141,12 +141,12 @@ TEST_F(Form1CopyTest, AThousandLinesOfTheLargestBlockAreCopiedWhole) {
     int bestKind = 0, bestStyle = 0;
     for (int k = 0; k < kKindCount; ++k)
         for (int i = 0; i < kStyleCounts[static_cast<std::size_t>(k)]; ++i)
-            if (GetBlock(k, i).size() > GetBlock(bestKind, bestStyle).size()) bestKind = k, bestStyle = i;
+            if (Page().GetBlock(k, i).size() > Page().GetBlock(bestKind, bestStyle).size()) bestKind = k, bestStyle = i;
     const std::string name = EntryName(bestKind, bestStyle);
     std::string expected;
     for (int i = 0; i < 1000; ++i) {
         AddLine(name);
-        expected += GetBlock(bestKind, bestStyle);
+        expected += Page().GetBlock(bestKind, bestStyle);
     }
     BoxAnswerer answer(IDOK);
     Click(C(kCopyButton));
@@ -209,7 +209,7 @@ TEST_F(Form1CopyTest, PreviewButtonActsOnMousePressAndReleaseOfAnyButtonOnly) {
     AddLine("图片展示-样式2");
     AddLine("图片展示-样式2");
     AddLine("自定义源码-9");  // no file: writes nothing
-    const std::string page = PagePreviewSource({GetBlock(0, 0), GetBlock(1, 1), GetBlock(1, 1)});
+    const std::string page = PagePreviewSource({Page().GetBlock(0, 0), Page().GetBlock(1, 1), Page().GetBlock(1, 1)});
     ASSERT_NE(start, page);
 
     // the keyboard does nothing: space on the focused button, or its click
@@ -257,19 +257,16 @@ TEST_F(Form1CopyTest, KeystrokesRewriteTheSelectedCustomSource) {
     // the copy takes the new text
     BoxAnswerer answer(IDOK);
     Click(C(kCopyButton));
-    EXPECT_EQ(Clip(), GetBlock(1, 0) + "<p>一\r\n二</p>\r\n");
+    EXPECT_EQ(Clip(), Page().GetBlock(1, 0) + "<p>一\r\n二</p>\r\n");
 }
 
 TEST_F(Form1CopyTest, KeystrokesReplaceTheSelectedBuiltInBlock) {
-    const std::string original = GetBlock(1, 1);
     AddLine("图片展示-样式2");
     AddLine("尺码表格-样式1");
     AddLine("图片展示-样式2");
     Select(2);
     Type("<b>new</b>");
-    const std::string changed = GetBlock(1, 1);
-    SetBlock(1, 1, original);  // the library lives for the whole test program
-    EXPECT_EQ(changed, "<b>new</b>");
+    EXPECT_EQ(Page().GetBlock(1, 1), "<b>new</b>");
     EXPECT_EQ(Doc().Body(), "\r\n<b>new</b>\r\n");
 }
 
@@ -277,7 +274,7 @@ TEST_F(Form1CopyTest, WithoutAResolvableSelectionTypingOnlyPreviews) {
     SetCustomSource(101, "101");
     AddLine("自定义源码-101");
     AddLine("图片展示-样式9");
-    const std::string block = GetBlock(1, 0);
+    const std::string block = Page().GetBlock(1, 0);
     for (int selected : {-1, 0, 1}) {
         Select(selected);
         const std::string text = "<i>" + std::to_string(selected) + "</i>";
@@ -285,7 +282,7 @@ TEST_F(Form1CopyTest, WithoutAResolvableSelectionTypingOnlyPreviews) {
         EXPECT_EQ(Doc().Body(), "\r\n" + text + "\r\n");
     }
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-101")), "101\r\n");
-    EXPECT_EQ(GetBlock(1, 0), block);
+    EXPECT_EQ(Page().GetBlock(1, 0), block);
 }
 
 TEST_F(Form1CopyTest, EditButtonRefusesAnEmptyListAndNoChangesNothing) {
@@ -322,7 +319,7 @@ TEST_F(Form1CopyTest, EditingTheWholePageCopiesItAndLoadsItIntoTheEditor) {
     SetCustomSource(1, "abc");
     AddLine("图片展示-样式1");
     AddLine("自定义源码-1");
-    const std::string page = GetBlock(1, 0) + "abc\r\n";
+    const std::string page = Page().GetBlock(1, 0) + "abc\r\n";
     BoxAnswerer answer(IDYES);
     Click(C(kEditCodeButton));
     ASSERT_EQ(answer.Seen().size(), 2u);
@@ -341,7 +338,7 @@ TEST_F(Form1CopyTest, EditingASelectedEntryLoadsItsBlockAndLeavesItByteIdentical
     AddLine("图片展示-样式2");
     AddLine("自定义源码-2");
     AddLine("没有这个模块");
-    const std::string block = GetBlock(1, 1);
+    const std::string block = Page().GetBlock(1, 1);
     BoxAnswerer answer(IDOK);
 
     Select(0);
@@ -350,7 +347,7 @@ TEST_F(Form1CopyTest, EditingASelectedEntryLoadsItsBlockAndLeavesItByteIdentical
     EXPECT_TRUE(Shown(Editor()));
     EXPECT_EQ(GetText(Editor()), block);
     EXPECT_EQ(Doc().Body(), "\r\n" + block + "\r\n");
-    EXPECT_EQ(GetBlock(1, 1), block);
+    EXPECT_EQ(Page().GetBlock(1, 1), block);
 
     Select(1);
     for (int i = 0; i < 3; ++i) Click(C(kEditCodeButton));
@@ -388,7 +385,7 @@ TEST_F(Form1CopyTest, ExportsNumberOnWithoutWritingThroughOrReplacing) {
     ASSERT_TRUE(WriteWholeFile(ExportFilePath(WorkingFolder(), 1), "from an earlier run"));
     AddLine("图片展示-样式2");
     AddLine("自定义源码-2");
-    const std::string block = GetBlock(1, 1);
+    const std::string block = Page().GetBlock(1, 1);
     const std::string page = block + "abc\r\n";
     for (int selected : {1, 0}) {
         Select(selected);
@@ -410,7 +407,7 @@ TEST_F(Form1CopyTest, ExportsNumberOnWithoutWritingThroughOrReplacing) {
     EXPECT_FALSE(ExportExists(4));
     // the program's own changes of the editor reached neither selected entry
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), "abc\r\n");
-    EXPECT_EQ(GetBlock(1, 1), block);
+    EXPECT_EQ(Page().GetBlock(1, 1), block);
     EXPECT_FALSE(Shown(Editor()));
 }
 
@@ -420,7 +417,7 @@ TEST_F(Form1CopyTest, ExportCreatesTheFolderAndSaysSoWhenItCannot) {
         BoxAnswerer answer(IDOK);
         Click(C(kExportButton));
         EXPECT_EQ(answer.Seen().size(), 2u);
-        EXPECT_EQ(Export(1), Utf8ToGbk(GetBlock(1, 0)) + "\r\n");
+        EXPECT_EQ(Export(1), Utf8ToGbk(Page().GetBlock(1, 0)) + "\r\n");
     }
     ASSERT_TRUE(RemoveFile(ExportFilePath(WorkingFolder(), 1)));
     ASSERT_TRUE(RemoveDirectoryW(Wide(WorkingFolder()).c_str()));

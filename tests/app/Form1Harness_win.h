@@ -94,8 +94,10 @@ protected:
     void SetCustomSource(int number, const std::string& text) {
         Form1Change(form, [&](Composition& page) { return page.WriteCustomSource(number, text); });
     }
+    // Line `index` chosen in the list box (-1: none), as the keyboard does.
     void Select(int index) {
         SendMessageW(List(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(form, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(List()));
         Pump();
     }
     // A real mouse click on line `index`.

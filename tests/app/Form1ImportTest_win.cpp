@@ -92,8 +92,8 @@ TEST_F(Form1ImportTest, APageOfBlocksAndOtherHtmlComesBackByteForByteAndUndoBrin
     const std::string before = Copied();
     const Names beforeLines = Lines();
 
-    const std::string text = "<p style=\"color:red\">开头</p>\r\n" + GetBlock(0, 18) + "<table>\r\n<tr><td>尺码\r\n</td></tr>\r\n</table>\r\n" +
-                             GetBlock(1, 2) + "<p>结尾\nLF 与\r单独的 CR</p>\r\n";
+    const std::string text = "<p style=\"color:red\">开头</p>\r\n" + Page().GetBlock(0, 18) + "<table>\r\n<tr><td>尺码\r\n</td></tr>\r\n</table>\r\n" +
+                             Page().GetBlock(1, 2) + "<p>结尾\nLF 与\r单独的 CR</p>\r\n";
     env.saveAnswers = {SaveAnswer::DontSave};
     ImportFile("描述.html", Utf8ToGbk(text));
     ASSERT_EQ(env.fileQuestions.size(), 1u);
@@ -151,7 +151,7 @@ TEST_F(Form1ImportTest, WhatIsNoDescriptionLeavesThePageUntouchedWithItsReason) 
 TEST_F(Form1ImportTest, TheClipboardGivesItsHtmlFormatOrItsText) {
     const UINT html = RegisterClipboardFormatW(L"HTML Format");
     // a copy from a rendered page: the fragment, not the text
-    const std::string fragment = "<p><b>纯棉</b> T 恤</p>\r\n" + GetBlock(2, 0);
+    const std::string fragment = "<p><b>纯棉</b> T 恤</p>\r\n" + Page().GetBlock(2, 0);
     PutClipboard(form, {{html, HtmlFormatBlock(fragment)}, {CF_UNICODETEXT, Utf16Bytes("纯棉 T 恤")}});
     Menu(IDM_IMPORT_CLIPBOARD);
     EXPECT_EQ(env.boxes.back().title, "从粘贴板导入");
@@ -159,7 +159,7 @@ TEST_F(Form1ImportTest, TheClipboardGivesItsHtmlFormatOrItsText) {
     EXPECT_TRUE(Copied() == fragment);
 
     // a copy from a code view: the text
-    const std::string code = "<div>\r\n代码\r\n</div>\r\n" + GetBlock(1, 0);
+    const std::string code = "<div>\r\n代码\r\n</div>\r\n" + Page().GetBlock(1, 0);
     PutClipboardText(form, code);
     env.saveAnswers = {SaveAnswer::DontSave};
     Menu(IDM_IMPORT_CLIPBOARD);

@@ -84,7 +84,7 @@ TEST_F(Form1Test, MovesSwapNeighboursKeepTheLineSelectedAndPreviewIt) {
     Click(C(kMoveDownButton));
     EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
     EXPECT_EQ(Selection(), 2);
-    EXPECT_EQ(Doc().Body(), GetBlock(2, 1));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(2, 1));
     Click(C(kMoveDownButton));  // already last
     EXPECT_EQ(Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
 
@@ -92,7 +92,7 @@ TEST_F(Form1Test, MovesSwapNeighboursKeepTheLineSelectedAndPreviewIt) {
     Click(C(kMoveUpButton));
     EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
     EXPECT_EQ(Selection(), 0);
-    EXPECT_EQ(Doc().Body(), GetBlock(8, 2));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(8, 2));
     Click(C(kMoveUpButton));  // already first
     EXPECT_EQ(Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
 
@@ -135,15 +135,15 @@ TEST_F(Form1Test, ClickingALinePreviewsThatEntryAlone) {
         AddLine(name);
 
     ClickLine(0);
-    EXPECT_EQ(Doc().Body(), GetBlock(0, 19));
-    EXPECT_EQ(GetText(C(kEntrySource)), GetBlock(0, 19));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(0, 19));
+    EXPECT_EQ(GetText(C(kEntrySource)), Page().GetBlock(0, 19));
 
     // names that resolve to nothing change nothing
     const std::string shown = Doc().Source();
     ClickLine(1);
     EXPECT_EQ(Selection(), 1);
     EXPECT_EQ(Doc().Source(), shown);
-    EXPECT_EQ(GetText(C(kEntrySource)), GetBlock(0, 19));
+    EXPECT_EQ(GetText(C(kEntrySource)), Page().GetBlock(0, 19));
 
     ClickLine(2);
     const std::string custom = "第一行\n还是第一行\r\n第二行\r\n";
@@ -163,7 +163,7 @@ TEST_F(Form1Test, ClickingALinePreviewsThatEntryAlone) {
     SendMessageW(List(), WM_KEYDOWN, VK_DOWN, 0);
     Pump();
     EXPECT_EQ(Selection(), 7);
-    EXPECT_EQ(Doc().Body(), GetBlock(8, 2));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(8, 2));
     EXPECT_EQ(Doc().Title(), "New Document");
 }
 

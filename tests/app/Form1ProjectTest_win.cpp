@@ -74,7 +74,7 @@ protected:
 };
 
 TEST_F(Form1ProjectTest, SaveThenNewThenOpenGivesTheSamePageByteForByte) {
-    const std::string original = GetBlock(1, 2);
+    const std::string original = Page().GetBlock(1, 2);
     ComposeAPage();
     const std::string page = Copied();
     ASSERT_NE(page.find("&#x1F600;"), std::string::npos);  // as its file reads back
@@ -98,7 +98,7 @@ TEST_F(Form1ProjectTest, SaveThenNewThenOpenGivesTheSamePageByteForByte) {
     EXPECT_TRUE(Lines().empty());
     EXPECT_EQ(Title(), "墨笺");
     EXPECT_EQ(GetText(C(kLatestCustom)), "1");
-    EXPECT_EQ(GetBlock(1, 2), original);  // the built-in block is back
+    EXPECT_EQ(Page().GetBlock(1, 2), original);  // the built-in block is back
     EXPECT_TRUE(FileBecomes(CustomSourcePath("自定义源码-1"), std::nullopt));
 
     env.files = {file};
@@ -110,10 +110,9 @@ TEST_F(Form1ProjectTest, SaveThenNewThenOpenGivesTheSamePageByteForByte) {
     ASSERT_NE(Page().CustomText(1), nullptr);
     EXPECT_EQ(*Page().CustomText(1), "<p>墨笺 😀\nsecond</p>");
     EXPECT_TRUE(FileBecomes(CustomSourcePath("自定义源码-1"), TextFileBytes("<p>墨笺 😀\nsecond</p>")));
-    EXPECT_EQ(GetBlock(1, 2), "<i>edited</i>");
+    EXPECT_EQ(Page().GetBlock(1, 2), "<i>edited</i>");
     EXPECT_TRUE(Checked(C(kCustomOption)));  // the choice the page was saved with
     EXPECT_EQ(env.boxes.size(), 2u);          // the two copies' messages, nothing else
-    SetBlock(1, 2, original);                // the library lives for the whole test program
 }
 
 TEST_F(Form1ProjectTest, UnsavedWorkIsAskedAboutAndSavedSkippedOrKept) {
@@ -367,7 +366,7 @@ TEST_F(Form1RecoveryTest, AfterARunThatDidNotEndTheRestoreIsOfferedOnceTheWindow
     EXPECT_NE(env.boxes[0].text.find("是否恢复上次的排版？"), std::string::npos);
     EXPECT_EQ(env.boxes[0].style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(Lines(), page.lines);
-    EXPECT_EQ(Page().PageHtml(), "<p>午饭前的排版</p>\r\n" + GetBlock(1, 1));
+    EXPECT_EQ(Page().PageHtml(), "<p>午饭前的排版</p>\r\n" + Page().GetBlock(1, 1));
     EXPECT_EQ(Title(), "墨笺 *");  // restored, not saved anywhere yet
 }
 

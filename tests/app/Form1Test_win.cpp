@@ -132,7 +132,7 @@ TEST_F(Form1Test, StartsLaidOutAsTheControlTableSays) {
     }
 
     // the start-up block, written once into the freshly loaded blank page
-    EXPECT_EQ(Doc().Source(), GetBlock(9, 5) + "\r\n");
+    EXPECT_EQ(Doc().Source(), Page().GetBlock(9, 5) + "\r\n");
 }
 
 // What the control is painted with, asked the way the control asks: through
@@ -229,7 +229,7 @@ TEST_F(Form1Test, EveryKindShowsItsStylesAndPreviewsItsFirstBlock) {
             EXPECT_EQ(Checked(Style(i)), i == 0);
         }
         EXPECT_EQ(GetText(C(kChoiceFrame)), kKindCaptions[static_cast<std::size_t>(k)]);
-        EXPECT_EQ(Doc().Body(), GetBlock(k, 0)) << k;
+        EXPECT_EQ(Doc().Body(), Page().GetBlock(k, 0)) << k;
         EXPECT_FALSE(Shown(C(kEditor)));
     }
     // back at 栏目文字 after 五分好评 and the rest: twenty themes again
@@ -239,7 +239,7 @@ TEST_F(Form1Test, EveryKindShowsItsStylesAndPreviewsItsFirstBlock) {
     // a style chosen, then another kind: the style goes back to the first
     Click(Kind(1));
     Click(Style(4));
-    EXPECT_EQ(Doc().Body(), GetBlock(1, 4));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(1, 4));
     Click(Kind(3));
     EXPECT_TRUE(Checked(Style(0)));
     EXPECT_FALSE(Checked(Style(4)));
@@ -251,10 +251,10 @@ TEST_F(Form1Test, StyleClickReplacesOnlyTheBodyOfTheDocument) {
     EXPECT_EQ(Doc().Title(), "New Document");
     Click(Kind(9));
     Click(Style(12));
-    EXPECT_EQ(Doc().Body(), GetBlock(9, 12));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(9, 12));
     EXPECT_EQ(Doc().Title(), "New Document");
     Click(Style(2));
-    EXPECT_EQ(Doc().Body(), GetBlock(9, 2));
+    EXPECT_EQ(Doc().Body(), Page().GetBlock(9, 2));
     EXPECT_EQ(Doc().Title(), "New Document");
 }
 

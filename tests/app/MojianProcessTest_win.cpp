@@ -235,7 +235,7 @@ TEST_F(MojianProcessTest, AKilledRunIsOfferedForRestoreAndLosesAtMostTheLastSeco
             send(kEditor, WM_CHAR, static_cast<WPARAM>(typed));
             mirror.Select(line);
             const ResolvedEntry entry = ResolveEntry(mirror.SelectedName());
-            mirror.WriteThroughSelected(mirror.BlockText(entry.kind, entry.style) + typed, false);
+            mirror.WriteThroughSelected(mirror.GetBlock(entry.kind, entry.style) + typed, false);
         }
         states.push_back({Clock::now(), mirror.PageHtml()});
         std::this_thread::sleep_for(std::chrono::milliseconds(pick(60)));
@@ -302,7 +302,7 @@ TEST_F(MojianProcessTest, AFileGivenToASecondStartOpensInTheFirst) {
     while (TextOf(form) != "墨笺 - 第二个.mojian" && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(TextOf(form), "墨笺 - 第二个.mojian");
-    EXPECT_EQ(CopyFrom(*running, form), GetBlock(2, 3) + "<p>交给第一个</p>\r\n");
+    EXPECT_EQ(CopyFrom(*running, form), BuiltInLibrary().Get(2, 3) + "<p>交给第一个</p>\r\n");
 
     // a second start without a file is refused as ever
     auto third = Start();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 #include "base/File.h"
 #include "base/Gbk.h"
@@ -81,27 +82,6 @@ TEST(TemplateLibrary, HoldsNinetyFragmentsInKindAndStyleOrder) {
     EXPECT_TRUE(library.Get(-1, 0).empty());
 }
 
-TEST(TemplateLibrary, ReplacementLastsForTheRunOnly) {
-    TemplateLibrary run;
-    const std::string original = run.Get(9, 5);
-    run.Set(9, 5, "<p>edited</p>");
-    EXPECT_EQ(run.Get(9, 5), "<p>edited</p>");
-    EXPECT_EQ(run.Get(9, 4), TemplateLibrary().Get(9, 4));  // neighbours untouched
-    run.Set(1, 5, "nowhere");                                // no such block: ignored
-    EXPECT_TRUE(run.Get(1, 5).empty());
-
-    const TemplateLibrary nextRun;  // a restart begins from the built-in texts
-    EXPECT_EQ(nextRun.Get(9, 5), original);
-}
-
-TEST(TemplateLibrary, ProgramLibraryIsShared) {
-    const std::string original = GetBlock(2, 3);
-    SetBlock(2, 3, "changed");
-    EXPECT_EQ(Library().Get(2, 3), "changed");
-    SetBlock(2, 3, original);
-    EXPECT_EQ(GetBlock(2, 3), original);
-}
-
 class CustomSource : public ::testing::Test {
 protected:
     void Write(const std::string& entry, const std::string& gbkBytes) {
@@ -116,34 +96,23 @@ TEST_F(CustomSource, PathIsProgramFolderVexaEntryTxt) {
               JoinPath(JoinPath(dir_.Utf8(), "Vexa"), "自定义源码-3.txt"));
 }
 
-TEST_F(CustomSource, EveryLineEndsWithCrLf) {
-    Write("自定义源码-1", "<p>\r\n" + Utf8ToGbk("墨笺") + "\r\n</p>");  // last line without a break
-    EXPECT_EQ(ReadCustomSource("自定义源码-1"), "<p>\r\n墨笺\r\n</p>\r\n");
-
-    Write("自定义源码-2", "a\rb\r\rc\r\n");  // a CR alone ends a line too
-    EXPECT_EQ(ReadCustomSource("自定义源码-2"), "a\r\nb\r\n\r\nc\r\n");
-
-    Write("自定义源码-3", "one\ntwo\nthree");  // a lone LF does not end a line
-    EXPECT_EQ(ReadCustomSource("自定义源码-3"), "one\ntwo\nthree\r\n");
+TEST(NormaliseLines, EveryLineEndsWithCrLf) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<p>\r\n墨笺\r\n</p>", "<p>\r\n墨笺\r\n</p>\r\n"},  // last line without a break
+        {"a\rb\r\rc\r\n", "a\r\nb\r\n\r\nc\r\n"},          // a CR alone ends a line too
+        {"one\ntwo\nthree", "one\ntwo\nthree\r\n"},                // a lone LF does not end a line
+        {"", ""},
+    };
+    for (const auto& [text, lines] : cases) EXPECT_EQ(NormaliseLines(text), lines) << text;
 }
 
-TEST_F(CustomSource, EmptyFileGivesEmptyTextAndMissingFileGivesNone) {
-    Write("自定义源码-100", "");
-    EXPECT_EQ(ReadCustomSource("自定义源码-100"), "");
-    EXPECT_FALSE(ReadCustomSource("自定义源码-7").has_value());
-    EXPECT_FALSE(ReadCustomSourceWhole("自定义源码-7").has_value());
-}
-
-TEST_F(CustomSource, WholeReadKeepsTheTextUnchanged) {
+TEST_F(CustomSource, WholeReadKeepsTheTextUnchangedAndBadBytesDoNotStopIt) {
     const std::string text = "abc\r\n<td>\n价格￥9\r</td>";
     Write("自定义源码-4", Utf8ToGbk(text));
     EXPECT_EQ(ReadCustomSourceWhole("自定义源码-4"), text);
-    EXPECT_EQ(ReadCustomSource("自定义源码-4"), "abc\r\n<td>\n价格￥9\r\n</td>\r\n");
-}
-
-TEST_F(CustomSource, BadBytesDoNotStopTheRead) {
     Write("自定义源码-5", "ok\r\n\xFF\r\n" + Utf8ToGbk("尾"));
-    EXPECT_EQ(ReadCustomSource("自定义源码-5"), "ok\r\n\xEF\xBF\xBD\r\n尾\r\n");
+    EXPECT_EQ(ReadCustomSourceWhole("自定义源码-5"), "ok\r\n\xEF\xBF\xBD\r\n尾");
+    EXPECT_FALSE(ReadCustomSourceWhole("自定义源码-7").has_value());
 }
 
 }  // namespace

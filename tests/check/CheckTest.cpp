@@ -322,7 +322,7 @@ TEST_F(CheckTest, LinesThatProduceNothing) {
     const auto lines = LinesOf(page);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0].entry, "图片展示-样式1");
-    EXPECT_EQ(*lines[0].html, GetBlock(1, 0));
+    EXPECT_EQ(*lines[0].html, BuiltInLibrary().Get(1, 0));
     EXPECT_FALSE(lines[1].html);
     std::vector<std::pair<int, std::string>> empty;
     for (const Finding& f : checker_.CheckPage(lines))

@@ -130,7 +130,7 @@ TEST_F(CliTest, EveryBlockImportsToItsLineAndItsPageByteForByte) {
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
             if (n++ % kEveryNthBlock != 0) continue;
             SCOPED_TRACE(EntryName(k, s));
-            RoundTrip(Utf8ToGbk(GetBlock(k, s)), {EntryName(k, s)}, GetBlock(k, s), n % 10 == 1);
+            RoundTrip(Utf8ToGbk(BuiltInLibrary().Get(k, s)), {EntryName(k, s)}, BuiltInLibrary().Get(k, s), n % 10 == 1);
             if (HasFailure()) return;
         }
     }
@@ -148,7 +148,7 @@ TEST_F(CliTest, RandomPagesOfBlocksComeBackLineForLine) {
 }
 
 TEST_F(CliTest, OtherHtmlComesBackAsCustomSourcesAndTheAddedLineBreakIsSaid) {
-    const std::string page = "<p>店铺公告</p>\r\n" + GetBlock(0, 18) + "<div>\r\n说明\r\n</div>\r\n" + GetBlock(5, 3) + "<p>末尾</p>";
+    const std::string page = "<p>店铺公告</p>\r\n" + BuiltInLibrary().Get(0, 18) + "<div>\r\n说明\r\n</div>\r\n" + BuiltInLibrary().Get(5, 3) + "<p>末尾</p>";
     RoundTrip("\xEF\xBB\xBF" + page, {"自定义源码-1", "栏目文字-健康", "自定义源码-2", "关联营销-样式4", "自定义源码-3"},
               page + "\r\n");
     const testing::Finished again = Run({"import", Path("描述.html"), "-o", Path("排版.mojian")});
@@ -181,13 +181,13 @@ TEST_F(CliTest, BadInputGetsItsReasonAndANonZeroStatus) {
 }
 
 TEST_F(CliTest, WithoutDashOTheProjectGoesBesideTheFileAndNeverReplacesOne) {
-    const std::string description = Write("店铺描述.htm", GetBlock(8, 0));
+    const std::string description = Write("店铺描述.htm", BuiltInLibrary().Get(8, 0));
     const testing::Finished first = Run({"import", description});
     ASSERT_EQ(first.status, 0) << first.err;
     const auto project = ReadWholeFile(Path("店铺描述.mojian"));
     ASSERT_TRUE(project);
     EXPECT_NE(first.err.find("已写入"), std::string::npos);
-    Write("店铺描述.htm", GetBlock(8, 1));
+    Write("店铺描述.htm", BuiltInLibrary().Get(8, 1));
     const testing::Finished second = Run({"import", description});
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.err.find("已经存在"), std::string::npos) << second.err;

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
 #include "base/File.h"
 #include "base/Gbk.h"
-#include "compose/CompositionList.h"
+#include "compose/PageLines.h"
 #include "compose/EditorText.h"
 #include "compose/TextFile.h"
 #include "tests/TempFolder.h"
@@ -16,30 +15,14 @@ namespace {
 
 using testing::TempFolder;
 
-std::vector<std::string> Apply(std::vector<std::string> lines, const LineMove& m) {
-    const std::string moved = lines[static_cast<std::size_t>(m.removeAt < m.insertAt ? m.removeAt : m.removeAt - 1)];
-    lines.insert(lines.begin() + m.insertAt, moved);
-    lines.erase(lines.begin() + m.removeAt);
-    return lines;
+TEST(PageLines, MovesSwapNeighboursAndKeepTheMovedLineSelected) {
+    EXPECT_EQ(MoveDownPlan(1, 3), (LineMove{1, 2}));
+    EXPECT_EQ(MoveDownPlan(0, 3), (LineMove{0, 1}));
+    EXPECT_EQ(MoveUpPlan(1, 3), (LineMove{1, 0}));
+    EXPECT_EQ(MoveUpPlan(2, 3), (LineMove{2, 1}));
 }
 
-TEST(CompositionList, MovesSwapNeighboursAndKeepTheMovedLineSelected) {
-    const std::vector<std::string> abc{"A", "B", "C"};
-    const auto down = MoveDownPlan(1, 3);
-    ASSERT_TRUE(down.has_value());
-    EXPECT_EQ(Apply(abc, *down), (std::vector<std::string>{"A", "C", "B"}));
-    EXPECT_EQ(down->selectAfter, 2);
-
-    const auto up = MoveUpPlan(1, 3);
-    ASSERT_TRUE(up.has_value());
-    EXPECT_EQ(Apply(abc, *up), (std::vector<std::string>{"B", "A", "C"}));
-    EXPECT_EQ(up->selectAfter, 0);
-
-    EXPECT_EQ(Apply(abc, *MoveDownPlan(0, 3)), (std::vector<std::string>{"B", "A", "C"}));
-    EXPECT_EQ(Apply(abc, *MoveUpPlan(2, 3)), (std::vector<std::string>{"A", "C", "B"}));
-}
-
-TEST(CompositionList, MovesWithoutSelectionOrAtTheEndsDoNothing) {
+TEST(PageLines, MovesWithoutSelectionOrAtTheEndsDoNothing) {
     EXPECT_FALSE(MoveDownPlan(-1, 3));
     EXPECT_FALSE(MoveUpPlan(-1, 3));
     EXPECT_FALSE(MoveDownPlan(2, 3));
@@ -49,7 +32,7 @@ TEST(CompositionList, MovesWithoutSelectionOrAtTheEndsDoNothing) {
     EXPECT_FALSE(MoveUpPlan(5, 3));  // a stale selection beyond the list
 }
 
-TEST(CompositionList, HoldsAtMost32767Lines) {
+TEST(PageLines, HoldsAtMost32767Lines) {
     EXPECT_TRUE(CanAddLine(0));
     EXPECT_TRUE(CanAddLine(32766));
     EXPECT_FALSE(CanAddLine(32767));

@@ -16,7 +16,7 @@ namespace mojian {
 namespace {
 
 using Names = std::vector<std::string>;
-using Kind = ListEdit::Kind;
+using Kind = LineEdit::Kind;
 
 using CompositionTest = testing::MirroredPageTest;
 
@@ -24,7 +24,7 @@ TEST_F(CompositionTest, AddsAppendTheChoiceAndNumberCustomSourcesOnAfterDeletes)
     page.SetChoice(Choice::BuiltIn(1, 2));
     PageEffects e = Run(page.AddChosen("ignored"));
     EXPECT_TRUE(e.Applied());
-    EXPECT_EQ(e.list, (std::vector<ListEdit>{{Kind::Insert, 0, "图片展示-样式3"}}));
+    EXPECT_EQ(e.lines, (std::vector<LineEdit>{{Kind::Inserted, 0, "图片展示-样式3"}}));
     EXPECT_TRUE(e.sources.empty());
     Run(page.AddChosen(""));  // no duplicate check
     Run(page.AddBuiltIn(0, 18));
@@ -105,21 +105,21 @@ TEST_F(CompositionTest, AFullListRefusesBothKindsOfAddWithoutTakingANumber) {
     full.lines.assign(32766, "图片展示-样式1");
     Run(page.Open(full));
     EXPECT_TRUE(Run(page.AddBuiltIn(2, 0)).Applied());
-    EXPECT_EQ(page.AddBuiltIn(2, 0).outcome, Outcome::ListFull);
+    EXPECT_EQ(page.AddBuiltIn(2, 0).outcome, Outcome::PageFull);
     const PageEffects e = page.AddCustom("x");
-    EXPECT_EQ(e.outcome, Outcome::ListFull);
+    EXPECT_EQ(e.outcome, Outcome::PageFull);
     EXPECT_TRUE(e.sources.empty());
     EXPECT_EQ(page.CustomCounter(), 0);
     EXPECT_EQ(page.Lines().size(), 32767u);
-    EXPECT_EQ(page.InsertLine(0, "x").outcome, Outcome::ListFull);
+    EXPECT_EQ(page.InsertLine(0, "x").outcome, Outcome::PageFull);
 
     full.lines.push_back("one too many");
     full.lines.push_back("two too many");
-    EXPECT_EQ(page.Open(full).outcome, Outcome::ListFull);
+    EXPECT_EQ(page.Open(full).outcome, Outcome::PageFull);
     EXPECT_EQ(page.Lines().size(), 32767u);
 }
 
-TEST_F(CompositionTest, DeleteMoveAndClearFollowTheListBox) {
+TEST_F(CompositionTest, DeleteMoveAndClearSayWhichLinesChanged) {
     Append({"图片展示-样式1", "尺码表格-样式2", "五分好评-样式3"});
     // nothing selected, as right after an add: nothing happens
     for (auto op : {&Composition::MoveDown, &Composition::MoveUp, &Composition::DeleteSelected})
@@ -127,7 +127,7 @@ TEST_F(CompositionTest, DeleteMoveAndClearFollowTheListBox) {
 
     page.Select(1);
     PageEffects e = Run(page.MoveDown());
-    EXPECT_EQ(e.list, (std::vector<ListEdit>{{Kind::Insert, 3, "尺码表格-样式2"}, {Kind::Remove, 1, ""}}));
+    EXPECT_EQ(e.lines, (std::vector<LineEdit>{{Kind::Removed, 1, ""}, {Kind::Inserted, 2, "尺码表格-样式2"}}));
     EXPECT_EQ(page.Lines(), (Names{"图片展示-样式1", "五分好评-样式3", "尺码表格-样式2"}));
     EXPECT_EQ(page.Selected(), 2);
     EXPECT_TRUE(e.selectionChanged);
@@ -135,21 +135,21 @@ TEST_F(CompositionTest, DeleteMoveAndClearFollowTheListBox) {
 
     page.Select(1);
     e = Run(page.MoveUp());
-    EXPECT_EQ(e.list, (std::vector<ListEdit>{{Kind::Insert, 0, "五分好评-样式3"}, {Kind::Remove, 2, ""}}));
+    EXPECT_EQ(e.lines, (std::vector<LineEdit>{{Kind::Removed, 1, ""}, {Kind::Inserted, 0, "五分好评-样式3"}}));
     EXPECT_EQ(page.Lines(), (Names{"五分好评-样式3", "图片展示-样式1", "尺码表格-样式2"}));
     EXPECT_EQ(page.Selected(), 0);
     EXPECT_EQ(page.MoveUp().outcome, Outcome::Nothing);  // already first
 
     page.Select(1);
     e = Run(page.DeleteSelected());
-    EXPECT_EQ(e.list, (std::vector<ListEdit>{{Kind::Remove, 1, ""}}));
+    EXPECT_EQ(e.lines, (std::vector<LineEdit>{{Kind::Removed, 1, ""}}));
     EXPECT_EQ(page.Lines(), (Names{"五分好评-样式3", "尺码表格-样式2"}));
     EXPECT_EQ(page.Selected(), -1);
 
     Run(page.AddCustom("kept"));
     page.Select(0);
     e = Run(page.Clear());
-    EXPECT_TRUE(e.listReset);
+    EXPECT_TRUE(e.allLines);
     EXPECT_TRUE(page.Lines().empty());
     EXPECT_EQ(page.Selected(), -1);
     EXPECT_EQ(*page.CustomText(1), "kept");  // neither texts nor counters go
@@ -174,7 +174,7 @@ TEST_F(CompositionTest, TheWriteThroughGoesToTheSelectedEntryForEveryLineThatNam
     page.Select(0);
     PageEffects e = Run(page.WriteThroughSelected("<i>mine</i>", false));
     EXPECT_EQ(e.blocks, (std::set<BlockId>{{1, 1}}));
-    EXPECT_EQ(GetBlock(1, 1), "<i>mine</i>");
+    EXPECT_EQ(page.GetBlock(1, 1), "<i>mine</i>");
     // writing the same text again changes nothing
     EXPECT_EQ(page.WriteThroughSelected("<i>mine</i>", false).outcome, Outcome::Nothing);
 
@@ -183,20 +183,22 @@ TEST_F(CompositionTest, TheWriteThroughGoesToTheSelectedEntryForEveryLineThatNam
     EXPECT_EQ(e.sources, std::set<int>{1});
     EXPECT_EQ(*page.CustomText(1), "second \xF0\x9F\x98\x80");  // the text as typed
     const std::string custom = "second &#x1F600;\r\n";            // as its file reads back
-    EXPECT_EQ(page.PageHtml(), "<i>mine</i>" + custom + GetBlock(0, 0) + "<i>mine</i>" + custom);
+    EXPECT_EQ(page.ReadCustomSource(1), custom);
+    EXPECT_FALSE(page.ReadCustomSource(2).has_value());
+    EXPECT_EQ(page.PageHtml(), "<i>mine</i>" + custom + BuiltInLibrary().Get(0, 0) + "<i>mine</i>" + custom);
     ExpectMirrored();
 
     // a block typed back to its built-in text is no edit any more
     page.Select(0);
     Run(page.WriteThroughSelected(BuiltInLibrary().Get(1, 1), false));
     EXPECT_TRUE(page.EditedBlocks().empty());
-    EXPECT_EQ(GetBlock(1, 1), BuiltInLibrary().Get(1, 1));
+    EXPECT_EQ(page.GetBlock(1, 1), BuiltInLibrary().Get(1, 1));
 }
 
 TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfUse) {
     Run(page.AddCustom("old one"));
     Run(page.AddCustom("old two"));
-    Run(page.EditBlock(3, 0, "<i>old edit</i>"));
+    Run(page.SetBlock(3, 0, "<i>old edit</i>"));
     page.Select(0);
     page.SetExportCounter(4);
 
@@ -204,11 +206,11 @@ TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfU
     file.lines = {"自定义源码-7", "图片展示-样式1", "自定义源码-3", "自定义源码-7", "自定义源码-101", "自定义源码-50",
                   "图片展示-样式9"};
     file.customSources = {{3, "three"}, {7, "seven"}, {42, "named by no line"}};
-    file.editedBlocks = {{{1, 0}, "<i>new edit</i>"}, {{1, 9}, "no such block"}, {{2, 0}, GetBlock(2, 0)}};
+    file.editedBlocks = {{{1, 0}, "<i>new edit</i>"}, {{1, 9}, "no such block"}, {{2, 0}, BuiltInLibrary().Get(2, 0)}};
     file.choice = Choice::BuiltIn(4, 12);
     const PageEffects e = Run(page.Open(file));
 
-    EXPECT_TRUE(e.listReset);
+    EXPECT_TRUE(e.allLines);
     EXPECT_EQ(page.Lines(), (Names{"自定义源码-1", "图片展示-样式1", "自定义源码-2", "自定义源码-1", "自定义源码-101",
                                    "自定义源码-3", "图片展示-样式9"}));
     EXPECT_EQ(*page.CustomText(1), "seven");
@@ -222,7 +224,7 @@ TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfU
     // the old edit is gone, the file's applies; the unknown and unchanged ones are dropped
     EXPECT_EQ(page.EditedBlocks(), (std::map<BlockId, std::string>{{{1, 0}, "<i>new edit</i>"}}));
     EXPECT_EQ(e.blocks, (std::set<BlockId>{{1, 0}, {3, 0}}));
-    EXPECT_EQ(GetBlock(3, 0), BuiltInLibrary().Get(3, 0));
+    EXPECT_EQ(page.GetBlock(3, 0), BuiltInLibrary().Get(3, 0));
     // files 1 to 100 are cleaned up as at exit, then the page's are written
     EXPECT_EQ(e.sources.size(), 100u);
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-1")), "seven\r\n");
@@ -239,7 +241,7 @@ TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfU
 TEST_F(CompositionTest, ReplaceLinesIsOneStepAndTheRunGoesOn) {
     Run(page.AddCustom("kept"));
     Run(page.AddCustom("kept too"));
-    Run(page.EditBlock(1, 0, "<i>edited</i>\r\n"));
+    Run(page.SetBlock(1, 0, "<i>edited</i>\r\n"));
     Append({"图片展示-样式1"});
     page.SetChoice(Choice::BuiltIn(4, 2));
     page.SetExportCounter(3);
@@ -250,7 +252,7 @@ TEST_F(CompositionTest, ReplaceLinesIsOneStepAndTheRunGoesOn) {
     const PageEffects e = Run(page.ReplaceLines({"自定义源码-3", "图片展示-样式1", "自定义源码-4", "自定义源码-3"},
                                                 {{3, "<p>a\nb</p>"}, {4, ""}}));
     EXPECT_TRUE(e.Applied());
-    EXPECT_TRUE(e.listReset);
+    EXPECT_TRUE(e.allLines);
     EXPECT_EQ(e.sources, (std::set<int>{3, 4}));
     EXPECT_TRUE(e.counterChanged);
     EXPECT_TRUE(e.blocks.empty());
@@ -258,7 +260,7 @@ TEST_F(CompositionTest, ReplaceLinesIsOneStepAndTheRunGoesOn) {
     EXPECT_EQ(page.Selected(), -1);
     EXPECT_EQ(page.CustomCounter(), 4);
     EXPECT_EQ(*page.CustomText(1), "kept");  // the run's other sources, edits, choice and counters stay
-    EXPECT_EQ(page.BlockText(1, 0), "<i>edited</i>\r\n");
+    EXPECT_EQ(page.GetBlock(1, 0), "<i>edited</i>\r\n");
     EXPECT_EQ(page.CurrentChoice(), Choice::BuiltIn(4, 2));
     EXPECT_EQ(page.ExportCounter(), 3);
     EXPECT_EQ(page.PageHtml(), "<p>a\nb</p>\r\n<i>edited</i>\r\n\r\n<p>a\nb</p>\r\n");
@@ -280,7 +282,7 @@ TEST_F(CompositionTest, ReplaceLinesIsOneStepAndTheRunGoesOn) {
 
     // numbers the run gave out already, and lists too long, are refused untouched
     EXPECT_EQ(page.ReplaceLines({"自定义源码-4"}, {{4, "again"}}).outcome, Outcome::Nothing);
-    EXPECT_EQ(page.ReplaceLines(std::vector<std::string>(32768, "图片展示-样式1"), {}).outcome, Outcome::ListFull);
+    EXPECT_EQ(page.ReplaceLines(std::vector<std::string>(32768, "图片展示-样式1"), {}).outcome, Outcome::PageFull);
     EXPECT_EQ(page.Lines().size(), 4u);
     EXPECT_EQ(*page.CustomText(4), "");
 }

@@ -1,6 +1,6 @@
 // What the window does with a composition's effects, done on plain data: a
-// list box as a vector, the working folder's files, the template library.
-// Tests compare the mirror with the model to check the effects say enough.
+// list of lines as a vector, the working folder's files. Tests compare the
+// mirror with the model to check the effects say enough.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
-#include "compose/PageAssembly.h"
 #include "tests/TempFolder.h"
 
 namespace mojian::testing {
@@ -20,37 +19,34 @@ namespace mojian::testing {
 class PageMirror {
 public:
     void Reflect(const Composition& page, const PageEffects& e) {
-        if (e.listReset) {
-            listBox = page.Lines();
+        if (e.allLines) {
+            lines = page.Lines();
         } else {
-            for (const ListEdit& edit : e.list) {
-                if (edit.kind == ListEdit::Kind::Insert) listBox.insert(listBox.begin() + edit.index, edit.text);
-                else listBox.erase(listBox.begin() + edit.index);
-            }
+            PlayLineEdits(
+                e.lines, [&](int at, const std::string& text) { lines.insert(lines.begin() + at, text); },
+                [&](int at) { lines.erase(lines.begin() + at); });
         }
         for (const int n : e.sources) {
             const std::string path = CustomSourcePath(CustomEntryName(n));
             if (const auto bytes = page.CustomSourceFileBytes(n)) EXPECT_TRUE(WriteWholeFile(path, *bytes));
             else RemoveFile(path);
         }
-        for (const BlockId& id : e.blocks) SetBlock(id.kind, id.style, page.BlockText(id.kind, id.style));
     }
 
-    std::vector<std::string> listBox;
-};
+    // The lines and every custom source's file say what the model holds.
+    void Expect(const Composition& page) const {
+        EXPECT_EQ(lines, page.Lines());
+        for (int n = 1; n <= kMaxCustomSource + 1; ++n)
+            EXPECT_EQ(ReadWholeFile(CustomSourcePath(CustomEntryName(n))), page.CustomSourceFileBytes(n)) << n;
+    }
 
-// Puts the process-wide library back to the built-in texts.
-inline void RestoreLibrary() {
-    for (int k = 0; k < kKindCount; ++k)
-        for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s)
-            SetBlock(k, s, BuiltInLibrary().Get(k, s));
-}
+    std::vector<std::string> lines;
+};
 
 // A page in a fresh program folder, and what the window would show of it.
 class MirroredPageTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(CreateFolder(WorkingFolder())); }
-    void TearDown() override { RestoreLibrary(); }
 
     // Runs an operation and reflects it, as the window does.
     PageEffects Run(const PageEffects& e) {
@@ -60,10 +56,7 @@ protected:
     void Append(std::initializer_list<std::string_view> names) {
         for (const std::string_view name : names) Run(page.InsertLine(static_cast<int>(page.Lines().size()), name));
     }
-    void ExpectMirrored() {
-        EXPECT_EQ(mirror.listBox, page.Lines());
-        EXPECT_EQ(AssemblePage(mirror.listBox), page.PageHtml());
-    }
+    void ExpectMirrored() { mirror.Expect(page); }
 
     TempFolder folder;
     Composition page;

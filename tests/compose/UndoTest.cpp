@@ -11,7 +11,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
-#include "compose/PageAssembly.h"
 #include "tests/TempFolder.h"
 #include "tests/compose/PageMirror.h"
 
@@ -68,11 +67,10 @@ const std::vector<std::string> kTexts = {
 class UndoTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(CreateFolder(WorkingFolder())); }
-    void TearDown() override { testing::RestoreLibrary(); }
 
     void Reflect(const PageEffects& e) { mirror.Reflect(page, e); }
 
-    // Model, reference, list box, files and library all agree on `expected`.
+    // Model, reference, the mirrored lines and the files all agree on `expected`.
     void ExpectPage(const State& expected, const std::string& where) {
         SCOPED_TRACE(where);
         const State actual = Capture(page);
@@ -84,8 +82,7 @@ protected:
         EXPECT_EQ(actual.choice, expected.choice);
         const std::string html = page.PageHtml();
         EXPECT_TRUE(html == HtmlOf(expected));
-        EXPECT_EQ(mirror.listBox, expected.lines);
-        EXPECT_TRUE(AssemblePage(mirror.listBox) == html);  // the files and library say the same
+        mirror.Expect(page);
     }
 
     TempFolder folder;
@@ -275,72 +272,6 @@ TEST_F(UndoTest, ANewOperationAfterUndoDropsTheRedoBranch) {
     EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-1")).has_value());
 }
 
-TEST_F(UndoTest, ABurstOfTypingIsOneStepAndSavedStateIsKnownAgain) {
-    Reflect(page.AddBuiltIn(3, 1));
-    page.Select(0);
-    page.MarkSaved();
-    EXPECT_FALSE(page.IsModified());
-    const std::string original = GetBlock(3, 1);
-    std::string typed;
-    for (const char c : std::string("<b>hello</b>")) {
-        typed += c;
-        Reflect(page.WriteThroughSelected(typed, !(typed.size() == 1)));
-    }
-    EXPECT_EQ(page.UndoSteps(), 2u);
-    EXPECT_EQ(GetBlock(3, 1), "<b>hello</b>");
-    EXPECT_TRUE(page.IsModified());
-    Reflect(page.Undo());
-    EXPECT_EQ(GetBlock(3, 1), original);
-    EXPECT_FALSE(page.IsModified());  // back at the saved page
-    Reflect(page.Redo());
-    EXPECT_EQ(GetBlock(3, 1), "<b>hello</b>");
-    page.MarkSaved();
-
-    // a burst goes on into the saved step: the page differs from the saved one
-    Reflect(page.WriteThroughSelected("<b>hello!</b>", true));
-    EXPECT_EQ(page.UndoSteps(), 2u);
-    EXPECT_TRUE(page.IsModified());
-    // a burst typed back to where it began leaves no step
-    Reflect(page.WriteThroughSelected("<b>x</b>", false));
-    Reflect(page.WriteThroughSelected("<b>hello!</b>", true));
-    EXPECT_EQ(page.UndoSteps(), 2u);
-    // a burst does not go on across another step, nor into another entry
-    Reflect(page.AddBuiltIn(3, 2));
-    Reflect(page.WriteThroughSelected("<b>y</b>", true));
-    EXPECT_EQ(page.UndoSteps(), 4u);
-    page.Select(1);
-    Reflect(page.WriteThroughSelected("<b>z</b>", true));
-    EXPECT_EQ(page.UndoSteps(), 5u);
-    // a step undone and a different one done: the saved page cannot come back
-    page.MarkSaved();
-    Reflect(page.Undo());
-    Reflect(page.AddBuiltIn(0, 0));
-    Reflect(page.Undo());
-    EXPECT_TRUE(page.IsModified());
-}
-
-TEST_F(UndoTest, TheHistoryKeepsItsNewestStepsAndAtLeastTwoHundred) {
-    for (int i = 0; i < 600; ++i) page.AddBuiltIn(1, i % 5);
-    EXPECT_EQ(page.UndoSteps(), Composition::kMaxUndoSteps);
-    EXPECT_GE(Composition::kMaxUndoSteps, Composition::kMinUndoSteps);
-    EXPECT_GE(Composition::kMinUndoSteps, 200u);
-    page.MarkSaved();
-    while (page.CanUndo()) page.Undo();
-    EXPECT_EQ(page.Lines().size(), 100u);  // the oldest steps are gone
-    EXPECT_TRUE(page.IsModified());
-    EXPECT_EQ(page.Lines().front(), EntryName(1, 0));
-
-    // the history keeps what changed, not whole texts: typing into a long
-    // source costs it what was typed, and every step still undoes exactly
-    Composition big;
-    std::string text(64u << 10, 'x');
-    big.WriteCustomSource(1, text);
-    for (int i = 0; i < 210; ++i) big.WriteCustomSource(1, text.insert(text.size() / 2, "字"));
-    EXPECT_EQ(big.UndoSteps(), 211u);
-    for (int i = 0; i < 210; ++i) big.Undo();
-    EXPECT_EQ(*big.CustomText(1), std::string(64u << 10, 'x'));
-}
-
 TEST_F(UndoTest, TheDescriptionWidthIsAStepThatMarksThePageAndAnOpenBringsItsOwn) {
     page.MarkSaved();
     EXPECT_FALSE(page.SetWidth(DescriptionWidth::Taobao).Applied());  // it is that already
@@ -367,7 +298,7 @@ TEST_F(UndoTest, UndoingAnOpenBringsBackThePageWithItsFilesAndBlocks) {
     Reflect(page.AddCustom("a"));
     Reflect(page.AddCustom("b"));
     Reflect(page.AddBuiltIn(1, 0));
-    Reflect(page.EditBlock(1, 0, "<i>edited</i>"));
+    Reflect(page.SetBlock(1, 0, "<i>edited</i>"));
     page.SetChoice(Choice::BuiltIn(7, 3));
     const State before = Capture(page);
     PageData other;
@@ -375,7 +306,7 @@ TEST_F(UndoTest, UndoingAnOpenBringsBackThePageWithItsFilesAndBlocks) {
     const PageEffects opened = page.Open(other);
     EXPECT_TRUE(opened.opened);
     Reflect(opened);
-    EXPECT_EQ(GetBlock(1, 0), BuiltInLibrary().Get(1, 0));
+    EXPECT_EQ(page.GetBlock(1, 0), BuiltInLibrary().Get(1, 0));
     EXPECT_FALSE(ReadWholeFile(CustomSourcePath("自定义源码-2")).has_value());
     const PageEffects e = page.Undo();
     EXPECT_TRUE(e.choiceChanged);
@@ -384,7 +315,7 @@ TEST_F(UndoTest, UndoingAnOpenBringsBackThePageWithItsFilesAndBlocks) {
     Reflect(e);
     ExpectPage(before, "after undoing the open");
     EXPECT_EQ(ReadWholeFile(CustomSourcePath("自定义源码-2")), "b\r\n");
-    EXPECT_EQ(GetBlock(1, 0), "<i>edited</i>");
+    EXPECT_EQ(page.GetBlock(1, 0), "<i>edited</i>");
     EXPECT_TRUE(page.Redo().opened);
     EXPECT_FALSE(page.AddBuiltIn(2, 0).opened);
 }

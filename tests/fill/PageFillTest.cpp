@@ -99,7 +99,7 @@ TEST_F(PageFillTest, FillingACustomSourceRewritesItsTextAndAnEditedBlockLineGets
     const int n = AddCustom("<p>店名：某某旗舰店</p>\r\n<img src=\"C:\\图片\\a.jpg\">");
     Append({"图片展示-样式2"});
     const std::string edited = "<p>改过的块</p>";
-    Run(page.EditBlock(1, 1, edited));
+    Run(page.SetBlock(1, 1, edited));
     const std::size_t steps = page.UndoSteps();
 
     FieldSet set = FindFields(BlockOfLine(page, 0)->html);
@@ -126,7 +126,7 @@ TEST_F(PageFillTest, FillingACustomSourceRewritesItsTextAndAnEditedBlockLineGets
     Run(FillLine(page, 1, set, std::vector<FieldValue>{{0, "我的块"}}).effects);
     EXPECT_EQ(page.Lines()[1], "自定义源码-2");
     EXPECT_EQ(*page.CustomText(2), "<p>我的块</p>");
-    EXPECT_EQ(page.BlockText(1, 1), edited);  // the block itself is as it was
+    EXPECT_EQ(page.GetBlock(1, 1), edited);  // the block itself is as it was
     ExpectMirrored();
 }
 
@@ -170,7 +170,7 @@ protected:
         PageFillTest::SetUp();
         const std::string custom = std::string("<p>本店地址 ") + kOld + " 欢迎光临</p>\r\n<a href=\"" + kOld +
                                    "\"><img src=\"" + kOld + "logo.jpg\"></a><a href='" + kOld + "'>进店</a>";
-        Run(page.EditBlock(7, 0, "<a href=" + std::string(kOld) + ">店铺首页</a><br>\r\n"));
+        Run(page.SetBlock(7, 0, "<a href=" + std::string(kOld) + ">店铺首页</a><br>\r\n"));
         for (int i = 0; i < 50; ++i) {
             if (i % 10 == 3) AddCustom(custom);
             else if (i % 10 == 6) Append({"关联营销-样式2"});  // the built-in block with the shop's link

@@ -85,7 +85,7 @@ TEST(HtmlFuzz, TruncatedAndSplicedBlocksNeverCrash) {
     std::mt19937 rng(750);
     for (int kind = 0; kind < static_cast<int>(kStyleCounts.size()); ++kind) {
         for (int style = 0; style < kStyleCounts[static_cast<std::size_t>(kind)]; ++style) {
-            const std::string& block = GetBlock(kind, style);
+            const std::string& block = BuiltInLibrary().Get(kind, style);
             for (int cut = 0; cut < 3; ++cut) {
                 const std::size_t at = rng() % (block.size() + 1);
                 const std::size_t from = rng() % (block.size() + 1);

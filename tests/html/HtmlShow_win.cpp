@@ -59,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             }
         } else {
             int kind = 0, style = 0;
-            if (swscanf(a.c_str(), L"%d-%d", &kind, &style) == 2) html += mojian::GetBlock(kind, style - 1);
+            if (swscanf(a.c_str(), L"%d-%d", &kind, &style) == 2) html += mojian::BuiltInLibrary().Get(kind, style - 1);
         }
     }
     if (framed)

@@ -287,10 +287,10 @@ TEST_F(HtmlViewTest, BackgroundPicturesRepeatInsideTheirBox) {
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {
     // The column heading's strip colour fills its 750 x 30 table.
-    HtmlViewSetHtml(view_, mojian::GetBlock(0, 0));
+    HtmlViewSetHtml(view_, mojian::BuiltInLibrary().Get(0, 0));
     EXPECT_EQ(PixelAt(300, 8 + 2), RGB(0x1c, 0x1c, 0x1c));
     const std::string framed = "<HTML>\r\n<HEAD>\r\n<TITLE>\r\nNew Document\r\n</TITLE>\r\n</HEAD>\r\n<BODY>\r\n" +
-                               mojian::GetBlock(0, 0) + "\r\n</BODY>\r\n</HTML>\r\n";
+                               mojian::BuiltInLibrary().Get(0, 0) + "\r\n</BODY>\r\n</HTML>\r\n";
     HtmlViewSetHtml(view_, framed);
     EXPECT_EQ(PixelAt(300, 8 + 2), RGB(0x1c, 0x1c, 0x1c));
     EXPECT_EQ(SendMessageW(view_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view_), MAKELPARAM(10, 10)), 0);

@@ -119,7 +119,7 @@ TEST(HtmlLayout, PercentWidthsAndCentring) {
 
 TEST(HtmlLayout, TableShownAsBlockKeepsItsOwnWidth) {
     // The column headings: a 750-pixel table displayed as a block around a 720-pixel cell.
-    const auto p = Lay(GetBlock(0, 0));
+    const auto p = Lay(BuiltInLibrary().Get(0, 0));
     const auto t = Boxes(p, "table");
     const auto c = Boxes(p, "td");
     ASSERT_EQ(t.size(), 1u);
@@ -440,7 +440,7 @@ TEST(HtmlLayout, EveryBlockFitsItsWidthAndShowsItsBoxes) {
     for (int kind = 0; kind < static_cast<int>(kStyleCounts.size()); ++kind) {
         for (int style = 0; style < kStyleCounts[static_cast<std::size_t>(kind)]; ++style) {
             SCOPED_TRACE(std::to_string(kind) + "-" + std::to_string(style + 1));
-            const auto p = Lay(GetBlock(kind, style));
+            const auto p = Lay(BuiltInLibrary().Get(kind, style));
             EXPECT_FALSE(p.boxes.empty());
             EXPECT_GT(p.height, 20);
             for (const auto& b : p.boxes) {

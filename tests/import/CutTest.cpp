@@ -33,7 +33,7 @@ TEST(CutPoints, TopLevelNodesAndTextSplitAtCrLfOnly) {
     // source's file always ends with CR LF), nor does a break inside a line
     EXPECT_EQ(Pieces("<p>a</p>\n<p>b</p>\r<p>c</p><br>\r\n"), (P{"<p>a</p>\n<p>b</p>\r<p>c</p><br>\r\n"}));
     // every built-in block ends with CR LF and is two pieces: its table and its <br>
-    const std::string& block = GetBlock(2, 0);
+    const std::string& block = BuiltInLibrary().Get(2, 0);
     const P pieces = Pieces(block);
     ASSERT_EQ(pieces.size(), 2u);
     EXPECT_EQ(pieces[0] + pieces[1], block);

@@ -123,11 +123,11 @@ TEST(ImportFuzz, BlocksCutAndSplicedAtRandom) {
     std::mt19937 rng(90);
     for (int kind = 0; kind < kKindCount; ++kind) {
         for (int style = 0; style < kStyleCounts[static_cast<std::size_t>(kind)]; ++style) {
-            const std::string& block = GetBlock(kind, style);
+            const std::string& block = BuiltInLibrary().Get(kind, style);
             const std::size_t at = rng() % (block.size() + 1);
             const std::size_t from = rng() % (block.size() + 1);
-            const std::string doc = GetBlock(1, 1) + block.substr(0, at) + kPieces[rng() % std::size(kPieces)] +
-                                    block.substr(from) + GetBlock(0, 3);
+            const std::string doc = BuiltInLibrary().Get(1, 1) + block.substr(0, at) + kPieces[rng() % std::size(kPieces)] +
+                                    block.substr(from) + BuiltInLibrary().Get(0, 3);
             SCOPED_TRACE(EntryName(kind, style));
             ImportAndCheck(doc);
             if (HasFailure()) return;
@@ -139,7 +139,7 @@ TEST(ImportFuzz, BlocksCutAndSplicedAtRandom) {
 // proportion to the square of the page: each imports in one piece after its
 // start, or stays whole where the parser kept it whole.
 TEST(ImportFuzz, DeepAndWidePagesStayBounded) {
-    const std::string before = GetBlock(8, 0), after = GetBlock(8, 1);
+    const std::string before = BuiltInLibrary().Get(8, 0), after = BuiltInLibrary().Get(8, 1);
     for (const auto& [open, levels] : {std::pair{"<div>\r\n", 100000}, std::pair{"<table><tr><td>\r\n", 2000},
                                        std::pair{"<font color=red>\r\n", 2000}, std::pair{"<ul><li>\r\n", 2000}}) {
         std::string deep;

@@ -13,7 +13,6 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
-#include "compose/PageAssembly.h"
 #include "compose/TextFile.h"
 #include "import/Import.h"
 #include "project/ProjectFile.h"
@@ -44,7 +43,7 @@ std::string PageOf(const ImportedPage& imported) {
 TEST(Import, EveryBlockAloneComesBackAsItsLine) {
     for (int k = 0; k < kKindCount; ++k) {
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
-            const std::string& block = GetBlock(k, s);
+            const std::string& block = BuiltInLibrary().Get(k, s);
             // from a GBK file, as the program writes them
             const ImportResult r = ImportDescription(Utf8ToGbk(block), FreshPageContext());
             ASSERT_TRUE(r.Ok()) << EntryName(k, s);
@@ -68,8 +67,8 @@ TEST(Import, RandomPagesOfBuiltInBlocksComeBackLineForLine) {
 }
 
 TEST(Import, OtherHtmlBecomesCustomSourcesAndThePageIsTheTextByteForByte) {
-    const std::string& heading = GetBlock(0, 18);  // 栏目文字-健康
-    const std::string& pictures = GetBlock(1, 2);
+    const std::string& heading = BuiltInLibrary().Get(0, 18);  // 栏目文字-健康
+    const std::string& pictures = BuiltInLibrary().Get(1, 2);
     const std::string text = "<p>开头 \xF0\x9F\x98\x80</p>\r\n" + heading + "<div>\r\n中间\r\n</div>\r\n" + pictures +
                              "<p>结尾</p>\r\n<p>没有换行</p>";
     const ImportedPage imported = Imported(text);
@@ -93,7 +92,8 @@ TEST(Import, OtherHtmlBecomesCustomSourcesAndThePageIsTheTextByteForByte) {
     Composition page;
     PageMirror mirror;
     mirror.Reflect(page, page.ReplaceLines(imported.page.lines, imported.page.customSources));
-    EXPECT_TRUE(AssemblePage(mirror.listBox) == expected);
+    EXPECT_TRUE(page.PageHtml() == expected);
+    mirror.Expect(page);
     const std::string path = JoinPath(folder.Utf8(), "导入.mojian");
     ASSERT_FALSE(project::SaveProjectFile(path, imported.page));
     const project::ProjectRead read = project::LoadProjectFile(path);
@@ -106,7 +106,7 @@ TEST(Import, OtherHtmlBecomesCustomSourcesAndThePageIsTheTextByteForByte) {
 // A block glued to the text before it has no cut at its start, and the
 // stretches around it stay custom.
 TEST(Import, ABlockIsFoundOnlyWhereItStartsAPiece) {
-    const std::string text = "<p>x</p>" + GetBlock(1, 0);
+    const std::string text = "<p>x</p>" + BuiltInLibrary().Get(1, 0);
     const ImportedPage imported = Imported(text);
     EXPECT_EQ(imported.builtInLines, 0);
     EXPECT_TRUE(PageOf(imported) == text);
@@ -115,18 +115,18 @@ TEST(Import, ABlockIsFoundOnlyWhereItStartsAPiece) {
 TEST(Import, BlocksEditedInThisRunCountAsTheyStandNow) {
     Composition page;
     const std::string edited = "<img src=\"https://img.example.invalid/new.jpg\" width=\"750\">\r\n<br>\r\n";
-    page.EditBlock(1, 0, edited);
-    const std::string original = GetBlock(1, 0);
-    const ImportedPage imported = Imported(edited + original + GetBlock(0, 19), ContextFor(page));
+    page.SetBlock(1, 0, edited);
+    const std::string original = BuiltInLibrary().Get(1, 0);
+    const ImportedPage imported = Imported(edited + original + BuiltInLibrary().Get(0, 19), ContextFor(page));
     // the built-in text is now two custom pieces: its picture and its <br>
     EXPECT_EQ(imported.page.lines, (Names{"图片展示-样式1", "自定义源码-1", "自定义源码-2", "栏目文字-活力"}));
     // nor does a block edited to nothing match everywhere
-    page.EditBlock(8, 0, "");
+    page.SetBlock(8, 0, "");
     EXPECT_EQ(Imported("<br>\r\n", ContextFor(page)).page.lines, Names{"自定义源码-1"});
 }
 
 TEST(Import, LineBreaksOfEveryKindInsidePiecesSurviveTheModelFilesAndProject) {
-    const std::string text = "<p>a\nb\rc</p>\r\n" + GetBlock(8, 1) + "<pre>\n\n\r\r</pre>\r\r\n\r\n";
+    const std::string text = "<p>a\nb\rc</p>\r\n" + BuiltInLibrary().Get(8, 1) + "<pre>\n\n\r\r</pre>\r\r\n\r\n";
     const ImportedPage imported = Imported(text);
     EXPECT_EQ(imported.page.lines, (Names{"自定义源码-1", "五分好评-样式2", "自定义源码-2"}));
     EXPECT_EQ(imported.page.customSources.at(1), "<p>a\nb\rc</p>");
@@ -169,7 +169,7 @@ TEST(Import, CustomSourcesAreMergedOnlyWhenTheFreeNumbersRunOut) {
 
     // custom pieces between blocks: a block goes into a custom source only
     // when merging neighbours cannot make room
-    const std::string mixed = "<p>a</p>\r\n" + GetBlock(8, 0) + "<p>b</p>\r\n" + GetBlock(8, 1) + "<p>c</p>\r\n<p>d</p>\r\n";
+    const std::string mixed = "<p>a</p>\r\n" + BuiltInLibrary().Get(8, 0) + "<p>b</p>\r\n" + BuiltInLibrary().Get(8, 1) + "<p>c</p>\r\n<p>d</p>\r\n";
     context.freeCustomNumbers = 3;
     EXPECT_EQ(Imported(mixed, context).page.lines.size(), 5u);  // c and d merged
     context.freeCustomNumbers = 2;
@@ -184,11 +184,11 @@ TEST(Import, CustomSourcesAreMergedOnlyWhenTheFreeNumbersRunOut) {
     const ImportResult refused = ImportDescriptionText(mixed, context);
     ASSERT_FALSE(refused.Ok());
     EXPECT_EQ(refused.error.kind, ImportErrorKind::NoCustomNumbers);
-    EXPECT_TRUE(ImportDescriptionText(GetBlock(8, 0), context).Ok());  // blocks need no numbers
+    EXPECT_TRUE(ImportDescriptionText(BuiltInLibrary().Get(8, 0), context).Ok());  // blocks need no numbers
 }
 
 TEST(Import, BlankPiecesJoinTheirNeighbours) {
-    const std::string& block = GetBlock(8, 2);
+    const std::string& block = BuiltInLibrary().Get(8, 2);
     const ImportedPage imported = Imported("\r\n<p>a</p>\r\n\r\n\r\n<p>b</p>\r\n" + block + "\r\n" + block);
     EXPECT_EQ(imported.page.lines, (Names{"自定义源码-1", "自定义源码-2", "五分好评-样式3", "自定义源码-3", "五分好评-样式3"}));
     EXPECT_EQ(imported.page.customSources.at(1), "\r\n<p>a</p>\r\n\r\n");
@@ -198,7 +198,7 @@ TEST(Import, BlankPiecesJoinTheirNeighbours) {
 
 TEST(Import, TooManyLinesAreRefused) {
     std::string text;
-    while (text.size() < kMaxImportBytes - 200) text += GetBlock(8, 0);
+    while (text.size() < kMaxImportBytes - 200) text += BuiltInLibrary().Get(8, 0);
     const ImportResult r = ImportDescriptionText(text, FreshPageContext());
     ASSERT_FALSE(r.Ok());
     EXPECT_EQ(r.error.kind, ImportErrorKind::TooManyLines);

@@ -20,7 +20,7 @@ struct RandomBlock {
 inline RandomBlock PickBlock(std::mt19937& rng) {
     const int k = static_cast<int>(rng() % kKindCount);
     const int s = static_cast<int>(rng() % static_cast<unsigned>(kStyleCounts[static_cast<std::size_t>(k)]));
-    return {EntryName(k, s), GetBlock(k, s)};
+    return {EntryName(k, s), BuiltInLibrary().Get(k, s)};
 }
 
 struct BlockPage {

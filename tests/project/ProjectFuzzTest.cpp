@@ -36,7 +36,7 @@ void ExpectSound(const ProjectRead& read, const std::string& input) {
     const ProjectRead reread = ParseProject(*again);
     ASSERT_TRUE(reread.Ok());
     Composition composition;
-    EXPECT_EQ(composition.Open(page).outcome == Outcome::ListFull, false);
+    EXPECT_EQ(composition.Open(page).outcome == Outcome::PageFull, false);
 }
 
 std::string SampleFile() {
