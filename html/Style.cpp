@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -594,13 +596,24 @@ std::vector<Known> KnownDeclarations(std::string_view css) {
 
 // A style attribute's longhands. Pages repeat the same style attributes
 // over and over (every cell of a table, every block of a description), and
-// each page is styled again at every change: each thread keeps what it
-// read, up to a bound.
-const std::vector<Known>& InlineDeclarations(const std::string& css) {
-    thread_local std::unordered_map<std::string, std::vector<Known>> read;
-    if (const auto it = read.find(css); it != read.end()) return it->second;
-    if (read.size() >= 2048) read.clear();
-    return read.emplace(css, KnownDeclarations(css)).first->second;
+// each page is styled again at every change: what was read is kept, up to a
+// bound, for every thread that styles (the window's, the live check's).
+// Not thread_local: MinGW's runtime runs a thread_local's destructor after
+// the thread's own storage is gone, which corrupted the heap whenever a
+// thread that had styled a page ended.
+using KnownList = std::shared_ptr<const std::vector<Known>>;
+KnownList InlineDeclarations(const std::string& css) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, KnownList> read;
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto it = read.find(css); it != read.end()) return it->second;
+    }
+    auto made = std::make_shared<const std::vector<Known>>(KnownDeclarations(css));
+    const std::lock_guard lock(mutex);
+    if (read.size() >= 2048) read.clear();  // a list handed out lives on with its holder
+    read.emplace(css, made);
+    return made;
 }
 
 // ---- The browser's own style sheet ------------------------------------------
@@ -925,7 +938,8 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     const std::vector<Known>* sheet = UserAgentDeclarations(e.tag);
     static const std::vector<Known> kNone;
     const std::string* css = e.Attr("style");
-    const std::vector<Known>& inline_ = css ? InlineDeclarations(*css) : kNone;
+    const KnownList held = css ? InlineDeclarations(*css) : nullptr;
+    const std::vector<Known>& inline_ = held ? *held : kNone;
     for (const bool early : {true, false}) {
         const Context c{parent, early};
         if (sheet)

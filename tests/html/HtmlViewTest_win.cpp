@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
 #include "html/HtmlView_win.h"
+#include "html/Parser.h"
+#include "html/Style.h"
 #include "html/PictureLoader_win.h"
 #include "catalogue/Library.h"
 #include "tests/html/TestPictures_win.h"
@@ -432,6 +435,24 @@ TEST_F(HtmlViewLoadingTest, BadPicturesEndAsBrokenPicturesAndTheViewKeepsAnsweri
     EXPECT_EQ(height, HtmlViewPageHeight(view_));
     // The view still answers at once.
     EXPECT_EQ(SendMessageW(view_, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
+}
+
+// Pages styled on threads that then end, as the live check's and the
+// writers' threads do when idle: what the styling keeps must outlive no
+// thread's storage (a thread_local cache corrupted the heap here).
+TEST(Styling, OnThreadsThatEnd) {
+    const Document doc = ParseHtml("<div style=\"color:red; margin:1em\"><p style=\"font-size:20px\">a</p></div>");
+    const Node* div = doc.body ? doc.body->children.front().get() : nullptr;
+    ASSERT_NE(div, nullptr);
+    for (int i = 0; i < 40; ++i) {
+        std::thread([&] {
+            const Style s = ComputeStyle(*div, RootStyle());
+            EXPECT_EQ(s.color, 0xff0000u);
+        }).join();
+    }
+    // The heap still holds together.
+    std::vector<std::unique_ptr<std::string>> churn;
+    for (int i = 0; i < 1000; ++i) churn.push_back(std::make_unique<std::string>(100, 'x'));
 }
 
 }  // namespace
