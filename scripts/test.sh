@@ -118,6 +118,8 @@ start_wine
 begin
 run_ctest "$B/native" -j2
 end "native tests"
+# The parser's conformance: the share of html5lib-tests' cases that pass.
+grep -hE '^html5lib overall' "$B/native/Testing/Temporary/LastTest.log" 2>/dev/null
 begin
 # Tests that share windows, the display or fixed ports are marked to run alone.
 run_ctest "$W" -j2
