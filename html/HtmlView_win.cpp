@@ -70,6 +70,23 @@ int WantedWidth(HWND hwnd, const ViewState& s) {
 
 int MaxScrollX(HWND hwnd, const ViewState& s) { return std::max(0, s.layoutWidth - ClientWidth(hwnd)); }
 
+// Where a scroll bar's request takes the page, down or across alike (the
+// codes of SB_LINEUP..SB_BOTTOM are those of SB_LINELEFT..SB_RIGHT).
+int ScrollBarTarget(WPARAM wp, int now, int client, int maxScroll, int trackPos) {
+    const int page = std::max(kLineStep, client - kLineStep);
+    switch (LOWORD(wp)) {
+    case SB_LINEUP: return now - kLineStep;
+    case SB_LINEDOWN: return now + kLineStep;
+    case SB_PAGEUP: return now - page;
+    case SB_PAGEDOWN: return now + page;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return maxScroll;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: return trackPos;
+    default: return now;
+    }
+}
+
 // Sideways only when the column is wider than the view: the bar comes and
 // goes with that (a view as wide as its page never has one).
 void UpdateSideBar(HWND hwnd, ViewState& s) {
@@ -303,20 +320,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             si.cbSize = sizeof si;
             si.fMask = SIF_ALL;
             GetScrollInfo(hwnd, SB_VERT, &si);
-            int y = s->scrollY;
-            const int page = std::max(kLineStep, ClientHeight(hwnd) - kLineStep);
-            switch (LOWORD(wp)) {
-            case SB_LINEUP: y -= kLineStep; break;
-            case SB_LINEDOWN: y += kLineStep; break;
-            case SB_PAGEUP: y -= page; break;
-            case SB_PAGEDOWN: y += page; break;
-            case SB_TOP: y = 0; break;
-            case SB_BOTTOM: y = MaxScroll(hwnd, *s); break;
-            case SB_THUMBTRACK:
-            case SB_THUMBPOSITION: y = si.nTrackPos; break;
-            default: break;
-            }
-            ScrollTo(hwnd, *s, y);
+            ScrollTo(hwnd, *s, ScrollBarTarget(wp, s->scrollY, ClientHeight(hwnd), MaxScroll(hwnd, *s), si.nTrackPos));
         }
         return 0;
     case WM_HSCROLL:
@@ -325,19 +329,7 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             si.cbSize = sizeof si;
             si.fMask = SIF_ALL;
             GetScrollInfo(hwnd, SB_HORZ, &si);
-            int x = s->scrollX;
-            switch (LOWORD(wp)) {
-            case SB_LINELEFT: x -= kLineStep; break;
-            case SB_LINERIGHT: x += kLineStep; break;
-            case SB_PAGELEFT: x -= std::max(kLineStep, ClientWidth(hwnd) - kLineStep); break;
-            case SB_PAGERIGHT: x += std::max(kLineStep, ClientWidth(hwnd) - kLineStep); break;
-            case SB_LEFT: x = 0; break;
-            case SB_RIGHT: x = MaxScrollX(hwnd, *s); break;
-            case SB_THUMBTRACK:
-            case SB_THUMBPOSITION: x = si.nTrackPos; break;
-            default: break;
-            }
-            ScrollXTo(hwnd, *s, x);
+            ScrollXTo(hwnd, *s, ScrollBarTarget(wp, s->scrollX, ClientWidth(hwnd), MaxScrollX(hwnd, *s), si.nTrackPos));
         }
         return 0;
     case WM_MOUSEHWHEEL:
