@@ -162,6 +162,10 @@ void ResampleQueue::Request(Job job) {
             if (j == job) return;
         for (const Job& j : inHand_)
             if (j == job) return;
+        // Made already and not taken yet: asking again before the window
+        // took it must not make it twice.
+        for (const Done& d : done_)
+            if (d.job == job) return;
         waiting_.push_back(std::move(job));
         // The thread starts with the first job: a page without scaled
         // pictures never pays for its stack (Wine commits it whole).
