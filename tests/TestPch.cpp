@@ -1,0 +1,1 @@
+// The object the test programs' shared precompiled header is made with.
