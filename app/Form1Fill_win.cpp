@@ -21,7 +21,6 @@ void Tell(HWND form, const std::string& text) {
     Ask(form, Wide(text), form1_texts::kNoticeTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-bool Shown(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 // The text the code editor would show for the selected line, if any.
 std::optional<std::string> SelectedLineText(const Form1State& s) {

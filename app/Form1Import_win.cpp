@@ -47,11 +47,6 @@ constexpr wchar_t kSourcesNotSaved[] =
     L"（文件夹无法创建或文件无法写入）。\r\n"
     L"请检查程序所在的文件夹是否可以写入。";
 
-std::wstring FileNameOf(const std::string& path) {
-    const std::wstring wide = Wide(path);
-    return wide.substr(wide.find_last_of(L"\\/") + 1);
-}
-
 // Asks about unsaved work, then puts the imported lines in place of the
 // list. False when the user kept the page or the list cannot hold them.
 bool ApplyImport(HWND form, Form1State& s, const ImportedPage& imported, const wchar_t* title) {

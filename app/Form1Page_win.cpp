@@ -21,7 +21,6 @@ namespace {
 
 std::uint64_t NowMs() { return GetTickCount64(); }
 
-bool Shown(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 // Lists of more lines than this are drawn once at the end, not line by line.
 constexpr std::size_t kQuietListEdits = 64;

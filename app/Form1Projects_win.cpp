@@ -32,11 +32,6 @@ using namespace form1_texts;
 
 namespace {
 
-std::wstring FileNameOf(const std::string& path) {
-    const std::wstring wide = Wide(path);
-    return wide.substr(wide.find_last_of(L"\\/") + 1);
-}
-
 void UseRecent(HWND form, Form1State& s, const std::string& path) {
     s.doc.user.recent.Use(path);
     SaveRecentFiles(s.doc.user.folder, s.doc.user.recent);

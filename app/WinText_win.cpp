@@ -13,4 +13,9 @@ std::string GetText(HWND hwnd) {
 
 void SetText(HWND hwnd, std::string_view utf8) { SetWindowTextW(hwnd, Wide(utf8).c_str()); }
 
+std::wstring FileNameOf(const std::string& path) {
+    const std::wstring wide = Wide(path);
+    return wide.substr(wide.find_last_of(L"\\/") + 1);
+}
+
 }  // namespace mojian

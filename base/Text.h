@@ -31,6 +31,9 @@ constexpr bool IsHtmlSpace(Char c) {
     return c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\f') || c == Char('\r');
 }
 
+// An ASCII letter.
+constexpr bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 // A space or any control character below it.
 constexpr bool IsSpaceOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 

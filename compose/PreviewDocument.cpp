@@ -65,8 +65,6 @@ Span BodyContent(std::string_view src) {
     return s;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
 }  // namespace
 
 void PreviewDocument::LoadBlank() {
@@ -118,7 +116,7 @@ std::string PreviewDocument::Title() const {
     std::string out;
     bool pendingBlank = false;
     for (std::size_t i = start; i < stop; ++i) {
-        if (IsBlank(source_[i])) {
+        if (IsHtmlSpace(source_[i])) {
             pendingBlank = !out.empty();
             continue;
         }

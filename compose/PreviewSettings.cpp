@@ -8,11 +8,11 @@ namespace mojian {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // A line's end may still carry the CR of a CR LF.
 std::string_view Trim(std::string_view s) {
-    return TrimBack(TrimFront(s, IsBlank), [](char c) { return IsBlank(c) || c == '\r'; });
+    return TrimBack(TrimFront(s, IsSpaceOrTab), [](char c) { return IsSpaceOrTab(c) || c == '\r'; });
 }
 
 }  // namespace

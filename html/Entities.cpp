@@ -37,7 +37,6 @@ char32_t Windows1252(char32_t cp) {
     return cp;
 }
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -64,7 +63,7 @@ std::size_t DecodeOne(std::string_view s, std::size_t pos, std::string& out, boo
         return i;
     }
     std::size_t end = i;
-    while (end < s.size() && end - i < 40 && (IsAlpha(s[end]) || IsDigit(s[end]))) ++end;
+    while (end < s.size() && end - i < 40 && (IsAsciiAlpha(s[end]) || IsDigit(s[end]))) ++end;
     const std::string_view name = s.substr(i, end - i);
     if (name.empty()) return pos;
     // The whole name with its semicolon, else the longest old name it starts with.

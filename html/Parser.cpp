@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/Text.h"
 #include "base/Utf.h"
 #include "html/Entities.h"
 
@@ -16,7 +17,6 @@ namespace mojian::html {
 
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -2085,10 +2085,10 @@ private:
         const char c = s_[at + 1];
         if (c == '!') return MarkupDeclaration();
         if (c == '?') return BogusComment(at, at + 1);
-        if (IsAlpha(c)) return Tag(at, false);
+        if (IsAsciiAlpha(c)) return Tag(at, false);
         if (c != '/') return Literal(at, at + 1);
         if (at + 2 >= n_) return Literal(at, n_);  // "</" at the end is text
-        if (IsAlpha(s_[at + 2])) return Tag(at, true);
+        if (IsAsciiAlpha(s_[at + 2])) return Tag(at, true);
         if (s_[at + 2] == '>') {
             // "</>" is nothing at all to browsers.
             strays_.push_back({"", true, {at, at + 3}});

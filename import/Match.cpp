@@ -166,16 +166,16 @@ std::vector<Segment> JoinBlankPieces(std::string_view text, std::vector<Segment>
 std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t limit, std::size_t& absorbed) {
     struct Run {
         std::size_t first, last;  // segment indexes the custom source spans
-        std::size_t prev, next;   // neighbouring runs, or kNone
+        std::size_t prev, next;   // neighbouring runs, or kNoRun
         unsigned version = 0;
         bool alive = true;
     };
-    constexpr std::size_t kNone = SIZE_MAX;
+    constexpr std::size_t kNoRun = SIZE_MAX;
     std::vector<Run> runs;
     for (std::size_t s = 0; s < segments.size(); ++s) {
         if (segments[s].block) continue;
         const std::size_t index = runs.size();
-        runs.push_back({s, s, index == 0 ? kNone : index - 1, kNone});
+        runs.push_back({s, s, index == 0 ? kNoRun : index - 1, kNoRun});
         if (index > 0) runs[index - 1].next = index;
     }
     std::size_t count = runs.size();
@@ -190,7 +190,7 @@ std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t lim
     };
     std::priority_queue<Pair, std::vector<Pair>, std::greater<>> pairs;
     const auto push = [&](std::size_t left) {
-        if (left == kNone || runs[left].next == kNone) return;
+        if (left == kNoRun || runs[left].next == kNoRun) return;
         const Run& a = runs[left];
         const Run& b = runs[a.next];
         pairs.push({b.first - a.last - 1, segments[b.last].end - segments[a.first].begin, left, a.next, a.version,
@@ -207,7 +207,7 @@ std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t lim
         absorbed += p.blocks;
         a.last = b.last;
         a.next = b.next;
-        if (b.next != kNone) runs[b.next].prev = p.left;
+        if (b.next != kNoRun) runs[b.next].prev = p.left;
         b.alive = false;
         ++a.version;
         --count;

@@ -83,7 +83,6 @@ void Apply(HWND hwnd, ButtonState& s, const ButtonActions& actions, HDC target =
 // the form); then there is nothing left to draw on.
 bool StillOurs(HWND hwnd) { return ::IsWindow(hwnd) && IsSkinned(hwnd); }
 
-bool Enabled(HWND hwnd) { return ::IsWindowEnabled(hwnd) != FALSE; }
 
 // Forward first; then, if the window is still ours, one step of its state
 // machine, applied.
@@ -151,7 +150,7 @@ LRESULT OnPress(const SkinMessage& m) {
     return ForwardThenStep(m, [&](ButtonState& s) { return ButtonPress(s, Enabled(m.hwnd)); });
 }
 
-LRESULT OnLeftUp(const SkinMessage& m) {
+LRESULT ButtonLeftUp(const SkinMessage& m) {
     return ForwardThenStep(m, [](ButtonState& s) { return ButtonLeftUp(s); });
 }
 
@@ -220,7 +219,7 @@ LRESULT ButtonMessage(const SkinMessage& m) {
     case WM_LBUTTONDBLCLK:
         return OnPress(m);
     case WM_LBUTTONUP:
-        return OnLeftUp(m);
+        return ButtonLeftUp(m);
     case WM_KEYDOWN:
         return OnKeyDown(m);
     case WM_KEYUP:

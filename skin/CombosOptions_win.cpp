@@ -11,8 +11,6 @@ namespace mojian::skin {
 
 namespace {
 
-bool Enabled(HWND hwnd) { return ::IsWindowEnabled(hwnd) != FALSE; }
-LONG_PTR StyleOf(HWND hwnd) { return ::GetWindowLongPtrW(hwnd, GWL_STYLE); }
 bool LeftHeld(WPARAM wParam) { return (wParam & MK_LBUTTON) != 0; }
 // The editable drop-down combo box: its text part is an edit of its own.
 bool Editable(HWND hwnd) { return (StyleOf(hwnd) & 1) == 0; }
@@ -23,18 +21,6 @@ bool Unchanged(HWND hwnd, int state, bool force) {
     if (state == old && !force) return true;
     if (state != old) SetPropInt(hwnd, PropOldState, state);  // a forced repaint usually keeps the state
     return false;
-}
-
-void ArmLeave(HWND hwnd) {
-    if (PropInt(hwnd, PropMouseFlag) != 0) return;
-    SetPropInt(hwnd, PropMouseFlag, 1);
-    TrackLeave(hwnd);
-}
-
-bool UnderCursor(HWND hwnd) {
-    POINT pt{};
-    ::GetCursorPos(&pt);
-    return ::WindowFromPoint(pt) == hwnd;
 }
 
 bool OverButton(HWND hwnd, LPARAM lParam) {

@@ -19,13 +19,6 @@ namespace {
 constexpr UINT ProgressGetPos = 0x0408;
 
 COLORREF FrameColour(HWND hwnd) { return ::IsWindowEnabled(hwnd) ? BorderColour : DisabledBorderColour; }
-LONG_PTR StyleOf(HWND hwnd) { return ::GetWindowLongPtrW(hwnd, GWL_STYLE); }
-
-bool UnderCursor(HWND hwnd) {
-    POINT pt{};
-    ::GetCursorPos(&pt);
-    return ::WindowFromPoint(pt) == hwnd;
-}
 
 // --- headers ------------------------------------------------------------------------
 
@@ -88,12 +81,6 @@ LRESULT HeaderPaint(const SkinMessage& m) {
     }
     ::BitBlt(pdc.get(), 0, 0, b.width, b.height, s.dc(), 0, 0, SRCCOPY);
     return 0;
-}
-
-void ArmLeave(HWND hwnd) {
-    if (PropInt(hwnd, PropMouseFlag) != 0) return;
-    SetPropInt(hwnd, PropMouseFlag, 1);
-    TrackLeave(hwnd);
 }
 
 LRESULT HeaderMouseMove(const SkinMessage& m) {

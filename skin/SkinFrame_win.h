@@ -28,6 +28,13 @@ void SetPropInt(HWND hwnd, const char* name, std::intptr_t value);
 void DropProp(HWND hwnd, const char* name);
 bool HasProp(HWND hwnd, const char* name);
 
+// Questions every painter asks of its window.
+inline bool Enabled(HWND hwnd) { return ::IsWindowEnabled(hwnd) != FALSE; }
+inline LONG_PTR StyleOf(HWND hwnd) { return ::GetWindowLongPtrW(hwnd, GWL_STYLE); }
+bool UnderCursor(HWND hwnd);
+// Asks for WM_MOUSELEAVE once until it comes.
+void ArmLeave(HWND hwnd);
+
 inline constexpr const char* PropProcAddr = "PROCADDR";
 inline constexpr const char* PropOldStyle = "OLDSTYLE";
 inline constexpr const char* PropMouseFlag = "MOUSEFLAG";

@@ -323,6 +323,18 @@ bool ApiExists(const char* library, const char* function) {
     return found;
 }
 
+bool UnderCursor(HWND hwnd) {
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    return ::WindowFromPoint(pt) == hwnd;
+}
+
+void ArmLeave(HWND hwnd) {
+    if (PropInt(hwnd, PropMouseFlag) != 0) return;
+    SetPropInt(hwnd, PropMouseFlag, 1);
+    TrackLeave(hwnd);
+}
+
 void TrackLeave(HWND hwnd) {
     TRACKMOUSEEVENT tme{};
     tme.cbSize = sizeof(tme);

@@ -21,7 +21,7 @@ struct ReportState {
     SIZE minimum{};                          // the size it opened with
 };
 
-ReportState* StateOf(HWND report) { return reinterpret_cast<ReportState*>(GetWindowLongPtrW(report, DWLP_USER)); }
+ReportState* ReportOf(HWND report) { return reinterpret_cast<ReportState*>(GetWindowLongPtrW(report, DWLP_USER)); }
 
 // Column widths in dialog units; the explanation takes what is left.
 constexpr std::array<int, 3> kColumnWidthsDlu = {26, 84, 120};
@@ -85,7 +85,7 @@ int SelectedRow(HWND list) {
 }
 
 void ShowDetail(HWND dialog) {
-    const ReportState* st = StateOf(dialog);
+    const ReportState* st = ReportOf(dialog);
     const int row = SelectedRow(GetDlgItem(dialog, IDC_CHECK_LIST));
     const bool valid = st && row >= 0 && static_cast<std::size_t>(row) < st->explanations.size();
     SetWindowTextW(GetDlgItem(dialog, IDC_CHECK_DETAIL),
@@ -93,7 +93,7 @@ void ShowDetail(HWND dialog) {
 }
 
 void GoToRow(HWND dialog, int row) {
-    const ReportState* st = StateOf(dialog);
+    const ReportState* st = ReportOf(dialog);
     if (!st || row < 0 || static_cast<std::size_t>(row) >= st->lines.size()) return;
     const int line = st->lines[static_cast<std::size_t>(row)];
     if (line >= 0) SendMessageW(GetWindow(dialog, GW_OWNER), kMsgCheckReportGoToLine, static_cast<WPARAM>(line), 0);
@@ -112,7 +112,7 @@ std::wstring RuleText(const check::Finding& f) {
 LRESULT OnCustomDraw(HWND dialog, NMLVCUSTOMDRAW& draw) {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
     if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
-    const ReportState* st = StateOf(dialog);
+    const ReportState* st = ReportOf(dialog);
     const auto row = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
     if (st && row < st->errors.size() && st->errors[row]) draw.clrText = kErrorColour;
     return CDRF_DODEFAULT;
@@ -172,7 +172,7 @@ INT_PTR CALLBACK ReportProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         Layout(dialog);
         return TRUE;
     case WM_GETMINMAXINFO:
-        if (const ReportState* st = StateOf(dialog)) {
+        if (const ReportState* st = ReportOf(dialog)) {
             auto* info = reinterpret_cast<MINMAXINFO*>(lp);
             info->ptMinTrackSize.x = st->minimum.cx * 2 / 3;
             info->ptMinTrackSize.y = st->minimum.cy * 2 / 3;
@@ -197,7 +197,7 @@ INT_PTR CALLBACK ReportProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
             SendMessageW(owner, kMsgCheckReportClosed, 0, reinterpret_cast<LPARAM>(dialog));
         return FALSE;
     case WM_NCDESTROY:
-        delete StateOf(dialog);
+        delete ReportOf(dialog);
         SetWindowLongPtrW(dialog, DWLP_USER, 0);
         return FALSE;
     }
@@ -212,7 +212,7 @@ HWND CreateCheckReport(HWND owner) {
 }
 
 void FillCheckReport(HWND report, const std::wstring& summary, const std::vector<check::Finding>& findings) {
-    ReportState* st = StateOf(report);
+    ReportState* st = ReportOf(report);
     if (!st) return;
     SetWindowTextW(GetDlgItem(report, IDC_CHECK_SUMMARY), summary.c_str());
     const HWND list = GetDlgItem(report, IDC_CHECK_LIST);

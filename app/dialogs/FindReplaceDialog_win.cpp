@@ -20,7 +20,7 @@ using fill::FieldKind;
 
 constexpr wchar_t kNoticeTitle[] = L"温馨提示";
 
-enum Column { kLineColumn, kEntryColumn, kContextColumn };
+enum FoundColumn { kLineColumn, kEntryColumn, kContextColumn };
 
 struct FindReplaceDialog {
     const FindReplaceHost* host = nullptr;
@@ -29,7 +29,7 @@ struct FindReplaceDialog {
     fill::PageFind found;
 };
 
-int Ask(HWND dialog, const std::string& text, UINT flags) {
+int AskUser(HWND dialog, const std::string& text, UINT flags) {
     return CurrentEnvironment().messageBox(dialog, Wide(text), kNoticeTitle, flags);
 }
 
@@ -79,21 +79,21 @@ void ReplaceAll(FindReplaceDialog& d) {
         refused.error = fill::FillError::NoFreeNumber;
         refused.numbersNeeded = d.found.numbersNeeded;
         refused.numbersFree = d.found.numbersFree;
-        Ask(d.dialog, fill::RefusalMessage(refused), MB_OK | MB_ICONEXCLAMATION);
+        AskUser(d.dialog, fill::RefusalMessage(refused), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     const std::string& replacement = d.memory->replacement;
     const std::string question = "把 " + std::to_string(d.found.matches.size()) + " 处" + Quoted(query.text) +
                                  "全部替换为" + Quoted(replacement) + "？\r\n替换后可以用“撤销”（Ctrl+Z）一次改回。";
-    if (Ask(d.dialog, question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+    if (AskUser(d.dialog, question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
     const fill::PageChange change = d.host->replaceAll(query, replacement);
     if (change.Refused()) {
-        Ask(d.dialog, fill::RefusalMessage(change), MB_OK | MB_ICONEXCLAMATION);
+        AskUser(d.dialog, fill::RefusalMessage(change), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     const std::string done = fill::ReplacedMessage(change);
     ShowMatches(d, {}, done);
-    Ask(d.dialog, done, MB_OK | MB_ICONINFORMATION);
+    AskUser(d.dialog, done, MB_OK | MB_ICONINFORMATION);
 }
 
 void OnGetDispInfo(const FindReplaceDialog& d, NMLVDISPINFOW& info) {

@@ -19,11 +19,6 @@ namespace {
 
 using namespace form1;
 
-constexpr char kCopyDone[] =
-    "代码己生成，并复制到粘贴板，请直接粘贴到装修模板代码里使用！\r\n"
-    "在使用过程中如果您有任何问题或建意，请反馈给我们！谢谢！\r\n"
-    "祝：生意兴隆---";
-
 // Planted: an event attribute, a script, a table wider than the column, a
 // local picture; a line that names nothing; a clean line.
 constexpr char kClick[] = R"~(<a href="https://shop.taobao.com/" onclick="go()">进店看看</a>)~";

@@ -21,11 +21,6 @@ namespace {
 using namespace form1;
 using Names = std::vector<std::string>;
 
-constexpr char kCopyDone[] =
-    "代码己生成，并复制到粘贴板，请直接粘贴到装修模板代码里使用！\r\n"
-    "在使用过程中如果您有任何问题或建意，请反馈给我们！谢谢！\r\n"
-    "祝：生意兴隆---";
-
 // The success message with the publish check's line, for a page with errors.
 std::string CopyDoneWithErrors(int errors) {
     return std::string(kCopyDone) + "\r\n发布检查发现这一页有 " + std::to_string(errors) +

@@ -22,6 +22,13 @@
 
 namespace mojian::testing {
 
+// What the copy button says when the page went to the clipboard.
+inline constexpr char kCopyDone[] =
+    "代码己生成，并复制到粘贴板，请直接粘贴到装修模板代码里使用！\r\n"
+    "在使用过程中如果您有任何问题或建意，请反馈给我们！谢谢！\r\n"
+    "祝：生意兴隆---";
+
+
 inline void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

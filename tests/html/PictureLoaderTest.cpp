@@ -209,7 +209,7 @@ bool Settled(PictureLoader& loader, const std::string& url) {
     return loader.Query(url).state != State::Loading;
 }
 
-std::string Url(int i) { return "http://h.cn/" + std::to_string(i) + ".png"; }
+std::string PictureUrl(int i) { return "http://h.cn/" + std::to_string(i) + ".png"; }
 
 PictureLoaderOptions Quick() {
     PictureLoaderOptions o;
@@ -223,8 +223,8 @@ TEST(PictureLoader, LoadsAPageOnABoundedPoolWithinTheMemoryBound) {
     options.threads = 3;
     options.memory.decodedBytes = 10 * 20 * 220 * 4;  // ten of the largest of these pictures
     PictureLoader loader(options, net, nullptr);
-    for (int i = 0; i < 200; ++i) net->Serve(Url(i), {20, 20 + i});  // 20 x 20 .. 20 x 219
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(loader.Query(Url(i)).state, State::Loading);
+    for (int i = 0; i < 200; ++i) net->Serve(PictureUrl(i), {20, 20 + i});  // 20 x 20 .. 20 x 219
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(loader.Query(PictureUrl(i)).state, State::Loading);
 
     std::size_t mostHeld = 0;
     ASSERT_TRUE(WaitUntil([&] {
@@ -234,7 +234,7 @@ TEST(PictureLoader, LoadsAPageOnABoundedPoolWithinTheMemoryBound) {
         return stats.queued == 0 && stats.running == 0;
     }));
     for (int i = 0; i < 200; ++i) {
-        const PictureInfo info = loader.Query(Url(i));
+        const PictureInfo info = loader.Query(PictureUrl(i));
         ASSERT_EQ(info.state, State::Ready) << i;
         EXPECT_EQ(info.width, 20);
         EXPECT_EQ(info.height, 20 + i);
@@ -246,7 +246,7 @@ TEST(PictureLoader, LoadsAPageOnABoundedPoolWithinTheMemoryBound) {
     EXPECT_LE(net->MostAtOnce(), 3);
     EXPECT_LE(loader.Stats().threads, 3u);
     // The last ones are still in memory, at their natural size.
-    const auto last = loader.Pixels(Url(199));
+    const auto last = loader.Pixels(PictureUrl(199));
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->height, 219);
 }
@@ -256,9 +256,9 @@ TEST(PictureLoader, TellsTheOwnerOnceUntilItTakesTheChanges) {
     PictureLoader loader(Quick(), net, nullptr);
     std::set<std::string> asked;
     for (int i = 0; i < 50; ++i) {
-        net->Serve(Url(i), {4, 4});
-        loader.Query(Url(i));
-        asked.insert(Url(i));
+        net->Serve(PictureUrl(i), {4, 4});
+        loader.Query(PictureUrl(i));
+        asked.insert(PictureUrl(i));
     }
     ASSERT_TRUE(WaitUntil([&] { return loader.Stats().cache.running + loader.Stats().cache.queued == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return net->Notices() >= 1; }));
@@ -267,21 +267,21 @@ TEST(PictureLoader, TellsTheOwnerOnceUntilItTakesTheChanges) {
     EXPECT_EQ(std::set<std::string>(changed.begin(), changed.end()), asked);
     EXPECT_EQ(changed.size(), 50u);
 
-    net->Serve(Url(50), {4, 4});
-    loader.Query(Url(50));
+    net->Serve(PictureUrl(50), {4, 4});
+    loader.Query(PictureUrl(50));
     ASSERT_TRUE(WaitUntil([&] { return net->Notices() == 2; }));
-    EXPECT_EQ(loader.TakeChanged(), std::vector<std::string>{Url(50)});
+    EXPECT_EQ(loader.TakeChanged(), std::vector<std::string>{PictureUrl(50)});
 
     // Nobody listening: the changes wait for the owner to start.
     net->RefuseNotices();
-    net->Serve(Url(51), {4, 4});
-    loader.Query(Url(51));
+    net->Serve(PictureUrl(51), {4, 4});
+    loader.Query(PictureUrl(51));
     ASSERT_TRUE(WaitUntil([&] { return net->Refused() == 1; }));
-    EXPECT_EQ(loader.Query(Url(51)).state, State::Ready);
+    EXPECT_EQ(loader.Query(PictureUrl(51)).state, State::Ready);
     net->AcceptNotices();
     loader.NotifyIfChanged();
     ASSERT_TRUE(WaitUntil([&] { return net->Notices() == 3; }));
-    EXPECT_EQ(loader.TakeChanged(), std::vector<std::string>{Url(51)});
+    EXPECT_EQ(loader.TakeChanged(), std::vector<std::string>{PictureUrl(51)});
 }
 
 TEST(PictureLoader, CutsOffADownloadAtItsLimit) {
@@ -289,15 +289,15 @@ TEST(PictureLoader, CutsOffADownloadAtItsLimit) {
     PictureLoaderOptions options = Quick();
     options.download.time = std::chrono::milliseconds(50);
     PictureLoader loader(options, net, nullptr);
-    net->Hang(Url(0));
-    net->Serve(Url(1), {3, 3});
-    loader.Query(Url(0));
-    loader.Query(Url(1));
-    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, Url(0)) && Settled(loader, Url(1)); }));
-    EXPECT_EQ(loader.Query(Url(0)).state, State::Failed);
-    EXPECT_EQ(loader.Describe(Url(0)).failure, PictureFailure::TimedOut);
+    net->Hang(PictureUrl(0));
+    net->Serve(PictureUrl(1), {3, 3});
+    loader.Query(PictureUrl(0));
+    loader.Query(PictureUrl(1));
+    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, PictureUrl(0)) && Settled(loader, PictureUrl(1)); }));
+    EXPECT_EQ(loader.Query(PictureUrl(0)).state, State::Failed);
+    EXPECT_EQ(loader.Describe(PictureUrl(0)).failure, PictureFailure::TimedOut);
     EXPECT_EQ(net->Aborts(), std::vector<PictureFailure>{PictureFailure::TimedOut});
-    EXPECT_EQ(loader.Query(Url(1)).state, State::Ready) << "the others go on";
+    EXPECT_EQ(loader.Query(PictureUrl(1)).state, State::Ready) << "the others go on";
 }
 
 TEST(PictureLoader, ShutdownAbortsDownloadsAndLeavesAStuckOneBehind) {
@@ -308,10 +308,10 @@ TEST(PictureLoader, ShutdownAbortsDownloadsAndLeavesAStuckOneBehind) {
         options.download.time = std::chrono::minutes(10);
         options.stopWait = std::chrono::milliseconds(100);
         PictureLoader loader(options, net, nullptr);
-        net->Hang(Url(0));
-        net->Hang(Url(1));
-        net->Stick(Url(2));
-        for (int i = 0; i < 10; ++i) loader.Query(Url(i));
+        net->Hang(PictureUrl(0));
+        net->Hang(PictureUrl(1));
+        net->Stick(PictureUrl(2));
+        for (int i = 0; i < 10; ++i) loader.Query(PictureUrl(i));
         ASSERT_TRUE(WaitUntil([&] { return net->Fetching() == 3; }));
     }  // returns although one worker cannot be stopped
     EXPECT_EQ(net->Aborts(), (std::vector<PictureFailure>{PictureFailure::Stopped, PictureFailure::Stopped}));
@@ -374,20 +374,20 @@ TEST(PictureLoader, EvictedPicturesComeBackFromTheDiskCache) {
     PictureLoaderOptions options = Quick();
     options.memory.decodedBytes = 20 * 20 * 4;  // one picture
     PictureLoader loader(options, net, store);
-    net->Serve(Url(0), {20, 20});
-    net->Serve(Url(1), {20, 20});
-    loader.Query(Url(0));
-    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, Url(0)); }));
-    loader.Query(Url(1));
-    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, Url(1)); }));
+    net->Serve(PictureUrl(0), {20, 20});
+    net->Serve(PictureUrl(1), {20, 20});
+    loader.Query(PictureUrl(0));
+    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, PictureUrl(0)); }));
+    loader.Query(PictureUrl(1));
+    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, PictureUrl(1)); }));
     loader.TakeChanged();
 
-    EXPECT_EQ(loader.Pixels(Url(0)), nullptr) << "evicted for the second";
+    EXPECT_EQ(loader.Pixels(PictureUrl(0)), nullptr) << "evicted for the second";
     ASSERT_TRUE(WaitUntil([&] { return !loader.TakeChanged().empty(); }));
-    const auto back = loader.Pixels(Url(0));
+    const auto back = loader.Pixels(PictureUrl(0));
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->width, 20);
-    EXPECT_EQ(net->Fetches(Url(0)), 1) << "from disk, not the server";
+    EXPECT_EQ(net->Fetches(PictureUrl(0)), 1) << "from disk, not the server";
     EXPECT_LE(loader.Stats().cache.decodedBytes, options.memory.decodedBytes);
 }
 
@@ -399,10 +399,10 @@ TEST(PictureLoader, EachKindOfAddressTakesItsOwnRoad) {
     EXPECT_EQ(loader.Stats().threads, 0u) << "nothing to load: no thread";
 
     // The server's HTML page where a picture was expected never reaches the decoder.
-    net->ServeBytes(Url(0), "<!DOCTYPE html><title>404</title>");
-    loader.Query(Url(0));
-    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, Url(0)); }));
-    EXPECT_EQ(loader.Describe(Url(0)).failure, PictureFailure::NotAPicture);
+    net->ServeBytes(PictureUrl(0), "<!DOCTYPE html><title>404</title>");
+    loader.Query(PictureUrl(0));
+    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, PictureUrl(0)); }));
+    EXPECT_EQ(loader.Describe(PictureUrl(0)).failure, PictureFailure::NotAPicture);
     EXPECT_EQ(net->Decodes(), 0);
 
     // data: addresses carry their picture: nothing is fetched.
@@ -427,11 +427,11 @@ TEST(PictureLoader, EachKindOfAddressTakesItsOwnRoad) {
     PictureLoaderOptions small = Quick();
     small.decode.maxPixels = 100;
     PictureLoader scaling(small, net, nullptr);
-    net->Serve(Url(9), {1000, 500});
-    scaling.Query(Url(9));
-    ASSERT_TRUE(WaitUntil([&] { return Settled(scaling, Url(9)); }));
-    EXPECT_EQ(scaling.Query(Url(9)).width, 1000);
-    const auto pixels = scaling.Pixels(Url(9));
+    net->Serve(PictureUrl(9), {1000, 500});
+    scaling.Query(PictureUrl(9));
+    ASSERT_TRUE(WaitUntil([&] { return Settled(scaling, PictureUrl(9)); }));
+    EXPECT_EQ(scaling.Query(PictureUrl(9)).width, 1000);
+    const auto pixels = scaling.Pixels(PictureUrl(9));
     ASSERT_NE(pixels, nullptr);
     EXPECT_LE(pixels->width * pixels->height, 100);
     EXPECT_EQ(pixels->width, 2 * pixels->height);
@@ -442,22 +442,22 @@ TEST(PictureLoader, DroppedLoadsAreNeverFetched) {
     PictureLoaderOptions options = Quick();
     options.threads = 1;
     PictureLoader loader(options, net, nullptr);
-    net->Stick(Url(0));
-    loader.Query(Url(0));
+    net->Stick(PictureUrl(0));
+    loader.Query(PictureUrl(0));
     ASSERT_TRUE(WaitUntil([&] { return net->Fetching() == 1; }));
     for (int i = 1; i <= 10; ++i) {
-        net->Serve(Url(i), {1, 1});
-        loader.Query(Url(i));
+        net->Serve(PictureUrl(i), {1, 1});
+        loader.Query(PictureUrl(i));
     }
     loader.DropQueued();  // the page changed
-    net->Serve(Url(20), {1, 1});
-    loader.Query(Url(20));
+    net->Serve(PictureUrl(20), {1, 1});
+    loader.Query(PictureUrl(20));
     net->Release();
-    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, Url(0)) && Settled(loader, Url(20)); }));
+    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, PictureUrl(0)) && Settled(loader, PictureUrl(20)); }));
     EXPECT_EQ(net->AllFetches(), 2);
-    EXPECT_EQ(loader.Query(Url(5)).state, State::Loading) << "asked again, loaded again";
-    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, Url(5)); }));
-    EXPECT_EQ(net->Fetches(Url(5)), 1);
+    EXPECT_EQ(loader.Query(PictureUrl(5)).state, State::Loading) << "asked again, loaded again";
+    ASSERT_TRUE(WaitUntil([&] { return Settled(loader, PictureUrl(5)); }));
+    EXPECT_EQ(net->Fetches(PictureUrl(5)), 1);
 }
 
 // Idle threads end (each costs a megabyte under Wine) and come back with
@@ -470,13 +470,13 @@ TEST(PictureLoader, IdleThreadsEndAndComeBackForTheNextLoads) {
     PictureLoader loader(options, net, nullptr);
     for (int round = 0; round < 3; ++round) {
         for (int i = 0; i < 6; ++i) {
-            net->Serve(Url(round * 10 + i), {3, 3});
-            loader.Query(Url(round * 10 + i));
+            net->Serve(PictureUrl(round * 10 + i), {3, 3});
+            loader.Query(PictureUrl(round * 10 + i));
         }
         ASSERT_TRUE(WaitUntil([&] {
             loader.TakeChanged();
             for (int i = 0; i < 6; ++i)
-                if (!Settled(loader, Url(round * 10 + i))) return false;
+                if (!Settled(loader, PictureUrl(round * 10 + i))) return false;
             return true;
         })) << round;
         ASSERT_TRUE(WaitUntil([&] { return net->WorkersAlive() == 0 && loader.Stats().threads == 0; })) << round;
@@ -484,8 +484,8 @@ TEST(PictureLoader, IdleThreadsEndAndComeBackForTheNextLoads) {
     EXPECT_EQ(net->AllFetches(), 18);
     const int before = net->Notices();
     loader.NotifyIfChanged();  // nothing changed: no notice
-    net->Serve(Url(99), {1, 1});
-    loader.Query(Url(99));
+    net->Serve(PictureUrl(99), {1, 1});
+    loader.Query(PictureUrl(99));
     ASSERT_TRUE(WaitUntil([&] { return net->Notices() > before; }));
 }
 

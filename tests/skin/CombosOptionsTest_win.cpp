@@ -12,9 +12,10 @@ using testing::Canvas;
 using testing::TestForm;
 
 using testing::Prop;
+using testing::Rrggbb;
 using testing::Shown;
 
-void Repaint(HWND w) { RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_UPDATENOW); }
+void RepaintErased(HWND w) { RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_UPDATENOW); }
 
 // Pixels of the skin picture (x, y, w, h) differing from the window at
 // (dx, dy), the key colour left out.
@@ -27,10 +28,6 @@ int ArtDiffs(const Canvas& shown, int dx, int dy, SkinBitmap which, int sx, int 
             if (p != KeyPixel && shown.At(dx + x, dy + y) != p) ++diffs;
         }
     return diffs;
-}
-
-std::uint32_t Rrggbb(std::uint32_t colorref) {
-    return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
 }
 
 class Glyphs : public ::testing::Test {
@@ -57,7 +54,7 @@ TEST_F(Glyphs, CheckBoxSquareMarkAndIndeterminateSquare) {
     EXPECT_EQ(Prop(check, "OLDSTATE"), 0);
     EXPECT_EQ(Prop(check, "MOUSEFLAG"), 0);
     SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
-    Repaint(check);
+    RepaintErased(check);
     auto c = Shown(check);
     EXPECT_EQ(c->At(0, y0), Rrggbb(BorderColour));
     EXPECT_EQ(c->At(12, y0 + 12), Rrggbb(BorderColour));
@@ -65,13 +62,13 @@ TEST_F(Glyphs, CheckBoxSquareMarkAndIndeterminateSquare) {
     EXPECT_EQ(ArtDiffs(*c, 2, y0 + 2, SkinBitmap::Mark, 0, 0, 9, 8), 0);
 
     SendMessageW(tri, BM_SETCHECK, BST_INDETERMINATE, 0);
-    Repaint(tri);
+    RepaintErased(tri);
     c = Shown(tri);
     EXPECT_EQ(ArtDiffs(*c, 3, y0 + 3, SkinBitmap::Mark, 1, 9, 7, 7), 0);
     EXPECT_EQ(c->At(2, y0 + 2), 0xFFFFFFu);
     // Cleared again: the mark goes.
     SendMessageW(check, BM_SETCHECK, BST_UNCHECKED, 0);
-    Repaint(check);
+    RepaintErased(check);
     c = Shown(check);
     EXPECT_EQ(c->CountNear(0xFFFFFF, 0) >= 11 * 11, true);
     EXPECT_NE(ArtDiffs(*c, 2, y0 + 2, SkinBitmap::Mark, 0, 0, 9, 8), 0);
@@ -108,7 +105,7 @@ TEST_F(Glyphs, HoverAndPressFillTheSquareButNotWhenDisabled) {
 
     SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
     EnableWindow(check, FALSE);
-    Repaint(check);
+    RepaintErased(check);
     SendMessageW(check, WM_MOUSEMOVE, 0, MAKELPARAM(30, 10));
     c = Shown(check);
     EXPECT_EQ(c->At(0, y0), Rrggbb(DisabledBorderColour));
@@ -118,8 +115,8 @@ TEST_F(Glyphs, HoverAndPressFillTheSquareButNotWhenDisabled) {
 
 TEST_F(Glyphs, OptionCircleAndDot) {
     SendMessageW(opt1, BM_SETCHECK, BST_CHECKED, 0);
-    Repaint(opt1);
-    Repaint(opt2);
+    RepaintErased(opt1);
+    RepaintErased(opt2);
     auto c = Shown(opt1);
     EXPECT_EQ(ArtDiffs(*c, 4, y0 + 4, SkinBitmap::Mark, 2, 18, 5, 5), 0);
     // The circle outside the dot is the normal circle.
@@ -135,14 +132,14 @@ TEST_F(Glyphs, OptionCircleAndDot) {
     EXPECT_EQ(ArtDiffs(*Shown(opt2), 0, y0, SkinBitmap::Option, 0, 0, 13, 13), 0);
 
     EnableWindow(opt1, FALSE);
-    Repaint(opt1);
+    RepaintErased(opt1);
     c = Shown(opt1);
     EXPECT_EQ(ArtDiffs(*c, 4, y0 + 4, SkinBitmap::Mark, 11, 18, 5, 5), 0);
 }
 
 TEST_F(Glyphs, ReleaseAnywhereRedrawsTheSiblingsGlyphs) {
     SendMessageW(opt1, BM_SETCHECK, BST_CHECKED, 0);
-    Repaint(opt1);
+    RepaintErased(opt1);
     // opt1 left hot, its glyph scribbled over as another program might.
     SendMessageW(opt1, WM_MOUSEMOVE, 0, MAKELPARAM(30, 10));
     ASSERT_EQ(Prop(opt1, "OLDSTATE"), 1);
@@ -176,7 +173,7 @@ TEST(FlatBorders, ClientEdgeBecomesOneFlatPixel) {
     HWND plain = form.Add(L"ListBox", L"", WS_BORDER, 150, 50, 120, 60);
     EnableWindow(list, FALSE);
     ASSERT_EQ(SkinWindow(form.hwnd()), 1);
-    for (HWND w : {edit, list, plain}) Repaint(w);
+    for (HWND w : {edit, list, plain}) RepaintErased(w);
 
     auto c = Shown(edit);
     for (auto [x, y] : {std::pair{0, 0}, {119, 23}, {60, 0}, {0, 12}, {119, 12}, {60, 23}}) {
@@ -205,8 +202,8 @@ TEST(FlatBorders, DropDownListsAndGridsAreFramedAfterTheirPainting) {
     HWND bordered = form.Add(L"ApexGridTest", L"", WS_BORDER, 10, 10, 100, 50);
     HWND bare = form.Add(L"ApexGridTest", L"", 0, 120, 10, 100, 50);
     ASSERT_EQ(SkinWindow(form.hwnd()), 1);
-    Repaint(bordered);
-    Repaint(bare);
+    RepaintErased(bordered);
+    RepaintErased(bare);
     auto c = Shown(bordered);
     EXPECT_EQ(c->At(0, 0), Rrggbb(BorderColour));
     EXPECT_EQ(c->At(99, 49), Rrggbb(BorderColour));
@@ -222,7 +219,7 @@ protected:
         simple = form.Add(L"ComboBox", L"", CBS_SIMPLE, 10, 60, 121, 80);
         for (HWND c : {list, edit}) SendMessageW(c, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"宋体"));
         ASSERT_EQ(SkinWindow(form.hwnd()), 1);
-        for (HWND c : {list, edit, simple}) Repaint(c);
+        for (HWND c : {list, edit, simple}) RepaintErased(c);
     }
     TestForm form;
     HWND list = nullptr, edit = nullptr, simple = nullptr;

@@ -15,13 +15,10 @@ using testing::Canvas;
 using testing::TestForm;
 
 using testing::Prop;
+using testing::Rrggbb;
 using testing::Shown;
 
 void Repaint(HWND w) { RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW); }
-
-std::uint32_t Rrggbb(std::uint32_t colorref) {
-    return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
-}
 
 // A progress bar of the kind the engine knows: it answers its position.
 LRESULT CALLBACK FakeBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

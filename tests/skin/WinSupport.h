@@ -14,6 +14,11 @@
 
 namespace mojian::testing {
 
+// A COLORREF (0x00BBGGRR) as 0xRRGGBB, the way canvases read pixels.
+inline std::uint32_t Rrggbb(std::uint32_t colorref) {
+    return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+}
+
 // Live GDI objects of this process. Wine's GetGuiResources is a stub that
 // answers 0; there the count is what the handle table cannot hand out any
 // more: brushes are made until it is full, then all deleted again.
