@@ -24,10 +24,10 @@ std::string SizeText(std::uint64_t bytes) {
 }
 
 std::string PieceName(std::size_t index, std::size_t count, Format format) {
-    const int digits = std::max(2, static_cast<int>(std::to_string(count).size()));
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%0*zu", digits, index + 1);
-    return std::string(buf) + (format == Format::Jpeg ? ".jpg" : ".png");
+    const std::size_t digits = std::max<std::size_t>(2, std::to_string(count).size());
+    std::string number = std::to_string(index + 1);
+    number.insert(0, digits - std::min(digits, number.size()), '0');
+    return number + (format == Format::Jpeg ? ".jpg" : ".png");
 }
 
 // Windows' Notepad takes UTF-8 with a byte-order mark for UTF-8 on every
