@@ -98,6 +98,10 @@ private:
             return Error("图片宽度 " + std::to_string(width_) + " 像素不在允许的 " + std::to_string(rules.minWidth) + "–" +
                          std::to_string(rules.maxWidth) + " 像素之间");
         if (height_ <= 0) return Error("页面是空的，没有可以生成的图片");
+        // Links and cut rows measured at another width would land in the wrong places.
+        if (o_.geometry.width != 0 && o_.geometry.width != width_)
+            return Error("页面量出的宽度（" + std::to_string(o_.geometry.width) + " 像素）与画出的宽度（" +
+                         std::to_string(width_) + " 像素）不一致");
         maxHeight_ = rules.maxHeight;
         if (o_.maxHeight > 0 && o_.maxHeight < maxHeight_) {
             if (o_.maxHeight < kLeastHeight)

@@ -2,9 +2,11 @@
 
 #include <map>
 
+#include "compose/Composition.h"
 #include "html/Layout.h"
 #include "html/Parser.h"
 #include "mobile/Geometry.h"
+#include "tests/TempFolder.h"
 
 namespace mojian::mobile {
 namespace {
@@ -109,6 +111,23 @@ TEST(MobileGeometry, LinksAndImageMapAreas) {
     }
     EXPECT_EQ(Find(g, "https://bad.cn/"), nullptr);
     EXPECT_EQ(g.links.size(), 6u);
+}
+
+TEST(MobileGeometry, LineOffsetsPointAtEachLineInThePage) {
+    testing::TempFolder temp;
+    Composition c;
+    c.AddCustom("<p>一</p>");
+    c.AddCustom("");
+    c.AddBuiltIn(0, 0);
+    c.AddCustom("<p>三</p>");
+    const std::string page = c.PageHtml();
+    const std::vector<std::size_t> offsets = LineOffsets(c);
+    ASSERT_EQ(offsets.size(), 4u);
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        if (const auto html = c.LineHtml(i)) {
+            EXPECT_EQ(page.substr(offsets[i], html->size()), *html) << i;
+        }
+    }
 }
 
 }  // namespace
