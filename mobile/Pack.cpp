@@ -11,7 +11,8 @@ namespace mojian::mobile {
 
 namespace {
 
-using Json = nlohmann::json;
+// Keys in the order a reader looks for them: file, size, then the areas.
+using OrderedJson = nlohmann::ordered_json;
 
 constexpr int kBandRows = 256;   // rows painted at a time while scanning
 constexpr int kLeastHeight = 64;  // a seller's limit below this makes no sense
@@ -310,16 +311,16 @@ std::optional<Encoded> EncodePiece(PieceEncoder& encoder, const Raster& piece, F
 }
 
 std::string HotAreasJson(const std::vector<PieceInfo>& pieces, const std::vector<std::vector<HotArea>>& areas) {
-    Json list = Json::array();
+    OrderedJson list = OrderedJson::array();
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        Json a = Json::array();
+        OrderedJson a = OrderedJson::array();
         if (i < areas.size())
             for (const HotArea& h : areas[i]) a.push_back({{"x", h.x}, {"y", h.y}, {"w", h.w}, {"h", h.h}, {"href", h.href}});
         list.push_back({{"file", pieces[i].file}, {"width", pieces[i].width}, {"height", pieces[i].height}, {"areas", a}});
     }
-    const Json root = {{"format", "mojian-mobile-hot-areas"}, {"version", 1}, {"pictures", list}};
+    const OrderedJson root = {{"format", "mojian-mobile-hot-areas"}, {"version", 1}, {"pictures", list}};
     // An address that is not valid UTF-8 is written with U+FFFD rather than failing the folder.
-    return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
 }
 
 std::string NotesText(const PackResult& result, const MobileRules& rules) {
