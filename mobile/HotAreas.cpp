@@ -19,19 +19,22 @@ bool Touch(const Box& a, const Box& b) {
     return a.x0 <= b.x1 + kSlack && b.x0 <= a.x1 + kSlack && a.y0 <= b.y1 + kSlack && b.y0 <= a.y1 + kSlack;
 }
 
-// Merges until no two touch: a merge can make a box reach one it did not.
+// Merges until no two touch: a merged box can reach one it did not.
 void Merge(std::vector<Box>& boxes) {
     for (bool merged = true; merged;) {
         merged = false;
-        for (std::size_t i = 0; i < boxes.size() && !merged; ++i)
-            for (std::size_t j = i + 1; j < boxes.size(); ++j)
-                if (Touch(boxes[i], boxes[j])) {
-                    boxes[i] = {std::min(boxes[i].x0, boxes[j].x0), std::min(boxes[i].y0, boxes[j].y0),
-                                std::max(boxes[i].x1, boxes[j].x1), std::max(boxes[i].y1, boxes[j].y1)};
-                    boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
-                    merged = true;
-                    break;
+        for (std::size_t i = 0; i < boxes.size(); ++i)
+            for (std::size_t j = i + 1; j < boxes.size();) {
+                if (!Touch(boxes[i], boxes[j])) {
+                    ++j;
+                    continue;
                 }
+                boxes[i] = {std::min(boxes[i].x0, boxes[j].x0), std::min(boxes[i].y0, boxes[j].y0),
+                            std::max(boxes[i].x1, boxes[j].x1), std::max(boxes[i].y1, boxes[j].y1)};
+                boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
+                merged = true;
+                j = i + 1;
+            }
     }
 }
 

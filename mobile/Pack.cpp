@@ -1,7 +1,9 @@
 #include "mobile/Pack.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -22,6 +24,17 @@ std::string SizeText(std::uint64_t bytes) {
     if (bytes >= 1024 * 1024) std::snprintf(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
     else std::snprintf(buf, sizeof buf, "%.0f KB", static_cast<double>(bytes) / 1024);
     return buf;
+}
+
+// A virus scanner looking at the files just written can hold the folder
+// for a moment on Windows: a rename is tried again before it counts as failed.
+bool RenameSoon(const std::string& from, const std::string& to) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (RenameFolder(from, to)) return true;
+        if (!FolderExists(from) || FolderExists(to)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 std::string PieceName(std::size_t index, std::size_t count, Format format) {
@@ -218,11 +231,11 @@ private:
                 const std::string name = r_.folder + ".旧" + (n > 1 ? std::to_string(n) : std::string());
                 if (!FolderExists(name) && !FileSize(name)) old = name;
             }
-            if (old.empty() || !RenameFolder(r_.folder, old))
+            if (old.empty() || !RenameSoon(r_.folder, old))
                 return Error("无法替换原有的文件夹“" + r_.folder + "”（里面的文件是否正被打开？）");
         }
-        if (!RenameFolder(temp_, r_.folder)) {
-            if (!old.empty()) RenameFolder(old, r_.folder);
+        if (!RenameSoon(temp_, r_.folder)) {
+            if (!old.empty()) RenameSoon(old, r_.folder);
             return Error("无法把生成的图片放进“" + r_.folder + "”");
         }
         made_ = false;
@@ -358,6 +371,15 @@ std::string NotesText(const PackResult& result, const MobileRules& rules) {
          std::to_string(rules.recommendedWidth) + "），高不超过 " + std::to_string(rules.maxHeight) + " 像素，每张不超过 " +
          SizeText(rules.maxBytes) + "。这些数字来自卖家工具公开的说明，不是淘宝的官方页面；以编辑器实际的提示为准。\n";
     return WindowsText(t);
+}
+
+std::string DefaultFolder(const std::string& projectPath) {
+    const std::size_t slash = projectPath.find_last_of("/\\");
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t end = projectPath.find_last_of('.');
+    if (end == std::string::npos || end <= name) end = projectPath.size();
+    if (end == name) return {};
+    return projectPath.substr(0, end) + "-手机详情";
 }
 
 PackResult Pack(PagePainter& painter, PieceEncoder& encoder, const PackOptions& options) {

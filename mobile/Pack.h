@@ -90,6 +90,11 @@ std::optional<Encoded> EncodePiece(PieceEncoder& encoder, const Raster& piece, F
 
 PackResult Pack(PagePainter& painter, PieceEncoder& encoder, const PackOptions& options);
 
+// The folder offered by default: beside the project file, named after it
+// ("D:/店铺/春装.mjp" gives "D:/店铺/春装-手机详情"); empty for a project
+// never saved, where the user has to choose.
+std::string DefaultFolder(const std::string& projectPath);
+
 // The texts written beside the pictures.
 std::string HotAreasJson(const std::vector<PieceInfo>& pieces, const std::vector<std::vector<HotArea>>& areas);
 std::string NotesText(const PackResult& result, const MobileRules& rules);

@@ -219,5 +219,15 @@ TEST(MobilePack, EncodingChoosesTheFormatThatFits) {
     }
 }
 
+TEST(MobilePack, DefaultFolderIsBesideTheProjectNamedAfterIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"D:\\店铺\\春装.mjp", "D:\\店铺\\春装-手机详情"},
+        {"/home/a/v1.2/page", "/home/a/v1.2/page-手机详情"},  // a dot in a folder is no extension
+        {"page.x.mjp", "page.x-手机详情"},
+        {"", ""},
+    };
+    for (const auto& [project, folder] : cases) EXPECT_EQ(DefaultFolder(project), folder) << project;
+}
+
 }  // namespace
 }  // namespace mojian::mobile
