@@ -2,9 +2,12 @@
 
 #include <map>
 
+#include "catalogue/Catalogue.h"
+#include "catalogue/Library.h"
 #include "compose/Composition.h"
 #include "html/Layout.h"
 #include "html/Parser.h"
+#include "mobile/CutPlan.h"
 #include "mobile/Geometry.h"
 #include "tests/TempFolder.h"
 
@@ -127,6 +130,27 @@ TEST(MobileGeometry, LineOffsetsPointAtEachLineInThePage) {
         if (const auto html = c.LineHtml(i)) {
             EXPECT_EQ(page.substr(offsets[i], html->size()), *html) << i;
         }
+    }
+}
+
+// The ninety blocks as one page: every line begins where no text is, and
+// the cuts keep every text line whole at both output widths.
+TEST(MobileGeometry, CutsKeepEveryTextLineOfTheBuiltInBlocksWhole) {
+    std::vector<std::string> lines;
+    for (int kind = 0; kind < kKindCount; ++kind)
+        for (int style = 0; style < kStyleCounts[kind]; ++style) lines.push_back(BuiltInLibrary().Get(kind, style));
+    for (const int width : {750, 1242}) {
+        SCOPED_TRACE(width);
+        const auto page = Measure(lines, width);
+        const PageGeometry& g = page->geometry;
+        EXPECT_GT(g.lineStarts.size(), 80u);
+        const CutPlan plan = PlanCutsWithNotes({g.height, 1546, 0, g.text, g.avoid, g.lineStarts, {}});
+        EXPECT_FALSE(plan.throughText);
+        EXPECT_LE(plan.cuts.size(), static_cast<std::size_t>(g.height / 1546 + 3));
+        std::vector<int> rows = plan.cuts;
+        rows.insert(rows.end(), g.lineStarts.begin(), g.lineStarts.end());
+        for (const int c : rows)
+            for (const RowSpan& t : g.text) ASSERT_FALSE(t.top < c && c < t.bottom) << c;
     }
 }
 
