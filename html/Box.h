@@ -43,7 +43,7 @@ struct Frag {
     float baseline = 0;
     const Style* style = nullptr;
     std::u16string text;
-    const Node* node = nullptr;  // Text: as its atoms'
+    const Node* node = nullptr;  // Text: its first atom's (the atoms of one frag share their element)
 };
 
 // Adjoining vertical margins, collapsed: the largest positive one and the
