@@ -41,6 +41,14 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, bool& exists)
 bool FolderExists(const std::string& path);
 bool CreateFolder(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Gives a folder another name in the same parent; false when `to` exists
+// (nothing is replaced) or the folder cannot be moved.
+bool RenameFolder(const std::string& from, const std::string& to);
+// Removes the files directly in the folder, then the folder. False, with
+// what could not go left in place, when it holds a folder of its own or a
+// file cannot be removed: a folder the user may have filled is never
+// emptied blindly.
+bool RemoveFolderOfFiles(const std::string& path);
 
 // The folder that holds the executable (no trailing separator).
 const std::string& ProgramFolder();

@@ -1,6 +1,7 @@
 // Files on POSIX systems, for the native builds and tests.
 #include "base/File.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -132,6 +133,28 @@ bool CreateFolder(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFolder(const std::string& from, const std::string& to) {
+    // rename() would replace an empty folder at `to`; the caller asked for none.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return false;
+    return FolderExists(from) && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFolderOfFiles(const std::string& path) {
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return false;
+    bool ok = true;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string full = JoinPath(path, name);
+        struct stat st {};
+        if (::lstat(full.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || ::unlink(full.c_str()) != 0) ok = false;
+    }
+    ::closedir(dir);
+    return ok && ::rmdir(path.c_str()) == 0;
 }
 
 const std::string& ProgramFolder() { return ProgramFolderStore(); }

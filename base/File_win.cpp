@@ -129,6 +129,26 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
+bool RenameFolder(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING an existing `to` makes it fail.
+    return FolderExists(from) && MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) != 0;
+}
+
+bool RemoveFolderOfFiles(const std::string& path) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW(Wide(JoinPath(path, "*")).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = Wide(path) + L"\\" + name;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !DeleteFileW(full.c_str())) ok = false;
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return ok && RemoveDirectoryW(Wide(path).c_str()) != 0;
+}
+
 const std::string& ProgramFolder() { return ProgramFolderStore(); }
 
 void SetProgramFolder(std::string folder) { ProgramFolderStore() = std::move(folder); }

@@ -26,6 +26,7 @@ struct Atom {
     bool breakBefore = false;  // a line may break before this atom
     const Style* style = nullptr;
     std::u16string text;
+    const Node* node = nullptr;  // Text: the text node it comes from (the picture for alt text)
     float width = 0;
     float trailingSpace = 0;  // the collapsible space a text atom ends with
     Box* box = nullptr;       // Atomic and Float
@@ -42,6 +43,7 @@ struct Frag {
     float baseline = 0;
     const Style* style = nullptr;
     std::u16string text;
+    const Node* node = nullptr;  // Text: its first atom's (the atoms of one frag share their element)
 };
 
 // Adjoining vertical margins, collapsed: the largest positive one and the

@@ -126,7 +126,7 @@ private:
     void Flatten(const Node& n, const Style& parentStyle, Flattening& f, int depth) {
         for (const auto& child : n.children) {
             if (child->IsText()) {
-                AddText(child->text, parentStyle, f);
+                AddText(child->text, parentStyle, f, child.get());
                 continue;
             }
             if (!child->IsElement() || !Rendered(*child)) continue;
@@ -206,7 +206,7 @@ private:
             box = ctx_.NewBox(Box::Kind::Block, &e, s);
             Flattening inside;
             if (plan.icon) AddFloat(BrokenIcon(*s), inside);
-            AddText(plan.alt, *s, inside);
+            AddText(plan.alt, *s, inside, &e);
             TakeContent(box, inside);
         }
         if (s->floating != Float::None) AddFloat(box, f);
@@ -232,7 +232,7 @@ private:
         f.lastSpace = true;
     }
 
-    void AddText(std::u16string_view raw, const Style& s, Flattening& f) {
+    void AddText(std::u16string_view raw, const Style& s, Flattening& f, const Node* node) {
         // Collapse white space as browsers do outside <pre>, and change the
         // case as text-transform asks.
         std::u16string text;
@@ -267,7 +267,7 @@ private:
             const char32_t c = CodePointAt(text, i, len);
             const bool brk = !s.noWrap && BreakBetween(f.last, c);
             if (brk && i > start) {
-                PushText(text.substr(start, i - start), s, f, start == 0 ? f.pendingBreak : true);
+                PushText(text.substr(start, i - start), s, f, start == 0 ? f.pendingBreak : true, node);
                 start = i;
                 f.pendingBreak = false;
             } else if (i == start) {
@@ -276,13 +276,14 @@ private:
             f.last = c;
             i += len;
         }
-        PushText(text.substr(start), s, f, start == 0 ? f.pendingBreak : true);
+        PushText(text.substr(start), s, f, start == 0 ? f.pendingBreak : true, node);
         f.pendingBreak = false;
     }
 
-    void PushText(std::u16string piece, const Style& s, Flattening& f, bool breakBefore) {
+    void PushText(std::u16string piece, const Style& s, Flattening& f, bool breakBefore, const Node* node) {
         Entry en;
         en.atom.kind = Atom::Kind::Text;
+        en.atom.node = node;
         en.atom.style = &s;
         en.atom.breakBefore = breakBefore;
         en.atom.text = std::move(piece);

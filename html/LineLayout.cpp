@@ -197,6 +197,7 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
                 f.kind = Frag::Kind::Text;
                 f.style = a.style;
                 f.text = a.text;
+                f.node = a.node;
                 const FontMetrics& m = ctx.MetricsOf(*a.style);
                 f.rect = Rect{left + ax, top + baseline + down - static_cast<float>(m.ascent), a.width,
                               static_cast<float>(m.ascent + m.descent)};

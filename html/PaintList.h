@@ -38,6 +38,10 @@ struct PaintOp {
     bool strike = false;
     std::u16string text;  // Text, and the alt text of a broken Picture
     std::string url;      // Picture and Background: the address as the page gives it
+    // Text: the text node shown (the picture, for alt text); Picture: the
+    // picture's element. What a link or a line of the page covers is read
+    // from it. Points into the document laid out.
+    const Node* node = nullptr;
     bool broken = false;  // Picture: it failed
     // Background: which ways it repeats, and where its first copy sits in
     // `rect` (percentages move its same point onto the rect's, as CSS does).

@@ -31,6 +31,7 @@ public:
             op.rect = Rect{ax + s.border[3].width + s.padding[3], ay + s.border[0].width + s.padding[0],
                            b.w - s.PaddingH(), b.h - s.PaddingV()};
             op.broken = b.broken;
+            op.node = b.node;
             if (b.broken) op.text = AltText(b);
             if (const std::string* src = b.node ? b.node->Attr("src") : nullptr) op.url = *src;
             op.font = ctx_.FontOf(s);
@@ -92,6 +93,7 @@ public:
                 op.underline = f.style->underline;
                 op.strike = f.style->strike;
                 op.text = f.text;
+                op.node = f.node;
                 for (char16_t& c : op.text)
                     if (c == 0xA0) c = u' ';
                 page_.ops.push_back(std::move(op));

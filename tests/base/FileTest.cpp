@@ -69,6 +69,25 @@ TEST(File, RemoveAndFoldersAreNotFiles) {
     EXPECT_FALSE(ReadWholeFile(dir.Utf8()).has_value());  // a folder reads as no file
 }
 
+TEST(File, FoldersRenameWithoutReplacingAndGoOnlyWhenTheyHoldNoFolder) {
+    TempFolder dir;
+    const std::string a = JoinPath(dir.Utf8(), "图片.正在生成"), b = JoinPath(dir.Utf8(), "图片");
+    ASSERT_TRUE(CreateFolder(a));
+    ASSERT_TRUE(WriteWholeFile(JoinPath(a, "01.jpg"), "x"));
+    ASSERT_TRUE(CreateFolder(b));
+    EXPECT_FALSE(RenameFolder(a, b));  // never over an existing folder, even an empty one
+    EXPECT_TRUE(FolderExists(a));
+    ASSERT_TRUE(RemoveFolderOfFiles(b));
+    EXPECT_TRUE(RenameFolder(a, b));
+    EXPECT_EQ(ReadWholeFile(JoinPath(b, "01.jpg")), "x");
+    EXPECT_FALSE(RenameFolder(a, b));  // nothing to move
+
+    ASSERT_TRUE(CreateFolder(JoinPath(b, "用户的")));
+    EXPECT_FALSE(RemoveFolderOfFiles(b));
+    EXPECT_TRUE(FolderExists(JoinPath(b, "用户的")));
+    EXPECT_FALSE(RemoveFolderOfFiles(JoinPath(dir.Utf8(), "没有")));
+}
+
 TEST(File, ReadsWholeFilesOfAnySize) {
     TempFolder dir;
     const std::string path = JoinPath(dir.Utf8(), "page.txt");

@@ -1,0 +1,389 @@
+#include "mobile/Pack.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "base/File.h"
+
+namespace mojian::mobile {
+
+namespace {
+
+// Keys in the order a reader looks for them: file, size, then the areas.
+using OrderedJson = nlohmann::ordered_json;
+
+constexpr int kBandRows = 256;   // rows painted at a time while scanning
+constexpr int kLeastHeight = 64;  // a seller's limit below this makes no sense
+
+std::string SizeText(std::uint64_t bytes) {
+    char buf[32];
+    if (bytes >= 1024 * 1024) std::snprintf(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
+    else std::snprintf(buf, sizeof buf, "%.0f KB", static_cast<double>(bytes) / 1024);
+    return buf;
+}
+
+// A virus scanner looking at the files just written can hold the folder
+// for a moment on Windows: a rename is tried again before it counts as failed.
+bool RenameSoon(const std::string& from, const std::string& to) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (RenameFolder(from, to)) return true;
+        if (!FolderExists(from) || FolderExists(to)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+std::string PieceName(std::size_t index, std::size_t count, Format format) {
+    const std::size_t digits = std::max<std::size_t>(2, std::to_string(count).size());
+    std::string number = std::to_string(index + 1);
+    number.insert(0, digits - std::min(digits, number.size()), '0');
+    return number + (format == Format::Jpeg ? ".jpg" : ".png");
+}
+
+// Windows' Notepad takes UTF-8 with a byte-order mark for UTF-8 on every
+// version, and UTF-8 keeps every address as written; GBK would lose the
+// characters it lacks. Lines end in CR LF for the older Notepad.
+std::string WindowsText(const std::string& text) {
+    std::string out = "\xEF\xBB\xBF";
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// Every file is on the disk before the folder takes its name: a power cut
+// cannot leave a folder that looks complete with empty pictures in it.
+class Packer {
+public:
+    Packer(PagePainter& painter, PieceEncoder& encoder, const PackOptions& options)
+        : painter_(painter), encoder_(encoder), o_(options) {}
+
+    PackResult Run() {
+        r_.folder = o_.folder;
+        while (r_.folder.size() > 1 && (r_.folder.back() == '/' || r_.folder.back() == kPathSeparator))
+            r_.folder.pop_back();
+        if (!Check() || !Scan() || Stopped()) return Finish();
+        Plan();
+        temp_ = r_.folder + ".正在生成";
+        if ((FolderExists(temp_) && !RemoveFolderOfFiles(temp_)) || !CreateFolder(temp_))
+            return Fail("无法在“" + r_.folder + "”旁边建立临时文件夹；请检查这个位置能否写入");
+        made_ = true;
+        if (!Pieces() || Stopped() || !Texts() || Stopped() || !Sheet() || Stopped() || !Place()) return Finish();
+        r_.ok = true;
+        Progress(PackStage::Writing, 1);
+        return std::move(r_);
+    }
+
+private:
+    bool Stopped() {
+        if (o_.cancel && o_.cancel->load()) r_.cancelled = true;
+        return r_.cancelled;
+    }
+    void Progress(PackStage stage, double fraction) {
+        if (o_.progress) o_.progress(stage, std::clamp(fraction, 0.0, 1.0));
+    }
+    PackResult Fail(std::string message) {
+        r_.errors.push_back(std::move(message));
+        return Finish();
+    }
+    bool Error(std::string message) {
+        r_.errors.push_back(std::move(message));
+        return false;
+    }
+    // Nothing half-made stays: the temporary folder goes, with what it holds.
+    PackResult Finish() {
+        if (made_) RemoveFolderOfFiles(temp_);
+        r_.ok = false;
+        r_.pieces.clear();
+        r_.areas.clear();
+        return std::move(r_);
+    }
+
+    bool Check() {
+        const MobileRules& rules = o_.rules;
+        width_ = painter_.Width();
+        height_ = painter_.Height();
+        if (width_ < rules.minWidth || width_ > rules.maxWidth)
+            return Error("图片宽度 " + std::to_string(width_) + " 像素不在允许的 " + std::to_string(rules.minWidth) + "–" +
+                         std::to_string(rules.maxWidth) + " 像素之间");
+        if (height_ <= 0) return Error("页面是空的，没有可以生成的图片");
+        // Links and cut rows measured at another width would land in the wrong places.
+        if (o_.geometry.width != 0 && o_.geometry.width != width_)
+            return Error("页面量出的宽度（" + std::to_string(o_.geometry.width) + " 像素）与画出的宽度（" +
+                         std::to_string(width_) + " 像素）不一致");
+        maxHeight_ = rules.maxHeight;
+        if (o_.maxHeight > 0 && o_.maxHeight < maxHeight_) {
+            if (o_.maxHeight < kLeastHeight)
+                return Error("每张图的高度至少要 " + std::to_string(kLeastHeight) + " 像素");
+            maxHeight_ = o_.maxHeight;
+        }
+        if ((o_.format == FormatChoice::Jpeg && !rules.Allows("jpg")) ||
+            (o_.format == FormatChoice::Png && !rules.Allows("png")) ||
+            (o_.format == FormatChoice::Auto && !rules.Allows("jpg") && !rules.Allows("png")))
+            return Error("规则不允许这种图片格式");
+        choice_ = o_.format;
+        if (choice_ == FormatChoice::Auto && !rules.Allows("png")) choice_ = FormatChoice::Jpeg;
+        if (choice_ == FormatChoice::Auto && !rules.Allows("jpg")) choice_ = FormatChoice::Png;
+        if (r_.folder.empty()) return Error("没有指定保存图片的文件夹");
+        if (FileSize(r_.folder)) return Error("“" + r_.folder + "”是一个文件，不能当作文件夹");
+        if (FolderExists(r_.folder) && !o_.overwrite)
+            return Error("文件夹“" + r_.folder + "”已经存在；确认替换它，或换一个文件夹");
+        return true;
+    }
+
+    bool Scan() {
+        Raster band;
+        band.width = width_;
+        for (int top = 0; top < height_; top += kBandRows) {
+            if (Stopped()) return false;
+            band.height = std::min(kBandRows, height_ - top);
+            band.pixels.assign(static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height), 0xFFFFFFFFu);
+            if (!painter_.Paint(top, band)) return Error("画页面时出错（第 " + std::to_string(top) + " 行起）");
+            const std::vector<float> rows = RowUniformity(band);
+            uniform_.insert(uniform_.end(), rows.begin(), rows.end());
+            Progress(PackStage::Scanning, static_cast<double>(top + band.height) / height_);
+        }
+        return true;
+    }
+
+    void Plan() {
+        Progress(PackStage::Planning, 0);
+        CutInput in;
+        in.height = height_;
+        in.maxHeight = maxHeight_;
+        in.text = o_.geometry.text;
+        in.avoid = o_.geometry.avoid;
+        in.lineStarts = o_.geometry.lineStarts;
+        in.uniform = std::move(uniform_);
+        const CutPlan plan = PlanCutsWithNotes(in);
+        r_.cuts = plan.cuts;
+        if (plan.throughText)
+            r_.notes.push_back("有一行文字比一张图允许的高度（" + std::to_string(maxHeight_) +
+                               " 像素）还高，只好从这行文字中间切开");
+        Progress(PackStage::Planning, 1);
+    }
+
+    bool Pieces() {
+        std::vector<int> edges{0};
+        edges.insert(edges.end(), r_.cuts.begin(), r_.cuts.end());
+        edges.push_back(height_);
+        const std::size_t count = edges.size() - 1;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (Stopped()) return false;
+            Raster piece;
+            piece.width = width_;
+            piece.height = edges[i + 1] - edges[i];
+            piece.pixels.assign(static_cast<std::size_t>(piece.width) * static_cast<std::size_t>(piece.height), 0xFFFFFFFFu);
+            const std::string which = "第 " + std::to_string(i + 1) + " 张图";
+            if (!painter_.Paint(edges[i], piece)) return Error(which + "：画页面时出错");
+            std::string why;
+            const auto encoded = EncodePiece(encoder_, piece, choice_, o_.rules.maxBytes, o_.bestQuality, why);
+            if (!encoded) return Error(which + "：" + why);
+            PieceInfo info{PieceName(i, count, encoded->format), edges[i], piece.width, piece.height,
+                           encoded->bytes.size(), encoded->format, encoded->quality};
+            if (!WriteWholeFile(JoinPath(temp_, info.file), encoded->bytes))
+                return Error("写不进文件“" + info.file + "”（磁盘满了，或没有写入权限？）");
+            r_.pieces.push_back(std::move(info));
+            Progress(PackStage::Encoding, static_cast<double>(i + 1) / count);
+        }
+        return true;
+    }
+
+    bool Texts() {
+        Progress(PackStage::Writing, 0);
+        HotAreaPlan hot = MapHotAreas(o_.geometry.links, r_.cuts, width_, height_);
+        r_.areas = std::move(hot.pieces);
+        r_.leftOut = std::move(hot.leftOut);
+        if (!WriteWholeFile(JoinPath(temp_, "热区.json"), HotAreasJson(r_.pieces, r_.areas)))
+            return Error("写不进文件“热区.json”（磁盘满了，或没有写入权限？）");
+        if (!WriteWholeFile(JoinPath(temp_, "说明.txt"), NotesText(r_, o_.rules)))
+            return Error("写不进文件“说明.txt”（磁盘满了，或没有写入权限？）");
+        return true;
+    }
+
+    bool Sheet() {
+        if (!o_.contactSheet) return true;
+        const auto sheet = o_.contactSheet(ContactSheetInput{painter_, r_.cuts, r_.pieces});
+        const bool plain = sheet && !sheet->file.empty() && sheet->file.find_first_of("/\\:") == std::string::npos &&
+                           sheet->file != "热区.json" && sheet->file != "说明.txt" &&
+                           std::none_of(r_.pieces.begin(), r_.pieces.end(),
+                                        [&](const PieceInfo& p) { return p.file == sheet->file; });
+        if (!plain) {
+            r_.notes.push_back("没能生成总览图；各张图片不受影响");
+            return true;
+        }
+        if (!WriteWholeFile(JoinPath(temp_, sheet->file), sheet->bytes))
+            return Error("写不进文件“" + sheet->file + "”（磁盘满了，或没有写入权限？）");
+        return true;
+    }
+
+    // The finished folder takes the target's name; an old one steps aside
+    // first and goes only once the new one is in place.
+    bool Place() {
+        std::string old;
+        if (FolderExists(r_.folder)) {
+            for (int n = 1; n < 100 && old.empty(); ++n) {
+                const std::string name = r_.folder + ".旧" + (n > 1 ? std::to_string(n) : std::string());
+                if (!FolderExists(name) && !FileSize(name)) old = name;
+            }
+            if (old.empty() || !RenameSoon(r_.folder, old))
+                return Error("无法替换原有的文件夹“" + r_.folder + "”（里面的文件是否正被打开？）");
+        }
+        if (!RenameSoon(temp_, r_.folder)) {
+            if (!old.empty()) RenameSoon(old, r_.folder);
+            return Error("无法把生成的图片放进“" + r_.folder + "”");
+        }
+        made_ = false;
+        if (!old.empty() && !RemoveFolderOfFiles(old))
+            r_.notes.push_back("原来的文件夹改名为“" + old + "”留在旁边：里面有墨笺没有删除的文件夹或文件");
+        return true;
+    }
+
+    PagePainter& painter_;
+    PieceEncoder& encoder_;
+    const PackOptions& o_;
+    PackResult r_;
+    int width_ = 0, height_ = 0, maxHeight_ = 0;
+    FormatChoice choice_ = FormatChoice::Auto;
+    std::vector<float> uniform_;
+    std::string temp_;
+    bool made_ = false;
+};
+
+}  // namespace
+
+std::vector<float> RowUniformity(const Raster& band) {
+    std::vector<float> out(static_cast<std::size_t>(std::max(0, band.height)), 1.0f);
+    if (band.width < 2) return out;
+    for (int y = 0; y < band.height; ++y) {
+        const std::uint32_t* row = band.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(band.width);
+        int changes = 0;
+        for (int x = 1; x < band.width; ++x) changes += row[x] != row[x - 1];
+        out[static_cast<std::size_t>(y)] = 1.0f - static_cast<float>(changes) / static_cast<float>(band.width - 1);
+    }
+    return out;
+}
+
+std::optional<Encoded> EncodePiece(PieceEncoder& encoder, const Raster& piece, FormatChoice choice,
+                                   std::uint64_t maxBytes, int bestQuality, std::string& error) {
+    const std::string limit = SizeText(maxBytes);
+    std::optional<Encoded> png;
+    const auto tryPng = [&]() -> bool {
+        auto bytes = encoder.Encode(piece, Format::Png, 0);
+        if (!bytes) return false;
+        png = Encoded{std::move(*bytes), Format::Png, 0};
+        return true;
+    };
+    if (choice == FormatChoice::Png) {
+        if (!tryPng()) {
+            error = "PNG 编码失败";
+            return std::nullopt;
+        }
+        if (png->bytes.size() > maxBytes) {
+            error = "PNG 图片有 " + SizeText(png->bytes.size()) + "，超过 " + limit + "；请改用 JPG 或自动选择格式";
+            return std::nullopt;
+        }
+        return png;
+    }
+    // The largest quality that fits, bytes growing with quality: the best
+    // quality first (most pieces fit at once), then a binary search below it.
+    std::optional<Encoded> jpeg;
+    bool failed = false;
+    const auto tryJpeg = [&](int q) {
+        auto bytes = encoder.Encode(piece, Format::Jpeg, q);
+        if (!bytes) failed = true;
+        if (!bytes || bytes->size() > maxBytes) return false;
+        jpeg = Encoded{std::move(*bytes), Format::Jpeg, q};
+        return true;
+    };
+    const int best = std::clamp(bestQuality, 1, 100);
+    if (!tryJpeg(best) && !failed) {
+        for (int lo = 1, hi = best - 1; lo <= hi && !failed;) {
+            const int q = (lo + hi) / 2;
+            if (tryJpeg(q)) lo = q + 1;
+            else hi = q - 1;
+        }
+    }
+    if (failed) {
+        error = "JPG 编码失败";
+        return std::nullopt;
+    }
+    if (choice == FormatChoice::Auto && tryPng() && png->bytes.size() <= maxBytes &&
+        (!jpeg || png->bytes.size() < jpeg->bytes.size()))
+        return png;
+    if (!jpeg) {
+        error = "即使用最低画质，JPG 图片也超过 " + limit + (choice == FormatChoice::Auto ? "，PNG 也放不下" : "");
+        return std::nullopt;
+    }
+    return jpeg;
+}
+
+std::string HotAreasJson(const std::vector<PieceInfo>& pieces, const std::vector<std::vector<HotArea>>& areas) {
+    OrderedJson list = OrderedJson::array();
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        OrderedJson a = OrderedJson::array();
+        if (i < areas.size())
+            for (const HotArea& h : areas[i]) a.push_back({{"x", h.x}, {"y", h.y}, {"w", h.w}, {"h", h.h}, {"href", h.href}});
+        list.push_back({{"file", pieces[i].file}, {"width", pieces[i].width}, {"height", pieces[i].height}, {"areas", a}});
+    }
+    const OrderedJson root = {{"format", "mojian-mobile-hot-areas"}, {"version", 1}, {"pictures", list}};
+    // An address that is not valid UTF-8 is written with U+FFFD rather than failing the folder.
+    return root.dump(2, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
+}
+
+std::string NotesText(const PackResult& result, const MobileRules& rules) {
+    std::string t = "墨笺 · 手机详情图片\n\n";
+    t += "共 " + std::to_string(result.pieces.size()) + " 张，从上到下依次拼成整页：\n";
+    std::size_t areaCount = 0;
+    for (std::size_t i = 0; i < result.pieces.size(); ++i) {
+        const PieceInfo& p = result.pieces[i];
+        const std::size_t areas = i < result.areas.size() ? result.areas[i].size() : 0;
+        areaCount += areas;
+        t += "  " + p.file + "  " + std::to_string(p.width) + "×" + std::to_string(p.height) + " 像素  " +
+             SizeText(p.bytes) + "  " +
+             (p.format == Format::Jpeg ? "JPG 画质 " + std::to_string(p.quality) : std::string("PNG"));
+        if (areas) t += "  热区 " + std::to_string(areas) + " 个";
+        t += "\n";
+    }
+    t += "\n热区（链接）共 " + std::to_string(areaCount) +
+         " 个，记在 热区.json 里：每张图片的 areas 列出各个热区，x、y 是左上角，w、h 是宽和高，"
+         "都按图片的宽高计（0 到 1），href 是链接地址。\n";
+    if (!result.leftOut.empty()) {
+        t += "\n以下链接没有做成热区：\n";
+        for (const LeftOutLink& l : result.leftOut) t += "  " + l.href + " —— " + l.reason + "\n";
+    }
+    if (!result.notes.empty()) {
+        t += "\n请留意：\n";
+        for (const std::string& n : result.notes) t += "  " + n + "\n";
+    }
+    t += "\n放进手机详情编辑器：\n"
+         "  1. 打开宝贝的编辑页，进入手机端描述，删掉不要的旧内容。\n"
+         "  2. 按文件名的顺序（01、02、03……）依次添加图片，中间不要插入别的内容，图片就会无缝拼成整页。\n"
+         "  3. 在有热区的图片上添加热区：照 热区.json 里的位置画出矩形（比例乘以图片在编辑器里的宽高），填上对应的链接。\n"
+         "  4. 保存前用手机预览，看看顺序和链接是否都对。\n";
+    t += "\n所依据的规则（" + (rules.sources.empty() ? std::string("墨笺内置") : "核对于 " + rules.sources.front().checked) +
+         "）：宽 " + std::to_string(rules.minWidth) + "–" + std::to_string(rules.maxWidth) + " 像素（建议 " +
+         std::to_string(rules.recommendedWidth) + "），高不超过 " + std::to_string(rules.maxHeight) + " 像素，每张不超过 " +
+         SizeText(rules.maxBytes) + "。这些数字来自卖家工具公开的说明，不是淘宝的官方页面；以编辑器实际的提示为准。\n";
+    return WindowsText(t);
+}
+
+std::string DefaultFolder(const std::string& projectPath) {
+    const std::size_t slash = projectPath.find_last_of("/\\");
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t end = projectPath.find_last_of('.');
+    if (end == std::string::npos || end <= name) end = projectPath.size();
+    if (end == name) return {};
+    return projectPath.substr(0, end) + "-手机详情";
+}
+
+PackResult Pack(PagePainter& painter, PieceEncoder& encoder, const PackOptions& options) {
+    return Packer(painter, encoder, options).Run();
+}
+
+}  // namespace mojian::mobile
