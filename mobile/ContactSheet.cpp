@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kGap = 12;  // grey between columns and around them
 constexpr std::uint32_t kGrey = 0xFFD8D8D8, kWhite = 0xFFFFFFFF, kRed = 0xFFE0201C;
-constexpr int kDigitScale = 2;  // the 3 x 5 digits below, drawn twice their size
+constexpr int kDigitScale = 3;  // the 3 x 5 digits below, drawn three times their size
 
 // Digits 0-9 as 3 x 5 dots, a row per three bits (top row first).
 constexpr std::array<std::array<std::uint8_t, 5>, 10> kDigits{{

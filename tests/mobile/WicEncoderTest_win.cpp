@@ -4,30 +4,23 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
-
-#include "base/Scoped_win.h"
 
 namespace mojian::mobile {
 namespace {
 
-// Rows of the page's kind: bands of colour with a fine pattern in some, so
-// that a JPEG's size depends on its quality.
+// Bands of the page's colours, a fine pattern in every other one, so that a
+// JPEG's size depends on its quality; `w` odd so that rows need padding.
 Raster Striped(int w, int h) {
     Raster r{w, h, {}};
+    const std::uint32_t bands[] = {0xFFC03020, 0xFFFFFFFF, 0xFF2050A0, 0xFF000000};
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t band[] = {0xFFC03020, 0xFFFFFFFF, 0xFF2050A0, 0xFF000000};
-            std::uint32_t p = band[(y / 25) % 4];
-            if ((y / 25) % 2 == 0 && ((x * 7 + y * 3) % 11) < 4) p ^= 0x00303030;
-            r.pixels.push_back(p);
-        }
+        for (int x = 0; x < w; ++x)
+            r.pixels.push_back(bands[(y / 25) % 4] ^ ((y / 25) % 2 == 0 && (x * 7 + y * 3) % 11 < 4 ? 0x303030 : 0));
     return r;
 }
 
 // The file decoded again with WIC, as straight BGRA.
 Raster Decode(const std::string& bytes) {
-    Raster out;
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
@@ -43,27 +36,19 @@ Raster Decode(const std::string& bytes) {
         FAILED(factory->CreateFormatConverter(converter.put())) ||
         FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)))
-        return out;
-    out.width = static_cast<int>(w);
-    out.height = static_cast<int>(h);
-    out.pixels.resize(static_cast<std::size_t>(w) * h);
-    if (FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(out.pixels.data()))))
-        return Raster{};
+        return {};
+    Raster out{static_cast<int>(w), static_cast<int>(h), std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h)};
+    if (FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(out.pixels.data())))) return {};
     return out;
 }
 
-// The largest difference of one colour channel anywhere, and the mean.
-std::pair<int, double> Difference(const Raster& a, const Raster& b) {
-    int most = 0;
+// The mean difference of the colour channels.
+double MeanDifference(const Raster& a, const Raster& b) {
     double total = 0;
     for (std::size_t i = 0; i < a.pixels.size(); ++i)
-        for (int ch = 0; ch < 3; ++ch) {
-            const int d = std::abs(static_cast<int>((a.pixels[i] >> (8 * ch)) & 0xff) -
-                                   static_cast<int>((b.pixels[i] >> (8 * ch)) & 0xff));
-            most = std::max(most, d);
-            total += d;
-        }
-    return {most, total / (3.0 * static_cast<double>(a.pixels.size()))};
+        for (int shift : {0, 8, 16})
+            total += std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xff) - static_cast<int>((b.pixels[i] >> shift) & 0xff));
+    return total / (3.0 * static_cast<double>(a.pixels.size()));
 }
 
 // Wine's JPEG encoder takes the quality option and ignores it (always its
@@ -72,19 +57,17 @@ bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_
 
 TEST(WicEncoder, JpegGrowsWithQualityAndComesBackClose) {
     WicEncoder encoder;
-    const Raster piece = Striped(300, 200);
+    const Raster piece = Striped(301, 200);
     std::vector<std::size_t> sizes;
     for (int quality : {10, 40, 70, 90, 100}) {
-        SCOPED_TRACE(quality);
         const auto jpeg = encoder.Encode(piece, Format::Jpeg, quality);
         ASSERT_TRUE(jpeg);
-        EXPECT_EQ(jpeg->substr(0, 2), "\xFF\xD8");
         sizes.push_back(jpeg->size());
         const Raster back = Decode(*jpeg);
-        ASSERT_EQ(back.width, 300);
-        ASSERT_EQ(back.height, 200);
+        ASSERT_EQ(back.pixels.size(), piece.pixels.size());
+        ASSERT_EQ(back.width, 301);
         if (quality == 100) {
-            EXPECT_LT(Difference(piece, back).second, OnWine() ? 10.0 : 3.0);
+            EXPECT_LT(MeanDifference(piece, back), OnWine() ? 10.0 : 3.0);
         }
     }
     if (OnWine()) {
@@ -94,26 +77,19 @@ TEST(WicEncoder, JpegGrowsWithQualityAndComesBackClose) {
     for (std::size_t i = 1; i < sizes.size(); ++i) EXPECT_GT(sizes[i], sizes[i - 1]) << i;
 }
 
-TEST(WicEncoder, PngComesBackExactlyWithTranslucencyOnWhite) {
+TEST(WicEncoder, PngComesBackExactlyWithTranslucencyOnWhiteAndFalseRastersAreRefused) {
     WicEncoder encoder;
-    Raster piece = Striped(123, 77);  // a width whose rows need padding
-    piece.pixels[0] = 0x80000000;     // half-transparent black, premultiplied: mid grey on white
-    piece.pixels[1] = 0x00000000;     // transparent: white
+    Raster piece = Striped(123, 77);
+    piece.pixels[0] = 0x80000000;  // half-transparent black, premultiplied: mid grey on white
+    piece.pixels[1] = 0x00000000;  // transparent: white
     const auto png = encoder.Encode(piece, Format::Png, 1);
     ASSERT_TRUE(png);
-    EXPECT_EQ(png->substr(1, 3), "PNG");
     const Raster back = Decode(*png);
     ASSERT_EQ(back.width, 123);
     ASSERT_EQ(back.height, 77);
-    EXPECT_EQ(back.pixels[0], 0xFF7F7F7Fu);
-    EXPECT_EQ(back.pixels[1], 0xFFFFFFFFu);
-    piece.pixels[0] = back.pixels[0];
-    piece.pixels[1] = back.pixels[1];
-    EXPECT_EQ(Difference(piece, back).first, 0);
-}
-
-TEST(WicEncoder, ARasterThatIsNotWhatItSaysIsRefused) {
-    WicEncoder encoder;
+    piece.pixels[0] = 0xFF7F7F7F;
+    piece.pixels[1] = 0xFFFFFFFF;
+    EXPECT_EQ(back.pixels, piece.pixels);
     EXPECT_FALSE(encoder.Encode(Raster{}, Format::Png, 90));
     EXPECT_FALSE(encoder.Encode(Raster{10, 10, std::vector<std::uint32_t>(99)}, Format::Jpeg, 90));
     EXPECT_TRUE(encoder.Encode(Raster{1, 1, {0xFFFFFFFF}}, Format::Jpeg, 500));  // quality clamped
