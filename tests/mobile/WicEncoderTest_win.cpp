@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "html/PictureLoader_win.h"
+
 namespace mojian::mobile {
 namespace {
 
@@ -19,27 +21,10 @@ Raster Striped(int w, int h) {
     return r;
 }
 
-// The file decoded again with WIC, as straight BGRA.
+// The file decoded again by the program's own picture loader.
 Raster Decode(const std::string& bytes) {
-    ComPtr<IWICImagingFactory> factory;
-    ComPtr<IWICStream> stream;
-    ComPtr<IWICBitmapDecoder> decoder;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    ComPtr<IWICFormatConverter> converter;
-    UINT w = 0, h = 0;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(factory.put()))) ||
-        FAILED(factory->CreateStream(stream.put())) ||
-        FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
-                                            static_cast<DWORD>(bytes.size()))) ||
-        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) ||
-        FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&w, &h)) ||
-        FAILED(factory->CreateFormatConverter(converter.put())) ||
-        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeCustom)))
-        return {};
-    Raster out{static_cast<int>(w), static_cast<int>(h), std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h)};
-    if (FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(out.pixels.data())))) return {};
-    return out;
+    const auto decoded = html::WinPictureBackend().StartWorker()->Decode(bytes, {});
+    return decoded.pixels ? *decoded.pixels : Raster{};
 }
 
 // The mean difference of the colour channels.
