@@ -41,7 +41,7 @@ struct Page {
 };
 
 constexpr const char* kPage =
-    "<div style='background:#3a7;height:30px'></div>"
+    "<div style='background:url(pic.png);height:30px'></div>"
     "<p style='margin:4px 0;font-size:16px'>墨笺 Text gyq</p>"
     "<img src='pic.png' width=40 height=20 style='display:block'>";
 
@@ -76,7 +76,7 @@ TEST(GdiPagePainter, BandsStackedGiveThePagePaintedWhole) {
     const int h = painter.Height();
     ASSERT_EQ(h, static_cast<int>(std::ceil(p.layout.height)));
     const Raster whole = Stacked(painter, {h});
-    EXPECT_EQ(whole.pixels[5 * 200 + 5], 0xFF33AA77u);  // the div, opaque
+    EXPECT_EQ(whole.pixels[5 * 200 + 5], p.pictures.picture->pixels[5 * 200 + 5]);  // the div's background
     // Cut every few rows, so every line and picture is cut somewhere.
     for (int step : {5, 7, 42}) {
         std::vector<int> bands(static_cast<std::size_t>(h / step), step);
@@ -100,6 +100,12 @@ TEST(GdiPagePainter, AScaledPageHasBiggerTextAndPicturesResampledFromTheirOrigin
     const auto inkA = InkSize(a, 30, 56), inkB = InkSize(b, 50, 93);  // the text line
     EXPECT_NEAR(inkB.first, inkA.first * kScale, 3);
     EXPECT_NEAR(inkB.second, inkA.second * kScale, 6);
+    // The div's background tile, made from the original at the scaled size.
+    const html::Picture tile = html::ScalePicture(*p.pictures.picture, 331, 166);
+    for (int row = 0; row < 45; ++row)
+        ASSERT_TRUE(std::equal(tile.pixels.begin() + row * 331, tile.pixels.begin() + (row + 1) * 331,
+                               b.pixels.begin() + row * 331))
+            << "background row " << row;
     const html::Rect& box = big.ops.back().rect;  // the picture, painted last
     const int x = static_cast<int>(std::lround(box.x)), y = static_cast<int>(std::lround(box.y));
     const int w = static_cast<int>(std::lround(box.w)), h = static_cast<int>(std::lround(box.h));
