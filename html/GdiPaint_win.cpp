@@ -158,7 +158,9 @@ void DrawBackground(HDC dc, Blitter& blit, ScaledPictures& scaled, PictureSource
     if (info.state != PictureInfo::State::Ready || info.width <= 0 || info.height <= 0) return;
     const std::shared_ptr<const Picture> pixels = pictures.Pixels(op.url);
     if (!pixels) return;
-    const ScaledPictures::Entry* e = scaled.Get(op.url, pixels, info.width, info.height, true);
+    const int tw = std::max(1, static_cast<int>(std::lround(static_cast<float>(info.width) * op.tileScale)));
+    const int th = std::max(1, static_cast<int>(std::lround(static_cast<float>(info.height) * op.tileScale)));
+    const ScaledPictures::Entry* e = scaled.Get(op.url, pixels, tw, th, true);
     if (!e) return;
     const RECT area = ToRect(op.rect, ox, oy);
     const RECT clip = Intersect(ToRect(op.clip, ox, oy), paintClip);
@@ -167,7 +169,6 @@ void DrawBackground(HDC dc, Blitter& blit, ScaledPictures& scaled, PictureSource
         return l.unit == Length::Percent ? static_cast<int>(std::lround(room * l.value / 100.0f))
                                          : static_cast<int>(std::lround(l.value));
     };
-    const int tw = info.width, th = info.height;
     int x0 = area.left + place(op.positionX, (area.right - area.left) - tw);
     int y0 = area.top + place(op.positionY, (area.bottom - area.top) - th);
     // Repeating: start from the last copy at or before the clip's edge.

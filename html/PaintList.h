@@ -48,6 +48,9 @@ struct PaintOp {
     bool repeatX = true, repeatY = true;
     Length positionX, positionY;
     Rect clip;
+    // Background: the tile's size over its natural size (a page painted
+    // larger than it was laid out, as its mobile pictures are).
+    float tileScale = 1;
 };
 
 // One laid-out box: a table, cell, picture or block with text of its own,

@@ -1,0 +1,48 @@
+// The page's rows painted with GDI, a band at a time, into a DIB section of
+// the band's size on white, then copied out as a raster.
+#pragma once
+
+#include <windows.h>
+
+#include "base/Scoped_win.h"
+#include "html/GdiFonts_win.h"
+#include "html/GdiPaint_win.h"
+#include "html/PaintList.h"
+#include "mobile/Seams.h"
+
+namespace mojian::mobile {
+
+class GdiPagePainter final : public PagePainter {
+public:
+    // `page` is laid out and already scaled to the output (ScaleLayout);
+    // `width` is the output's width in pixels. Every picture the page shows
+    // must be loaded (Ready or Failed) before painting: a band with a
+    // picture still loading is not painted (Paint gives false). The page,
+    // fonts and pictures must outlive the painter.
+    GdiPagePainter(const html::PageLayout& page, int width, html::GdiFonts& fonts, html::PictureSource& pictures);
+    GdiPagePainter(const GdiPagePainter&) = delete;
+    GdiPagePainter& operator=(const GdiPagePainter&) = delete;
+
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    bool Paint(int top, Raster& band) override;
+
+private:
+    bool PicturesReady(int top, int bottom);
+    bool Prepare(int height);
+
+    const html::PageLayout& page_;
+    int width_;
+    int height_;
+    html::GdiFonts& fonts_;
+    html::PictureSource& pictures_;
+    // Kept across bands: a picture met again in the next band is not
+    // resampled again (bounded by the cache's byte limit).
+    html::ScaledPictures scaled_;
+    float reach_ = 8;  // how far text may draw beyond its box
+    Surface surface_;  // the last band's size, reused
+    int surfaceRows_ = 0;
+    std::uint32_t* bits_ = nullptr;
+};
+
+}  // namespace mojian::mobile
