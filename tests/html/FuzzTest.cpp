@@ -81,6 +81,41 @@ TEST(HtmlFuzz, DeepNestingAndHugeSpansStayBounded) {
     LayOut(spans + "</table>", 750);
 }
 
+std::size_t CountNodes(const Node& n) {
+    std::size_t count = 1;
+    for (const auto& c : n.children) count += CountNodes(*c);
+    return count;
+}
+
+// Shapes that make a tree builder quadratic: every new block reopening all
+// formatting still open, every cell or fostered run walking what came
+// before. The tree stays in proportion to the input (a reopened copy per
+// element at most), and the parse ends well within the test's time limit.
+TEST(HtmlFuzz, HundredThousandFoldShapesKeepTheTreeInProportion) {
+    constexpr int kN = 100000;
+    const auto times = [](std::string_view piece) {
+        std::string out;
+        for (int i = 0; i < kN; ++i) out += piece;
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::string html;
+    } shapes[] = {
+        {"nesting", times("<div>") + "deep"},
+        {"unclosed formatting", times("<b>") + times("<p>x")},
+        {"distinct formatting then blocks", times("<font color=red>") + times("<div>x</div>")},
+        {"cells", "<table><tr>" + times("<td>x")},
+        {"fostered text", times("<table>x")},
+        {"misnested formatting", times("<b><i></b></i>")},
+    };
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        const Document doc = ParseHtml(shape.html);
+        EXPECT_LE(CountNodes(*doc.root), 4u * kN + 16);
+    }
+}
+
 TEST(HtmlFuzz, TruncatedAndSplicedBlocksNeverCrash) {
     std::mt19937 rng(750);
     for (int kind = 0; kind < static_cast<int>(kStyleCounts.size()); ++kind) {
