@@ -7,6 +7,8 @@
 #include "catalogue/Library.h"
 #include "compose/Composition.h"
 #include "compose/PageLines.h"
+#include "html/Css.h"
+#include "html/Parser.h"
 #include "import/Cut.h"
 
 namespace mojian::import {
@@ -19,7 +21,32 @@ ImportResult Refuse(ImportError error) {
     return r;
 }
 
+bool Is790(std::string_view value) {
+    while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+    if (value.ends_with("px")) value.remove_suffix(2);
+    return value == "790";
+}
+
 }  // namespace
+
+DescriptionWidth GuessWidth(const html::Document& doc) {
+    // Tmall's column is 790 pixels: a table, block or picture made exactly
+    // that wide says the page was made for it. Anything else stays Taobao's.
+    std::vector<const html::Node*> todo{doc.root.get()};
+    while (!todo.empty()) {
+        const html::Node* n = todo.back();
+        todo.pop_back();
+        if (n->IsElement()) {
+            if (const std::string* w = n->Attr("width"); w && Is790(*w)) return DescriptionWidth::Tmall;
+            if (const std::string* style = n->Attr("style"))
+                for (const html::css::Declaration& d : html::css::ParseDeclarations(*style))
+                    if ((d.property == "width" || d.property == "max-width") && Is790(d.value))
+                        return DescriptionWidth::Tmall;
+        }
+        for (const auto& c : n->children) todo.push_back(c.get());
+    }
+    return DescriptionWidth::Taobao;
+}
 
 ImportContext FreshPageContext() {
     ImportContext context;
@@ -49,7 +76,8 @@ ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& cont
         imported.lineBreakAdded = true;
     }
 
-    const auto chosen = ChooseSegments(*text, CutPoints(*text), context.blockText,
+    const html::Document doc = html::ParseHtml(*text);
+    const auto chosen = ChooseSegments(*text, CutPoints(*text, doc), context.blockText,
                                        static_cast<std::size_t>(std::max(0, context.freeCustomNumbers)));
     if (!chosen) return Refuse({ImportErrorKind::NoCustomNumbers, {}});
     if (chosen->segments.size() > static_cast<std::size_t>(kMaxPageLines))
@@ -57,6 +85,7 @@ ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& cont
 
     imported.absorbedBlocks = static_cast<int>(chosen->absorbedBlocks);
     PageData& page = imported.page;
+    page.width = GuessWidth(doc);
     page.lines.reserve(chosen->segments.size());
     int number = context.firstCustomNumber;
     for (const Segment& segment : chosen->segments) {
@@ -103,6 +132,8 @@ std::string ImportSummary(const ImportedPage& imported) {
         text += "\r\n自定义源码的编号不够用，有 " + std::to_string(imported.absorbedBlocks) +
                 " 个内置模块并进了自定义源码。";
     if (imported.lineBreakAdded) text += "\r\n原文的末尾没有换行（回车换行），导入时在末尾补上了一个。";
+    if (imported.page.width == DescriptionWidth::Tmall)
+        text += "\r\n原文按 790 像素宽做成（天猫的描述宽度），页面宽度用 790（天猫）。";
     return text;
 }
 

@@ -22,6 +22,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "compose/PageData.h"
+#include "html/Dom.h"
 #include "import/Decode.h"
 #include "import/ImportError.h"
 #include "import/Match.h"
@@ -64,6 +65,11 @@ struct ImportResult {
     bool Ok() const { return imported.has_value(); }
 };
 
+// The column a description was made for: Tmall's when a table, block or
+// picture in it is exactly 790 pixels wide, else Taobao's. The imported
+// page takes it.
+DescriptionWidth GuessWidth(const html::Document& doc);
+
 // A decoded description (DecodeDescription, NormaliseDescription).
 ImportResult ImportDecoded(const DecodedText& text, const ImportContext& context);
 // A file's bytes, decoded first.
@@ -73,8 +79,8 @@ ImportResult ImportDescriptionFile(const std::string& path, const ImportContext&
 ImportResult ImportDescriptionText(std::string_view utf8, const ImportContext& context);
 
 // What the window says after an import: how many lines, how many of them
-// built-in blocks, and the added line break or absorbed blocks when there
-// were any.
+// built-in blocks, and the added line break, absorbed blocks or Tmall's
+// width when there were any.
 std::string ImportSummary(const ImportedPage& imported);
 
 }  // namespace mojian::import

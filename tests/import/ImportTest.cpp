@@ -196,6 +196,27 @@ TEST(Import, BlankPiecesJoinTheirNeighbours) {
     EXPECT_EQ(imported.page.customSources.at(3), "");  // a blank line between two blocks is a source of its own
 }
 
+TEST(Import, APageMadeExactlyForTmallsColumnTakesItsWidth) {
+    const struct {
+        const char* html;
+        DescriptionWidth width;
+    } cases[] = {
+        {"<table width=\"790\"><tr><td>x</td></tr></table>", DescriptionWidth::Tmall},
+        {"<div style=\"margin:0 auto; WIDTH: 790px\">x</div>", DescriptionWidth::Tmall},
+        {"<p><img src=a.jpg width=790px></p>", DescriptionWidth::Tmall},
+        {"<table width=750><tr><td><img src=a.jpg width=7900></td></tr></table>", DescriptionWidth::Taobao},
+        {"<div style=\"width:790em\">790</div><!-- width=790 -->", DescriptionWidth::Taobao},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.html);
+        const ImportResult r = ImportDescriptionText(c.html, FreshPageContext());
+        ASSERT_TRUE(r.Ok());
+        EXPECT_EQ(r.imported->page.width, c.width);
+        EXPECT_EQ(ImportSummary(*r.imported).find("790（天猫）") != std::string::npos,
+                  c.width == DescriptionWidth::Tmall);
+    }
+}
+
 TEST(Import, TooManyLinesAreRefused) {
     std::string text;
     while (text.size() < kMaxImportBytes - 200) text += BuiltInLibrary().Get(8, 0);
