@@ -74,6 +74,7 @@ void Fill_Click(HWND form, Form1State& s) {
     input.entry = s.doc.page.Lines()[line];
     input.line = line;
     input.html = std::string(block->html);
+    input.width = s.doc.page.Width();
     const std::optional<std::string> filled = ShowFillDialog(form, input);
     if (!filled) return;
 

@@ -42,7 +42,7 @@ constexpr int kWideButtonWidthPx = 150;
 constexpr int kButtonHeightPx = 26;
 constexpr int kLabelHeightPx = 20;
 constexpr int kNoteHeightPx = 36;
-constexpr int kPreviewWidthPx = 783;  // a 750-pixel block, the view's margins and its scroll bar
+constexpr int kPreviewFramePx = 33;  // beside the page's column: the view's margins and its scroll bar
 constexpr int kFormMinWidthPx = 400;
 constexpr int kDialogWidthPx = 1400, kDialogHeightPx = 780;
 constexpr int kDialogMinWidthPx = 720, kDialogMinHeightPx = 460;
@@ -335,7 +335,7 @@ void Layout(FillDialog& d) {
     GetClientRect(d.dialog, &rc);
     const int m = d.Px(kMarginPx), gap = d.Px(kGapPx), bh = d.Px(kButtonHeightPx), bw = d.Px(kButtonWidthPx);
     const int width = rc.right, height = rc.bottom;
-    const int previewWidth = std::min(d.Px(kPreviewWidthPx), std::max(d.Px(240), width - 3 * m - d.Px(kFormMinWidthPx)));
+    const int previewWidth = std::min(d.Px(WidthPixels(d.input->width) + kPreviewFramePx), std::max(d.Px(240), width - 3 * m - d.Px(kFormMinWidthPx)));
     const int formWidth = width - 3 * m - previewWidth;
     const int bottom = height - m - bh;  // the 确定 and 取消 row
     const int label = d.Px(kLabelHeightPx), note = d.Px(kNoteHeightPx);

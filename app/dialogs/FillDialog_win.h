@@ -11,12 +11,15 @@
 #include <optional>
 #include <string>
 
+#include "base/DescriptionWidth.h"
+
 namespace mojian {
 
 struct FillDialogInput {
     std::string entry;  // the line's entry name, for the caption
     std::size_t line = 0;
     std::string html;  // the block as the line has it
+    DescriptionWidth width = kDefaultDescriptionWidth;  // the page's column, for the preview
 };
 
 // The block with the seller's values written in, when they pressed 确定
