@@ -58,10 +58,6 @@ bool ApplyImport(HWND form, Form1State& s, const ImportedPage& imported, const w
         return false;
     }
     if (!Reflect(form, s, e)) Ask(form, kSourcesNotSaved, title, MB_OK | MB_ICONEXCLAMATION);
-    // A description made for Tmall's column is previewed and checked at its
-    // own width; a page the seller set to 790 is never narrowed by a guess.
-    if (imported.page.width == DescriptionWidth::Tmall && s.doc.page.Width() != DescriptionWidth::Tmall)
-        Reflect(form, s, s.doc.page.SetWidth(DescriptionWidth::Tmall));
     Ask(form, Wide(ImportSummary(imported)), title, MB_OK | MB_ICONINFORMATION);
     return true;
 }

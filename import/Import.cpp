@@ -85,7 +85,7 @@ ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& cont
 
     imported.absorbedBlocks = static_cast<int>(chosen->absorbedBlocks);
     PageData& page = imported.page;
-    page.width = GuessWidth(doc);
+    imported.madeFor = GuessWidth(doc);
     page.lines.reserve(chosen->segments.size());
     int number = context.firstCustomNumber;
     for (const Segment& segment : chosen->segments) {
@@ -132,8 +132,9 @@ std::string ImportSummary(const ImportedPage& imported) {
         text += "\r\n自定义源码的编号不够用，有 " + std::to_string(imported.absorbedBlocks) +
                 " 个内置模块并进了自定义源码。";
     if (imported.lineBreakAdded) text += "\r\n原文的末尾没有换行（回车换行），导入时在末尾补上了一个。";
-    if (imported.page.width == DescriptionWidth::Tmall)
-        text += "\r\n原文按 790 像素宽做成（天猫的描述宽度），页面宽度用 790（天猫）。";
+    if (imported.madeFor == DescriptionWidth::Tmall && imported.page.width != DescriptionWidth::Tmall)
+        text += "\r\n原文按 790 像素宽做成（天猫的描述宽度）。如果这是天猫店铺的描述，"
+                "请在“页面”菜单里选 790（天猫），预览和发布检查就按 790 像素来。";
     return text;
 }
 

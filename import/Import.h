@@ -57,6 +57,10 @@ struct ImportedPage {
     // The text did not end with CR LF, and the page has one more at the end.
     bool lineBreakAdded = false;
     TextEncoding encoding = TextEncoding::Ascii;
+    // The column the description looks made for (GuessWidth). The page
+    // keeps its own width: a description too wide for Taobao is exactly
+    // what the check must still report there.
+    DescriptionWidth madeFor = kDefaultDescriptionWidth;
 };
 
 struct ImportResult {
@@ -66,8 +70,8 @@ struct ImportResult {
 };
 
 // The column a description was made for: Tmall's when a table, block or
-// picture in it is exactly 790 pixels wide, else Taobao's. The imported
-// page takes it.
+// picture in it is exactly 790 pixels wide, else Taobao's. The import's
+// summary tells the seller where to set it.
 DescriptionWidth GuessWidth(const html::Document& doc);
 
 // A decoded description (DecodeDescription, NormaliseDescription).

@@ -196,7 +196,7 @@ TEST(Import, BlankPiecesJoinTheirNeighbours) {
     EXPECT_EQ(imported.page.customSources.at(3), "");  // a blank line between two blocks is a source of its own
 }
 
-TEST(Import, APageMadeExactlyForTmallsColumnTakesItsWidth) {
+TEST(Import, APageMadeExactlyForTmallsColumnIsSaidToBe) {
     const struct {
         const char* html;
         DescriptionWidth width;
@@ -211,7 +211,8 @@ TEST(Import, APageMadeExactlyForTmallsColumnTakesItsWidth) {
         SCOPED_TRACE(c.html);
         const ImportResult r = ImportDescriptionText(c.html, FreshPageContext());
         ASSERT_TRUE(r.Ok());
-        EXPECT_EQ(r.imported->page.width, c.width);
+        EXPECT_EQ(r.imported->madeFor, c.width);
+        EXPECT_EQ(r.imported->page.width, DescriptionWidth::Taobao);  // the seller decides
         EXPECT_EQ(ImportSummary(*r.imported).find("790（天猫）") != std::string::npos,
                   c.width == DescriptionWidth::Tmall);
     }
