@@ -106,15 +106,15 @@ bool HasExtension(std::string_view file) {
            CaseFold(file.substr(file.size() - kExtension.size())) == CaseFold(kExtension);
 }
 
-// The files of the folder that may hold blocks.
-std::vector<std::string> BlockFiles(const std::string& folder) {
+// The names in the folder; with `blockFiles` only the files that may hold blocks.
+std::vector<std::string> FolderNames(const std::string& folder, bool blockFiles) {
     std::vector<std::string> files;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
         std::string file = Utf8Of(it->path().filename());
-        if (HasExtension(file)) files.push_back(std::move(file));
+        std::error_code typeError;
+        if (blockFiles && (!it->is_regular_file(typeError) || !HasExtension(file))) continue;
+        files.push_back(std::move(file));
     }
     return files;
 }
@@ -209,7 +209,7 @@ bool MyBlocks::EnsureFolder() const { return !folder_.empty() && (FolderExists(f
 
 std::vector<Entry> MyBlocks::List() const {
     std::vector<Entry> entries;
-    for (const std::string& file : BlockFiles(folder_)) entries.push_back(ReadEntry(folder_, file));
+    for (const std::string& file : FolderNames(folder_, true)) entries.push_back(ReadEntry(folder_, file));
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.name != b.name ? a.name < b.name : a.file < b.file;
     });
@@ -237,7 +237,8 @@ std::optional<Block> MyBlocks::Get(std::string_view name) const {
 
 std::string MyBlocks::FreeFileName(std::string_view name) const {
     std::set<std::string> taken;
-    for (const std::string& file : BlockFiles(folder_)) taken.insert(CaseFold(file));
+    // anything of that name, block or not, is in the way
+    for (const std::string& file : FolderNames(folder_, false)) taken.insert(CaseFold(file));
     const std::string stem = FileStem(name);
     for (int n = 1;; ++n) {
         std::string file = NumberedFileName(stem, n);
