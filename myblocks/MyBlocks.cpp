@@ -302,6 +302,15 @@ std::string MyBlocks::Delete(std::string_view name) {
     return RemoveFile(found->path) ? std::string() : "无法删除文件：" + found->path;
 }
 
+std::string MyBlocks::DeleteDamaged(std::string_view file) {
+    for (const Entry& entry : List())
+        if (entry.state == State::Damaged && entry.file == file) {
+            const std::string path = JoinPath(folder_, entry.file);
+            return RemoveFile(path) ? std::string() : "无法删除文件：" + path;
+        }
+    return "没有名为“" + std::string(file) + "”的损坏文件。";
+}
+
 std::string MyBlocks::Export(const std::vector<std::string>& names, const std::string& path) const {
     OrderedJson blocks = OrderedJson::array();
     std::set<std::string> done;

@@ -72,6 +72,8 @@ public:
     std::string Save(std::string_view name, std::string_view source, std::string_view html, bool replace = false);
     std::string Rename(std::string_view from, std::string_view to);
     std::string Delete(std::string_view name);
+    // A damaged file, by its file name as List gives it; nothing else goes this way.
+    std::string DeleteDamaged(std::string_view file);
 
     // One set file with the named blocks, in the order given.
     std::string Export(const std::vector<std::string>& names, const std::string& path) const;

@@ -140,7 +140,9 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     EXPECT_EQ(ReadWholeFile(PathOf("新版.json")), newer);
     EXPECT_EQ(store.Delete("新版"), "");  // the seller's own wish: a newer file may go
     EXPECT_FALSE(FileSize(PathOf("新版.json")));
-    EXPECT_TRUE(FileSize(PathOf("坏.json")));
+    EXPECT_NE(store.DeleteDamaged("坏 (2).json").find("没有名为"), std::string::npos);  // a sound block
+    EXPECT_EQ(store.DeleteDamaged("坏.json"), "");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"别的", "坏"}));
 }
 
 TEST_F(MyBlocksTest, RenameKeepsTheBlockAndDeleteRemovesIt) {
