@@ -106,25 +106,31 @@ bool HasExtension(std::string_view file) {
            CaseFold(file.substr(file.size() - kExtension.size())) == CaseFold(kExtension);
 }
 
-// The names in the folder; with `blockFiles` only the files that may hold blocks.
-std::vector<std::string> FolderNames(const std::string& folder, bool blockFiles) {
-    std::vector<std::string> files;
+struct FolderFile {
+    std::string name;
+    std::uint64_t size = 0;  // from the folder's listing: Windows gives it without opening the file
+};
+
+// What the folder holds; with `blockFiles` only the files that may hold blocks.
+std::vector<FolderFile> FolderNames(const std::string& folder, bool blockFiles) {
+    std::vector<FolderFile> files;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
         std::string file = Utf8Of(it->path().filename());
         std::error_code typeError;
         if (blockFiles && (!it->is_regular_file(typeError) || !HasExtension(file))) continue;
-        files.push_back(std::move(file));
+        const std::uint64_t size = blockFiles ? it->file_size(typeError) : 0;
+        files.push_back({std::move(file), typeError ? 0 : size});
     }
     return files;
 }
 
-Entry ReadEntry(const std::string& folder, const std::string& file) {
+Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
+    const std::string& file = listed.name;
     Entry entry;
     entry.file = file;
-    const std::optional<std::uint64_t> size = FileSize(JoinPath(folder, file));
     std::optional<std::string> text;
-    if (size && *size > kMaxBlockFileBytes) {
+    if (listed.size > kMaxBlockFileBytes) {
         entry.problem = "文件太大，不像是模块";
     } else if (!(text = ReadWholeFile(JoinPath(folder, file)))) {
         entry.problem = "文件读不出来";
@@ -209,7 +215,7 @@ bool MyBlocks::EnsureFolder() const { return !folder_.empty() && (FolderExists(f
 
 std::vector<Entry> MyBlocks::List() const {
     std::vector<Entry> entries;
-    for (const std::string& file : FolderNames(folder_, true)) entries.push_back(ReadEntry(folder_, file));
+    for (const FolderFile& file : FolderNames(folder_, true)) entries.push_back(ReadEntry(folder_, file));
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.name != b.name ? a.name < b.name : a.file < b.file;
     });
@@ -238,7 +244,7 @@ std::optional<Block> MyBlocks::Get(std::string_view name) const {
 std::string MyBlocks::FreeFileName(std::string_view name) const {
     std::set<std::string> taken;
     // anything of that name, block or not, is in the way
-    for (const std::string& file : FolderNames(folder_, false)) taken.insert(CaseFold(file));
+    for (const FolderFile& file : FolderNames(folder_, false)) taken.insert(CaseFold(file.name));
     const std::string stem = FileStem(name);
     for (int n = 1;; ++n) {
         std::string file = NumberedFileName(stem, n);
