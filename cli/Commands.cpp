@@ -11,9 +11,11 @@ int RunCheck(const std::vector<std::string>& args, Output& out);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {"blocks", "列出九十个内置模块的名称",
-         "用法：mojian blocks\n\n"
-         "按种类和样式的顺序列出九十个内置模块的名称（栏目文字-炫黑、图片展示-样式3……），每行一个。\n",
+        {"blocks", "列出九十个内置模块或我的模块",
+         "用法：mojian blocks [--mine]\n\n"
+         "按种类和样式的顺序列出九十个内置模块的名称（栏目文字-炫黑、图片展示-样式3……），每行一个。\n"
+         "--mine 改为列出保存的“我的模块”（%LOCALAPPDATA%\\墨笺\\我的模块），按名称排列，每行一个：\n"
+         "名称、来源、保存时间、代码大小，以制表符隔开；损坏的文件写明损坏的原因。\n",
          RunBlocks},
         {"import", "把已有的描述导入成排版文件",
          "用法：mojian import 文件 [-o 排版文件]\n\n"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "compose/Composition.h"
 #include "html/Layout.h"
 #include "import/Import.h"
+#include "myblocks/MyBlocks.h"
 #include "project/ProjectFile.h"
 #include "tests/check/CasePage.h"
 #include "tests/TempFolder.h"
@@ -99,6 +101,43 @@ TEST_F(CliTest, BlocksListsTheNinetyEntryNames) {
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) expected.push_back(EntryName(k, s));
     EXPECT_EQ(LinesOf(blocks.out), expected);
     EXPECT_TRUE(blocks.err.empty());
+}
+
+TEST_F(CliTest, BlocksMineListsTheSellersOwnFromTheUserFolder) {
+#ifdef _WIN32
+    const char* variable = "LOCALAPPDATA";
+#else
+    const char* variable = "XDG_DATA_HOME";
+#endif
+    const char* was = std::getenv(variable);
+    const std::string previous = was ? was : "", local = Path("local");
+    ASSERT_TRUE(CreateFolder(local));
+#ifdef _WIN32
+    _putenv_s(variable, local.c_str());  // ASCII: the temporary folder's name
+#else
+    setenv(variable, local.c_str(), 1);
+#endif
+    const testing::Finished none = Run({"blocks", "--mine"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(LinesOf(none.out), Names{"还没有保存过我的模块。"});
+
+    myblocks::MyBlocks mine(JoinPath(JoinPath(local, "墨笺"), "我的模块"));
+    mine.SetClock([] { return std::string("2026-05-01T14:03:00+08:00"); });
+    EXPECT_EQ(mine.Save("售后承诺", "栏目文字-健康", std::string(2048, 'x')), "");
+    EXPECT_EQ(mine.Save("尺码", "自定义源码-3", "<p>尺码</p>"), "");
+    ASSERT_TRUE(WriteWholeFile(JoinPath(mine.Folder(), "坏.json"), "{"));
+    const testing::Finished listed = Run({"blocks", "--mine"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(LinesOf(listed.out), (Names{"售后承诺\t栏目文字-健康\t2026-05-01 14:03\t2.0 KB",
+                                          "坏.json\t（已损坏：文件不完整，可能没有写完）",
+                                          "尺码\t自定义源码-3\t2026-05-01 14:03\t13 字节"}));
+    EXPECT_EQ(Run({"blocks", "--mine", "x"}).status, 2);
+#ifdef _WIN32
+    _putenv_s(variable, previous.c_str());
+#else
+    if (was) setenv(variable, previous.c_str(), 1);
+    else unsetenv(variable);
+#endif
 }
 
 TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
