@@ -12,6 +12,7 @@
 #include "app/CommandIds.h"
 #include "app/Form1_win.h"
 #include "app/WinText_win.h"
+#include "app/env/Environment.h"
 #include "base/File.h"
 #include "fill/Fields.h"
 #include "mobile/ContactSheet.h"
@@ -123,6 +124,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             DialogScript::Press(dialog, IDCANCEL);
         },
         true);
+    // The page has one of the check's errors: go on past the question.
+    if (!mobileFolder.empty())
+        mojian::CurrentEnvironment().messageBox = [](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; };
     SendMessageW(form, WM_COMMAND, MAKEWPARAM(!mobileFolder.empty() ? IDM_MOBILE : find ? IDM_FINDREPLACE : IDM_FILL, 0), 0);
     DestroyWindow(form);
     return 0;

@@ -120,6 +120,13 @@ TEST_F(MobileWindowTest, AnEmptyPageIsRefusedAndTheDialogOpensWithTheRulesDefaul
     EXPECT_EQ(env.boxes[1].text, "请选择保存图片的文件夹（点“浏览…”）。");
     EXPECT_NE(env.boxes[2].text.find("1546"), std::string::npos) << env.boxes[2].text;
     EXPECT_TRUE(maker->requests.empty());
+
+    // Ctrl+M from the list opens it too; in the code editor it stays the box's.
+    for (const auto& [target, opens] : {std::pair{List(), true}, std::pair{C(form1::kEditor), false}}) {
+        DialogScript run([](HWND) {});
+        PressCtrl(target, 'M');
+        EXPECT_EQ(run.Ran(), opens);
+    }
 }
 
 TEST_F(MobileWindowTest, TheOptionsAndThePageReachTheMakerAndWhatWasMadeIsShown) {
