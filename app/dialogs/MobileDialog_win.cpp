@@ -148,6 +148,9 @@ void Start(MobileDialog& d) {
         } catch (const std::exception& e) {
             d.outcome = {};
             d.outcome.pack.errors.push_back(std::string("生成时出错：") + e.what());
+        } catch (...) {
+            d.outcome = {};
+            d.outcome.pack.errors.push_back("生成时出错。");
         }
         PostMessageW(d.dialog, kMsgDone, 0, 0);
     });
@@ -155,6 +158,7 @@ void Start(MobileDialog& d) {
 
 // 生成: the options checked, the existing folder asked about, then the run.
 void Make(MobileDialog& d) {
+    if (d.Working()) return;  // Enter reaches the default button even while it is greyed
     mobile::TypedOptions typed;
     typed.outputWidth = IsDlgButtonChecked(d.dialog, IDC_MOBILE_W1242) == BST_CHECKED ? 1242 : 750;
     typed.format = IsDlgButtonChecked(d.dialog, IDC_MOBILE_JPEG) == BST_CHECKED  ? mobile::FormatChoice::Jpeg
