@@ -80,6 +80,9 @@ const std::vector<Command>& Commands() {
         {IDM_SAVEAS, &SaveAs_Click, nullptr, false},
         {IDM_RESTORE, &Restore_Click, &HasLastSession, false},
         {IDM_IMPORT_FILE, &ImportFile_Click, nullptr, false},
+        // Enabled on an empty page too, to say why there is nothing to make.
+        // Ctrl+M stays the code editor's own (a line break there).
+        {IDM_MOBILE, &MobileDescription_Click, nullptr, true},
         {IDM_RECENT_FIRST + 0, &RunRecent<0>, &HasRecent<0>, false},
         {IDM_RECENT_FIRST + 1, &RunRecent<1>, &HasRecent<1>, false},
         {IDM_RECENT_FIRST + 2, &RunRecent<2>, &HasRecent<2>, false},

@@ -6,7 +6,8 @@
 // Form1Page_win.cpp how the window reflects the page, undo and recovery;
 // Form1Projects_win.cpp new, open, save, recent files and restore;
 // Form1Commands_win.cpp the command table, the menu and the accelerators;
-// Form1Fill_win.cpp filling in a line and find and replace.
+// Form1Fill_win.cpp filling in a line and find and replace; Form1Mobile_win.cpp
+// the mobile description.
 #pragma once
 
 #include <windows.h>
@@ -183,6 +184,8 @@ bool TranslateAccelerators(HWND form, Form1State& s, MSG& msg);
 // ---- Form1Import_win.cpp ----
 void ImportFile_Click(HWND form, Form1State& s);       // 文件 → 导入描述…
 void ImportClipboard_Click(HWND form, Form1State& s);  // 编辑 → 从粘贴板导入
+// ---- Form1Mobile_win.cpp ----
+void MobileDescription_Click(HWND form, Form1State& s);  // 文件 → 生成手机详情…
 // ---- Form1Check_win.cpp: the publish check ----
 void StartLiveCheck(HWND form, Form1State& s);
 void StopLiveCheck(Form1State& s);

@@ -17,6 +17,7 @@
 
 #include "compose/Composition.h"
 #include "compose/PreviewBrowser.h"
+#include "mobile/MakeMobile_win.h"
 
 namespace mojian {
 
@@ -68,6 +69,10 @@ struct Form1Options {
     // A project file to open once the window is shown (UTF-8 path; the
     // command line's). A running copy is handed it instead.
     std::string fileToOpen;
+    // What makes 生成手机详情's folder (mobile::MakeMobileDescription in the
+    // program, so the window's library needs no painter; tests give a fake).
+    // None: the command says it is not available.
+    std::function<mobile::MakeOutcome(const mobile::MakeRequest&)> makeMobile;
 };
 
 // Creates Form1 hidden and runs Form_Load; the caller shows it. When a

@@ -5,6 +5,7 @@
 
 #include "app/Form1_win.h"
 #include "app/WinText_win.h"
+#include "mobile/MakeMobile_win.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ std::string FileFromCommandLine() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     mojian::Form1Options options;
     options.fileToOpen = FileFromCommandLine();
+    options.makeMobile = &mojian::mobile::MakeMobileDescription;
     const HWND form = mojian::CreateForm1(instance, options);
     if (!form) return 1;
     ShowWindow(form, show);

@@ -1,6 +1,6 @@
 // What the program reaches outside itself: the maker's service and the
 // network probe, the name of the instance lock, message boxes, the question
-// before unsaved work is replaced, the file dialogs, and the shell. Gathered
+// before unsaved work is replaced, the file and folder dialogs, and the shell. Gathered
 // in one place so tests can point them at their own server, answer boxes
 // and dialogs without modal loops, and catch addresses without a browser.
 #pragma once
@@ -42,8 +42,13 @@ struct Environment {
     std::function<SaveAnswer(HWND owner, const std::wstring& text, const std::wstring& title)> askToSave;
     // The file chosen (a UTF-8 path), or nothing when the user cancelled.
     std::function<std::optional<std::string>(HWND owner, const FileQuestion& question)> chooseFile;
+    // A folder chosen (UTF-8), starting at `start`; nothing when cancelled.
+    std::function<std::optional<std::string>(HWND owner, const std::wstring& title, const std::string& start)>
+        chooseFolder;
     // Opens an address (UTF-8) in the user's browser.
     std::function<void(const std::string& address)> openAddress;
+    // Shows a folder (UTF-8) in the file manager.
+    std::function<void(const std::string& folder)> openFolder;
 };
 
 // The environment in force; starts with the built-in endpoints, the real

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shobjidl.h>
 
 #include <vector>
 
@@ -77,6 +78,47 @@ std::optional<std::string> ChooseFile(HWND owner, const FileQuestion& question) 
     return Narrow(path.data());
 }
 
+// The common folder picker. COM is joined for the dialog's time when the
+// thread has not joined it yet.
+std::optional<std::string> ChooseFolder(HWND owner, const std::wstring& title, const std::string& start) {
+    const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    std::optional<std::string> chosen;
+    IFileOpenDialog* dialog = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog)))) {
+        FILEOPENDIALOGOPTIONS options = 0;
+        dialog->GetOptions(&options);
+        dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+        if (!title.empty()) dialog->SetTitle(title.c_str());
+        // Where the folder offered would be: its parent, which exists.
+        const auto isFolder = [](const std::wstring& f) {
+            const DWORD a = GetFileAttributesW(f.c_str());
+            return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+        };
+        std::wstring folder = Wide(start);
+        while (!folder.empty() && !isFolder(folder)) {
+            const auto slash = folder.find_last_of(L"\\/");
+            folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+        }
+        IShellItem* at = nullptr;
+        if (!folder.empty() && SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(&at)))) {
+            dialog->SetFolder(at);
+            at->Release();
+        }
+        IShellItem* item = nullptr;
+        if (SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(&item))) {
+            PWSTR path = nullptr;
+            if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+                chosen = Narrow(path);
+                CoTaskMemFree(path);
+            }
+            item->Release();
+        }
+        dialog->Release();
+    }
+    if (SUCCEEDED(joined)) CoUninitialize();
+    return chosen;
+}
+
 }  // namespace
 
 Environment DefaultEnvironment() {
@@ -94,6 +136,10 @@ Environment DefaultEnvironment() {
     // whole whatever the system's code page; show command 0 as always.
     env.openAddress = [](const std::string& address) {
         ShellExecuteW(nullptr, L"open", Wide(address).c_str(), nullptr, nullptr, SW_HIDE);
+    };
+    env.chooseFolder = &ChooseFolder;
+    env.openFolder = [](const std::string& folder) {
+        ShellExecuteW(nullptr, L"open", Wide(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     };
     return env;
 }

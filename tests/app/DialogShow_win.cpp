@@ -1,8 +1,10 @@
-// Shows 填写内容 or 查找和替换 over the real main window, for looking at
-// (and screenshots) by hand:
-//   dialog_show [--find] [--exit-after MS]
+// Shows 填写内容, 查找和替换 or 生成手机详情 over the real main window, for
+// looking at (and screenshots) by hand:
+//   dialog_show [--find | --mobile FOLDER] [--exit-after MS]
 // The fill dialog opens on 搭配促销-样式6 with a name and a price typed and
-// the next field being edited; the find dialog with a link search run.
+// the next field being edited; the find dialog with a link search run; the
+// mobile dialog after a run of a stand-in maker that writes a real contact
+// sheet of painted stripes into FOLDER.
 #include <windows.h>
 
 #include <string>
@@ -10,7 +12,11 @@
 #include "app/CommandIds.h"
 #include "app/Form1_win.h"
 #include "app/WinText_win.h"
+#include "app/env/Environment.h"
+#include "base/File.h"
 #include "fill/Fields.h"
+#include "mobile/ContactSheet.h"
+#include "mobile/WicEncoder_win.h"
 #include "tests/app/DialogScript_win.h"
 
 using mojian::testing::DialogScript;
@@ -32,20 +38,56 @@ void Type(HWND dialog, int row, const std::string& value, bool end) {
     if (end) DialogScript::Key(editor, VK_RETURN);
 }
 
+// Pieces of coloured bands with dark rows where text would be.
+mojian::mobile::MakeOutcome StandInMaker(const mojian::mobile::MakeRequest& r) {
+    using namespace mojian::mobile;
+    const int heights[] = {1546, 1546, 1200, 1546, 640};
+    const std::uint32_t colours[] = {0xFFF4E3D7, 0xFFDCEBF5, 0xFFFFFFFF, 0xFFE8F5E0, 0xFFFBE9EF};
+    MakeOutcome o;
+    std::vector<Raster> pieces;
+    int top = 0;
+    for (int i = 0; i < 5; ++i) {
+        Raster piece{r.outputWidth, heights[i], {}};
+        piece.pixels.assign(static_cast<std::size_t>(piece.width) * static_cast<std::size_t>(piece.height), colours[i]);
+        for (int y = 0; y < piece.height; ++y)
+            if ((y / 40) % 5 == 1)
+                for (int x = 60; x < piece.width - 60; ++x)
+                    if ((x / 12 + y / 4) % 3)
+                        piece.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(piece.width) + static_cast<std::size_t>(x)] = 0xFF404040;
+        if (r.progress) r.progress(MakeStage::Encoding, (i + 1) / 5.0);
+        const std::string name = "0" + std::to_string(i + 1) + ".jpg";
+        o.pack.pieces.push_back({name, top, piece.width, piece.height, static_cast<std::uint64_t>(180000 + 37000 * i), Format::Jpeg, 92});
+        o.pack.areas.push_back(std::vector<HotArea>(static_cast<std::size_t>(i % 3)));
+        top += piece.height;
+        pieces.push_back(std::move(piece));
+    }
+    WicEncoder encoder;
+    mojian::CreateFolder(r.folder);
+    if (const auto sheet = encoder.Encode(MakeContactSheet(pieces, 1200), Format::Jpeg, 90))
+        if (mojian::WriteWholeFile(mojian::JoinPath(r.folder, "总览.jpg"), *sheet)) o.contactSheet = "总览.jpg";
+    o.pack.ok = true;
+    o.pack.folder = r.folder;
+    o.pack.leftOut = {{"javascript:void(0)", "不是网页地址"}, {"file:///D:/图片/主图.jpg", "本机文件，买家打不开"}};
+    return o;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     bool find = false;
+    std::string mobileFolder;
     DWORD exitAfter = 8000;
     for (int i = 1; i < __argc; ++i) {
         const std::wstring a = __wargv[i];
         if (a == L"--find") find = true;
+        if (a == L"--mobile" && i + 1 < __argc) mobileFolder = mojian::Narrow(__wargv[++i]);
         if (a == L"--exit-after" && i + 1 < __argc) exitAfter = static_cast<DWORD>(_wtoi(__wargv[++i]));
     }
     mojian::Form1Options options;
     options.runStartupGates = false;
     options.quitOnClose = false;
     options.recovery = false;
+    options.makeMobile = &StandInMaker;
     const HWND form = mojian::CreateForm1(instance, options);
     if (!form) return 1;
     mojian::Form1Change(form, [](mojian::Composition& page) {
@@ -63,7 +105,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     DialogScript script(
         [&](HWND dialog) {
-            if (find) {
+            if (!mobileFolder.empty()) {
+                CheckRadioButton(dialog, IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_W1242);
+                mojian::SetText(GetDlgItem(dialog, IDC_MOBILE_FOLDER), mobileFolder);
+                DialogScript::Press(dialog, IDC_MOBILE_MAKE);
+            } else if (find) {
                 CheckRadioButton(dialog, IDC_FR_TEXT, IDC_FR_LINK, IDC_FR_LINK);
                 mojian::SetText(GetDlgItem(dialog, IDC_FR_FIND), "http://item.taobao.com/");
                 mojian::SetText(GetDlgItem(dialog, IDC_FR_REPLACE), "https://xiaodian.taobao.com/");
@@ -78,7 +124,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             DialogScript::Press(dialog, IDCANCEL);
         },
         true);
-    SendMessageW(form, WM_COMMAND, MAKEWPARAM(find ? IDM_FINDREPLACE : IDM_FILL, 0), 0);
+    // The page has one of the check's errors: go on past the question.
+    if (!mobileFolder.empty())
+        mojian::CurrentEnvironment().messageBox = [](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; };
+    SendMessageW(form, WM_COMMAND, MAKEWPARAM(!mobileFolder.empty() ? IDM_MOBILE : find ? IDM_FINDREPLACE : IDM_FILL, 0), 0);
     DestroyWindow(form);
     return 0;
 }

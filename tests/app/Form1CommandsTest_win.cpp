@@ -43,12 +43,13 @@ TEST_F(Form1Test, TheMenuBarAndItsKeysAreAsTheResourceScriptSays) {
     EXPECT_EQ(ItemText(bar, IDM_ABOUT), "关于墨笺(&A)");
     EXPECT_EQ(ItemText(bar, IDM_CHECK), "发布检查(&K)\tF7");
     EXPECT_EQ(ItemText(bar, IDM_FINDREPLACE), "查找和替换(&H)…\tCtrl+H");
+    EXPECT_EQ(ItemText(bar, IDM_MOBILE), "生成手机详情(&M)…\tCtrl+M");
 
     // every key of the accelerator table is the one its menu item names
     const HACCEL keys = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
     std::vector<ACCEL> table(static_cast<std::size_t>(CopyAcceleratorTableW(keys, nullptr, 0)));
     CopyAcceleratorTableW(keys, table.data(), static_cast<int>(table.size()));
-    ASSERT_EQ(table.size(), 7u);
+    ASSERT_EQ(table.size(), 8u);
     for (const ACCEL& key : table) {
         EXPECT_EQ(key.fVirt & (FVIRTKEY | FSHIFT | FALT), FVIRTKEY);
         const bool function = key.key >= VK_F1 && key.key <= VK_F24;

@@ -49,10 +49,13 @@ protected:
         Form1Options options;
         options.runStartupGates = false;
         options.quitOnClose = false;
+        Configure(options);
         form = CreateForm1(GetModuleHandleW(nullptr), options);
         ASSERT_NE(form, nullptr);
         Pump();
     }
+    // What a fixture changes in the options before the window is made.
+    virtual void Configure(Form1Options&) {}
     void TearDown() override {
         if (IsWindow(form)) DestroyWindow(form);
         Pump();

@@ -36,7 +36,11 @@ public:
             fileQuestions.push_back(question);
             return Next(files, std::optional<std::string>());
         };
+        env.chooseFolder = [this](HWND, const std::wstring&, const std::string&) {
+            return Next(folders, std::optional<std::string>());
+        };
         env.openAddress = [](const std::string&) {};
+        env.openFolder = [this](const std::string& folder) { openedFolders.push_back(folder); };
     }
     ~ScriptedEnvironment() { CurrentEnvironment() = saved_; }
     ScriptedEnvironment(const ScriptedEnvironment&) = delete;
@@ -47,10 +51,12 @@ public:
     int defaultBoxAnswer = IDOK;
     std::deque<SaveAnswer> saveAnswers;  // none left: 取消
     std::deque<std::optional<std::string>> files;  // none left: the dialog cancelled
+    std::deque<std::optional<std::string>> folders;  // none left: the picker cancelled
 
     std::vector<AskedBox> boxes;
     std::vector<std::string> saveQuestions;
     std::vector<FileQuestion> fileQuestions;
+    std::vector<std::string> openedFolders;
 
 private:
     template <typename T>
