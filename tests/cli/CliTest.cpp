@@ -337,8 +337,11 @@ TEST_F(CliTest, MobileSaysWhatItMadeLeftOutOrCouldNotMake) {
         EXPECT_EQ(f.status, c.status) << f.err;
         EXPECT_NE((c.status == 2 ? f.err : f.out).find(c.said), std::string::npos) << f.out << f.err;
         const std::string folder = args[3 < args.size() ? 3 : 1];
-        if (c.made) EXPECT_TRUE(FileSize(JoinPath(folder, c.made))) << c.made;
-        else if (c.status == 2 && folder != Path("已有")) EXPECT_FALSE(FolderExists(folder));
+        if (c.made) {
+            EXPECT_TRUE(FileSize(JoinPath(folder, c.made))) << c.made;
+        } else if (c.status == 2 && folder != Path("已有")) {
+            EXPECT_FALSE(FolderExists(folder));
+        }
     }
 #else
     const testing::Finished f = Run({"mobile", page, "-o", Path("图")});
