@@ -336,11 +336,11 @@ TEST_F(CliTest, MobileSaysWhatItMadeLeftOutOrCouldNotMake) {
         SCOPED_TRACE(c.said);
         EXPECT_EQ(f.status, c.status) << f.err;
         EXPECT_NE((c.status == 2 ? f.err : f.out).find(c.said), std::string::npos) << f.out << f.err;
-        const std::string folder = args[3 < args.size() ? 3 : 1];
+        const std::string target = args[3 < args.size() ? 3 : 1];
         if (c.made) {
-            EXPECT_TRUE(FileSize(JoinPath(folder, c.made))) << c.made;
-        } else if (c.status == 2 && folder != Path("已有")) {
-            EXPECT_FALSE(FolderExists(folder));
+            EXPECT_TRUE(FileSize(JoinPath(target, c.made))) << c.made;
+        } else if (c.status == 2 && target != Path("已有")) {
+            EXPECT_FALSE(FolderExists(target));
         }
     }
 #else
