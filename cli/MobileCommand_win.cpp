@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "base/File.h"
@@ -110,13 +112,23 @@ int RunMobile(const std::vector<std::string>& args, Output& out) {
     request.column = column.value_or(page.Width());
     request.pageHtml = page.PageHtml();
     request.lineOffsets = mobile::LineOffsets(page);
+    // Each stage on its own line with the seconds since the start, so that a
+    // slow page shows where its time goes.
+    const auto start = std::chrono::steady_clock::now();
+    const auto seconds = [&] {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.2f",
+                      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return std::string(buf);
+    };
     std::optional<mobile::MakeStage> shown;
     request.progress = [&](mobile::MakeStage stage, double) {
-        if (shown != stage) out.Error(std::string(StageName(stage)) + "……\n");
+        if (shown != stage) out.Error(seconds() + " 秒：" + StageName(stage) + "……\n");
         shown = stage;
     };
 
     const mobile::MakeOutcome made = mobile::MakeMobileDescription(request);
+    out.Error(seconds() + " 秒：结束\n");
     if (made.stoppedForPictures) {
         std::string message = "有图片载入不了，没有生成图片（加 --allow-broken 用破图框代替它们继续）：";
         for (const std::string& url : made.failedPictures) message += "\n  " + url;
