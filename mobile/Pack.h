@@ -41,7 +41,7 @@ struct ContactSheetInput {
     const std::vector<int>& cuts;
     const std::vector<PieceInfo>& pieces;
 };
-struct ContactSheet {
+struct ContactSheetFile {
     std::string file;  // a plain name, written into the folder
     std::string bytes;
 };
@@ -60,7 +60,7 @@ struct PackOptions {
     std::function<void(PackStage, double)> progress;  // fraction 0..1 of the stage
     const std::atomic<bool>* cancel = nullptr;
     // The contact sheet of all pieces with the cut lines; none: no sheet.
-    std::function<std::optional<ContactSheet>(const ContactSheetInput&)> contactSheet;
+    std::function<std::optional<ContactSheetFile>(const ContactSheetInput&)> contactSheet;
 };
 
 struct PackResult {

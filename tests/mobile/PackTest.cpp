@@ -70,10 +70,10 @@ TEST(MobilePack, WritesPiecesHotAreasAndNotesThatStackBackToThePage) {
     FakeEncoder encoder;
     PackOptions o = Options(folder, 1546 * 80);
     int sheets = 0;
-    o.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheet> {
+    o.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
         ++sheets;
         EXPECT_EQ(in.pieces.size(), in.cuts.size() + 1);
-        return ContactSheet{"总览.jpg", "sheet"};
+        return ContactSheetFile{"总览.jpg", "sheet"};
     };
     std::vector<PackStage> stages;
     o.progress = [&](PackStage s, double) { stages.push_back(s); };
