@@ -140,14 +140,14 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     pack.cancel = request.cancel;
     for (const std::string& url : outcome.failedPictures) pack.notes.push_back("图片载入不了，画成了破图框：" + url);
     pack.progress = [&](PackStage stage, double fraction) { Progress(request, StageOf(stage), fraction); };
-    pack.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheet> {
+    pack.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
         std::optional<Raster> sheet = painter.Sheet(in.cuts);
         if (!sheet) sheet = PaintContactSheet(in.page, in.cuts);
         if (!sheet) return std::nullopt;
         auto bytes = encoder.Encode(*sheet, Format::Jpeg, kSheetQuality);
         if (!bytes) return std::nullopt;
         outcome.contactSheet = "总览.jpg";
-        return ContactSheet{outcome.contactSheet, std::move(*bytes)};
+        return ContactSheetFile{outcome.contactSheet, std::move(*bytes)};
     };
     outcome.pack = Pack(painter, encoder, pack);
     if (!outcome.pack.ok) outcome.contactSheet.clear();
