@@ -249,7 +249,9 @@ TEST(MobilePack, AutoTriesPngOnlyOnFlatPiecesUnlessNoJpegFits) {
         const auto e = EncodePiece(encoder, piece, FormatChoice::Auto, c.maxBytes, 100, error);
         ASSERT_TRUE(e) << error;
         EXPECT_EQ(e->format, c.format);
-        if (c.format == Format::Jpeg) EXPECT_EQ(encoder.calls, 1);  // q100 fits; no PNG
+        if (c.format == Format::Jpeg) {
+            EXPECT_EQ(encoder.calls, 1);  // q100 fits; no PNG
+        }
     }
 }
 
