@@ -23,9 +23,9 @@ namespace {
 
 constexpr auto kPoll = std::chrono::milliseconds(20);
 constexpr int kSheetQuality = 90;
-// The page's first rows kept from the first painting for the pieces: a page
-// of 20,000 rows at 750 pixels is painted once.
-constexpr std::size_t kKeepBytes = 64u * 1024 * 1024;
+// The page's first rows kept from the first painting for the pieces: 20,000
+// rows are painted once at 750 pixels and at 1,242.
+constexpr std::size_t kKeepBytes = 96u * 1024 * 1024;
 
 bool Cancelled(const MakeRequest& r) { return r.cancel && r.cancel->load(); }
 

@@ -174,9 +174,9 @@ private:
         edges.insert(edges.end(), r_.cuts.begin(), r_.cuts.end());
         edges.push_back(height_);
         const std::size_t count = edges.size() - 1;
+        Raster piece;  // its memory used again for every piece
         for (std::size_t i = 0; i < count; ++i) {
             if (Stopped()) return false;
-            Raster piece;
             piece.width = width_;
             piece.height = edges[i + 1] - edges[i];
             piece.pixels.assign(static_cast<std::size_t>(piece.width) * static_cast<std::size_t>(piece.height), 0xFFFFFFFFu);

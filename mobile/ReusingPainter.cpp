@@ -2,10 +2,39 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "mobile/ContactSheet.h"
 
 namespace mojian::mobile {
+
+namespace {
+constexpr int kChunkRows = 256;
+}
+
+bool ReusingPainter::Rows::Append(const std::uint32_t* rows, int n) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    try {
+        while (n > 0) {
+            if (count % kChunkRows == 0) {
+                chunks.emplace_back();
+                chunks.back().reserve(w * kChunkRows);
+            }
+            const int take = std::min(n, kChunkRows - count % kChunkRows);
+            chunks.back().insert(chunks.back().end(), rows, rows + static_cast<std::size_t>(take) * w);
+            rows += static_cast<std::size_t>(take) * w;
+            count += take;
+            n -= take;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+const std::uint32_t* ReusingPainter::Rows::Row(int y) const {
+    return chunks[static_cast<std::size_t>(y / kChunkRows)].data() + static_cast<std::size_t>(y % kChunkRows) * static_cast<std::size_t>(width);
+}
 
 ReusingPainter::ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sheetSide)
     : inner_(inner), width_(std::max(0, inner.Width())), height_(std::max(0, inner.Height())), sheetSide_(sheetSide) {
@@ -18,17 +47,20 @@ ReusingPainter::ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sh
     while (shrink_ * 2 <= 1.0 / scale) shrink_ *= 2;
     smallWidth_ = (width_ + shrink_ - 1) / shrink_;
     sums_.assign(static_cast<std::size_t>(smallWidth_) * 4, 0);
+    kept_.width = width_;
+    small_.width = smallWidth_;
 }
 
 bool ReusingPainter::Paint(int top, Raster& band) {
     if (band.width != width_ || band.height <= 0 || top < 0) return inner_.Paint(top, band);
     const std::size_t rowPixels = static_cast<std::size_t>(width_);
-    const int fromMemory = std::clamp(keptRows_ - top, 0, band.height);
+    const int fromMemory = std::clamp(kept_.count - top, 0, band.height);
     if (fromMemory > 0) {
         // The kept rows copied, the rest painted: bands painted apart stack
         // up to the page painted whole.
-        const auto from = kept_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(top) * rowPixels);
-        band.pixels.assign(from, from + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(fromMemory) * rowPixels));
+        band.pixels.clear();
+        for (int y = top; y < top + fromMemory; ++y)
+            band.pixels.insert(band.pixels.end(), kept_.Row(y), kept_.Row(y) + width_);
         if (fromMemory == band.height) return true;
         Raster rest{width_, band.height - fromMemory, {}};
         rest.pixels.assign(static_cast<std::size_t>(rest.height) * rowPixels, 0xFFFFFFFFu);
@@ -40,16 +72,19 @@ bool ReusingPainter::Paint(int top, Raster& band) {
     if (!inner_.Paint(top, band)) return false;
     painted_ += band.height;
     if (band.pixels.size() != static_cast<std::size_t>(band.height) * rowPixels) return true;
-    if (top == keptRows_ && keptRows_ < keepRows_) {
-        const int rows = std::min(band.height, keepRows_ - keptRows_);
-        kept_.insert(kept_.end(), band.pixels.begin(), band.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(rows) * rowPixels));
-        keptRows_ += rows;
-    }
+    if (top == kept_.count && kept_.count < keepRows_ &&
+        !kept_.Append(band.pixels.data(), std::min(band.height, keepRows_ - kept_.count)))
+        keepRows_ = kept_.count;  // out of memory: what is kept serves, no more is
     if (top == next_) AddToCopy(band);
     return true;
 }
 
 void ReusingPainter::AddToCopy(const Raster& band) {
+    if (shrink_ == 1) {
+        copyFailed_ = copyFailed_ || !small_.Append(band.pixels.data(), band.height);
+        next_ += band.height;
+        return;
+    }
     for (int y = 0; y < band.height; ++y) {
         const std::uint32_t* row = band.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
         for (int x = 0; x < width_; ++x) {
@@ -65,16 +100,18 @@ void ReusingPainter::AddToCopy(const Raster& band) {
             const std::uint32_t n = columns * static_cast<std::uint32_t>(gathered_);
             std::uint32_t* s = &sums_[static_cast<std::size_t>(sx) * 4];
             const auto avg = [&](int c) { return (s[c] + n / 2) / n; };
-            small_.push_back(avg(0) | avg(1) << 8 | avg(2) << 16 | avg(3) << 24);
+            row_.push_back(avg(0) | avg(1) << 8 | avg(2) << 16 | avg(3) << 24);
         }
+        copyFailed_ = copyFailed_ || !small_.Append(row_.data(), 1);
+        row_.clear();
         std::fill(sums_.begin(), sums_.end(), 0);
         gathered_ = 0;
     }
 }
 
 std::optional<Raster> ReusingPainter::Sheet(const std::vector<int>& cuts) const {
-    if (height_ <= 0 || next_ < height_ || smallWidth_ <= 0) return std::nullopt;
-    const int smallHeight = static_cast<int>(small_.size() / static_cast<std::size_t>(smallWidth_));
+    if (height_ <= 0 || next_ < height_ || smallWidth_ <= 0 || copyFailed_ || small_.count == 0) return std::nullopt;
+    const int smallHeight = small_.count;
     // The pieces' edges in the copy's rows, each piece at least a row.
     std::vector<int> edges{0};
     for (const int c : cuts)
@@ -87,7 +124,7 @@ std::optional<Raster> ReusingPainter::Sheet(const std::vector<int>& cuts) const 
         Raster piece{smallWidth_, heights[i], {}};
         piece.pixels.reserve(static_cast<std::size_t>(smallWidth_) * static_cast<std::size_t>(heights[i]));
         for (int y = edges[i]; y < edges[i + 1]; ++y) {
-            const auto row = small_.begin() + static_cast<std::ptrdiff_t>(std::min(y, smallHeight - 1)) * smallWidth_;
+            const std::uint32_t* row = small_.Row(std::min(y, smallHeight - 1));
             piece.pixels.insert(piece.pixels.end(), row, row + smallWidth_);
         }
         if (!sheet.Add(i, piece)) return std::nullopt;

@@ -35,18 +35,28 @@ public:
     int Painted() const { return painted_; }  // rows the real painter painted
 
 private:
+    // Rows in chunks of a few hundred: a 32-bit program seldom finds tens
+    // of megabytes in one piece, and a chunk it cannot get only ends keeping.
+    struct Rows {
+        int width = 0;
+        int count = 0;
+        std::vector<std::vector<std::uint32_t>> chunks;
+        bool Append(const std::uint32_t* rows, int n);
+        const std::uint32_t* Row(int y) const;
+    };
     void AddToCopy(const Raster& band);
 
     PagePainter& inner_;
     int width_, height_;
     int sheetSide_;
     int keepRows_;
-    std::vector<std::uint32_t> kept_;  // rows [0, keptRows_)
-    int keptRows_ = 0;
+    Rows kept_;  // the page's rows [0, kept_.count)
     int shrink_ = 1;
     int smallWidth_ = 0;
-    std::vector<std::uint32_t> small_;  // the copy's finished rows
+    Rows small_;  // the copy's finished rows
+    bool copyFailed_ = false;
     std::vector<std::uint32_t> sums_;   // the copy's row being gathered: B, G, R, A per column
+    std::vector<std::uint32_t> row_;    // the copy's row made from them
     int gathered_ = 0;                   // page rows in sums_
     int next_ = 0;                       // the page row the copy needs next
     int painted_ = 0;
