@@ -8,6 +8,7 @@ int RunImport(const std::vector<std::string>& args, Output& out);
 int RunList(const std::vector<std::string>& args, Output& out);
 int RunPage(const std::vector<std::string>& args, Output& out);
 int RunCheck(const std::vector<std::string>& args, Output& out);
+int RunMobile(const std::vector<std::string>& args, Output& out);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -40,6 +41,19 @@ const std::vector<Command>& Commands() {
          "每条结果写明是第几行的哪个模块、在它代码里的第几行第几列，以及怎么改；最后一行是字数和错误、提示的个数。\n"
          "--json 改为输出 JSON。退出状态：没有错误为 0，有错误为 1，文件无法检查为 2。\n",
          RunCheck},
+        {"mobile", "把页面做成手机详情的图片和热区（Windows）",
+         "用法：mojian mobile 文件|排版文件 -o 文件夹 [--width 750|1242] [--page-width 750|790]\n"
+         "                   [--format auto|jpg|png] [--max-height 像素] [--allow-broken]\n\n"
+         "把一个排版文件（.mojian）或一份描述（先像导入那样切成排版列表的行）的整页画成图片，切成手机详情用的\n"
+         "01.jpg、02.jpg……，连同 热区.json（每张图上链接的位置）、说明.txt 和总览图 总览.jpg 写进 -o 给出的新文件夹；\n"
+         "已有这个文件夹时不覆盖。\n"
+         "--width 是图片宽度：750（默认）或 1242（更清晰）；--page-width 是描述区的宽度：750（淘宝）或 790（天猫），\n"
+         "不给时用排版文件里设定的宽度；--format 选图片格式，auto（默认）为每张图选更合适的 JPG 或 PNG；\n"
+         "--max-height 是每张图的最大高度（像素），不超过规则允许的高度。\n"
+         "有图片载入不了时不生成；加 --allow-broken 则用破图框代替它们继续。\n"
+         "退出状态：全部做成为 0；做成了但有内容没能带上（链接、载入不了的图片、从中间切开的文字）为 1；\n"
+         "什么也没生成为 2。只能在 Windows 上运行。\n",
+         RunMobile},
     };
     return commands;
 }

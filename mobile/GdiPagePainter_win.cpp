@@ -32,7 +32,9 @@ bool GdiPagePainter::PicturesReady(int top, int bottom) {
 }
 
 bool GdiPagePainter::Prepare(int rows) {
-    if (surface_ && surfaceRows_ == rows) return true;
+    // A surface at least as tall serves: pieces of many heights do not each
+    // make a bitmap of their own.
+    if (surface_ && surfaceRows_ >= rows) return true;
     surface_.reset();
     bits_ = nullptr;
     BITMAPINFO bi{};

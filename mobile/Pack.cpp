@@ -65,6 +65,7 @@ public:
 
     PackResult Run() {
         r_.folder = o_.folder;
+        r_.notes = o_.notes;
         while (r_.folder.size() > 1 && (r_.folder.back() == '/' || r_.folder.back() == kPathSeparator))
             r_.folder.pop_back();
         if (!Check() || !Scan() || Stopped()) return Finish();
@@ -173,9 +174,9 @@ private:
         edges.insert(edges.end(), r_.cuts.begin(), r_.cuts.end());
         edges.push_back(height_);
         const std::size_t count = edges.size() - 1;
+        Raster piece;  // its memory used again for every piece
         for (std::size_t i = 0; i < count; ++i) {
             if (Stopped()) return false;
-            Raster piece;
             piece.width = width_;
             piece.height = edges[i + 1] - edges[i];
             piece.pixels.assign(static_cast<std::size_t>(piece.width) * static_cast<std::size_t>(piece.height), 0xFFFFFFFFu);
@@ -269,6 +270,30 @@ std::vector<float> RowUniformity(const Raster& band) {
     return out;
 }
 
+bool LooksFlat(const Raster& piece, std::size_t maxColours) {
+    // An open-addressed set of the colours seen, stopped as soon as there are
+    // too many: a photograph is found out within its first rows.
+    std::size_t slots = 64;
+    while (slots < maxColours * 2) slots *= 2;
+    std::vector<std::uint32_t> seen(slots, 0);
+    std::vector<std::uint8_t> used(slots, 0);
+    std::size_t colours = 0;
+    std::uint32_t last = 0;
+    bool any = false;
+    for (const std::uint32_t c : piece.pixels) {
+        if (any && c == last) continue;  // runs of one colour cost nothing
+        any = true;
+        last = c;
+        std::size_t at = (c * 2654435761u) & (slots - 1);
+        while (used[at] && seen[at] != c) at = (at + 1) & (slots - 1);
+        if (used[at]) continue;
+        if (++colours > maxColours) return false;
+        used[at] = 1;
+        seen[at] = c;
+    }
+    return true;
+}
+
 std::optional<Encoded> EncodePiece(PieceEncoder& encoder, const Raster& piece, FormatChoice choice,
                                    std::uint64_t maxBytes, int bestQuality, std::string& error) {
     const std::string limit = SizeText(maxBytes);
@@ -313,7 +338,9 @@ std::optional<Encoded> EncodePiece(PieceEncoder& encoder, const Raster& piece, F
         error = "JPG 编码失败";
         return std::nullopt;
     }
-    if (choice == FormatChoice::Auto && tryPng() && png->bytes.size() <= maxBytes &&
+    // PNG only wins on flat graphics (text, fills, drawn shapes) and is slow
+    // to encode: a piece of photographs is not tried unless no JPEG fits.
+    if (choice == FormatChoice::Auto && (!jpeg || LooksFlat(piece)) && tryPng() && png->bytes.size() <= maxBytes &&
         (!jpeg || png->bytes.size() < jpeg->bytes.size()))
         return png;
     if (!jpeg) {

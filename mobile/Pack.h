@@ -54,6 +54,9 @@ struct PackOptions {
     int bestQuality = 100;    // the JPEG quality tried first
     MobileRules rules = MobileRules::BuiltIn();
     PageGeometry geometry;    // at the painter's width
+    // What the caller already knows is worth telling (Chinese), written in
+    // 说明.txt with the pack's own notes.
+    std::vector<std::string> notes;
     std::function<void(PackStage, double)> progress;  // fraction 0..1 of the stage
     const std::atomic<bool>* cancel = nullptr;
     // The contact sheet of all pieces with the cut lines; none: no sheet.
@@ -76,10 +79,15 @@ struct PackResult {
 // differ from the one on their left.
 std::vector<float> RowUniformity(const Raster& band);
 
+// Whether a piece is flat graphics rather than photographs: at most
+// `maxColours` distinct colours. Auto tries PNG only on such pieces.
+bool LooksFlat(const Raster& piece, std::size_t maxColours = 2048);
+
 // Encodes a piece as the rules allow: JPEG at the highest quality up to
-// `bestQuality` that keeps within maxBytes (PNG instead under Auto when it
-// is smaller and fits). Nothing, with the reason in `error`, when no
-// encoding fits or the encoder failed.
+// `bestQuality` that keeps within maxBytes; under Auto, PNG instead when it
+// is smaller and fits (tried for flat pieces, or when no JPEG fits).
+// Nothing, with the reason in `error`, when no encoding fits or the encoder
+// failed.
 struct Encoded {
     std::string bytes;
     Format format = Format::Jpeg;

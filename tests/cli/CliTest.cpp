@@ -141,7 +141,7 @@ TEST_F(CliTest, BlocksMineListsTheSellersOwnFromTheUserFolder) {
 }
 
 TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
-    for (const char* command : {"blocks", "import", "list", "page", "check"}) {
+    for (const char* command : {"blocks", "import", "list", "page", "check", "mobile"}) {
         const testing::Finished help = Run({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_EQ(help.out.find(std::string("用法：mojian ") + command), 0u) << help.out;
@@ -338,6 +338,56 @@ TEST_F(CliTest, CheckSaysWhatItCannotCheckWithStatusTwo) {
     EXPECT_EQ(notProject.status, 2);
     EXPECT_NE(notProject.err.find("不是墨笺的排版文件"), std::string::npos) << notProject.err;
     EXPECT_TRUE(missing.out.empty() && binary.out.empty() && notProject.out.empty());
+}
+
+// The mobile description from a description file: what was made, what was
+// left out and what could not be made each have their exit status; outside
+// Windows the command only says it needs Windows.
+TEST_F(CliTest, MobileSaysWhatItMadeLeftOutOrCouldNotMake) {
+    const std::string page = Write("描述.html", Utf8ToGbk("<p style='font-size:20px'>春装上新</p>\r\n"));
+    const std::string linked = Write("链接.html", Utf8ToGbk("<p><a href='#top'>回到顶部</a></p>\r\n"));
+    const std::string broken = Write("破图.html", "<img src='nowhere.png' width=200 height=100>\r\n");
+#ifdef _WIN32
+    ASSERT_TRUE(CreateFolder(Path("已有")));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* said;  // in standard error when nothing was made, else in standard output
+        const char* made;  // a file in -o's folder, or nothing
+    };
+    const Case cases[] = {
+        {{page, "-o", Path("图1"), "--width", "1242", "--format", "png"}, 0, "生成 1 张图片", "01.png"},
+        {{linked, "-o", Path("图2"), "--page-width", "790", "--max-height", "600"}, 1, "没有做成热区的链接：#top", "热区.json"},
+        {{broken, "-o", Path("图3")}, 2, "--allow-broken", nullptr},
+        {{broken, "-o", Path("图4"), "--allow-broken"}, 1, "nowhere.png", "总览.jpg"},
+        {{page, "-o", Path("已有")}, 2, "已经存在", nullptr},
+        {{Path("没有.html"), "-o", Path("图5")}, 2, "没有.html", nullptr},
+        {{page}, 2, "-o", nullptr},
+        {{page, "-o", Path("图6"), "--width", "800"}, 2, "750 或 1242", nullptr},
+        {{page, "-o", Path("图6"), "--format", "gif"}, 2, "auto、jpg 或 png", nullptr},
+        {{page, "-o", Path("图6"), "--max-height", "高"}, 2, "正整数", nullptr},
+        {{page, "-o", Path("图6"), "--page-width", "800"}, 2, "750（淘宝）或 790（天猫）", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"mobile"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const testing::Finished f = Run(args);
+        SCOPED_TRACE(c.said);
+        EXPECT_EQ(f.status, c.status) << f.err;
+        EXPECT_NE((c.status == 2 ? f.err : f.out).find(c.said), std::string::npos) << f.out << f.err;
+        const std::string target = args[3 < args.size() ? 3 : 1];
+        if (c.made) {
+            EXPECT_TRUE(FileSize(JoinPath(target, c.made))) << c.made;
+        } else if (c.status == 2 && target != Path("已有")) {
+            EXPECT_FALSE(FolderExists(target));
+        }
+    }
+#else
+    const testing::Finished f = Run({"mobile", page, "-o", Path("图")});
+    EXPECT_EQ(f.status, 2);
+    EXPECT_NE(f.err.find("Windows"), std::string::npos);
+    EXPECT_FALSE(FolderExists(Path("图")));
+#endif
 }
 
 }  // namespace

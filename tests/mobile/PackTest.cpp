@@ -219,6 +219,42 @@ TEST(MobilePack, EncodingChoosesTheFormatThatFits) {
     }
 }
 
+// A piece of `colours` distinct colours (a photograph has thousands).
+Raster Colours(int colours) {
+    Raster piece{750, 100, std::vector<std::uint32_t>(750 * 100, 0xFFFFFFFFu)};
+    for (std::size_t i = 0; i < piece.pixels.size(); ++i)
+        piece.pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 7919 % static_cast<std::size_t>(colours));
+    return piece;
+}
+
+TEST(MobilePack, AutoTriesPngOnlyOnFlatPiecesUnlessNoJpegFits) {
+    struct Case {
+        int colours;
+        std::uint64_t maxBytes;
+        Format format;
+    };
+    const Case cases[] = {
+        {2, 1 << 20, Format::Png},      // text on white: PNG, smaller
+        {2048, 1 << 20, Format::Png},   // a drawn gradient
+        {2049, 1 << 20, Format::Jpeg},  // a photograph: PNG not even tried
+        {60000, 50, Format::Png},       // no JPEG fits: PNG is the last chance
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.colours);
+        const Raster piece = Colours(c.colours);
+        EXPECT_EQ(LooksFlat(piece), c.colours <= 2048);
+        FakeEncoder encoder;
+        encoder.pngBytes = 40;
+        std::string error;
+        const auto e = EncodePiece(encoder, piece, FormatChoice::Auto, c.maxBytes, 100, error);
+        ASSERT_TRUE(e) << error;
+        EXPECT_EQ(e->format, c.format);
+        if (c.format == Format::Jpeg) {
+            EXPECT_EQ(encoder.calls, 1);  // q100 fits; no PNG
+        }
+    }
+}
+
 TEST(MobilePack, DefaultFolderIsBesideTheProjectNamedAfterIt) {
     const std::pair<const char*, const char*> cases[] = {
         {"D:\\店铺\\春装.mjp", "D:\\店铺\\春装-手机详情"},

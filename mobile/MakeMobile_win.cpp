@@ -1,0 +1,157 @@
+#include "mobile/MakeMobile_win.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "html/GdiFonts_win.h"
+#include "html/Layout.h"
+#include "html/Parser.h"
+#include "html/PictureLoader_win.h"
+#include "mobile/GdiPagePainter_win.h"
+#include "mobile/Geometry.h"
+#include "mobile/PaintedSheet.h"
+#include "mobile/ReusingPainter.h"
+#include "mobile/ScaleLayout.h"
+#include "mobile/WicEncoder_win.h"
+
+namespace mojian::mobile {
+
+namespace {
+
+constexpr auto kPoll = std::chrono::milliseconds(20);
+constexpr int kSheetQuality = 90;
+// The page's first rows kept from the first painting for the pieces: 20,000
+// rows are painted once at 750 pixels and at 1,242.
+constexpr std::size_t kKeepBytes = 96u * 1024 * 1024;
+
+bool Cancelled(const MakeRequest& r) { return r.cancel && r.cancel->load(); }
+
+void Progress(const MakeRequest& r, MakeStage stage, double fraction) {
+    if (r.progress) r.progress(stage, std::clamp(fraction, 0.0, 1.0));
+}
+
+// The loader keeps decoded pictures within a memory bound: on a long page a
+// picture painted early may have been dropped when the contact sheet paints
+// it again, and it then reloads (from the disk cache). Painting waits for
+// it rather than leaving a hole in a piece; the loader's own limits end the
+// wait, and so does a cancel.
+class SteadyPictures final : public html::PictureSource {
+public:
+    SteadyPictures(html::PictureLoader& loader, const MakeRequest& request) : loader_(loader), request_(request) {}
+
+    html::PictureInfo Query(std::string_view url) override {
+        html::PictureInfo info = loader_.Query(url);
+        while (info.state == html::PictureInfo::State::Loading && !Cancelled(request_)) {
+            std::this_thread::sleep_for(kPoll);
+            info = loader_.Query(url);
+        }
+        return info;
+    }
+
+    std::shared_ptr<const html::Picture> Pixels(std::string_view url) override {
+        for (;;) {
+            if (auto pixels = loader_.Pixels(url)) return pixels;
+            if (loader_.Query(url).state == html::PictureInfo::State::Failed || Cancelled(request_)) return nullptr;
+            std::this_thread::sleep_for(kPoll);
+        }
+    }
+
+private:
+    html::PictureLoader& loader_;
+    const MakeRequest& request_;
+};
+
+// Asks for every picture the page shows and waits until none is loading.
+// False when cancelled.
+bool LoadPictures(html::PictureLoader& loader, const html::PageLayout& first, const MakeRequest& request,
+                  MakeOutcome& outcome) {
+    std::vector<std::string> urls;
+    std::set<std::string> seen;
+    for (const html::PictureUse& use : first.pictures)
+        if (!use.url.empty() && seen.insert(use.url).second) urls.push_back(use.url);
+    for (;;) {
+        if (Cancelled(request)) return false;
+        std::size_t done = 0;
+        for (const std::string& url : urls) done += loader.Query(url).state != html::PictureInfo::State::Loading;
+        Progress(request, MakeStage::Pictures, urls.empty() ? 1.0 : static_cast<double>(done) / static_cast<double>(urls.size()));
+        if (done == urls.size()) break;
+        std::this_thread::sleep_for(kPoll);
+    }
+    for (const std::string& url : urls)
+        if (loader.Query(url).state == html::PictureInfo::State::Failed) outcome.failedPictures.push_back(url);
+    return true;
+}
+
+MakeStage StageOf(PackStage stage) {
+    switch (stage) {
+        case PackStage::Scanning: return MakeStage::Scanning;
+        case PackStage::Planning: return MakeStage::Planning;
+        case PackStage::Encoding: return MakeStage::Encoding;
+        case PackStage::Writing: return MakeStage::Writing;
+    }
+    return MakeStage::Writing;
+}
+
+}  // namespace
+
+MakeOutcome MakeMobileDescription(const MakeRequest& request) {
+    MakeOutcome outcome;
+    outcome.pack.folder = request.folder;
+    // The loader's workers report to nobody: this thread asks them.
+    auto backend = std::make_shared<html::WinPictureBackend>();
+    html::PictureLoader loader(html::PictureLoaderOptions{}, backend,
+                               html::OpenPictureFolder(html::DefaultPictureFolder()));
+    const html::Document document = html::ParseHtml(request.pageHtml);
+    html::GdiFonts fonts;
+    const float column = static_cast<float>(WidthPixels(request.column));
+    html::LayoutOptions options{column, 0};
+    options.recordEveryBox = true;
+
+    Progress(request, MakeStage::Pictures, 0);
+    const bool loaded = LoadPictures(loader, html::LayoutDocument(document, options, fonts, loader), request, outcome);
+    if (!loaded || Cancelled(request)) {
+        outcome.pack.cancelled = true;
+        return outcome;
+    }
+    if (!outcome.failedPictures.empty() && !request.goOnWithBrokenPictures) {
+        outcome.stoppedForPictures = true;
+        outcome.pack.errors.push_back("有 " + std::to_string(outcome.failedPictures.size()) +
+                                      " 张图片载入不了；可以选择用破图框代替它们继续生成");
+        return outcome;
+    }
+
+    // Laid out again now that every picture's size is known.
+    const html::PageLayout layout = html::LayoutDocument(document, options, fonts, loader);
+    const html::PageLayout scaled = ScaleLayout(layout, static_cast<float>(request.outputWidth) / column);
+    SteadyPictures pictures(loader, request);
+    GdiPagePainter gdi(scaled, request.outputWidth, fonts, pictures);
+    ReusingPainter painter(gdi, kKeepBytes);
+    WicEncoder encoder;
+
+    PackOptions pack;
+    pack.folder = request.folder;
+    pack.overwrite = request.overwrite;
+    pack.format = request.format;
+    pack.maxHeight = request.maxHeight;
+    pack.geometry = MeasurePage(layout, request.lineOffsets, request.outputWidth);
+    pack.cancel = request.cancel;
+    for (const std::string& url : outcome.failedPictures) pack.notes.push_back("图片载入不了，画成了破图框：" + url);
+    pack.progress = [&](PackStage stage, double fraction) { Progress(request, StageOf(stage), fraction); };
+    pack.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
+        std::optional<Raster> sheet = painter.Sheet(in.cuts);
+        if (!sheet) sheet = PaintContactSheet(in.page, in.cuts);
+        if (!sheet) return std::nullopt;
+        auto bytes = encoder.Encode(*sheet, Format::Jpeg, kSheetQuality);
+        if (!bytes) return std::nullopt;
+        outcome.contactSheet = "总览.jpg";
+        return ContactSheetFile{outcome.contactSheet, std::move(*bytes)};
+    };
+    outcome.pack = Pack(painter, encoder, pack);
+    if (!outcome.pack.ok) outcome.contactSheet.clear();
+    return outcome;
+}
+
+}  // namespace mojian::mobile

@@ -1,0 +1,65 @@
+// Painting is most of the time a mobile description takes: the pack paints
+// the whole page once to see where its rows are of one colour, then each
+// piece again, and the contact sheet would paint it a third time. This
+// painter in front of the real one keeps the first rows painted, up to a
+// byte budget, so that the pieces at the top come from memory, and a small
+// copy of the whole page, shrunk as it is painted the first time, which the
+// contact sheet is made from. Memory stays bounded whatever the height.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "mobile/Seams.h"
+
+namespace mojian::mobile {
+
+class ReusingPainter final : public PagePainter {
+public:
+    // `keepBytes`: the most the kept rows take; `sheetSide`: the contact
+    // sheet's largest side, which sets how small the copy may be.
+    ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sheetSide = 2000);
+
+    int Width() const override { return inner_.Width(); }
+    int Height() const override { return inner_.Height(); }
+    bool Paint(int top, Raster& band) override;
+
+    // The contact sheet of the pieces between `cuts`, from the small copy;
+    // nothing unless the page was painted whole from the top first (then
+    // PaintContactSheet paints it again).
+    std::optional<Raster> Sheet(const std::vector<int>& cuts) const;
+
+    int Shrink() const { return shrink_; }  // the copy is 1/Shrink() of the page each way
+    int Painted() const { return painted_; }  // rows the real painter painted
+
+private:
+    // Rows in chunks of a few hundred: a 32-bit program seldom finds tens
+    // of megabytes in one piece, and a chunk it cannot get only ends keeping.
+    struct Rows {
+        int width = 0;
+        int count = 0;
+        std::vector<std::vector<std::uint32_t>> chunks;
+        bool Append(const std::uint32_t* rows, int n);
+        const std::uint32_t* Row(int y) const;
+    };
+    void AddToCopy(const Raster& band);
+
+    PagePainter& inner_;
+    int width_, height_;
+    int sheetSide_;
+    int keepRows_;
+    Rows kept_;  // the page's rows [0, kept_.count)
+    int shrink_ = 1;
+    int smallWidth_ = 0;
+    Rows small_;  // the copy's finished rows
+    bool copyFailed_ = false;
+    std::vector<std::uint32_t> sums_;   // the copy's row being gathered: B, G, R, A per column
+    std::vector<std::uint32_t> row_;    // the copy's row made from them
+    int gathered_ = 0;                   // page rows in sums_
+    int next_ = 0;                       // the page row the copy needs next
+    int painted_ = 0;
+};
+
+}  // namespace mojian::mobile

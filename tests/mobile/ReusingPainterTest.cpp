@@ -1,0 +1,89 @@
+#include "mobile/ReusingPainter.h"
+
+#include <gtest/gtest.h>
+
+#include "mobile/PaintedSheet.h"
+
+namespace mojian::mobile {
+namespace {
+
+// Each row a colour of its own (the row's number in blue and green), red
+// pixels every 3 columns; counts the rows it paints.
+class RowPainter : public PagePainter {
+public:
+    RowPainter(int width, int height) : w_(width), h_(height) {}
+    int Width() const override { return w_; }
+    int Height() const override { return h_; }
+    bool Paint(int top, Raster& band) override {
+        if (top < 0 || top + band.height > h_ || band.width != w_) return false;
+        band.pixels.resize(static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height));
+        for (int y = 0; y < band.height; ++y)
+            for (int x = 0; x < band.width; ++x)
+                band.pixels[static_cast<std::size_t>(y * band.width + x)] =
+                    0xFF000000u | static_cast<std::uint32_t>((top + y) & 0xFFFF) | (x % 3 ? 0 : 0x00FF0000u);
+        rows += band.height;
+        return true;
+    }
+    int rows = 0;
+
+private:
+    int w_, h_;
+};
+
+Raster PaintThrough(PagePainter& p, int top, int height) {
+    Raster band{p.Width(), height, {}};
+    EXPECT_TRUE(p.Paint(top, band));
+    return band;
+}
+
+TEST(ReusingPainter, PiecesAtTheTopComeFromMemoryAndMatchThePainter) {
+    struct Case {
+        int width, height;
+        std::size_t keepBytes;
+        int repainted;  // rows the real painter paints again for the pieces
+    };
+    const Case cases[] = {
+        {100, 900, 100 * 4 * 900, 0},     // all kept
+        {100, 900, 100 * 4 * 500, 400},   // 500 rows kept: a piece across them is painted from there
+        {100, 900, 0, 900},               // nothing kept
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keepBytes);
+        RowPainter real(c.width, c.height);
+        RowPainter reference(c.width, c.height);
+        ReusingPainter painter(real, c.keepBytes);
+        for (int top = 0; top < c.height; top += 256) PaintThrough(painter, top, std::min(256, c.height - top));
+        EXPECT_EQ(real.rows, c.height);
+        for (const auto& [top, height] : {std::pair{0, 300}, {300, 300}, {600, 300}})
+            EXPECT_EQ(PaintThrough(painter, top, height).pixels, PaintThrough(reference, top, height).pixels) << top;
+        EXPECT_EQ(real.rows - c.height, c.repainted);
+        Raster wrong{c.width + 1, 10, {}};
+        EXPECT_FALSE(painter.Paint(0, wrong));
+    }
+}
+
+TEST(ReusingPainter, ItsSheetIsThePaintedOnesAtFullSizeAndNoneWithoutAWholeFirstPass) {
+    const std::vector<int> cuts{300, 650};
+    RowPainter real(120, 900), again(120, 900);
+    ReusingPainter painter(real, 0);
+    EXPECT_EQ(painter.Shrink(), 1);  // a small page: the copy is the page itself
+    EXPECT_FALSE(painter.Sheet(cuts));
+    for (int top = 0; top < 900; top += 256) PaintThrough(painter, top, std::min(256, 900 - top));
+    const auto sheet = painter.Sheet(cuts);
+    const auto painted = PaintContactSheet(again, cuts);
+    ASSERT_TRUE(sheet && painted);
+    EXPECT_EQ(sheet->pixels, painted->pixels);
+    EXPECT_EQ(again.rows, 900);  // the sheet painted again, a piece at a time
+
+    // A tall page: a copy shrunk enough for the sheet, and the sheet's size bounded.
+    RowPainter tall(750, 60000);
+    ReusingPainter big(tall, 0);
+    EXPECT_EQ(big.Shrink(), 2);
+    for (int top = 0; top < 60000; top += 1000) PaintThrough(big, top, 1000);
+    const auto bigSheet = big.Sheet({1500, 3000, 59999});
+    ASSERT_TRUE(bigSheet);
+    EXPECT_LE(std::max(bigSheet->width, bigSheet->height), 2000);
+}
+
+}  // namespace
+}  // namespace mojian::mobile
