@@ -14,7 +14,6 @@ namespace mojian {
 
 namespace {
 
-constexpr wchar_t kTitle[] = L"生成手机详情";
 constexpr wchar_t kEmptyPage[] = L"排版列表是空的，还没有可以生成手机详情的内容。";
 constexpr wchar_t kNoMaker[] = L"这个版本不能生成手机详情。";
 
@@ -30,7 +29,7 @@ void MobileDescription_Click(HWND form, Form1State& s) {
         return;
     }
     if (const auto checked = CheckPageNow(s); checked && checked->summary.errors > 0) {
-        const int answer = Ask(form, Wide(mobile::CheckErrorsQuestion(checked->summary.errors)), kTitle,
+        const int answer = Ask(form, Wide(mobile::CheckErrorsQuestion(checked->summary.errors)), kMobileTitle,
                                MB_YESNOCANCEL | MB_ICONWARNING);
         if (answer == IDNO) Check_Click(form, s);
         if (answer != IDYES) return;

@@ -15,6 +15,7 @@
 #include "check/Check.h"
 #include "check/Report.h"
 #include "cli/Cli.h"
+#include "cli/ProjectLines.h"
 #include "compose/Composition.h"
 #include "html/Layout.h"
 #include "import/Import.h"
@@ -29,19 +30,12 @@ using import::ImportResult;
 using project::LoadProjectFile;
 using project::ProjectErrorMessage;
 using project::ProjectRead;
-using project::kProjectExtension;
 
 namespace {
 
 // Findings mean exit status 1, so a file that cannot be checked is told
 // apart from a page with errors.
 constexpr int kCannotCheck = 2;
-
-bool IsProjectName(const std::string& path) {
-    if (path.size() < kProjectExtension.size()) return false;
-    return std::equal(kProjectExtension.begin(), kProjectExtension.end(), path.end() - static_cast<std::ptrdiff_t>(kProjectExtension.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 
 #include "base/File.h"
 #include "cli/Cli.h"
+#include "cli/ProjectLines.h"
 #include "compose/Composition.h"
 #include "import/Import.h"
 #include "mobile/Geometry.h"
@@ -28,14 +29,6 @@ constexpr int kNothingMade = 2;
 constexpr char kUsage[] =
     "用法：mojian mobile 文件|排版文件 -o 文件夹 [--width 750|1242] [--page-width 750|790] "
     "[--format auto|jpg|png] [--max-height 像素] [--allow-broken]";
-
-bool IsProjectName(const std::string& path) {
-    const std::string_view ext = project::kProjectExtension;
-    if (path.size() < ext.size()) return false;
-    return std::equal(ext.begin(), ext.end(), path.end() - static_cast<std::ptrdiff_t>(ext.size()), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
-}
 
 std::optional<int> Number(const std::string& text) {
     int n = 0;

@@ -15,4 +15,8 @@ std::optional<PageData> LoadProject(const std::string& path, Output& out);
 
 void PrintLines(const PageData& page, Output& out);
 
+// Whether a path names a project file (its extension, in any case) rather
+// than a description to import first.
+bool IsProjectName(const std::string& path);
+
 }  // namespace mojian::cli

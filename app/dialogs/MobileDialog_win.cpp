@@ -27,7 +27,6 @@ constexpr UINT kMsgProgress = WM_APP + 50;
 // Posted by the worker once its outcome is in place, as its last act.
 constexpr UINT kMsgDone = WM_APP + 51;
 
-constexpr wchar_t kTitle[] = L"生成手机详情";
 
 // The dialog's state, owned by ShowMobileDialog's frame for the dialog's
 // whole life. The worker thread reads `request` and `input`, writes
@@ -49,7 +48,7 @@ struct MobileDialog {
 HWND Item(const MobileDialog& d, int id) { return GetDlgItem(d.dialog, id); }
 
 int Ask(const MobileDialog& d, const std::string& text, UINT flags) {
-    return CurrentEnvironment().messageBox(d.dialog, Wide(text), kTitle, flags);
+    return CurrentEnvironment().messageBox(d.dialog, Wide(text), kMobileTitle, flags);
 }
 
 void SetItemText(const MobileDialog& d, int id, const std::string& text) {

@@ -17,6 +17,9 @@
 
 namespace mojian {
 
+// The dialog's caption, and the title of the questions asked on the way to it.
+inline constexpr wchar_t kMobileTitle[] = L"生成手机详情";
+
 // What makes the folder: mobile::MakeMobileDescription in the program, a
 // fake in the tests. It blocks and is called on the dialog's worker thread.
 using MobileMaker = std::function<mobile::MakeOutcome(const mobile::MakeRequest&)>;

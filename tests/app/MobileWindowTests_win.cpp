@@ -22,8 +22,8 @@ using mobile::MakeOutcome;
 using mobile::MakeRequest;
 using mobile::MakeStage;
 
-constexpr char kClean[] = "<p>纯棉面料，亲肤透气，机洗不变形。</p>";
-constexpr char kClick[] = R"~(<a href="https://shop.taobao.com/" onclick="go()">进店看看</a>)~";
+constexpr char kCleanLine[] = "<p>纯棉面料，亲肤透气，机洗不变形。</p>";
+constexpr char kClickLine[] = R"~(<a href="https://shop.taobao.com/" onclick="go()">进店看看</a>)~";
 
 // Called on the dialog's worker; the test reads what it kept once the run
 // ended (or through the atomics while it runs).
@@ -66,7 +66,7 @@ protected:
         };
     }
     void CleanPage() {
-        SetCustomSource(1, kClean);
+        SetCustomSource(1, kCleanLine);
         AddLines("自定义源码-1", 3);
     }
     // The dialog opened from the menu, `script` run in it; whether it opened.
@@ -246,7 +246,7 @@ TEST_F(MobileWindowTest, PicturesThatFailedAreListedAndTheSellerChoosesToGoOnWit
 }
 
 TEST_F(MobileWindowTest, ThePublishChecksErrorsComeFirstAndTheSellerDecides) {
-    SetCustomSource(1, kClick);
+    SetCustomSource(1, kClickLine);
     AddLine("自定义源码-1");
     // 否 opens the check's report instead (a dialog too, so the script runs in it).
     struct Case {
