@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -47,6 +48,39 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::string previous_;
+};
+
+// Points the system's per-user data folder (LOCALAPPDATA, or XDG_DATA_HOME
+// natively) at `folder` for the object's life, as the program reads it.
+class LocalDataFolder {
+public:
+    explicit LocalDataFolder(const std::string& folder) {
+        const char* was = std::getenv(kVariable);
+        had_ = was != nullptr;
+        previous_ = was ? was : "";
+        Set(folder.c_str());
+    }
+    ~LocalDataFolder() {
+#ifdef _WIN32
+        Set(previous_.c_str());
+#else
+        if (had_) Set(previous_.c_str());
+        else unsetenv(kVariable);
+#endif
+    }
+    LocalDataFolder(const LocalDataFolder&) = delete;
+    LocalDataFolder& operator=(const LocalDataFolder&) = delete;
+
+private:
+#ifdef _WIN32
+    static constexpr const char* kVariable = "LOCALAPPDATA";
+    static void Set(const char* value) { _putenv_s(kVariable, value); }  // ASCII: a temporary folder's name
+#else
+    static constexpr const char* kVariable = "XDG_DATA_HOME";
+    static void Set(const char* value) { setenv(kVariable, value, 1); }
+#endif
+    bool had_ = false;
     std::string previous_;
 };
 

@@ -22,8 +22,8 @@
 #include "html/Layout.h"
 #include "html/Parser.h"
 #include "mobile/ContactSheet.h"
+#include "mobile/Pack.h"
 #include "mobile/GdiPagePainter_win.h"
-#include "mobile/Rows.h"
 #include "mobile/ScaleLayout.h"
 #include "mobile/WicEncoder_win.h"
 
@@ -77,7 +77,7 @@ Figures Run(const html::PageLayout& page, int width, html::GdiFonts& fonts, html
         if (!painter.Paint(static_cast<int>(i) * kPieceRows, band)) std::printf("band %zu not painted\n", i);
         f.paint += NowMs() - t;
         t = NowMs();
-        (void)RowSpread(band);
+        (void)RowUniformity(band);
         f.spread += NowMs() - t;
         t = NowMs();
         const auto jpeg = encoder.Encode(band, Format::Jpeg, 90);

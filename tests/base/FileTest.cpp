@@ -112,18 +112,7 @@ TEST(UserFolder, IsMojianUnderTheLocalDataFolderMadeWhenAskedOrTheTestsOwn) {
     TempFolder dir;
     const std::string base = JoinPath(dir.Utf8(), "local");
     ASSERT_TRUE(CreateFolder(base));
-#ifdef _WIN32
-    const char* variable = "LOCALAPPDATA";
-#else
-    const char* variable = "XDG_DATA_HOME";
-#endif
-    const char* was = std::getenv(variable);
-    const std::string previous = was ? was : "";
-#ifdef _WIN32
-    _putenv_s(variable, base.c_str());  // ASCII: the temporary folder's name
-#else
-    setenv(variable, base.c_str(), 1);
-#endif
+    const testing::LocalDataFolder pointed(base);
     const std::string folder = UserDataFolder();
     EXPECT_EQ(folder, JoinPath(base, "墨笺"));
     EXPECT_TRUE(FolderExists(folder));
@@ -137,12 +126,6 @@ TEST(UserFolder, IsMojianUnderTheLocalDataFolderMadeWhenAskedOrTheTestsOwn) {
     SetUserDataFolder(JoinPath(JoinPath(dir.Utf8(), "file"), "below"));
     EXPECT_EQ(UserDataFolder(), "");
     SetUserDataFolder("");
-#ifdef _WIN32
-    _putenv_s(variable, previous.c_str());
-#else
-    if (was) setenv(variable, previous.c_str(), 1);
-    else unsetenv(variable);
-#endif
 }
 
 }  // namespace

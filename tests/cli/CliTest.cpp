@@ -104,19 +104,9 @@ TEST_F(CliTest, BlocksListsTheNinetyEntryNames) {
 }
 
 TEST_F(CliTest, BlocksMineListsTheSellersOwnFromTheUserFolder) {
-#ifdef _WIN32
-    const char* variable = "LOCALAPPDATA";
-#else
-    const char* variable = "XDG_DATA_HOME";
-#endif
-    const char* was = std::getenv(variable);
-    const std::string previous = was ? was : "", local = Path("local");
+    const std::string local = Path("local");
     ASSERT_TRUE(CreateFolder(local));
-#ifdef _WIN32
-    _putenv_s(variable, local.c_str());  // ASCII: the temporary folder's name
-#else
-    setenv(variable, local.c_str(), 1);
-#endif
+    const testing::LocalDataFolder pointed(local);
     const testing::Finished none = Run({"blocks", "--mine"});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(LinesOf(none.out), Names{"还没有保存过我的模块。"});
@@ -132,12 +122,6 @@ TEST_F(CliTest, BlocksMineListsTheSellersOwnFromTheUserFolder) {
                                           "坏.json\t（已损坏：文件不完整，可能没有写完）",
                                           "尺码\t自定义源码-3\t2026-05-01 14:03\t13 字节"}));
     EXPECT_EQ(Run({"blocks", "--mine", "x"}).status, 2);
-#ifdef _WIN32
-    _putenv_s(variable, previous.c_str());
-#else
-    if (was) setenv(variable, previous.c_str(), 1);
-    else unsetenv(variable);
-#endif
 }
 
 TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {
