@@ -26,4 +26,11 @@ std::string CustomEntryName(int number) {
     return std::string(kCustomEntryPrefix) + std::to_string(number);
 }
 
+std::string MineEntryName(std::string_view name) { return std::string(kMineEntryPrefix) + std::string(name); }
+
+std::string_view MineNameOf(std::string_view entryName) {
+    if (!entryName.starts_with(kMineEntryPrefix)) return {};
+    return entryName.substr(kMineEntryPrefix.size());
+}
+
 }  // namespace mojian

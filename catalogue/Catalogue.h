@@ -29,6 +29,9 @@ inline constexpr std::array<std::string_view, kMaxStyles> kThemeNames = {
 
 inline constexpr std::string_view kCustomSourceCaption = "自定义源码";
 inline constexpr std::string_view kCustomEntryPrefix = "自定义源码-";
+// The seller's own blocks (我的模块) are lines "我的模块-" and the block's name.
+inline constexpr std::string_view kMineCaption = "我的模块";
+inline constexpr std::string_view kMineEntryPrefix = "我的模块-";
 
 // Total built-in blocks (the sum of kStyleCounts).
 inline constexpr int kBuiltInBlockCount = 90;
@@ -46,5 +49,10 @@ std::string EntryName(int kind, int style);
 
 // 自定义源码-N, N in decimal without padding.
 std::string CustomEntryName(int number);
+
+// 我的模块-name.
+std::string MineEntryName(std::string_view name);
+// The name of a line of the seller's own block; empty for any other line.
+std::string_view MineNameOf(std::string_view entryName);
 
 }  // namespace mojian

@@ -55,7 +55,9 @@ const std::string kNoBlock;
 ResolvedEntry ResolveEntry(std::string_view entryName) {
     const auto& table = Entries();
     const auto it = table.find(entryName);
-    return it == table.end() ? ResolvedEntry{} : it->second;
+    if (it != table.end()) return it->second;
+    if (!MineNameOf(entryName).empty()) return ResolvedEntry{ResolvedEntry::What::Mine, -1, -1, 0};
+    return ResolvedEntry{};
 }
 
 TemplateLibrary::TemplateLibrary() : blocks_(kBuiltInBlockCount) {

@@ -11,7 +11,7 @@
 namespace mojian {
 
 struct ResolvedEntry {
-    enum class What { Nothing, BuiltIn, Custom };
+    enum class What { Nothing, BuiltIn, Custom, Mine };
     What what = What::Nothing;
     int kind = -1;    // BuiltIn: kind index 0..9
     int style = -1;   // BuiltIn: 0-based style index (theme position for kind 0)
@@ -19,12 +19,14 @@ struct ResolvedEntry {
 
     bool IsBuiltIn() const { return what == What::BuiltIn; }
     bool IsCustom() const { return what == What::Custom; }
+    bool IsMine() const { return what == What::Mine; }  // its name: MineNameOf
     bool IsNothing() const { return what == What::Nothing; }
     friend bool operator==(const ResolvedEntry&, const ResolvedEntry&) = default;
 };
 
-// Exact, whole-string, case- and width-sensitive; built-in names, and custom
-// sources 1 to 100 written without leading zeros. Anything else is Nothing.
+// Exact, whole-string, case- and width-sensitive; built-in names, custom
+// sources 1 to 100 written without leading zeros, and the seller's own
+// blocks by "我的模块-" and a name. Anything else is Nothing.
 ResolvedEntry ResolveEntry(std::string_view entryName);
 
 class TemplateLibrary {

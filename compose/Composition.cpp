@@ -38,6 +38,18 @@ std::optional<std::string> TextOrNothing(const std::string* text) {
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
+Change ChangeOf(const BurstTarget& target, TextEdit edit) {
+    if (target.number != 0) return change::Source{target.number, std::move(edit)};
+    if (!target.mine.empty()) return change::Mine{target.mine, std::move(edit)};
+    return change::Block{target.block, std::move(edit)};
+}
+
+TextEdit& EditIn(Change& c) {
+    if (auto* source = std::get_if<change::Source>(&c)) return source->edit;
+    if (auto* mine = std::get_if<change::Mine>(&c)) return mine->edit;
+    return std::get<change::Block>(c).edit;
+}
+
 }  // namespace
 
 Composition::Composition() = default;
@@ -87,6 +99,14 @@ void Composition::SetBlockText(const BlockId& id, std::optional<std::string> tex
     else blocks_.erase(id);
 }
 
+void Composition::SetMineText(const std::string& name, std::optional<std::string> text) {
+    if (!text) {
+        if (const auto it = mine_.find(name); it != mine_.end()) mine_.erase(it);
+        return;
+    }
+    mine_.insert_or_assign(name, std::move(*text));
+}
+
 void Composition::Apply(const Change& c, bool forward, PageEffects& e) {
     struct Visitor {
         Composition& page;
@@ -120,6 +140,11 @@ void Composition::Apply(const Change& c, bool forward, PageEffects& e) {
         void operator()(const change::Block& c) const {
             page.SetBlockText(c.id, c.edit.Apply(forward, page.GetBlock(c.id.kind, c.id.style)));
             e.blocks.insert(c.id);
+        }
+        void operator()(const change::Mine& c) const {
+            const std::string* now = page.MineHtml(c.name);
+            page.SetMineText(c.name, c.edit.Apply(forward, now ? std::string_view(*now) : std::string_view()));
+            e.mine.insert(c.name);
         }
         void operator()(const change::Counter& c) const {
             page.counter_ = Pick(forward, c.before, c.after);
@@ -206,6 +231,15 @@ PageEffects Composition::AddCustom(std::string_view text) {
     return End();
 }
 
+PageEffects Composition::AddMine(std::string_view name, std::string_view html) {
+    if (name.empty()) return {};
+    if (!CanAddLine(static_cast<int>(lines_.size()))) return Refused(Outcome::PageFull);
+    Begin();
+    SetMine(name, html);
+    InsertLine(static_cast<int>(lines_.size()), MineEntryName(name));
+    return End();
+}
+
 PageEffects Composition::DeleteSelected() { return selected_ < 0 ? PageEffects{} : RemoveLine(selected_); }
 
 PageEffects Composition::Clear() {
@@ -234,25 +268,33 @@ PageEffects Composition::WriteThroughSelected(std::string_view text, bool burstC
     const ResolvedEntry entry = ResolveEntry(SelectedName());
     if (entry.IsBuiltIn()) return SetBlock(entry.kind, entry.style, text, burstContinues);
     if (entry.IsCustom()) return WriteCustomSource(entry.custom, text, burstContinues);
+    if (entry.IsMine()) return SetMine(MineNameOf(SelectedName()), text, burstContinues);
     return {};
 }
 
 PageEffects Composition::WriteCustomSource(int number, std::string_view text, bool burstContinues) {
     if (number < 1) return {};
-    return EditText(BurstTarget{number, {-1, -1}}, text, burstContinues);
+    return EditText(BurstTarget{number, {-1, -1}, {}}, text, burstContinues);
 }
 
 PageEffects Composition::SetBlock(int kind, int style, std::string_view text, bool burstContinues) {
     if (!IsValidBlock(kind, style)) return {};
-    return EditText(BurstTarget{0, {kind, style}}, text, burstContinues);
+    return EditText(BurstTarget{0, {kind, style}, {}}, text, burstContinues);
+}
+
+PageEffects Composition::SetMine(std::string_view name, std::string_view html, bool burstContinues) {
+    if (name.empty()) return {};
+    return EditText(BurstTarget{0, {-1, -1}, std::string(name)}, html, burstContinues);
 }
 
 PageEffects Composition::EditText(const BurstTarget& target, std::string_view text, bool burstContinues) {
-    const bool isSource = target.number != 0;
     std::string_view unset;
     std::optional<std::string> current, wanted;
-    if (isSource) {
+    if (target.number != 0) {
         if (const std::string* now = CustomText(target.number)) current = *now;
+        wanted = std::string(text);
+    } else if (!target.mine.empty()) {
+        if (const std::string* now = MineHtml(target.mine)) current = *now;
         wanted = std::string(text);
     } else {
         unset = BuiltInLibrary().Get(target.block.kind, target.block.style);
@@ -265,21 +307,16 @@ PageEffects Composition::EditText(const BurstTarget& target, std::string_view te
     Step* burst = burstContinues ? history_.BurstTop(target) : nullptr;
     if (!burst) {
         Begin();
-        TextEdit edit = TextEdit::Between(current, wanted, unset);
-        if (isSource) Do(change::Source{target.number, std::move(edit)});
-        else Do(change::Block{target.block, std::move(edit)});
+        Do(ChangeOf(target, TextEdit::Between(current, wanted, unset)));
         if (history_.IsOutermost()) history_.Current().burst = target;
         return End();
     }
 
     // The burst goes on: the step it started now ends at this text.
-    TextEdit& started = isSource ? std::get<change::Source>(burst->changes.front()).edit
-                                 : std::get<change::Block>(burst->changes.front()).edit;
+    TextEdit& started = EditIn(burst->changes.front());
     const std::optional<std::string> first = started.Apply(false, current ? std::string_view(*current) : unset);
     PageEffects e;
-    TextEdit edit = TextEdit::Between(current, wanted, unset);
-    if (isSource) Apply(change::Source{target.number, std::move(edit)}, true, e);
-    else Apply(change::Block{target.block, std::move(edit)}, true, e);
+    Apply(ChangeOf(target, TextEdit::Between(current, wanted, unset)), true, e);
     e.outcome = Outcome::Applied;
     started = TextEdit::Between(first, wanted, unset);
     // Typed back to where the burst began: the page is as before the step.
@@ -338,6 +375,16 @@ PageEffects Composition::Open(const PageData& page) {
             Do(change::Block{id, TextEdit::Between(before, after, BuiltInLibrary().Get(id.kind, id.style))});
     }
 
+    std::set<std::string, std::less<>> names;
+    for (const auto& entry : mine_) names.insert(entry.first);
+    for (const auto& entry : page.myBlocks) names.insert(entry.first);
+    for (const std::string& name : names) {
+        std::optional<std::string> before, after;
+        if (const auto it = mine_.find(name); it != mine_.end()) before = it->second;
+        if (const auto it = page.myBlocks.find(name); it != page.myBlocks.end()) after = it->second;
+        if (before != after) Do(change::Mine{name, TextEdit::Between(before, after, {})});
+    }
+
     const int counter = static_cast<int>(renumbered.size());
     if (counter != counter_) Do(change::Counter{counter_, counter});
     const Choice choice = IsValidChoice(page.choice) ? page.choice : kStartChoice;
@@ -349,7 +396,8 @@ PageEffects Composition::Open(const PageData& page) {
     return End();
 }
 
-PageEffects Composition::ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources) {
+PageEffects Composition::ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources,
+                                      const std::map<std::string, std::string>& mine) {
     if (lines.size() > static_cast<std::size_t>(kMaxPageLines)) return Refused(Outcome::PageFull);
     if (!sources.empty() && sources.begin()->first <= counter_) return {};
     Begin();
@@ -357,6 +405,7 @@ PageEffects Composition::ReplaceLines(const std::vector<std::string>& lines, con
     for (const auto& [number, text] : sources)
         Do(change::Source{number, TextEdit::Between(TextOrNothing(CustomText(number)), text, {})});
     if (!sources.empty()) Do(change::Counter{counter_, sources.rbegin()->first});
+    for (const auto& [name, html] : mine) SetMine(name, html);
     selected_ = -1;
     return End();
 }
@@ -440,6 +489,11 @@ std::vector<int> Composition::CustomNumbers() const {
     return numbers;
 }
 
+const std::string* Composition::MineHtml(std::string_view name) const {
+    const auto it = mine_.find(name);
+    return it == mine_.end() ? nullptr : &it->second;
+}
+
 const std::string& Composition::GetBlock(int kind, int style) const {
     const auto it = blocks_.find(BlockId{kind, style});
     return it != blocks_.end() ? it->second : BuiltInLibrary().Get(kind, style);
@@ -451,6 +505,9 @@ std::optional<std::string_view> Composition::LineHtml(std::size_t index) const {
     if (entry.IsBuiltIn()) return std::string_view(GetBlock(entry.kind, entry.style));
     if (entry.IsCustom()) {
         if (const auto it = sources_.find(entry.custom); it != sources_.end()) return std::string_view(it->second.html);
+    }
+    if (entry.IsMine()) {
+        if (const std::string* html = MineHtml(MineNameOf(lines_[index]))) return std::string_view(*html);
     }
     return std::nullopt;
 }
@@ -476,6 +533,10 @@ PageData Composition::Snapshot() const {
     page.lines = lines_;
     for (const std::string& line : lines_) {
         const ResolvedEntry entry = ResolveEntry(line);
+        if (entry.IsMine()) {
+            const std::string_view name = MineNameOf(line);
+            if (const std::string* html = MineHtml(name)) page.myBlocks.try_emplace(std::string(name), *html);
+        }
         if (!entry.IsCustom()) continue;
         if (const auto it = sources_.find(entry.custom); it != sources_.end())
             page.customSources.try_emplace(entry.custom, it->second.text);

@@ -12,7 +12,8 @@
 //     it returns nothing;
 //   - Label1 and the "自定义源码-N" caption when `counterChanged`
 //     (CustomCaptionNumber()), the option buttons when `choiceChanged`;
-//   - the preview's column and the check when `widthChanged` (Width()).
+//   - the preview's column and the check when `widthChanged` (Width());
+//   - the lines of the seller's blocks named in `mine` (MineHtml()).
 // The model is the truth: PageHtml() is what a copy puts on the clipboard,
 // still whole if a file could not be written; GetBlock is the block text
 // every preview and the copy take.
@@ -46,6 +47,10 @@ public:
     // Takes the next number (counting on after deletes, 101 and beyond too:
     // such a line is kept and written but resolves to nothing).
     PageEffects AddCustom(std::string_view text);
+    // A line of the seller's own block `name` (我的模块), taking `html` as
+    // the page's copy of it: every line naming the block shows that copy,
+    // and the project file carries it.
+    PageEffects AddMine(std::string_view name, std::string_view html);
     // "删除选中": removes the selected line; nothing is selected after. The
     // custom source's text stays, as its file does.
     PageEffects DeleteSelected();
@@ -66,6 +71,8 @@ public:
     // The block's text for the rest of the run (until another page is
     // opened): every line naming it, the previews and the copy take it.
     PageEffects SetBlock(int kind, int style, std::string_view text, bool burstContinues = false);
+    // The page's copy of the seller's block `name`, as SetBlock for a built-in one.
+    PageEffects SetMine(std::string_view name, std::string_view html, bool burstContinues = false);
 
     // Replaces the whole page, as opening a file after a restart would: the
     // counters start from 0, every built-in block is back to its text, the
@@ -78,11 +85,13 @@ public:
 
     // Replaces every line at once and adds new custom sources, as an import
     // does: `sources` are texts by number, each number after CustomCounter(),
-    // which moves on to the highest. Unlike Open the run goes on: blocks
+    // which moves on to the highest; `mine` are the page's copies of the
+    // seller's blocks the lines name. Unlike Open the run goes on: blocks
     // edited in it, the other custom sources, the choice and the export
     // counter stay. Nothing is selected after. One undo step. Refused with
     // PageFull beyond kMaxPageLines, and with Nothing when a number is not new.
-    PageEffects ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources);
+    PageEffects ReplaceLines(const std::vector<std::string>& lines, const std::map<int, std::string>& sources,
+                             const std::map<std::string, std::string>& mine = {});
 
     // The description's width (750 淘宝, 790 天猫); Nothing when it is that already.
     PageEffects SetWidth(DescriptionWidth width);
@@ -154,17 +163,21 @@ public:
     // The block's current text: as last set, else the built-in text.
     const std::string& GetBlock(int kind, int style) const;
     const std::map<BlockId, std::string>& EditedBlocks() const { return blocks_; }
+    // The page's copy of the seller's block `name`; nothing when it has none.
+    const std::string* MineHtml(std::string_view name) const;
 
     // What one line contributes to the page: a built-in block's current
-    // text, or custom source 1 to 100 as its file reads back (text, CR LF;
-    // GBK's missing characters as references); nothing otherwise, also for
-    // a custom source that has no text.
+    // text, custom source 1 to 100 as its file reads back (text, CR LF;
+    // GBK's missing characters as references), or the page's copy of a
+    // seller's block byte for byte; nothing otherwise, also for a custom
+    // source that has no text.
     std::optional<std::string_view> LineHtml(std::size_t index) const;
     // Every line's HTML joined with nothing between: the copied page.
     std::string PageHtml() const;
 
     // What a project file saves: the lines, the texts of the custom sources
-    // 1 to 100 they name, the edited blocks, the choice, the width.
+    // 1 to 100 they name, the seller's blocks they name, the edited blocks,
+    // the choice, the width.
     PageData Snapshot() const;
 
 private:
@@ -188,11 +201,13 @@ private:
     PageEffects EditText(const BurstTarget& target, std::string_view text, bool burstContinues);
     void SetSourceText(int number, std::optional<std::string> text);
     void SetBlockText(const BlockId& id, std::optional<std::string> text);
+    void SetMineText(const std::string& name, std::optional<std::string> text);
 
     std::vector<std::string> lines_;
     int selected_ = -1;
     std::map<int, Source> sources_;
     std::map<BlockId, std::string> blocks_;  // only texts that differ from the built-in ones
+    std::map<std::string, std::string, std::less<>> mine_;  // the seller's blocks by name
     int counter_ = 0;
     int exportCounter_ = 0;
     Choice choice_ = kStartChoice;

@@ -22,6 +22,7 @@ void PageEffects::Merge(PageEffects&& later) {
     selectionChanged = selectionChanged || later.selectionChanged;
     sources.merge(later.sources);
     blocks.merge(later.blocks);
+    mine.merge(later.mine);
     counterChanged = counterChanged || later.counterChanged;
     choiceChanged = choiceChanged || later.choiceChanged;
     widthChanged = widthChanged || later.widthChanged;

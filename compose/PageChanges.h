@@ -40,6 +40,8 @@ struct PageEffects {
     std::set<int> sources;
     // Built-in blocks whose text changed.
     std::set<BlockId> blocks;
+    // The seller's blocks (by name) whose HTML on this page changed.
+    std::set<std::string> mine;
     bool counterChanged = false;
     bool choiceChanged = false;
     // The description's width is another now.

@@ -49,6 +49,9 @@ struct PageData {
     std::map<int, std::string> customSources;
     // Built-in blocks changed through the code editor.
     std::map<BlockId, std::string> editedBlocks;
+    // The seller's own blocks (我的模块) the lines name, by name: their HTML
+    // as the page has it, so that the page is whole on a PC without them.
+    std::map<std::string, std::string> myBlocks;
     Choice choice = kStartChoice;
     // The column the page is made for: Taobao's 750 pixels or Tmall's 790.
     DescriptionWidth width = kDefaultDescriptionWidth;

@@ -107,6 +107,8 @@ std::size_t UndoHistory::BytesOf(const Step& step) {
             bytes += source->edit.removed.size() + source->edit.inserted.size();
         if (const auto* block = std::get_if<change::Block>(&c))
             bytes += block->edit.removed.size() + block->edit.inserted.size();
+        if (const auto* mine = std::get_if<change::Mine>(&c))
+            bytes += mine->name.size() + mine->edit.removed.size() + mine->edit.inserted.size();
         if (const auto* all = std::get_if<change::AllLines>(&c)) {
             for (const auto* lines : {&all->before, &all->after})
                 for (const std::string& line : *lines) bytes += line.size() + kPerString;

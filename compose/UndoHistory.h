@@ -50,6 +50,10 @@ struct Block {
     BlockId id;
     TextEdit edit;
 };
+struct Mine {
+    std::string name;  // a seller's block, as this page holds it
+    TextEdit edit;
+};
 struct Counter {
     int before, after;
 };
@@ -61,12 +65,14 @@ struct Width {
 };
 }  // namespace change
 using Change = std::variant<change::Line, change::AllLines, change::Source, change::Block, change::Counter,
-                            change::ChoiceOf, change::Width>;
+                            change::ChoiceOf, change::Width, change::Mine>;
 
-// What a burst of typing joins: one custom source's text, or one block's.
+// What a burst of typing joins: one custom source's text, one block's, or
+// one of the seller's blocks'.
 struct BurstTarget {
     int number = 0;  // a custom source, or 0
     BlockId block{-1, -1};
+    std::string mine;  // a seller's block by name, or empty
     friend bool operator==(const BurstTarget&, const BurstTarget&) = default;
 };
 

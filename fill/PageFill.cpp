@@ -18,7 +18,7 @@ std::string_view AsSourceText(std::string_view html) {
 }
 
 // Each distinct block of the page once: the ninety built-in ones by kind
-// and style, the custom sources by number.
+// and style, the custom sources by number, the seller's blocks by name.
 struct ScannedBlock {
     LineBlock block;
     FieldSet set;
@@ -37,15 +37,15 @@ PageScan Scan(const Composition& page, const FindQuery& query) {
     PageScan scan;
     const std::size_t count = page.Lines().size();
     scan.lineBlock.reserve(count);
-    std::unordered_map<int, int> seen;
+    std::unordered_map<std::string, int> seen;
     for (std::size_t line = 0; line < count; ++line) {
         const std::optional<LineBlock> block = BlockOfLine(page, line);
         if (!block) {
             scan.lineBlock.push_back(-1);
             continue;
         }
-        const int key = block->where == LineBlock::Where::Custom ? -block->number
-                                                                 : block->kind * kMaxStyles + block->style;
+        // The line's entry name is the block's identity.
+        const std::string& key = page.Lines()[line];
         const auto [it, fresh] = seen.try_emplace(key, static_cast<int>(scan.blocks.size()));
         if (fresh) {
             ScannedBlock s{*block, FindFields(block->html, FindOptions{false, false}), {}};
@@ -101,6 +101,14 @@ std::optional<LineBlock> BlockOfLine(const Composition& page, std::size_t line) 
         block.html = *text;
         return block;
     }
+    if (entry.IsMine()) {
+        block.where = LineBlock::Where::Mine;
+        block.mine = MineNameOf(page.Lines()[line]);
+        const std::string* html = page.MineHtml(block.mine);
+        if (!html) return std::nullopt;
+        block.html = *html;
+        return block;
+    }
     return std::nullopt;
 }
 
@@ -114,6 +122,10 @@ PageChange ApplyFilledBlock(Composition& page, std::size_t line, std::string_vie
     if (filledHtml == block->html) return change;
     if (block->where == LineBlock::Where::Custom) {
         change.effects = page.WriteCustomSource(block->number, filledHtml);
+        return change;
+    }
+    if (block->where == LineBlock::Where::Mine) {
+        change.effects = page.SetMine(std::string(block->mine), filledHtml);
         return change;
     }
     change.numbersNeeded = 1;
@@ -185,6 +197,7 @@ PageChange ReplaceInPage(Composition& page, const FindQuery& query, std::string_
         if (!replaced[b]) continue;
         const LineBlock& block = scan.blocks[b].block;
         if (block.where == LineBlock::Where::Custom) page.WriteCustomSource(block.number, *replaced[b]);
+        else if (block.where == LineBlock::Where::Mine) page.SetMine(std::string(block.mine), *replaced[b]);
         else if (block.edited) page.SetBlock(block.kind, block.style, *replaced[b]);
     }
     for (std::size_t line = 0; line < scan.lineBlock.size(); ++line) {

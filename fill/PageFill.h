@@ -36,13 +36,14 @@ namespace mojian::fill {
 
 // The block a line shows and the HTML its fields are found in.
 struct LineBlock {
-    enum class Where : std::uint8_t { BuiltIn, Custom };
+    enum class Where : std::uint8_t { BuiltIn, Custom, Mine };
     Where where = Where::BuiltIn;
     int kind = -1, style = -1;  // BuiltIn
     bool edited = false;        // BuiltIn: the code editor changed the block
     int number = 0;             // Custom: 1 to 100
+    std::string_view mine;      // Mine: the seller's block's name
     // BuiltIn: the block's current text; Custom: the text as typed (the
-    // file adds its CR LF). Valid until the page changes.
+    // file adds its CR LF); Mine: the page's copy. Valid until the page changes.
     std::string_view html;
 };
 

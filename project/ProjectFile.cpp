@@ -190,6 +190,19 @@ PageData ReadPage(std::string_view bytes) {
         }
     }
 
+    if (const Json* mine = Field(root, "myBlocks")) {
+        if (Array(*mine, "myBlocks").size() > static_cast<std::size_t>(kMaxPageLines))
+            Refuse(ProjectErrorKind::BadValue, "myBlocks 多得不合理");
+        for (std::size_t i = 0; i < mine->size(); ++i) {
+            const std::string where = Item("myBlocks", i);
+            const auto [name, text] = Members((*mine)[i], where, "name", "text");
+            const std::string& key = Text(name, where + "的 name ");
+            if (key.empty()) Refuse(ProjectErrorKind::BadValue, where + "的 name 是空的");
+            if (!page.myBlocks.emplace(key, Text(text, where + "的 text ")).second)
+                Refuse(ProjectErrorKind::BadValue, "我的模块 " + key + " 出现了两次");
+        }
+    }
+
     if (const Json* choice = Field(root, "choice")) {
         if (const auto c = ChoiceFromName(Text(*choice, "choice "))) page.choice = *c;
     }
@@ -274,12 +287,14 @@ std::optional<std::string> SerializeProject(const PageData& page, ProjectError& 
 
     auto lines = nlohmann::ordered_json::array();
     std::set<int> named;
+    std::set<std::string_view> namedMine;
     for (std::size_t i = 0; i < page.lines.size(); ++i) {
         const std::string& line = page.lines[i];
         if (const std::string fault = TextFault(line); !fault.empty())
             return refuse(ProjectErrorKind::InvalidText, Item("lines", i) + "：" + fault);
         lines.push_back(line);
         if (const ResolvedEntry entry = ResolveEntry(line); entry.IsCustom()) named.insert(entry.custom);
+        else if (entry.IsMine()) namedMine.insert(MineNameOf(line));
     }
     root["lines"] = std::move(lines);
 
@@ -301,6 +316,16 @@ std::optional<std::string> SerializeProject(const PageData& page, ProjectError& 
         blocks.push_back({{"entry", entry}, {"text", text}});
     }
     root["editedBlocks"] = std::move(blocks);
+
+    auto mine = nlohmann::ordered_json::array();
+    for (const auto& [name, text] : page.myBlocks) {
+        if (!namedMine.count(name)) continue;
+        if (const std::string fault = TextFault(text); !fault.empty())
+            return refuse(ProjectErrorKind::InvalidText, std::string(kMineEntryPrefix) + name + "：" + fault);
+        mine.push_back({{"name", name}, {"text", text}});
+    }
+    // Only pages that use them carry the field: others stay as before.
+    if (!mine.empty()) root["myBlocks"] = std::move(mine);
     const bool validChoice = page.choice.custom || IsValidBlock(page.choice.kind, page.choice.style);
     root["choice"] = ChoiceName(validChoice ? page.choice : kStartChoice);
     // Readers before it ignore the field and take the page as 750 wide.

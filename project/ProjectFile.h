@@ -8,6 +8,7 @@
 //     "lines": ["栏目文字-炫黑", "自定义源码-1", "图片展示-样式3"],
 //     "customSources": [{"number": 1, "text": "<p>墨笺</p>"}],
 //     "editedBlocks": [{"entry": "图片展示-样式3", "text": "<img src=...>"}],
+//     "myBlocks": [{"name": "售后承诺", "text": "<div>...</div>"}],
 //     "choice": "图片展示-样式3",
 //     "descriptionWidth": 790
 //   }
@@ -15,7 +16,9 @@
 // "lines" are entry names in order; a name this version does not know is
 // kept as a line that adds nothing. "customSources" hold the text, as typed,
 // of every custom source 1 to 100 the lines name. "editedBlocks" are built-in
-// blocks changed through the code editor, by entry name; "choice" is the
+// blocks changed through the code editor, by entry name; "myBlocks" the HTML
+// of the seller's own blocks the lines name ("我的模块-售后承诺"), so that the
+// page opens whole where they are not kept; "choice" is the
 // entry name of the chosen block or "自定义源码". "descriptionWidth" is the
 // column the page is made for, 750 (淘宝) or 790 (天猫); a file without it, or
 // with a width this version does not know, is 750. Nothing depends on the

@@ -195,6 +195,37 @@ TEST_F(CompositionTest, TheWriteThroughGoesToTheSelectedEntryForEveryLineThatNam
     EXPECT_EQ(page.GetBlock(1, 1), BuiltInLibrary().Get(1, 1));
 }
 
+TEST_F(CompositionTest, TheSellersBlockIsOneCopyPerPageKeptByteForByteAndUndoable) {
+    // bytes a custom source's GBK file would change: a bare LF, an emoji, no CR LF at the end
+    const std::string saved = "<p>售后\n承诺 \xF0\x9F\x98\x80</p>";
+    PageEffects e = Run(page.AddMine("售后承诺", saved));
+    EXPECT_EQ(e.lines, (std::vector<LineEdit>{{Kind::Inserted, 0, "我的模块-售后承诺"}}));
+    EXPECT_EQ(e.mine, std::set<std::string>{"售后承诺"});
+    Append({"栏目文字-炫黑", "我的模块-售后承诺", "我的模块-别人的"});  // the last: no copy on this page
+    EXPECT_EQ(page.PageHtml(), saved + BuiltInLibrary().Get(0, 0) + saved);
+
+    page.Select(2);
+    Run(page.WriteThroughSelected("<p>改过</p>", false));
+    Run(page.WriteThroughSelected("<p>改过了</p>", true));  // one burst, one step
+    EXPECT_EQ(*page.LineHtml(0), "<p>改过了</p>");  // every line naming it
+    EXPECT_EQ(page.UndoSteps(), 5u);
+
+    const PageData snapshot = page.Snapshot();
+    EXPECT_EQ(snapshot.myBlocks, (std::map<std::string, std::string>{{"售后承诺", "<p>改过了</p>"}}));
+    Run(page.Undo());
+    EXPECT_EQ(page.PageHtml(), saved + BuiltInLibrary().Get(0, 0) + saved);
+
+    // another page takes its own copies; undoing the open brings these back
+    Composition other;
+    other.Open(snapshot);
+    EXPECT_EQ(other.PageHtml(), "<p>改过了</p>" + BuiltInLibrary().Get(0, 0) + "<p>改过了</p>");
+    Run(page.Open({}));
+    EXPECT_EQ(page.MineHtml("售后承诺"), nullptr);
+    Run(page.Undo());
+    EXPECT_EQ(*page.MineHtml("售后承诺"), saved);
+    ExpectMirrored();
+}
+
 TEST_F(CompositionTest, OpenStartsANewPageAndRenumbersItsCustomSourcesInOrderOfUse) {
     Run(page.AddCustom("old one"));
     Run(page.AddCustom("old two"));

@@ -130,6 +130,28 @@ TEST_F(PageFillTest, FillingACustomSourceRewritesItsTextAndAnEditedBlockLineGets
     ExpectMirrored();
 }
 
+TEST_F(PageFillTest, TheSellersBlockIsFilledAndReplacedInThePagesCopyWithoutANewNumber) {
+    Run(page.AddMine("店铺承诺", "<p>店名：某某旗舰店</p><a href=\"https://a.taobao.com/\">进店</a>"));
+    Append({"我的模块-店铺承诺"});
+    FieldSet set = FindFields(BlockOfLine(page, 1)->html);
+    EXPECT_EQ(BlockOfLine(page, 1)->where, LineBlock::Where::Mine);
+    Run(FillLine(page, 1, set, std::vector<FieldValue>{{0, "店名：小店"}}).effects);
+    const std::string filled = "<p>店名：小店</p><a href=\"https://a.taobao.com/\">进店</a>";
+    EXPECT_EQ(*page.LineHtml(0), filled);  // both lines: one copy per page
+    EXPECT_EQ(page.Lines(), (Names{"我的模块-店铺承诺", "我的模块-店铺承诺"}));
+    EXPECT_EQ(page.CustomCounter(), 0);
+
+    const FindQuery query{FieldKind::Link, "https://a.taobao.com/", true};
+    EXPECT_EQ(FindInPage(page, query).numbersNeeded, 0);
+    const PageChange change = ReplaceInPage(page, query, "https://b.taobao.com/");
+    Run(change.effects);
+    EXPECT_EQ(change.linesChanged, 2u);
+    EXPECT_EQ(*page.LineHtml(1), "<p>店名：小店</p><a href=\"https://b.taobao.com/\">进店</a>");
+    Run(page.Undo());
+    EXPECT_EQ(*page.LineHtml(1), filled);
+    ExpectMirrored();
+}
+
 TEST_F(PageFillTest, WithoutAFreeNumberFillingIsRefusedAndChangesNothing) {
     for (int i = 1; i <= 100; ++i) AddCustom("<p>" + std::to_string(i) + "</p>");
     Append({"售后说明-样式1", "自定义源码-101", "自定义源码-7"});

@@ -85,6 +85,30 @@ TEST(ProjectFile, SaveThenOpenGivesAPageThatCopiesByteForByteTheSame) {
     EXPECT_EQ(opened.CurrentChoice(), Choice::Custom());
 }
 
+TEST(ProjectFile, TheSellersBlocksTheLinesNameTravelWithThePage) {
+    PageData page;
+    page.lines = {"我的模块-尺码表", "栏目文字-炫黑", "我的模块-尺码表"};
+    page.myBlocks = {{"尺码表", "<table>\r\n<tr><td>S</td></tr></table>"}, {"没用上的", "<p>x</p>"}};
+    ProjectError error;
+    const auto bytes = SerializeProject(page, error);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->find("没用上的"), std::string::npos);
+    const ProjectRead read = ParseProject(*bytes);
+    ASSERT_TRUE(read.Ok());
+    page.myBlocks.erase("没用上的");
+    EXPECT_EQ(*read.page, page);
+
+    // a page without them writes no field; a damaged one is refused with its reason
+    page.lines = {"栏目文字-炫黑"};
+    EXPECT_EQ(SerializeProject(page, error)->find("myBlocks"), std::string::npos);
+    for (const char* bad : {R"([{"name": "", "text": "x"}])", R"([{"name": "a", "text": "x"}, {"name": "a", "text": "y"}])",
+                            R"([{"name": "a"}])"}) {
+        const ProjectRead r = ParseProject(Valid(R"(["我的模块-a"])", std::string(R"(, "myBlocks": )") + bad));
+        EXPECT_FALSE(r.Ok()) << bad;
+        EXPECT_EQ(r.error.kind, ProjectErrorKind::BadValue) << bad;
+    }
+}
+
 TEST(ProjectFile, IsReadableJsonWithTheFormatFirstAndNoPaths) {
     TempFolder folder;
     ProjectError error;
