@@ -4,10 +4,13 @@
 
 #define IDR_MAINMENU 1
 #define IDR_ACCELERATORS 1
+#define IDR_LISTMENU 2
 #define IDD_ABOUT 100
 #define IDD_FILL 110
 #define IDD_FINDREPLACE 120
 #define IDD_MOBILE 150
+#define IDD_MINE_NAME 160
+#define IDD_MYBLOCKS 170
 
 // 文件
 #define IDM_NEW 1001
@@ -29,6 +32,9 @@
 // 页面: the description's width, a radio pair
 #define IDM_WIDTH_TAOBAO 1301
 #define IDM_WIDTH_TMALL 1302
+// 我的模块
+#define IDM_MINE_SAVE 1401
+#define IDM_MYBLOCKS 1402
 // 帮助
 #define IDM_ABOUT 1201
 
@@ -89,3 +95,16 @@
 #define IDC_MOBILE_OPEN 166
 #define IDC_MOBILE_MAKE 167
 #define IDC_MOBILE_STOP 168
+
+// 我的模块: a block's name, and the seller's blocks
+#define IDC_MINE_NAME_PROMPT 161
+#define IDC_MINE_NAME 162
+#define IDC_MINE_NAME_NOTE 163
+#define IDC_MB_SUMMARY 171
+#define IDC_MB_LIST 172
+#define IDC_MB_PREVIEW 174
+#define IDC_MB_ADD 175
+#define IDC_MB_RENAME 176
+#define IDC_MB_DELETE 177
+#define IDC_MB_EXPORT 178
+#define IDC_MB_IMPORT 179

@@ -191,6 +191,12 @@ void List1_Click(HWND, Form1State& s) {
         if (!text) return;  // a source without text leaves the preview as it was
         SetText(s.view.Control(kEntrySource), *text);
         WriteFramedPreview(s.view.Preview(), *text);
+    } else if (entry.IsMine()) {
+        // The seller's block as the page has it, byte for byte, like a built-in one.
+        const std::string* html = s.doc.page.MineHtml(MineNameOf(s.doc.page.SelectedName()));
+        if (!html) return;
+        s.view.Preview().SetBodyInnerHtml(*html);
+        SetText(s.view.Control(kEntrySource), *html);
     }
 }
 
@@ -291,7 +297,10 @@ void Command13_Click(HWND form, Form1State& s) {
     const ResolvedEntry entry = ResolveEntry(s.doc.page.SelectedName());
     std::string html;
     if (entry.IsBuiltIn()) html = s.doc.page.GetBlock(entry.kind, entry.style);
-    else if (const std::string* text = entry.IsCustom() ? s.doc.page.CustomText(entry.custom) : nullptr) html = *text;
+    else if (const std::string* text = entry.IsCustom() ? s.doc.page.CustomText(entry.custom)
+                                       : entry.IsMine() ? s.doc.page.MineHtml(MineNameOf(s.doc.page.SelectedName()))
+                                                        : nullptr)
+        html = *text;
     SelectCustomKind(form, s);
     ShowEditor(s);
     // Loading is no edit: the entry's block stays exactly as it is.

@@ -101,6 +101,9 @@ const std::vector<Command>& Commands() {
         // 页面
         {IDM_WIDTH_TAOBAO, &Width_Click<DescriptionWidth::Taobao>, nullptr, false},
         {IDM_WIDTH_TMALL, &Width_Click<DescriptionWidth::Tmall>, nullptr, false},
+        // 我的模块
+        {IDM_MINE_SAVE, &SaveAsMine_Click, &HasSelectedBlock, false},
+        {IDM_MYBLOCKS, &MyBlocks_Click, nullptr, false},
         // 帮助
         {IDM_ABOUT, &About_Click, nullptr, false},
     };

@@ -99,12 +99,13 @@ bool WriteSourceFiles(const Form1State& s, const std::set<int>& numbers) {
 }
 
 // The text the page holds for an entry, or nothing for one without.
-std::optional<std::string> EntryText(const Composition& page, const ResolvedEntry& entry) {
+std::optional<std::string> EntryText(const Composition& page, std::string_view name) {
+    const ResolvedEntry entry = ResolveEntry(name);
     if (entry.IsBuiltIn()) return page.GetBlock(entry.kind, entry.style);
-    if (entry.IsCustom()) {
-        if (const std::string* text = page.CustomText(entry.custom)) return *text;
-    }
-    return std::nullopt;
+    const std::string* text = entry.IsCustom() ? page.CustomText(entry.custom)
+                              : entry.IsMine() ? page.MineHtml(MineNameOf(name))
+                                               : nullptr;
+    return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 void ScheduleRecovery(HWND form, Form1State& s) {
@@ -116,7 +117,7 @@ void ScheduleRecovery(HWND form, Form1State& s) {
 void StepHistory(HWND form, Form1State& s, bool back) {
     // The editor follows an undone or redone change of the entry it shows.
     const HWND editor = s.view.Control(kEditor);
-    const ResolvedEntry entry = ResolveEntry(s.doc.page.SelectedName());
+    const std::string entry(s.doc.page.SelectedName());
     const auto shown = EntryText(s.doc.page, entry);
     const bool editorShowsEntry = Shown(editor) && shown && GetText(editor) == *shown;
     const int line = s.doc.page.Selected();
@@ -128,8 +129,8 @@ void StepHistory(HWND form, Form1State& s, bool back) {
     Reflect(form, s, e);
     // The same line with another entry (a filled-in line undone) counts too:
     // the editor writes through to the selected line, whatever it names.
-    if (editorShowsEntry && (ResolveEntry(s.doc.page.SelectedName()) == entry || (line >= 0 && s.doc.page.Selected() == line))) {
-        const auto now = EntryText(s.doc.page, ResolveEntry(s.doc.page.SelectedName()));
+    if (editorShowsEntry && (s.doc.page.SelectedName() == entry || (line >= 0 && s.doc.page.Selected() == line))) {
+        const auto now = EntryText(s.doc.page, s.doc.page.SelectedName());
         if (now && *now != *shown) SetEditorTextQuietly(form, s, *now);
     }
 }

@@ -124,6 +124,7 @@ bool OpenProjectFile(HWND form, Form1State& s, const std::string& path) {
     }
     if (!ReplacePage(form, s, *read.page, path, true)) return false;
     UseRecent(form, s, path);
+    OfferPageBlocks(form, *read.page);
     return true;
 }
 

@@ -7,7 +7,7 @@
 // Form1Projects_win.cpp new, open, save, recent files and restore;
 // Form1Commands_win.cpp the command table, the menu and the accelerators;
 // Form1Fill_win.cpp filling in a line and find and replace; Form1Mobile_win.cpp
-// the mobile description.
+// the mobile description; Form1Mine_win.cpp 我的模块.
 #pragma once
 
 #include <windows.h>
@@ -186,6 +186,15 @@ void ImportFile_Click(HWND form, Form1State& s);       // 文件 → 导入描�
 void ImportClipboard_Click(HWND form, Form1State& s);  // 编辑 → 从粘贴板导入
 // ---- Form1Mobile_win.cpp ----
 void MobileDescription_Click(HWND form, Form1State& s);  // 文件 → 生成手机详情…
+// ---- Form1Mine_win.cpp: 我的模块 ----
+void SaveAsMine_Click(HWND form, Form1State& s);  // 我的模块 → 把选中的行存为我的模块…
+void MyBlocks_Click(HWND form, Form1State& s);    // 我的模块 → 管理和添加我的模块…
+bool HasSelectedBlock(const Form1State& s);
+// The composition list's right-click menu at `at` (WM_CONTEXTMENU's point).
+void ShowListMenu(HWND form, Form1State& s, LPARAM at);
+// After a page was opened: the seller's blocks it carries that this PC
+// lacks, or keeps otherwise, offered to 我的模块.
+void OfferPageBlocks(HWND form, const PageData& page);
 // ---- Form1Check_win.cpp: the publish check ----
 void StartLiveCheck(HWND form, Form1State& s);
 void StopLiveCheck(Form1State& s);

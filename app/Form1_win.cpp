@@ -144,6 +144,12 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         OnCommand(hwnd, *s, LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
         return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wp) == s->view.Control(kList)) {
+            ShowListMenu(hwnd, *s, lp);
+            return 0;
+        }
+        break;
     case WM_INITMENUPOPUP:
         OnInitMenuPopup(*s, reinterpret_cast<HMENU>(wp));
         return 0;

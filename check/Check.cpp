@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Utf.h"
+#include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "check/LineScan.h"
 #include "check/Text.h"
@@ -18,6 +19,7 @@ std::string NothingDetail(std::string_view entry, std::optional<std::string_view
     if (html) return html->empty() ? "这一行的代码是空的" : "这一行只有空白";
     const ResolvedEntry r = ResolveEntry(entry);
     if (r.IsCustom()) return "自定义源码还没有内容";
+    if (r.IsMine()) return "这个排版里没有我的模块“" + std::string(MineNameOf(entry)) + "”的代码";
     if (entry.empty()) return "名称是空的";
     return "“" + std::string(entry) + "”对不上任何模块";
 }

@@ -27,6 +27,7 @@
 #include "base/Scoped_win.h"
 #include "bench/wine/BenchRows_win.h"
 #include "bench/wine/FillBench_win.h"
+#include "bench/wine/MyBlocksBench_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "check/Check.h"
@@ -498,6 +499,7 @@ public:
     }
 
     void Fill() { MeasureFillDialogs(rows_, form_); }
+    void MyBlocks() { MeasureMyBlocks(rows_, form_); }
 
 private:
     HWND C(int id) const { return Form1Control(form_, id); }
@@ -607,22 +609,26 @@ int wmain(int argc, wchar_t** argv) {
     const auto minimal = Option(argc, argv, L"--minimal");
     const auto out = Option(argc, argv, L"--out");
     if (!program || !minimal || !out) {
-        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill]\n");
+        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill|myblocks]\n");
         return 2;
     }
     const int runs = std::max(1, _wtoi(Option(argc, argv, L"--runs").value_or(L"7").c_str()));
 
-    // --only fill: the window's fill and replace rows alone, for a quick look.
-    const bool onlyFill = Option(argc, argv, L"--only").value_or(L"") == L"fill";
+    // --only fill (or myblocks): the window's fill and replace rows (or
+    // 我的模块's) alone, for a quick look.
+    const std::wstring only = Option(argc, argv, L"--only").value_or(L"");
+    const bool onlyFill = only == L"fill", onlyMine = only == L"myblocks";
 
     Rows rows;
-    if (!onlyFill) MeasureStartUp(rows, *program, *minimal, runs);
+    if (only.empty()) MeasureStartUp(rows, *program, *minimal, runs);
     {
         FormBench bench(rows);
         if (!bench.Open()) {
             rows.Failure("the main window", "could not be created");
         } else if (onlyFill) {
             bench.Fill();
+        } else if (onlyMine) {
+            bench.MyBlocks();
         } else {
             // Each section says when it starts, so a harness killed at its
             // deadline tells where it stood.
@@ -631,7 +637,7 @@ int wmain(int argc, wchar_t** argv) {
                 {"copy", &FormBench::Copy},                {"page preview", &FormBench::PagePreview},
                 {"projects", &FormBench::Projects},        {"undo and redo", &FormBench::UndoRedo},
                 {"recovery", &FormBench::RecoveryCost},    {"live check", &FormBench::LiveCheckCost},
-                {"fill", &FormBench::Fill}};
+                {"fill", &FormBench::Fill},                {"my blocks", &FormBench::MyBlocks}};
             for (const auto& [name, section] : sections) {
                 std::fprintf(stderr, "app_bench: %s\n", name);
                 std::fflush(stderr);

@@ -1,10 +1,11 @@
-// Shows 填写内容, 查找和替换 or 生成手机详情 over the real main window, for
-// looking at (and screenshots) by hand:
-//   dialog_show [--find | --mobile FOLDER] [--exit-after MS]
+// Shows 填写内容, 查找和替换, 生成手机详情 or 我的模块 over the real main
+// window, for looking at (and screenshots) by hand:
+//   dialog_show [--find | --mobile FOLDER | --mine FOLDER] [--exit-after MS]
 // The fill dialog opens on 搭配促销-样式6 with a name and a price typed and
 // the next field being edited; the find dialog with a link search run; the
 // mobile dialog after a run of a stand-in maker that writes a real contact
-// sheet of painted stripes into FOLDER.
+// sheet of painted stripes into FOLDER; 我的模块 with a few of the seller's
+// blocks and a damaged file kept in FOLDER as the user's folder.
 #include <windows.h>
 
 #include <string>
@@ -14,6 +15,9 @@
 #include "app/WinText_win.h"
 #include "app/env/Environment.h"
 #include "base/File.h"
+#include "base/UserFolder.h"
+#include "catalogue/Library.h"
+#include "myblocks/MyBlocks.h"
 #include "fill/Fields.h"
 #include "mobile/ContactSheet.h"
 #include "mobile/WicEncoder_win.h"
@@ -75,13 +79,24 @@ mojian::mobile::MakeOutcome StandInMaker(const mojian::mobile::MakeRequest& r) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     bool find = false;
-    std::string mobileFolder;
+    std::string mobileFolder, mineFolder;
     DWORD exitAfter = 8000;
     for (int i = 1; i < __argc; ++i) {
         const std::wstring a = __wargv[i];
         if (a == L"--find") find = true;
         if (a == L"--mobile" && i + 1 < __argc) mobileFolder = mojian::Narrow(__wargv[++i]);
+        if (a == L"--mine" && i + 1 < __argc) mineFolder = mojian::Narrow(__wargv[++i]);
         if (a == L"--exit-after" && i + 1 < __argc) exitAfter = static_cast<DWORD>(_wtoi(__wargv[++i]));
+    }
+    if (!mineFolder.empty()) {
+        mojian::SetUserDataFolder(mineFolder);
+        mojian::myblocks::MyBlocks store(mojian::myblocks::UserBlocksFolder());
+        const auto& library = mojian::BuiltInLibrary();
+        store.Save("售后承诺（春季）", "售后说明-样式1", library.Get(7, 0), true);
+        store.Save("连衣裙尺码表", "尺码表格-样式2", library.Get(2, 1), true);
+        store.Save("店铺热销推荐", "关联营销-样式3", library.Get(5, 2), true);
+        store.Save("五星好评返现", "自定义源码-4", library.Get(8, 1), true);
+        mojian::WriteWholeFile(mojian::JoinPath(mojian::myblocks::UserBlocksFolder(), "旧电脑拷来的.json"), "{\"format\": ");
     }
     mojian::Form1Options options;
     options.runStartupGates = false;
@@ -109,6 +124,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                 CheckRadioButton(dialog, IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_W1242);
                 mojian::SetText(GetDlgItem(dialog, IDC_MOBILE_FOLDER), mobileFolder);
                 DialogScript::Press(dialog, IDC_MOBILE_MAKE);
+            } else if (!mineFolder.empty()) {
+                const HWND blocks = GetDlgItem(dialog, IDC_MB_LIST);
+                LVITEMW none{};
+                none.stateMask = LVIS_SELECTED;
+                SendMessageW(blocks, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+                DialogScript::SelectRow(blocks, 1);
+                DialogScript::Press(dialog, IDC_MB_ADD);
             } else if (find) {
                 CheckRadioButton(dialog, IDC_FR_TEXT, IDC_FR_LINK, IDC_FR_LINK);
                 mojian::SetText(GetDlgItem(dialog, IDC_FR_FIND), "http://item.taobao.com/");
@@ -127,7 +149,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The page has one of the check's errors: go on past the question.
     if (!mobileFolder.empty())
         mojian::CurrentEnvironment().messageBox = [](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; };
-    SendMessageW(form, WM_COMMAND, MAKEWPARAM(!mobileFolder.empty() ? IDM_MOBILE : find ? IDM_FINDREPLACE : IDM_FILL, 0), 0);
+    const int command = !mobileFolder.empty() ? IDM_MOBILE : !mineFolder.empty() ? IDM_MYBLOCKS : find ? IDM_FINDREPLACE : IDM_FILL;
+    SendMessageW(form, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     DestroyWindow(form);
     return 0;
 }

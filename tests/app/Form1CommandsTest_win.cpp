@@ -28,14 +28,14 @@ std::string ItemText(HMENU menu, UINT id) {
 TEST_F(Form1Test, TheMenuBarAndItsKeysAreAsTheResourceScriptSays) {
     const HMENU bar = GetMenu(form);
     ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(GetMenuItemCount(bar), 4);
+    ASSERT_EQ(GetMenuItemCount(bar), 5);
     Names tops;
-    for (UINT i = 0; i < 4; ++i) {
+    for (UINT i = 0; i < 5; ++i) {
         wchar_t text[64] = {};
         GetMenuStringW(bar, i, text, 64, MF_BYPOSITION);
         tops.push_back(Narrow(text));
     }
-    EXPECT_EQ(tops, (Names{"文件(&F)", "编辑(&E)", "页面(&P)", "帮助(&H)"}));
+    EXPECT_EQ(tops, (Names{"文件(&F)", "编辑(&E)", "页面(&P)", "我的模块(&B)", "帮助(&H)"}));
     EXPECT_EQ(ItemText(bar, IDM_WIDTH_TAOBAO), "描述宽度 750（淘宝）(&7)");
     EXPECT_EQ(ItemText(bar, IDM_WIDTH_TMALL), "描述宽度 790（天猫）(&9)");
     EXPECT_EQ(ItemText(bar, IDM_OPEN), "打开排版(&O)…\tCtrl+O");
@@ -49,13 +49,14 @@ TEST_F(Form1Test, TheMenuBarAndItsKeysAreAsTheResourceScriptSays) {
     const HACCEL keys = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
     std::vector<ACCEL> table(static_cast<std::size_t>(CopyAcceleratorTableW(keys, nullptr, 0)));
     CopyAcceleratorTableW(keys, table.data(), static_cast<int>(table.size()));
-    ASSERT_EQ(table.size(), 8u);
+    ASSERT_EQ(table.size(), 10u);
     for (const ACCEL& key : table) {
-        EXPECT_EQ(key.fVirt & (FVIRTKEY | FSHIFT | FALT), FVIRTKEY);
+        EXPECT_EQ(key.fVirt & (FVIRTKEY | FALT), FVIRTKEY);
         const bool function = key.key >= VK_F1 && key.key <= VK_F24;
         const std::string name =
             function ? "F" + std::to_string(key.key - VK_F1 + 1) : std::string(1, static_cast<char>(key.key));
-        const std::string named = std::string("\t") + ((key.fVirt & FCONTROL) ? "Ctrl+" : "") + name;
+        const std::string named =
+            std::string("\t") + ((key.fVirt & FCONTROL) ? "Ctrl+" : "") + ((key.fVirt & FSHIFT) ? "Shift+" : "") + name;
         const std::string text = ItemText(bar, key.cmd);
         ASSERT_GE(text.size(), named.size()) << text;
         EXPECT_EQ(text.substr(text.size() - named.size()), named) << text;

@@ -319,8 +319,9 @@ TEST_F(CheckTest, LinesThatProduceNothing) {
     page.InsertLine(3, "自定义源码-7");  // a custom source without a text
     page.AddCustom(" \r\n\t");
     page.AddCustom("<p>好</p>");
+    page.InsertLine(6, "我的模块-尺码表");  // a seller's block the page has no copy of
     const auto lines = LinesOf(page);
-    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0].entry, "图片展示-样式1");
     EXPECT_EQ(*lines[0].html, BuiltInLibrary().Get(1, 0));
     EXPECT_FALSE(lines[1].html);
@@ -330,7 +331,8 @@ TEST_F(CheckTest, LinesThatProduceNothing) {
     EXPECT_EQ(empty, (std::vector<std::pair<int, std::string>>{{1, "“图片展示-样式6”对不上任何模块"},
                                                                {2, "“自定义源码-101”对不上任何模块"},
                                                                {3, "自定义源码还没有内容"},
-                                                               {4, "这一行只有空白"}}));
+                                                               {4, "这一行只有空白"},
+                                                               {6, "这个排版里没有我的模块“尺码表”的代码"}}));
 }
 
 TEST_F(CheckTest, PageLengthCountsCharactersNotBytes) {
