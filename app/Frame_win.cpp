@@ -56,6 +56,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORLISTBOX:
     case WM_VKEYTOITEM:
     case WM_CHARTOITEM:
+    case WM_CONTEXTMENU:  // with the control that was clicked, which Wine's default would replace by the frame
         // The controls belong to the form; the frame only holds them.
         return SendMessageW(GetParent(hwnd), msg, wp, lp);
     case WM_ERASEBKGND:

@@ -85,5 +85,25 @@ TEST_F(MyBlocksWindowTest, ASavedLineComesBackByteForByteAfterARestartAndTravels
     EXPECT_EQ(kept->html, line);
 }
 
+// Shown menus close at once: the test goes on past TrackPopupMenu's loop.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EndMenu();
+}
+
+TEST_F(MyBlocksWindowTest, ARightClickChoosesTheLineUnderThePointerForItsMenu) {
+    AddLine("栏目文字-炫黑");
+    AddLine("图片展示-样式2");
+    RECT item{};
+    SendMessageW(List(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(List(), &at);
+    SetTimer(nullptr, 0, 50, &CloseMenu);
+    SendMessageW(List(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()), MAKELPARAM(at.x, at.y));
+    Pump();
+    EXPECT_EQ(Form1Page(form).Selected(), 1);
+    EXPECT_EQ(SendMessageW(List(), LB_GETCURSEL, 0, 0), 1);
+}
+
 }  // namespace
 }  // namespace mojian::testing
