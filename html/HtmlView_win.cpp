@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kPageMargin = 8;
 constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
+constexpr int kPaintBandRows = 96;  // rows drawn off screen at a time
 // The view's own loader tells it of arrived pictures with this message.
 constexpr UINT kMsgPicturesChanged = WM_APP + 0x50;
 // Pictures resampled on the view's resampling thread are ready.
@@ -232,14 +233,20 @@ void Paint(HWND hwnd, ViewState& s) {
     const RECT& area = paint.area();
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return;
-    // Drawn off screen first, so a repaint never flickers.
-    const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, h)));
+    // Drawn off screen first, so a repaint never flickers, a band at a
+    // time: a buffer as large as the view stays in the process's memory
+    // under Wine (a megabyte and more) once it has been drawn.
+    const int band = std::min(h, kPaintBandRows);
+    const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, band)));
     if (buffer) {
-        const RECT local{0, 0, w, h};
-        FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left - s.scrollX, -area.top - s.scrollY,
-                    local);
-        BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
+        for (int top = area.top; top < area.bottom; top += band) {
+            const int rows = std::min(band, static_cast<int>(area.bottom) - top);
+            const RECT local{0, 0, w, rows};
+            FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left - s.scrollX, -top - s.scrollY,
+                        local);
+            BitBlt(dc, area.left, top, w, rows, buffer.dc(), 0, 0, SRCCOPY);
+        }
     } else {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         PaintLayout(dc, s.page, s.fonts, *s.pictures, s.scaled, -s.scrollX, -s.scrollY, area);
