@@ -227,15 +227,12 @@ void ScrollXTo(HWND hwnd, ViewState& s, int x) {
     UpdateWindow(hwnd);
 }
 
-void Paint(HWND hwnd, ViewState& s) {
-    const PaintDc paint(hwnd);
-    const HDC dc = paint.get();
-    const RECT& area = paint.area();
+// Draws `area` of the client into `dc`, off screen first so a repaint never
+// flickers, a band of rows at a time: a buffer as large as the view stays
+// in the process's memory under Wine (a megabyte and more) once drawn.
+void Draw(HDC dc, const RECT& area, ViewState& s) {
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return;
-    // Drawn off screen first, so a repaint never flickers, a band at a
-    // time: a buffer as large as the view stays in the process's memory
-    // under Wine (a megabyte and more) once it has been drawn.
     const int band = std::min(h, kPaintBandRows);
     const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, band)));
     if (buffer) {
@@ -305,7 +302,8 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
         if (s) {
-            Paint(hwnd, *s);
+            const PaintDc paint(hwnd);
+            Draw(paint.get(), paint.area(), *s);
             return 0;
         }
         break;
@@ -313,10 +311,8 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (s) {
             RECT rc{};
             GetClientRect(hwnd, &rc);
-            const HDC dc = reinterpret_cast<HDC>(wp);
-            FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             s->scaled.SetImmediate(true);  // a picture of the view is taken whole
-            PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, -s->scrollX, -s->scrollY, rc);
+            Draw(reinterpret_cast<HDC>(wp), rc, *s);
             s->scaled.SetImmediate(false);
             return 0;
         }
