@@ -21,7 +21,7 @@ public:
     Arena(const Arena&) = delete;
     Arena& operator=(const Arena&) = delete;
     ~Arena() {
-        // Made last, destroyed first, as separate objects would be.
+        // Made last, destroyed first.
         for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block)
             for (std::size_t i = block->used; i-- > 0;) block->At(i)->~T();
     }
