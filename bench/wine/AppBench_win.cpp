@@ -3,7 +3,7 @@
 // run, and the user's actions on the real window in this process. Writes one
 // row per figure (figure, value, bound, ratio, target, met) to a TSV file.
 //
-//   app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill|startup]
+//   app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill]
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -607,19 +607,17 @@ int wmain(int argc, wchar_t** argv) {
     const auto minimal = Option(argc, argv, L"--minimal");
     const auto out = Option(argc, argv, L"--out");
     if (!program || !minimal || !out) {
-        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill|startup]\n");
+        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill]\n");
         return 2;
     }
     const int runs = std::max(1, _wtoi(Option(argc, argv, L"--runs").value_or(L"7").c_str()));
 
-    // --only fill: the window's fill and replace rows alone, for a quick look;
-    // --only startup: the start-up time and memory rows alone.
-    const std::wstring only = Option(argc, argv, L"--only").value_or(L"");
-    const bool onlyFill = only == L"fill", onlyStartUp = only == L"startup";
+    // --only fill: the window's fill and replace rows alone, for a quick look.
+    const bool onlyFill = Option(argc, argv, L"--only").value_or(L"") == L"fill";
 
     Rows rows;
     if (!onlyFill) MeasureStartUp(rows, *program, *minimal, runs);
-    if (!onlyStartUp) {
+    {
         FormBench bench(rows);
         if (!bench.Open()) {
             rows.Failure("the main window", "could not be created");
