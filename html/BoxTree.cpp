@@ -313,6 +313,7 @@ private:
         if (!anyBlock) {
             if (std::any_of(f.entries.begin(), f.entries.end(), [](const Entry& e) { return Significant(e.atom); })) {
                 b->inlineContent = true;
+                b->atoms.reserve(f.entries.size());
                 for (auto& e : f.entries) b->atoms.push_back(std::move(e.atom));
                 MeasureAtoms(*b);
             }

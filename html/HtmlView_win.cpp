@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kPageMargin = 8;
 constexpr int kLineStep = 40;  // pixels per scroll-bar arrow click
+constexpr int kPaintBandRows = 96;  // rows drawn off screen at a time
 // The view's own loader tells it of arrived pictures with this message.
 constexpr UINT kMsgPicturesChanged = WM_APP + 0x50;
 // Pictures resampled on the view's resampling thread are ready.
@@ -226,20 +227,23 @@ void ScrollXTo(HWND hwnd, ViewState& s, int x) {
     UpdateWindow(hwnd);
 }
 
-void Paint(HWND hwnd, ViewState& s) {
-    const PaintDc paint(hwnd);
-    const HDC dc = paint.get();
-    const RECT& area = paint.area();
+// Draws `area` of the client into `dc`, off screen first so a repaint never
+// flickers, a band of rows at a time: a buffer as large as the view stays
+// in the process's memory under Wine (a megabyte and more) once drawn.
+void Draw(HDC dc, const RECT& area, ViewState& s) {
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return;
-    // Drawn off screen first, so a repaint never flickers.
-    const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, h)));
+    const int band = std::min(h, kPaintBandRows);
+    const Surface buffer(CreateMemoryDc(dc), Bitmap(CreateCompatibleBitmap(dc, w, band)));
     if (buffer) {
-        const RECT local{0, 0, w, h};
-        FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left - s.scrollX, -area.top - s.scrollY,
-                    local);
-        BitBlt(dc, area.left, area.top, w, h, buffer.dc(), 0, 0, SRCCOPY);
+        for (int top = area.top; top < area.bottom; top += band) {
+            const int rows = std::min(band, static_cast<int>(area.bottom) - top);
+            const RECT local{0, 0, w, rows};
+            FillRect(buffer.dc(), &local, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            PaintLayout(buffer.dc(), s.page, s.fonts, *s.pictures, s.scaled, -area.left - s.scrollX, -top - s.scrollY,
+                        local);
+            BitBlt(dc, area.left, top, w, rows, buffer.dc(), 0, 0, SRCCOPY);
+        }
     } else {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         PaintLayout(dc, s.page, s.fonts, *s.pictures, s.scaled, -s.scrollX, -s.scrollY, area);
@@ -298,7 +302,8 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
         if (s) {
-            Paint(hwnd, *s);
+            const PaintDc paint(hwnd);
+            Draw(paint.get(), paint.area(), *s);
             return 0;
         }
         break;
@@ -306,10 +311,8 @@ LRESULT CALLBACK HtmlViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (s) {
             RECT rc{};
             GetClientRect(hwnd, &rc);
-            const HDC dc = reinterpret_cast<HDC>(wp);
-            FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             s->scaled.SetImmediate(true);  // a picture of the view is taken whole
-            PaintLayout(dc, s->page, s->fonts, *s->pictures, s->scaled, -s->scrollX, -s->scrollY, rc);
+            Draw(reinterpret_cast<HDC>(wp), rc, *s);
             s->scaled.SetImmediate(false);
             return 0;
         }

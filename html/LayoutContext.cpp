@@ -7,14 +7,10 @@
 
 namespace mojian::html {
 
-Style* LayoutContext::NewStyle(Style s) {
-    styles_.push_back(std::make_unique<Style>(std::move(s)));
-    return styles_.back().get();
-}
+Style* LayoutContext::NewStyle(Style s) { return styles_.Make(std::move(s)); }
 
 Box* LayoutContext::NewBox(Box::Kind kind, const Node* node, const Style* style) {
-    boxes_.push_back(std::make_unique<Box>());
-    Box* b = boxes_.back().get();
+    Box* b = boxes_.Make();
     b->kind = kind;
     b->node = node;
     b->style = style;

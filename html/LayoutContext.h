@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "html/Arena.h"
 #include "html/Box.h"
 #include "html/PaintList.h"
 #include "html/PictureSource.h"
@@ -53,8 +54,8 @@ private:
     PictureSource& pictures_;
     PageLayout& page_;
     Compat compat_;
-    std::vector<std::unique_ptr<Style>> styles_;
-    std::vector<std::unique_ptr<Box>> boxes_;
+    Arena<Style> styles_;
+    Arena<Box> boxes_;
     std::unordered_map<const Style*, int> fontOfStyle_;
     std::deque<FontMetrics> metrics_;  // a deque: references stay valid while fonts are added
     std::unordered_map<std::uint64_t, float> advances_;  // (font << 32 | code point) -> advance

@@ -165,6 +165,23 @@ TEST_F(HtmlViewTest, PaintsColoursWherePlacedAndFollowsTheScroll) {
     EXPECT_EQ(PixelAt(200, top - 3), RGB(255, 255, 255));
 }
 
+// The view is drawn in bands of rows: a strip across their seams comes out
+// whole and in its place, scrolled or not.
+TEST_F(HtmlViewTest, DrawsAcrossTheSeamsOfItsBandsWithoutGapsOrShifts) {
+    HtmlViewSetHtml(view_, "<div style=\"height:80px\"></div><div style=\"background-color:#0000ff;height:40px\"></div>"
+                           "<div style=\"height:2000px\"></div>");
+    for (const int scroll : {0, 30, 61}) {
+        HtmlViewScrollTo(view_, scroll);
+        ASSERT_EQ(HtmlViewScrollPos(view_), scroll);
+        const int top = 88 - scroll, bottom = 128 - scroll;  // the strip, in the view
+        for (const int y : {top - 1, top, 95, 96, 97, 191, 192, bottom - 1, bottom}) {
+            if (y < 0 || y >= ClientHeight()) continue;
+            const bool blue = y >= top && y < bottom;
+            EXPECT_EQ(PixelAt(200, y), blue ? RGB(0, 0, 255) : RGB(255, 255, 255)) << "scroll " << scroll << ", row " << y;
+        }
+    }
+}
+
 TEST_F(HtmlViewTest, PaintsBrokenPicturesAsFramedBoxesAndTextInItsColour) {
     // Sized and without alt text, a broken picture is a framed box; a block
     // with alt text keeps its size and shows the icon and text instead.
