@@ -609,19 +609,19 @@ int wmain(int argc, wchar_t** argv) {
     const auto minimal = Option(argc, argv, L"--minimal");
     const auto out = Option(argc, argv, L"--out");
     if (!program || !minimal || !out) {
-        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill|myblocks]\n");
+        std::fprintf(stderr, "usage: app_bench --program Mojian.exe --minimal MinimalWindow.exe --out rows.tsv [--runs N] [--only fill|myblocks|startup]\n");
         return 2;
     }
     const int runs = std::max(1, _wtoi(Option(argc, argv, L"--runs").value_or(L"7").c_str()));
 
-    // --only fill (or myblocks): the window's fill and replace rows (or
-    // 我的模块's) alone, for a quick look.
+    // --only fill (myblocks, startup): the window's fill and replace rows
+    // (我的模块's, the start-up's) alone, for a quick look.
     const std::wstring only = Option(argc, argv, L"--only").value_or(L"");
-    const bool onlyFill = only == L"fill", onlyMine = only == L"myblocks";
+    const bool onlyFill = only == L"fill", onlyMine = only == L"myblocks", onlyStartUp = only == L"startup";
 
     Rows rows;
-    if (only.empty()) MeasureStartUp(rows, *program, *minimal, runs);
-    {
+    if (only.empty() || onlyStartUp) MeasureStartUp(rows, *program, *minimal, runs);
+    if (!onlyStartUp) {
         FormBench bench(rows);
         if (!bench.Open()) {
             rows.Failure("the main window", "could not be created");
