@@ -125,7 +125,8 @@ std::vector<FolderFile> FolderNames(const std::string& folder, bool blockFiles) 
     return files;
 }
 
-Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
+// The file's entry; with `keep`, its block too when it can be used.
+Entry ReadEntry(const std::string& folder, const FolderFile& listed, std::optional<Block>* keep = nullptr) {
     const std::string& file = listed.name;
     Entry entry;
     entry.file = file;
@@ -136,12 +137,13 @@ Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
         entry.problem = "文件读不出来";
     } else {
         bool newer = false;
-        if (const std::optional<Block> block = ParseBlock(*text, entry.problem, newer)) {
+        if (std::optional<Block> block = ParseBlock(*text, entry.problem, newer)) {
             entry.state = newer ? State::Newer : State::Usable;
             entry.name = block->name;
             entry.saved = block->saved;
             entry.source = block->source;
             entry.htmlBytes = block->html.size();
+            if (keep) *keep = std::move(block);
             return entry;
         }
     }
@@ -149,6 +151,9 @@ Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
     entry.name = file.substr(0, file.size() - kExtension.size());
     return entry;
 }
+
+// The list's order: by name (UTF-8 byte order), then by file.
+bool ListedBefore(const Entry& a, const Entry& b) { return a.name != b.name ? a.name < b.name : a.file < b.file; }
 
 // Days since 1970-01-01 of a civil date (Howard Hinnant's algorithm).
 long long DaysFromCivil(long long y, unsigned m, unsigned d) {
@@ -216,10 +221,26 @@ bool MyBlocks::EnsureFolder() const { return !folder_.empty() && (FolderExists(f
 std::vector<Entry> MyBlocks::List() const {
     std::vector<Entry> entries;
     for (const FolderFile& file : FolderNames(folder_, true)) entries.push_back(ReadEntry(folder_, file));
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.name != b.name ? a.name < b.name : a.file < b.file;
-    });
+    std::sort(entries.begin(), entries.end(), ListedBefore);
     return entries;
+}
+
+std::vector<Block> MyBlocks::UsableBlocks() const {
+    struct Kept {
+        Entry entry;
+        Block block;
+    };
+    std::vector<Kept> kept;
+    for (const FolderFile& file : FolderNames(folder_, true)) {
+        std::optional<Block> block;
+        Entry entry = ReadEntry(folder_, file, &block);
+        if (block) kept.push_back({std::move(entry), std::move(*block)});
+    }
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return ListedBefore(a.entry, b.entry); });
+    std::vector<Block> blocks;
+    blocks.reserve(kept.size());
+    for (Kept& k : kept) blocks.push_back(std::move(k.block));
+    return blocks;
 }
 
 std::optional<MyBlocks::Found> MyBlocks::Find(std::string_view name) const {
