@@ -338,7 +338,8 @@ myblocks::MyBlocks& MyBlocksStore(int count) {
         static constexpr const char* kWords[] = {"售后承诺", "尺码表", "洗涤说明", "店铺公告",
                                                  "新品推荐", "发货须知", "品牌故事", "模特信息"};
         for (int i = 0; i < count; ++i) {
-            const std::size_t size = 2048 + static_cast<std::size_t>(i) * 7919 % (18u << 10);
+            std::size_t size = 2048 + static_cast<std::size_t>(i) * 7919 % (18u << 10);
+            while ((static_cast<unsigned char>(all[size]) & 0xC0) == 0x80) --size;  // whole characters only
             const std::string html = all.substr(0, size) + "\r\n";
             if (!store->Save(std::string(kWords[i % 8]) + "第" + std::to_string(i) + "号", "自定义源码-1", html).empty())
                 std::abort();
