@@ -32,6 +32,10 @@ std::uint64_t Power(std::uint64_t base, std::size_t exponent) {
     return result;
 }
 
+bool IsBlank(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; });
+}
+
 // What a stretch may become, as one number that orders them: the built-in
 // blocks by kind and style, then the seller's blocks in the order given.
 // Where one stretch is several of them the lowest wins, so a built-in block
@@ -73,12 +77,13 @@ std::vector<Match> FindMatches(std::string_view text, const std::vector<std::siz
     }
     // A page holds one copy per name: a second block of a name already
     // taken (a file copied by hand into the folder) could not come back
-    // byte for byte, so only the first of a name counts.
+    // byte for byte, so only the first of a name counts. A block of blank
+    // space alone would take every empty line between paragraphs.
     std::set<std::string_view> names;
     for (std::size_t i = 0; i < mine.size(); ++i) {
         const MineBlock& block = mine[i];
         if (block.name.empty() || !names.insert(block.name).second) continue;
-        if (block.html.empty() || block.html.size() > text.size()) continue;
+        if (IsBlank(block.html) || block.html.size() > text.size()) continue;
         byLength[block.html.size()].push_back({0, kFirstMine + i, block.html});
     }
     std::vector<std::uint64_t> prefix;
@@ -162,10 +167,6 @@ std::vector<Segment> BestSegments(const std::vector<std::size_t>& cuts, const st
         }
     }
     return segments;
-}
-
-bool IsBlank(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; });
 }
 
 // A blank custom piece (an empty line between paragraphs) is no source of

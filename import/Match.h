@@ -45,7 +45,7 @@ struct Segmentation {
 // then the one with the fewest lines, then the one with the fewest of the
 // seller's blocks. A stretch that is both a built-in block and a seller's
 // one is the built-in block; of seller's blocks alike, or of the same
-// name, the first in `mine` counts. Every other piece is a
+// name, the first in `mine` counts, and one of blank space alone never does. Every other piece is a
 // custom source of its own; a blank piece joins the custom piece before it
 // (or after it). When that makes more custom sources than `customLimit`,
 // neighbouring ones are merged, the smallest pairs first, and only when

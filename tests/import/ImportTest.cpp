@@ -228,12 +228,13 @@ TEST(Import, TheSellersBlocksBecomeTheirLinesWithTheirCopiesAndTheBuiltInOnesSta
     ASSERT_EQ(store.Save("售后承诺", "自定义源码-3", service), "");
     ASSERT_EQ(store.Save("尺码表", "自定义源码-4", sizes), "");
     ASSERT_EQ(store.Save("健康栏目", "栏目文字-健康", heading), "");  // saved unchanged: stays built-in
+    ASSERT_EQ(store.Save("空行", "自定义源码-5", "\r\n"), "");  // would take every empty line
     ASSERT_TRUE(WriteWholeFile(JoinPath(store.Folder(), "坏.json"), "{"));
     ImportContext context = FreshPageContext();
     context.mine = MineBlocksIn(store.Folder());
-    ASSERT_EQ(context.mine.size(), 3u);  // the damaged file is left out
+    ASSERT_EQ(context.mine.size(), 4u);  // the damaged file is left out
 
-    const std::string text = BuiltInLibrary().Get(1, 2) + service + heading + "<p>说明</p>\r\n" + sizes +
+    const std::string text = BuiltInLibrary().Get(1, 2) + service + heading + "<p>说明</p>\r\n\r\n" + sizes +
                              BuiltInLibrary().Get(8, 1);
     const ImportedPage imported = Imported(text, context);
     EXPECT_EQ(imported.page.lines, (Names{"图片展示-样式3", "我的模块-售后承诺", "栏目文字-健康", "自定义源码-1",
