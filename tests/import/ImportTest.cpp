@@ -271,6 +271,33 @@ TEST(Import, TheSellersBlocksBecomeTheirLinesWithTheirCopiesAndTheBuiltInOnesSta
     EXPECT_TRUE(PageOf(twice) == service + other);
 }
 
+TEST(Import, TheSellersBlocksFollowTheRulesOfTheBuiltInOnes) {
+    const std::string& one = BuiltInLibrary().Get(8, 0);
+    const std::string& two = BuiltInLibrary().Get(8, 1);
+    Composition edited;
+    edited.SetBlock(8, 0, "<p>改过的</p>\r\n");
+    const struct {
+        const char* what;
+        std::vector<MineBlock> mine;
+        std::string text;
+        Names lines;
+        const Composition* page;
+    } cases[] = {
+        {"one line beats two", {{"两块", one + two}}, one + two, {"我的模块-两块"}, nullptr},
+        {"the first of two alike", {{"甲", "<p>a</p>\r\n"}, {"乙", "<p>a</p>\r\n"}}, "<p>a</p>\r\n", {"我的模块-甲"}, nullptr},
+        {"only where a piece starts", {{"甲", "<p>a</p>\r\n"}}, "<p>x</p><p>a</p>\r\n", {"自定义源码-1"}, nullptr},
+        {"a block's old text kept by the seller, the block edited in this run", {{"旧", one}}, one + two,
+         {"我的模块-旧", "五分好评-样式2"}, &edited},
+    };
+    for (const auto& c : cases) {
+        ImportContext context = c.page ? ContextFor(*c.page) : FreshPageContext();
+        context.mine = c.mine;
+        const ImportedPage imported = Imported(c.text, context);
+        EXPECT_EQ(imported.page.lines, c.lines) << c.what;
+        EXPECT_TRUE(PageOf(imported) == c.text) << c.what;
+    }
+}
+
 TEST(Import, TooManyLinesAreRefused) {
     std::string text;
     while (text.size() < kMaxImportBytes - 200) text += BuiltInLibrary().Get(8, 0);

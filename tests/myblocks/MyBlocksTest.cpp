@@ -147,6 +147,17 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     EXPECT_NE(store.DeleteDamaged("坏 (2).json").find("没有名为"), std::string::npos);  // a sound block
     EXPECT_EQ(store.DeleteDamaged("坏.json"), "");
     EXPECT_EQ(Names(), (std::vector<std::string>{"别的", "坏"}));
+
+    // what the import takes: every block Get gives, in the list's order
+    ASSERT_TRUE(WriteWholeFile(PathOf("新版.json"), newer));
+    std::vector<std::string> got;
+    for (const Entry& entry : store.List())
+        if (const std::optional<Block> block = store.Get(entry.name); block && entry.state != State::Damaged)
+            got.push_back(block->name + "=" + block->html);
+    std::vector<std::string> usable;
+    for (const Block& block : store.UsableBlocks()) usable.push_back(block.name + "=" + block.html);
+    EXPECT_EQ(usable, got);
+    EXPECT_EQ(usable.size(), 2u);
 }
 
 TEST_F(MyBlocksTest, RenameKeepsTheBlockAndDeleteRemovesIt) {
