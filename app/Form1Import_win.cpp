@@ -7,7 +7,9 @@
 //
 // Unlike an open, the run goes on: the page keeps its file name, the blocks
 // edited in this run and the custom sources numbered so far, and the new
-// custom sources take the numbers after them.
+// custom sources take the numbers after them. The seller's own blocks
+// (我的模块) in the user's folder are recognised too, and the page takes
+// its copies of the ones it names.
 #include <windows.h>
 
 #include <optional>
@@ -19,6 +21,7 @@
 #include "app/env/Environment.h"
 #include "import/Clipboard.h"
 #include "import/Import.h"
+#include "myblocks/MyBlocks.h"
 #include "project/ProjectFile.h"
 
 namespace mojian {
@@ -33,6 +36,7 @@ using import::ImportErrorText;
 using import::ImportResult;
 using import::ImportSummary;
 using import::ImportedPage;
+using import::MineBlocksIn;
 
 namespace {
 
@@ -52,7 +56,8 @@ constexpr wchar_t kSourcesNotSaved[] =
 bool ApplyImport(HWND form, Form1State& s, const ImportedPage& imported, const wchar_t* title) {
     if (!ReadyToReplacePage(form, s)) return false;
     EndTyping(s);
-    const PageEffects e = s.doc.page.ReplaceLines(imported.page.lines, imported.page.customSources);
+    const PageEffects e =
+        s.doc.page.ReplaceLines(imported.page.lines, imported.page.customSources, imported.page.myBlocks);
     if (e.outcome == Outcome::PageFull) {
         Ask(form, Wide(ImportErrorText(ImportErrorKind::TooManyLines)), title, MB_OK | MB_ICONEXCLAMATION);
         return false;
@@ -60,6 +65,13 @@ bool ApplyImport(HWND form, Form1State& s, const ImportedPage& imported, const w
     if (!Reflect(form, s, e)) Ask(form, kSourcesNotSaved, title, MB_OK | MB_ICONEXCLAMATION);
     Ask(form, Wide(ImportSummary(imported)), title, MB_OK | MB_ICONINFORMATION);
     return true;
+}
+
+// The page's context with the seller's blocks as the folder has them now.
+import::ImportContext ImportContextFor(const Form1State& s) {
+    import::ImportContext context = ContextFor(s.doc.page);
+    context.mine = MineBlocksIn(myblocks::UserBlocksFolder());
+    return context;
 }
 
 }  // namespace
@@ -71,7 +83,7 @@ void ImportFile_Click(HWND form, Form1State& s) {
     question.extension = L"html";
     const auto path = CurrentEnvironment().chooseFile(form, question);
     if (!path) return;
-    const ImportResult result = ImportDescriptionFile(*path, ContextFor(s.doc.page));
+    const ImportResult result = ImportDescriptionFile(*path, ImportContextFor(s));
     if (!result.Ok()) {
         Ask(form, kCannotImportBefore + FileNameOf(*path) + kCannotImportAfter + Wide(ImportErrorMessage(result.error)),
             kImportFileTitle, MB_OK | MB_ICONEXCLAMATION);
@@ -87,7 +99,7 @@ void ImportClipboard_Click(HWND form, Form1State& s) {
     if (html) htmlBlock = *html;
     if (text) plain = *text;
     const auto description = ClipboardDescription(htmlBlock, plain);
-    const ImportResult result = description ? ImportDescriptionText(*description, ContextFor(s.doc.page))
+    const ImportResult result = description ? ImportDescriptionText(*description, ImportContextFor(s))
                                             : ImportResult{std::nullopt, {ImportErrorKind::Empty, {}}};
     if (!result.Ok()) {
         Ask(form, Wide(ImportErrorMessage(result.error)), kImportClipboardTitle, MB_OK | MB_ICONEXCLAMATION);

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -324,20 +326,61 @@ void BM_OpenProject(benchmark::State& state) {
 }
 MOJIAN_BENCHMARK(BM_OpenProject)->Unit(benchmark::kMillisecond);
 
+// A seller's store of `count` blocks with Chinese names, 2 to 20 KB of
+// HTML each (built-in blocks run together and cut to size), made once.
+myblocks::MyBlocks& MyBlocksStore(int count) {
+    static const auto made = [count] {
+        const auto dir = std::filesystem::temp_directory_path() / "mojian-bench" / "myblocks";
+        std::filesystem::remove_all(dir);
+        auto store = std::make_unique<myblocks::MyBlocks>(dir.string());
+        std::string all;
+        for (int k = 0; all.size() < (24u << 10); k = (k + 1) % kKindCount) all += BuiltInLibrary().Get(k, 0);
+        static constexpr const char* kWords[] = {"售后承诺", "尺码表", "洗涤说明", "店铺公告",
+                                                 "新品推荐", "发货须知", "品牌故事", "模特信息"};
+        for (int i = 0; i < count; ++i) {
+            std::size_t size = 2048 + static_cast<std::size_t>(i) * 7919 % (18u << 10);
+            while ((static_cast<unsigned char>(all[size]) & 0xC0) == 0x80) --size;  // whole characters only
+            const std::string html = all.substr(0, size) + "\r\n";
+            if (!store->Save(std::string(kWords[i % 8]) + "第" + std::to_string(i) + "号", "自定义源码-1", html).empty())
+                std::abort();
+        }
+        return store;
+    }();
+    return *made;
+}
+
 // The list of 我的模块 a seller with a thousand saved blocks opens: every
-// file read and parsed (the blocks are the built-in ones, 1-8 KB each).
+// file read and parsed.
 void BM_ListMyBlocks(benchmark::State& state) {
-    const auto dir = std::filesystem::temp_directory_path() / "mojian-bench" / "myblocks";
-    std::filesystem::remove_all(dir);
-    myblocks::MyBlocks store(dir.string());
-    for (int i = 0; i < state.range(0);)
-        for (int k = 0; k < kKindCount; ++k)
-            for (int s = 0; s < kStyleCounts[k] && i < state.range(0); ++s, ++i)
-                if (!store.Save("模块 " + std::to_string(i), EntryName(k, s), BuiltInLibrary().Get(k, s)).empty())
-                    std::abort();
-    for (auto _ : state) benchmark::DoNotOptimize(store.List());
+    const myblocks::MyBlocks& store = MyBlocksStore(static_cast<int>(state.range(0)));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::vector<myblocks::Entry> entries = store.List();
+        if (entries.size() != static_cast<std::size_t>(state.range(0))) std::abort();
+        bytes = 0;
+        for (const myblocks::Entry& e : entries) bytes += e.htmlBytes;
+    }
+    state.counters["html_bytes"] = static_cast<double>(bytes);
 }
 MOJIAN_BENCHMARK(BM_ListMyBlocks)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// One block of the thousand by its name, as adding it to the page does.
+void BM_GetMyBlock(benchmark::State& state) {
+    const myblocks::MyBlocks& store = MyBlocksStore(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const std::optional<myblocks::Block> block = store.Get("店铺公告第523号");
+        if (!block) std::abort();
+        benchmark::DoNotOptimize(block->html.data());
+    }
+}
+MOJIAN_BENCHMARK(BM_GetMyBlock)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Every usable block read for the import to recognise.
+void BM_MyBlocksForImport(benchmark::State& state) {
+    const myblocks::MyBlocks& store = MyBlocksStore(static_cast<int>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(import::MineBlocksIn(store.Folder()));
+}
+MOJIAN_BENCHMARK(BM_MyBlocksForImport)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // One undo and one redo on the page: 0 a line deleted in the middle, 1 a
 // burst of typing into a custom source, 2 a new page over it (the whole

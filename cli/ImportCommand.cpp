@@ -1,14 +1,17 @@
 // mojian import FILE [-o PROJECT]: a description into a project file, as
-// 文件 → 导入描述 does on a new page.
+// 文件 → 导入描述 does on a new page, the seller's own blocks (我的模块) in
+// the user's folder recognised as well.
 #include "base/File.h"
 #include "cli/Cli.h"
 #include "cli/ProjectLines.h"
 #include "import/Import.h"
+#include "myblocks/MyBlocks.h"
 #include "project/ProjectFile.h"
 
 namespace mojian::cli {
 
 using import::FreshPageContext;
+using import::ImportContext;
 using import::ImportDescriptionFile;
 using import::ImportErrorMessage;
 using import::ImportResult;
@@ -39,7 +42,9 @@ int RunImport(const std::vector<std::string>& args, Output& out) {
     if (!parsed.Has("-o") && (FileSize(project) || FolderExists(project)))
         return Fail(out, kFailed, project + " 已经存在，没有覆盖它。要写到这里请用 -o 指明。");
 
-    const ImportResult result = ImportDescriptionFile(file, FreshPageContext());
+    ImportContext context = FreshPageContext();
+    context.mine = import::MineBlocksIn(myblocks::UserBlocksFolder());
+    const ImportResult result = ImportDescriptionFile(file, context);
     if (!result.Ok()) return Fail(out, kFailed, file + "：" + ImportErrorMessage(result.error));
     if (const auto error = SaveProjectFile(project, result.imported->page))
         return Fail(out, kFailed, project + "：" + ProjectErrorMessage(*error));

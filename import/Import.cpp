@@ -10,6 +10,7 @@
 #include "html/Css.h"
 #include "html/Parser.h"
 #include "import/Cut.h"
+#include "myblocks/MyBlocks.h"
 
 namespace mojian::import {
 
@@ -56,6 +57,14 @@ ImportContext FreshPageContext() {
     return context;
 }
 
+std::vector<MineBlock> MineBlocksIn(const std::string& folder) {
+    std::vector<MineBlock> mine;
+    if (folder.empty()) return mine;
+    for (myblocks::Block& block : myblocks::MyBlocks(folder).UsableBlocks())
+        mine.push_back({std::move(block.name), std::move(block.html)});
+    return mine;
+}
+
 ImportContext ContextFor(const Composition& page) {
     ImportContext context;
     context.blockText = [&page](int kind, int style) -> std::string_view { return page.GetBlock(kind, style); };
@@ -78,12 +87,13 @@ ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& cont
 
     const html::Document doc = html::ParseHtml(*text);
     const auto chosen = ChooseSegments(*text, CutPoints(*text, doc), context.blockText,
-                                       static_cast<std::size_t>(std::max(0, context.freeCustomNumbers)));
+                                       static_cast<std::size_t>(std::max(0, context.freeCustomNumbers)), context.mine);
     if (!chosen) return Refuse({ImportErrorKind::NoCustomNumbers, {}});
     if (chosen->segments.size() > static_cast<std::size_t>(kMaxPageLines))
         return Refuse({ImportErrorKind::TooManyLines, "共 " + std::to_string(chosen->segments.size()) + " 行"});
 
     imported.absorbedBlocks = static_cast<int>(chosen->absorbedBlocks);
+    imported.absorbedMine = static_cast<int>(chosen->absorbedMine);
     PageData& page = imported.page;
     imported.madeFor = GuessWidth(doc);
     page.lines.reserve(chosen->segments.size());
@@ -92,6 +102,13 @@ ImportResult ImportDecoded(const DecodedText& decoded, const ImportContext& cont
         if (segment.block) {
             page.lines.push_back(EntryName(segment.block->kind, segment.block->style));
             ++imported.builtInLines;
+            continue;
+        }
+        if (segment.mine) {
+            const MineBlock& block = context.mine[*segment.mine];
+            page.myBlocks.emplace(block.name, block.html);
+            page.lines.push_back(MineEntryName(block.name));
+            ++imported.mineLines;
             continue;
         }
         // The file adds the CR LF every piece ends with.
@@ -125,12 +142,18 @@ ImportResult ImportDescriptionText(std::string_view utf8, const ImportContext& c
 
 std::string ImportSummary(const ImportedPage& imported) {
     const std::size_t lines = imported.page.lines.size();
+    const std::size_t custom = lines - static_cast<std::size_t>(imported.builtInLines + imported.mineLines);
     std::string text = "共导入 " + std::to_string(lines) + " 行，其中 " + std::to_string(imported.builtInLines) +
-                       " 行是内置模块，" + std::to_string(lines - static_cast<std::size_t>(imported.builtInLines)) +
-                       " 行是自定义源码。";
-    if (imported.absorbedBlocks > 0)
-        text += "\r\n自定义源码的编号不够用，有 " + std::to_string(imported.absorbedBlocks) +
-                " 个内置模块并进了自定义源码。";
+                       " 行是内置模块，";
+    if (imported.mineLines > 0) text += std::to_string(imported.mineLines) + " 行是我的模块，";
+    text += std::to_string(custom) + " 行是自定义源码。";
+    if (imported.absorbedBlocks > 0 || imported.absorbedMine > 0) {
+        std::string absorbed;
+        if (imported.absorbedBlocks > 0) absorbed = std::to_string(imported.absorbedBlocks) + " 个内置模块";
+        if (imported.absorbedMine > 0)
+            absorbed += (absorbed.empty() ? "" : "和 ") + std::to_string(imported.absorbedMine) + " 个我的模块";
+        text += "\r\n自定义源码的编号不够用，有 " + absorbed + "并进了自定义源码。";
+    }
     if (imported.lineBreakAdded) text += "\r\n原文的末尾没有换行（回车换行），导入时在末尾补上了一个。";
     if (imported.madeFor == DescriptionWidth::Tmall && imported.page.width != DescriptionWidth::Tmall)
         text += "\r\n原文按 790 像素宽做成（天猫的描述宽度）。如果这是天猫店铺的描述，"

@@ -1,14 +1,17 @@
 // Import of an existing description: its HTML cut into pieces that are each
 // whole HTML, every piece (or run of pieces) that is exactly one of the
-// ninety built-in blocks as it stands now turned into that block's line, and
-// every other piece into a custom source. The lines give back the imported
+// ninety built-in blocks as it stands now turned into that block's line, or
+// exactly the HTML of one of the seller's own blocks (我的模块) into a line
+// "我的模块-name" with the page's copy of it, and every other piece into a
+// custom source. The lines give back the imported
 // text byte for byte as the page (a CR LF is added at the end when the text
 // does not end with one, since a custom source's file always does).
 //
 // The window imports a file or the clipboard into its composition:
 //   ImportResult r = ImportDescriptionFile(path, ContextFor(page));
 //   if (!r.Ok()) → message box ImportErrorMessage(r.error), nothing changes
-//   else → page.ReplaceLines(r.imported->page.lines, r.imported->page.customSources)
+//   else → page.ReplaceLines(r.imported->page.lines, r.imported->page.customSources,
+//                            r.imported->page.myBlocks)
 //          (one undo step), reflect its effects, message box ImportSummary(*r.imported)
 // and from the clipboard the same with
 //   ImportDescriptionText(*ClipboardDescription(htmlFormatBlock, text), ContextFor(page))
@@ -19,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/Catalogue.h"
 #include "compose/PageData.h"
@@ -38,10 +42,17 @@ struct ImportContext {
     BlockTextSource blockText;                 // the blocks' texts as they stand now
     int firstCustomNumber = 1;                 // the number the next custom source gets
     int freeCustomNumbers = kMaxCustomSource;  // how many it may take, from that one on
+    // The seller's blocks to recognise (their names and HTML, e.g. every
+    // usable one of the user's folder); none by default.
+    std::vector<MineBlock> mine;
 };
 
 // A new page: the built-in blocks, custom sources numbered from 1.
 ImportContext FreshPageContext();
+// The seller's blocks kept in `folder` (myblocks::UserBlocksFolder()) that
+// can be used, for ImportContext::mine: a damaged file is left out, and a
+// missing or empty folder gives none.
+std::vector<MineBlock> MineBlocksIn(const std::string& folder);
 // The page being composed: its blocks as edited in this run and the numbers
 // its run has not given out yet. The page must outlive the context.
 ImportContext ContextFor(const Composition& page);
@@ -49,11 +60,15 @@ ImportContext ContextFor(const Composition& page);
 struct ImportedPage {
     // The lines, and the texts of the new custom sources they name (as
     // typed: without the CR LF their files add), numbered on from the
-    // context's first number in page order.
+    // context's first number in page order; and the copies of the seller's
+    // blocks the lines name, in `page.myBlocks`.
     PageData page;
     int builtInLines = 0;
-    // Built-in blocks that went into custom sources for want of numbers.
+    int mineLines = 0;
+    // Built-in blocks and seller's blocks that went into custom sources for
+    // want of numbers.
     int absorbedBlocks = 0;
+    int absorbedMine = 0;
     // The text did not end with CR LF, and the page has one more at the end.
     bool lineBreakAdded = false;
     TextEncoding encoding = TextEncoding::Ascii;
@@ -83,7 +98,7 @@ ImportResult ImportDescriptionFile(const std::string& path, const ImportContext&
 ImportResult ImportDescriptionText(std::string_view utf8, const ImportContext& context);
 
 // What the window says after an import: how many lines, how many of them
-// built-in blocks, and the added line break, absorbed blocks or Tmall's
+// built-in blocks (and seller's blocks, when there were any), and the added line break, absorbed blocks or Tmall's
 // width when there were any.
 std::string ImportSummary(const ImportedPage& imported);
 

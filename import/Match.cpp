@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <queue>
+#include <set>
 #include <tuple>
 
 #include "catalogue/Catalogue.h"
@@ -31,19 +32,39 @@ std::uint64_t Power(std::uint64_t base, std::size_t exponent) {
     return result;
 }
 
+bool IsBlank(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; });
+}
+
+// What a stretch may become, as one number that orders them: the built-in
+// blocks by kind and style, then the seller's blocks in the order given.
+// Where one stretch is several of them the lowest wins, so a built-in block
+// beats a seller's block of the same text: its line follows the block as
+// edited in the run, and the page needs no copy of it to stay whole on a PC
+// without the seller's folder.
+constexpr std::size_t kFirstMine = static_cast<std::size_t>(kKindCount) * kMaxStyles;
+
+std::size_t RankOf(BlockId id) { return static_cast<std::size_t>(id.kind) * kMaxStyles + static_cast<std::size_t>(id.style); }
+
+Segment SegmentOf(std::size_t begin, std::size_t end, std::size_t rank) {
+    if (rank >= kFirstMine) return {begin, end, std::nullopt, rank - kFirstMine};
+    return {begin, end, BlockId{static_cast<int>(rank / kMaxStyles), static_cast<int>(rank % kMaxStyles)}, std::nullopt};
+}
+
 struct Candidate {
     std::uint64_t hash;
-    BlockId id;
+    std::size_t rank;
     std::string_view text;
 };
 
 struct Match {
     std::size_t from, to;  // cut indexes
-    BlockId id;
+    std::size_t rank;
+    bool IsMine() const { return rank >= kFirstMine; }
 };
 
 std::vector<Match> FindMatches(std::string_view text, const std::vector<std::size_t>& cuts,
-                               const BlockTextSource& blockText) {
+                               const BlockTextSource& blockText, const std::vector<MineBlock>& mine) {
     // The blocks by length; a block is hashed only once a stretch of its
     // length turns up between two cuts.
     std::map<std::size_t, std::vector<Candidate>> byLength;
@@ -51,8 +72,19 @@ std::vector<Match> FindMatches(std::string_view text, const std::vector<std::siz
         for (int s = 0; s < kStyleCounts[static_cast<std::size_t>(k)]; ++s) {
             const std::string_view block = blockText(k, s);
             if (block.empty() || block.size() > text.size()) continue;
-            byLength[block.size()].push_back({0, {k, s}, block});
+            byLength[block.size()].push_back({0, RankOf({k, s}), block});
         }
+    }
+    // A page holds one copy per name: a second block of a name already
+    // taken (a file copied by hand into the folder) could not come back
+    // byte for byte, so only the first of a name counts. A block of blank
+    // space alone would take every empty line between paragraphs.
+    std::set<std::string_view> names;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        const MineBlock& block = mine[i];
+        if (block.name.empty() || !names.insert(block.name).second) continue;
+        if (IsBlank(block.html) || block.html.size() > text.size()) continue;
+        byLength[block.html.size()].push_back({0, kFirstMine + i, block.html});
     }
     std::vector<std::uint64_t> prefix;
 
@@ -77,7 +109,7 @@ std::vector<Match> FindMatches(std::string_view text, const std::vector<std::siz
             if (!hashed) {
                 for (Candidate& c : candidates) c.hash = HashOf(c.text);
                 std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-                    return std::tie(a.hash, a.id) < std::tie(b.hash, b.id);
+                    return std::tie(a.hash, a.rank) < std::tie(b.hash, b.rank);
                 });
                 shift = Power(kBase, length);
                 hashed = true;
@@ -86,22 +118,24 @@ std::vector<Match> FindMatches(std::string_view text, const std::vector<std::siz
             auto c = std::lower_bound(candidates.begin(), candidates.end(), stretch,
                                       [](const Candidate& a, std::uint64_t v) { return a.hash < v; });
             for (; c != candidates.end() && c->hash == stretch; ++c)
-                if (text.compare(cuts[i], length, c->text) == 0) matches.push_back({i, j, c->id});
+                if (text.compare(cuts[i], length, c->text) == 0) matches.push_back({i, j, c->rank});
         }
     }
     std::sort(matches.begin(), matches.end(),
-              [](const Match& a, const Match& b) { return std::tie(a.from, a.id) < std::tie(b.from, b.id); });
+              [](const Match& a, const Match& b) { return std::tie(a.from, a.rank) < std::tie(b.from, b.rank); });
     return matches;
 }
 
 // The best choice from each cut on: the most bytes in blocks, then the
-// fewest lines.
+// fewest lines, then the fewest of the seller's blocks (built-in ones need
+// no copy in the page).
 struct Choice {
     std::size_t covered = 0;
     std::size_t lines = 0;
+    std::size_t mines = 0;
     const Match* match = nullptr;  // nothing: the piece up to the next cut is custom
     bool Beats(const Choice& other) const {
-        return covered != other.covered ? covered > other.covered : lines < other.lines;
+        return std::tuple(other.covered, lines, mines) < std::tuple(covered, other.lines, other.mines);
     }
 };
 
@@ -110,12 +144,13 @@ std::vector<Segment> BestSegments(const std::vector<std::size_t>& cuts, const st
     std::vector<Choice> best(cuts.size());
     std::size_t next = matches.size();  // matches are sorted by their first cut; walked from the back
     for (std::size_t i = m; i-- > 0;) {
-        Choice choice{best[i + 1].covered, best[i + 1].lines + 1, nullptr};
+        Choice choice{best[i + 1].covered, best[i + 1].lines + 1, best[i + 1].mines, nullptr};
         std::size_t first = next;
         while (first > 0 && matches[first - 1].from == i) --first;
         for (std::size_t k = first; k < next; ++k) {
             const Match& match = matches[k];
-            const Choice taken{best[match.to].covered + (cuts[match.to] - cuts[i]), best[match.to].lines + 1, &match};
+            const Choice taken{best[match.to].covered + (cuts[match.to] - cuts[i]), best[match.to].lines + 1,
+                               best[match.to].mines + (match.IsMine() ? 1 : 0), &match};
             if (taken.Beats(choice)) choice = taken;
         }
         next = first;
@@ -124,18 +159,14 @@ std::vector<Segment> BestSegments(const std::vector<std::size_t>& cuts, const st
     std::vector<Segment> segments;
     for (std::size_t i = 0; i < m;) {
         if (const Match* match = best[i].match) {
-            segments.push_back({cuts[i], cuts[match->to], match->id});
+            segments.push_back(SegmentOf(cuts[i], cuts[match->to], match->rank));
             i = match->to;
         } else {
-            segments.push_back({cuts[i], cuts[i + 1], std::nullopt});
+            segments.push_back({cuts[i], cuts[i + 1], std::nullopt, std::nullopt});
             ++i;
         }
     }
     return segments;
-}
-
-bool IsBlank(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; });
 }
 
 // A blank custom piece (an empty line between paragraphs) is no source of
@@ -145,12 +176,12 @@ std::vector<Segment> JoinBlankPieces(std::string_view text, std::vector<Segment>
     joined.reserve(segments.size());
     for (std::size_t s = 0; s < segments.size(); ++s) {
         const Segment& seg = segments[s];
-        if (!seg.block && IsBlank(text.substr(seg.begin, seg.end - seg.begin))) {
-            if (!joined.empty() && !joined.back().block) {
+        if (seg.IsCustom() && IsBlank(text.substr(seg.begin, seg.end - seg.begin))) {
+            if (!joined.empty() && joined.back().IsCustom()) {
                 joined.back().end = seg.end;
                 continue;
             }
-            if (s + 1 < segments.size() && !segments[s + 1].block) {
+            if (s + 1 < segments.size() && segments[s + 1].IsCustom()) {
                 segments[s + 1].begin = seg.begin;
                 continue;
             }
@@ -163,7 +194,7 @@ std::vector<Segment> JoinBlankPieces(std::string_view text, std::vector<Segment>
 // Merges neighbouring custom sources until no more than `limit` remain
 // (at least 1): the pair with the fewest blocks between first, then the
 // smallest; blocks between a merged pair go into its text.
-std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t limit, std::size_t& absorbed) {
+std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t limit) {
     struct Run {
         std::size_t first, last;  // segment indexes the custom source spans
         std::size_t prev, next;   // neighbouring runs, or kNoRun
@@ -173,7 +204,7 @@ std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t lim
     constexpr std::size_t kNoRun = SIZE_MAX;
     std::vector<Run> runs;
     for (std::size_t s = 0; s < segments.size(); ++s) {
-        if (segments[s].block) continue;
+        if (!segments[s].IsCustom()) continue;
         const std::size_t index = runs.size();
         runs.push_back({s, s, index == 0 ? kNoRun : index - 1, kNoRun});
         if (index > 0) runs[index - 1].next = index;
@@ -204,7 +235,6 @@ std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t lim
         Run& b = runs[p.right];
         if (!a.alive || !b.alive || a.version != p.leftVersion || b.version != p.rightVersion || a.next != p.right)
             continue;
-        absorbed += p.blocks;
         a.last = b.last;
         a.next = b.next;
         if (b.next != kNoRun) runs[b.next].prev = p.left;
@@ -220,7 +250,7 @@ std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t lim
     for (const Run& run : runs) {
         if (!run.alive) continue;
         for (; s < run.first; ++s) merged.push_back(segments[s]);
-        merged.push_back({segments[run.first].begin, segments[run.last].end, std::nullopt});
+        merged.push_back({segments[run.first].begin, segments[run.last].end, std::nullopt, std::nullopt});
         s = run.last + 1;
     }
     for (; s < segments.size(); ++s) merged.push_back(segments[s]);
@@ -230,13 +260,23 @@ std::vector<Segment> MergeCustoms(std::vector<Segment> segments, std::size_t lim
 }  // namespace
 
 std::optional<Segmentation> ChooseSegments(std::string_view text, const std::vector<std::size_t>& cuts,
-                                           const BlockTextSource& blockText, std::size_t customLimit) {
+                                           const BlockTextSource& blockText, std::size_t customLimit,
+                                           const std::vector<MineBlock>& mine) {
     Segmentation result;
     if (cuts.size() < 2) return result;
-    std::vector<Segment> segments = JoinBlankPieces(text, BestSegments(cuts, FindMatches(text, cuts, blockText)));
-    const bool needsCustom = std::any_of(segments.begin(), segments.end(), [](const Segment& s) { return !s.block; });
+    std::vector<Segment> segments =
+        JoinBlankPieces(text, BestSegments(cuts, FindMatches(text, cuts, blockText, mine)));
+    const bool needsCustom = std::any_of(segments.begin(), segments.end(), [](const Segment& s) { return s.IsCustom(); });
     if (needsCustom && customLimit == 0) return std::nullopt;
-    result.segments = MergeCustoms(std::move(segments), customLimit, result.absorbedBlocks);
+    const auto count = [](const std::vector<Segment>& of, bool mines) {
+        return static_cast<std::size_t>(std::count_if(of.begin(), of.end(), [mines](const Segment& s) {
+            return mines ? s.mine.has_value() : s.block.has_value();
+        }));
+    };
+    const std::size_t blocks = count(segments, false), mines = count(segments, true);
+    result.segments = MergeCustoms(std::move(segments), customLimit);
+    result.absorbedBlocks = blocks - count(result.segments, false);
+    result.absorbedMine = mines - count(result.segments, true);
     return result;
 }
 

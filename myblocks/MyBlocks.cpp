@@ -11,6 +11,7 @@
 #include "base/File.h"
 #include "base/UserFolder.h"
 #include "base/Utf.h"
+#include "myblocks/BlockScan.h"
 #include "myblocks/Names.h"
 
 namespace mojian::myblocks {
@@ -32,8 +33,13 @@ struct Refusal {
 
 [[noreturn]] void Refuse(std::string why) { throw Refusal{std::move(why)}; }
 
-Json ParseJson(std::string_view bytes) {
+std::string_view WithoutBom(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);  // a BOM some editors add
+    return bytes;
+}
+
+Json ParseJson(std::string_view bytes) {
+    bytes = WithoutBom(bytes);
     if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) Refuse("文件是空的");
     const Json::parser_callback_t watch = [](int depth, Json::parse_event_t event, Json&) {
         if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
@@ -54,30 +60,54 @@ const std::string* TextField(const Json& object, std::string_view key) {
     return it != object.end() && it->is_string() ? &it->get_ref<const std::string&>() : nullptr;
 }
 
+// What a block file, a set or one of its blocks has of ours, as either
+// reader found it: nothing for a field missing or of another type.
+struct Fields {
+    bool object = false;
+    const std::string *format = nullptr, *name = nullptr, *saved = nullptr, *source = nullptr, *html = nullptr;
+    std::optional<long long> version;  // a whole number
+};
+
+Fields FieldsOf(const Json& json) {
+    Fields f;
+    if (!(f.object = json.is_object())) return f;
+    f.format = TextField(json, "format");
+    f.name = TextField(json, "name");
+    f.saved = TextField(json, "saved");
+    f.source = TextField(json, "source");
+    f.html = TextField(json, "html");
+    if (const auto version = json.find("version"); version != json.end() && version->is_number_integer())
+        f.version = version->get<long long>();
+    return f;
+}
+
+Fields FieldsOf(const ScannedBlock& scanned) {
+    const auto at = [](const std::optional<std::string>& field) { return field ? &*field : nullptr; };
+    return {true, at(scanned.format), at(scanned.name), at(scanned.saved), at(scanned.source), at(scanned.html),
+            scanned.version};
+}
+
 // The format's name and version; true for a later version's.
-bool CheckHeader(const Json& root, std::string_view format) {
-    if (!root.is_object()) Refuse("不是墨笺的文件");
-    const std::string* name = TextField(root, "format");
-    if (!name || *name != format) Refuse("不是“" + std::string(format) + "”文件");
-    const auto version = root.find("version");
-    if (version == root.end() || !version->is_number_integer() || version->get<long long>() < 1)
-        Refuse("版本号不对");
-    return version->get<long long>() > kFormatVersion;
+bool CheckHeader(const Fields& root, std::string_view format) {
+    if (!root.object) Refuse("不是墨笺的文件");
+    if (!root.format || *root.format != format) Refuse("不是“" + std::string(format) + "”文件");
+    if (!root.version || *root.version < 1) Refuse("版本号不对");
+    return *root.version > kFormatVersion;
 }
 
 // One block of a file or a set. A later version's may lack what this one
 // does not need to show and use it.
-Block ReadBlock(const Json& object, bool newer, const std::string& where) {
-    if (!object.is_object()) Refuse(where + "不是对象");
-    const std::string* name = TextField(object, "name");
-    const std::string* html = TextField(object, "html");
+Block ReadBlock(const Fields& object, bool newer, const std::string& where) {
+    if (!object.object) Refuse(where + "不是对象");
+    const std::string* name = object.name;
+    const std::string* html = object.html;
     if (!name) Refuse(where + "缺少名称（name）");
     if (!html) Refuse(where + "缺少代码（html）");
     Block block{*name, {}, {}, *html};
     if (const std::string fault = NameFault(*name); !fault.empty() || TidyName(*name) != *name)
         Refuse(where + "名称不能用：" + (fault.empty() ? "两端有空格" : fault));
-    const std::string* saved = TextField(object, "saved");
-    const std::string* source = TextField(object, "source");
+    const std::string* saved = object.saved;
+    const std::string* source = object.source;
     if (!newer && (!saved || !source)) Refuse(where + "缺少保存时间（saved）或来源（source）");
     if (saved) block.saved = *saved;
     if (source) block.source = *source;
@@ -125,7 +155,8 @@ std::vector<FolderFile> FolderNames(const std::string& folder, bool blockFiles) 
     return files;
 }
 
-Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
+// The file's entry; with `keep`, its block too when it can be used.
+Entry ReadEntry(const std::string& folder, const FolderFile& listed, std::optional<Block>* keep = nullptr) {
     const std::string& file = listed.name;
     Entry entry;
     entry.file = file;
@@ -136,12 +167,13 @@ Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
         entry.problem = "文件读不出来";
     } else {
         bool newer = false;
-        if (const std::optional<Block> block = ParseBlock(*text, entry.problem, newer)) {
+        if (std::optional<Block> block = ParseBlock(*text, entry.problem, newer)) {
             entry.state = newer ? State::Newer : State::Usable;
             entry.name = block->name;
             entry.saved = block->saved;
             entry.source = block->source;
             entry.htmlBytes = block->html.size();
+            if (keep) *keep = std::move(block);
             return entry;
         }
     }
@@ -149,6 +181,9 @@ Entry ReadEntry(const std::string& folder, const FolderFile& listed) {
     entry.name = file.substr(0, file.size() - kExtension.size());
     return entry;
 }
+
+// The list's order: by name (UTF-8 byte order), then by file.
+bool ListedBefore(const Entry& a, const Entry& b) { return a.name != b.name ? a.name < b.name : a.file < b.file; }
 
 // Days since 1970-01-01 of a civil date (Howard Hinnant's algorithm).
 long long DaysFromCivil(long long y, unsigned m, unsigned d) {
@@ -200,9 +235,17 @@ std::string BlockFileText(const Block& block) {
 
 std::optional<Block> ParseBlock(std::string_view text, std::string& problem, bool& newer) {
     try {
+        // The quick reading where it answers (a thousand files are listed
+        // while the seller waits), the full parser where it does not.
+        if (const std::optional<ScannedBlock> scanned = ScanBlockFile(WithoutBom(text))) {
+            const Fields fields = FieldsOf(*scanned);
+            newer = CheckHeader(fields, kBlockFormat);
+            return ReadBlock(fields, newer, "");
+        }
         const Json root = ParseJson(text);
-        newer = CheckHeader(root, kBlockFormat);
-        return ReadBlock(root, newer, "");
+        const Fields fields = FieldsOf(root);
+        newer = CheckHeader(fields, kBlockFormat);
+        return ReadBlock(fields, newer, "");
     } catch (const Refusal& refusal) {
         problem = refusal.why;
     }
@@ -216,10 +259,26 @@ bool MyBlocks::EnsureFolder() const { return !folder_.empty() && (FolderExists(f
 std::vector<Entry> MyBlocks::List() const {
     std::vector<Entry> entries;
     for (const FolderFile& file : FolderNames(folder_, true)) entries.push_back(ReadEntry(folder_, file));
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.name != b.name ? a.name < b.name : a.file < b.file;
-    });
+    std::sort(entries.begin(), entries.end(), ListedBefore);
     return entries;
+}
+
+std::vector<Block> MyBlocks::UsableBlocks() const {
+    struct Kept {
+        Entry entry;
+        Block block;
+    };
+    std::vector<Kept> kept;
+    for (const FolderFile& file : FolderNames(folder_, true)) {
+        std::optional<Block> block;
+        Entry entry = ReadEntry(folder_, file, &block);
+        if (block) kept.push_back({std::move(entry), std::move(*block)});
+    }
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return ListedBefore(a.entry, b.entry); });
+    std::vector<Block> blocks;
+    blocks.reserve(kept.size());
+    for (Kept& k : kept) blocks.push_back(std::move(k.block));
+    return blocks;
 }
 
 std::optional<MyBlocks::Found> MyBlocks::Find(std::string_view name) const {
@@ -340,13 +399,13 @@ ImportReport MyBlocks::Import(const std::string& path,
         const std::optional<std::string> text = ReadWholeFile(path);
         if (!text) Refuse("文件读不出来");
         const Json root = ParseJson(*text);
-        if (CheckHeader(root, kSetFormat)) Refuse("它是较新版本的墨笺导出的，请先升级墨笺");
+        if (CheckHeader(FieldsOf(root), kSetFormat)) Refuse("它是较新版本的墨笺导出的，请先升级墨笺");
         const auto blocks = root.find("blocks");
         if (blocks == root.end() || !blocks->is_array()) Refuse("缺少模块列表（blocks）");
         std::set<std::string> names;
         for (std::size_t i = 0; i < blocks->size(); ++i) {
             const std::string where = "第 " + std::to_string(i + 1) + " 个模块";
-            Block block = ReadBlock((*blocks)[i], false, where);
+            Block block = ReadBlock(FieldsOf((*blocks)[i]), false, where);
             if (const std::string fault = HtmlFault(block.html); !fault.empty()) Refuse(where + "：" + fault);
             if (!names.insert(CaseFold(block.name)).second) Refuse(where + "与前面的模块同名");
             incoming.push_back(std::move(block));

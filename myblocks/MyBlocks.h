@@ -65,6 +65,9 @@ public:
     // Every file of the folder, sorted by name (UTF-8 byte order).
     std::vector<Entry> List() const;
     std::optional<Block> Get(std::string_view name) const;
+    // Every block that is not damaged (a later version's too), in List's
+    // order, each file read once: what the import recognises.
+    std::vector<Block> UsableBlocks() const;
 
     // The operations give an error in Chinese, empty when they were done.
     // Save keeps the name's spelling with its ends' spaces trimmed; a name in

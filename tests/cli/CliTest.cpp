@@ -122,6 +122,15 @@ TEST_F(CliTest, BlocksMineListsTheSellersOwnFromTheUserFolder) {
                                           "坏.json\t（已损坏：文件不完整，可能没有写完）",
                                           "尺码\t自定义源码-3\t2026-05-01 14:03\t13 字节"}));
     EXPECT_EQ(Run({"blocks", "--mine", "x"}).status, 2);
+
+    // and the import finds them in a description, damaged file and all
+    EXPECT_EQ(mine.Save("说明", "自定义源码-4", "<p>说明</p>\r\n"), "");
+    const testing::Finished imported =
+        Run({"import", Write("描述.html", "<p>说明</p>\r\n<p>别的</p>\r\n"), "-o", Path("描述.mojian")});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(LinesOf(imported.out), (Names{"我的模块-说明", "自定义源码-1"}));
+    EXPECT_NE(imported.err.find("共导入 2 行，其中 0 行是内置模块，1 行是我的模块，1 行是自定义源码。"), std::string::npos)
+        << imported.err;
 }
 
 TEST_F(CliTest, EveryCommandHasHelpAndMisuseIsSaid) {

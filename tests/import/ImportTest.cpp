@@ -15,6 +15,7 @@
 #include "compose/Composition.h"
 #include "compose/TextFile.h"
 #include "import/Import.h"
+#include "myblocks/MyBlocks.h"
 #include "project/ProjectFile.h"
 #include "tests/TempFolder.h"
 #include "tests/compose/PageMirror.h"
@@ -36,7 +37,7 @@ ImportedPage Imported(std::string_view text, const ImportContext& context = Fres
 // The page the import's lines give in a fresh model.
 std::string PageOf(const ImportedPage& imported) {
     Composition page;
-    EXPECT_TRUE(page.ReplaceLines(imported.page.lines, imported.page.customSources).Applied());
+    EXPECT_TRUE(page.ReplaceLines(imported.page.lines, imported.page.customSources, imported.page.myBlocks).Applied());
     return page.PageHtml();
 }
 
@@ -215,6 +216,85 @@ TEST(Import, APageMadeExactlyForTmallsColumnIsSaidToBe) {
         EXPECT_EQ(r.imported->page.width, DescriptionWidth::Taobao);  // the seller decides
         EXPECT_EQ(ImportSummary(*r.imported).find("790（天猫）") != std::string::npos,
                   c.width == DescriptionWidth::Tmall);
+    }
+}
+
+TEST(Import, TheSellersBlocksBecomeTheirLinesWithTheirCopiesAndTheBuiltInOnesStayBuiltIn) {
+    TempFolder folder;
+    myblocks::MyBlocks store(JoinPath(folder.Utf8(), "我的模块"));
+    const std::string service = "<div class=\"shou-hou\">七天无理由退换</div>\r\n";
+    const std::string sizes = "<table><tr><td>尺码 S M L</td></tr></table>\r\n";
+    const std::string& heading = BuiltInLibrary().Get(0, 18);  // 栏目文字-健康
+    ASSERT_EQ(store.Save("售后承诺", "自定义源码-3", service), "");
+    ASSERT_EQ(store.Save("尺码表", "自定义源码-4", sizes), "");
+    ASSERT_EQ(store.Save("健康栏目", "栏目文字-健康", heading), "");  // saved unchanged: stays built-in
+    ASSERT_EQ(store.Save("空行", "自定义源码-5", "\r\n"), "");  // would take every empty line
+    ASSERT_TRUE(WriteWholeFile(JoinPath(store.Folder(), "坏.json"), "{"));
+    ImportContext context = FreshPageContext();
+    context.mine = MineBlocksIn(store.Folder());
+    ASSERT_EQ(context.mine.size(), 4u);  // the damaged file is left out
+
+    const std::string text = BuiltInLibrary().Get(1, 2) + service + heading + "<p>说明</p>\r\n\r\n" + sizes +
+                             BuiltInLibrary().Get(8, 1);
+    const ImportedPage imported = Imported(text, context);
+    EXPECT_EQ(imported.page.lines, (Names{"图片展示-样式3", "我的模块-售后承诺", "栏目文字-健康", "自定义源码-1",
+                                          "我的模块-尺码表", "五分好评-样式2"}));
+    EXPECT_EQ(imported.page.myBlocks, (std::map<std::string, std::string>{{"售后承诺", service}, {"尺码表", sizes}}));
+    EXPECT_EQ(ImportSummary(imported), "共导入 6 行，其中 3 行是内置模块，2 行是我的模块，1 行是自定义源码。");
+    EXPECT_TRUE(PageOf(imported) == text);
+    const std::string path = JoinPath(folder.Utf8(), "导入.mojian");
+    ASSERT_FALSE(project::SaveProjectFile(path, imported.page));
+    const project::ProjectRead read = project::LoadProjectFile(path);
+    ASSERT_TRUE(read.Ok());
+    Composition reopened;
+    reopened.Open(*read.page);
+    EXPECT_TRUE(reopened.PageHtml() == text);
+    // without them, as before
+    EXPECT_EQ(Imported(text).page.lines[1], "自定义源码-1");
+
+    // a seller's block goes into a custom source like a built-in one when numbers run out
+    context.freeCustomNumbers = 1;
+    const ImportedPage squeezed = Imported("<p>a</p>\r\n" + service + "<p>b</p>\r\n", context);
+    EXPECT_EQ(squeezed.page.lines, Names{"自定义源码-1"});
+    EXPECT_TRUE(squeezed.page.myBlocks.empty());
+    EXPECT_NE(ImportSummary(squeezed).find("有 1 个我的模块并进了自定义源码"), std::string::npos);
+
+    // a file copied by hand holds a second block of a taken name: the page
+    // has one copy per name, so only one of them can be its line
+    const std::string other = "<p>另一份售后</p>\r\n";
+    ASSERT_TRUE(WriteWholeFile(JoinPath(store.Folder(), "副本.json"),
+                               myblocks::BlockFileText({"售后承诺", "2026-05-01T14:03:00+08:00", "x", other})));
+    context = FreshPageContext();
+    context.mine = MineBlocksIn(store.Folder());
+    const ImportedPage twice = Imported(service + other, context);
+    EXPECT_EQ(twice.mineLines, 1);
+    EXPECT_TRUE(PageOf(twice) == service + other);
+}
+
+TEST(Import, TheSellersBlocksFollowTheRulesOfTheBuiltInOnes) {
+    const std::string& one = BuiltInLibrary().Get(8, 0);
+    const std::string& two = BuiltInLibrary().Get(8, 1);
+    Composition edited;
+    edited.SetBlock(8, 0, "<p>改过的</p>\r\n");
+    const struct {
+        const char* what;
+        std::vector<MineBlock> mine;
+        std::string text;
+        Names lines;
+        const Composition* page;
+    } cases[] = {
+        {"one line beats two", {{"两块", one + two}}, one + two, {"我的模块-两块"}, nullptr},
+        {"the first of two alike", {{"甲", "<p>a</p>\r\n"}, {"乙", "<p>a</p>\r\n"}}, "<p>a</p>\r\n", {"我的模块-甲"}, nullptr},
+        {"only where a piece starts", {{"甲", "<p>a</p>\r\n"}}, "<p>x</p><p>a</p>\r\n", {"自定义源码-1"}, nullptr},
+        {"a block's old text kept by the seller, the block edited in this run", {{"旧", one}}, one + two,
+         {"我的模块-旧", "五分好评-样式2"}, &edited},
+    };
+    for (const auto& c : cases) {
+        ImportContext context = c.page ? ContextFor(*c.page) : FreshPageContext();
+        context.mine = c.mine;
+        const ImportedPage imported = Imported(c.text, context);
+        EXPECT_EQ(imported.page.lines, c.lines) << c.what;
+        EXPECT_TRUE(PageOf(imported) == c.text) << c.what;
     }
 }
 

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "base/File.h"
+#include "myblocks/BlockScan.h"
 #include "myblocks/MyBlocks.h"
 #include "myblocks/Names.h"
 #include "tests/TempFolder.h"
@@ -143,6 +147,17 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     EXPECT_NE(store.DeleteDamaged("坏 (2).json").find("没有名为"), std::string::npos);  // a sound block
     EXPECT_EQ(store.DeleteDamaged("坏.json"), "");
     EXPECT_EQ(Names(), (std::vector<std::string>{"别的", "坏"}));
+
+    // what the import takes: every block Get gives, in the list's order
+    ASSERT_TRUE(WriteWholeFile(PathOf("新版.json"), newer));
+    std::vector<std::string> got;
+    for (const Entry& entry : store.List())
+        if (const std::optional<Block> block = store.Get(entry.name); block && entry.state != State::Damaged)
+            got.push_back(block->name + "=" + block->html);
+    std::vector<std::string> usable;
+    for (const Block& block : store.UsableBlocks()) usable.push_back(block.name + "=" + block.html);
+    EXPECT_EQ(usable, got);
+    EXPECT_EQ(usable.size(), 2u);
 }
 
 TEST_F(MyBlocksTest, RenameKeepsTheBlockAndDeleteRemovesIt) {
@@ -231,6 +246,58 @@ TEST_F(MyBlocksTest, ABadSetOrAFailedWriteLeavesTheFolderAsItWas) {
     EXPECT_NE(report.error.find("已恢复原样"), std::string::npos) << report.error;
     EXPECT_EQ(Names(), std::vector<std::string>{"在"});
     EXPECT_EQ(store.Get("在")->html, "<p>在");
+}
+
+// The list's quick reading never takes what the full parser refuses, and
+// reads what it takes as that parser does: files of ours, written by hand
+// and broken at random.
+TEST(MyBlockScan, TheQuickReadingAgreesWithTheFullParserOrLeavesTheFileToIt) {
+    std::vector<std::string> files = {
+        BlockFileText({"售后", "2026-05-01T14:03:00+08:00", "栏目文字-健康", "<p class=\"a\">七天\t退换 😀</p>\r\n\\"}),
+        R"({"version":1,"format":"墨笺我的模块","name":"\u5c3a\u7801","saved":"","source":"","html":"\ud83d\ude00\/\b\f",
+            "extra":[1,-0,true,false,null,{"a":[[]]},"x"]})",
+    };
+    const std::vector<std::string> breaks = {"\\", "\"", "\\u", "\\ud800", "\\udc00", "\\u0000", "\xED\xA0\x80",
+                                             "\xC0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x01", "\x7F", "1e999",
+                                             "1.5", "01", "-", "99999999999999999999", ",", ":", "{", "}", "[", "]",
+                                             " ", "\"version\":2,", "\"name\":1,", "\"html\":\"x\",", "tru", "nul"};
+    ASSERT_TRUE(ScanBlockFile(files[0]) && ScanBlockFile(files[1]));
+    std::mt19937 rng(30);
+    for (std::size_t i = 0, seeds = files.size(); i < 3000; ++i) {
+        std::string text = files[rng() % seeds];
+        for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+            const std::size_t at = rng() % (text.size() + 1);
+            switch (rng() % 3) {
+            case 0: text.insert(at, breaks[rng() % breaks.size()]); break;
+            case 1: text.erase(at, 1 + rng() % 4); break;
+            default: text.resize(at); break;
+            }
+        }
+        files.push_back(std::move(text));
+    }
+    std::size_t taken = 0;
+    for (const std::string& text : files) {
+        const std::optional<ScannedBlock> scanned = ScanBlockFile(text);
+        if (!scanned) continue;
+        ++taken;
+        const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+        ASSERT_TRUE(json.is_object()) << text;
+        for (const auto& [key, field] : {std::pair{"format", &scanned->format}, {"name", &scanned->name},
+                                         {"saved", &scanned->saved}, {"source", &scanned->source}, {"html", &scanned->html}}) {
+            const auto it = json.find(key);
+            EXPECT_EQ(it != json.end(), field->has_value()) << key << " in " << text;
+            if (it != json.end() && *field) {
+                EXPECT_TRUE(it->is_string() && it->get<std::string>() == **field) << text;
+            }
+        }
+        const auto version = json.find("version");
+        EXPECT_EQ(version != json.end(), scanned->version.has_value()) << text;
+        if (scanned->version) {
+            EXPECT_TRUE(version->is_number_integer() && version->get<long long>() == *scanned->version);
+        }
+    }
+    EXPECT_GT(taken, 100u);  // it does read most sound files
+    EXPECT_LT(taken, files.size() / 2);
 }
 
 }  // namespace
