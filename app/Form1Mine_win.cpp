@@ -27,23 +27,23 @@ namespace {
 
 constexpr wchar_t kMineTitle[] = L"我的模块";
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string MineQuoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
-int Tell(HWND owner, const std::string& text, UINT flags = MB_OK | MB_ICONEXCLAMATION) {
+int MineTell(HWND owner, const std::string& text, UINT flags = MB_OK | MB_ICONEXCLAMATION) {
     return Ask(owner, Wide(text), kMineTitle, flags);
 }
 
-std::string Listed(const std::vector<std::string>& names) {
+std::string MineListed(const std::vector<std::string>& names) {
     std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : "、") + Quoted(name);
+    for (const std::string& name : names) text += (text.empty() ? "" : "、") + MineQuoted(name);
     return text;
 }
 
 // The store in the user's folder; nothing (and the seller told) without one.
-std::optional<myblocks::MyBlocks> Store(HWND form) {
+std::optional<myblocks::MyBlocks> MineStore(HWND form) {
     const std::string folder = myblocks::UserBlocksFolder();
     if (folder.empty()) {
-        Tell(form, "找不到保存“我的模块”的文件夹（%LOCALAPPDATA%\\墨笺\\我的模块）。");
+        MineTell(form, "找不到保存“我的模块”的文件夹（%LOCALAPPDATA%\\墨笺\\我的模块）。");
         return std::nullopt;
     }
     return myblocks::MyBlocks(folder);
@@ -51,19 +51,19 @@ std::optional<myblocks::MyBlocks> Store(HWND form) {
 
 // The name a line's block is offered under: its own for a seller's block,
 // the entry name for the others.
-std::string SuggestedName(std::string_view entry) {
+std::string SuggestedMineName(std::string_view entry) {
     if (const std::string_view mine = MineNameOf(entry); !mine.empty()) return std::string(mine);
     return std::string(entry);
 }
 
 // A line of the block at the end of the page. When this page holds another
 // copy of the block by that name, the seller says which one the page keeps.
-bool AddToPage(HWND form, Form1State& s, HWND asking, const myblocks::Block& block) {
+bool AddMineToPage(HWND form, Form1State& s, HWND asking, const myblocks::Block& block) {
     std::string html = block.html;
     if (const std::string* onPage = s.doc.page.MineHtml(block.name); onPage && *onPage != html) {
-        const int answer = Tell(asking,
-                                "这一页上的" + Quoted(block.name) + "与“我的模块”中的内容不同（可能在这一页上改过）。\r\n\r\n" +
-                                    "是：用“我的模块”中的，这一页上所有" + Quoted(block.name) + "都随之改变\r\n" +
+        const int answer = MineTell(asking,
+                                "这一页上的" + MineQuoted(block.name) + "与“我的模块”中的内容不同（可能在这一页上改过）。\r\n\r\n" +
+                                    "是：用“我的模块”中的，这一页上所有" + MineQuoted(block.name) + "都随之改变\r\n" +
                                     "否：保留这一页上的",
                                 MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL) return false;
@@ -87,7 +87,7 @@ bool HasSelectedBlock(const Form1State& s) {
 void SaveAsMine_Click(HWND form, Form1State& s) {
     const int line = s.doc.page.Selected();
     if (line < 0) {
-        Tell(form, "请先在排版列表中选中要保存的一行。", MB_OK | MB_ICONINFORMATION);
+        MineTell(form, "请先在排版列表中选中要保存的一行。", MB_OK | MB_ICONINFORMATION);
         return;
     }
     // What the line puts on the page, byte for byte: a page that uses the
@@ -95,17 +95,17 @@ void SaveAsMine_Click(HWND form, Form1State& s) {
     const std::optional<std::string_view> html = s.doc.page.LineHtml(static_cast<std::size_t>(line));
     const std::string entry(s.doc.page.SelectedName());
     if (!html) {
-        Tell(form, "这一行没有内容，不能存为我的模块。");
+        MineTell(form, "这一行没有内容，不能存为我的模块。");
         return;
     }
     const std::string saved(*html);
-    std::optional<myblocks::MyBlocks> store = Store(form);
+    std::optional<myblocks::MyBlocks> store = MineStore(form);
     if (!store) return;
 
     NameQuestion question;
     question.title = "存为我的模块";
     question.prompt = "把第 " + std::to_string(line + 1) + " 行（" + entry + "）存为我的模块，名称(&N)：";
-    question.initial = SuggestedName(entry);
+    question.initial = SuggestedMineName(entry);
     question.fault = [](const std::string& typed) { return myblocks::NameFault(myblocks::TidyName(typed)); };
     for (;;) {
         const std::optional<std::string> typed = AskName(form, question);
@@ -113,7 +113,7 @@ void SaveAsMine_Click(HWND form, Form1State& s) {
         const std::string name = myblocks::TidyName(*typed);
         bool replace = false;
         if (store->Get(name)) {
-            const int answer = Tell(form, "已经有名为" + Quoted(name) + "的模块了。\r\n\r\n是：用这一行替换它\r\n否：换一个名称",
+            const int answer = MineTell(form, "已经有名为" + MineQuoted(name) + "的模块了。\r\n\r\n是：用这一行替换它\r\n否：换一个名称",
                                     MB_YESNOCANCEL | MB_ICONQUESTION);
             if (answer == IDCANCEL) return;
             if (answer == IDNO) {
@@ -123,24 +123,24 @@ void SaveAsMine_Click(HWND form, Form1State& s) {
             replace = true;
         }
         if (const std::string error = store->Save(name, entry, saved, replace); !error.empty()) {
-            Tell(form, error);
+            MineTell(form, error);
             question.initial = name;
             continue;
         }
-        s.view.statusNote = "已存为我的模块" + Quoted(name);
+        s.view.statusNote = "已存为我的模块" + MineQuoted(name);
         UpdateStatusBar(s);
         return;
     }
 }
 
 void MyBlocks_Click(HWND form, Form1State& s) {
-    std::optional<myblocks::MyBlocks> store = Store(form);
+    std::optional<myblocks::MyBlocks> store = MineStore(form);
     if (!store) return;
     MyBlocksHost host;
     host.store = &*store;
     host.width = s.doc.page.Width();
     host.add = [form, &s](const myblocks::Block& block) {
-        return AddToPage(form, s, GetLastActivePopup(form), block);
+        return AddMineToPage(form, s, GetLastActivePopup(form), block);
     };
     ShowMyBlocksDialog(form, host);
 }
@@ -187,7 +187,7 @@ void OfferPageBlocks(HWND form, const PageData& page) {
     }
     std::string errors;
     if (!missing.empty() &&
-        Tell(form, "这个排版用到了 " + std::to_string(missing.size()) + " 个本机“我的模块”中没有的模块：" + Listed(missing) +
+        MineTell(form, "这个排版用到了 " + std::to_string(missing.size()) + " 个本机“我的模块”中没有的模块：" + MineListed(missing) +
                        "。\r\n排版里存有它们的代码，不加也能照常使用。要把它们添加到我的模块吗？",
              MB_YESNO | MB_ICONQUESTION) == IDYES) {
         for (const std::string& name : missing)
@@ -195,14 +195,14 @@ void OfferPageBlocks(HWND form, const PageData& page) {
                 errors += error + "\r\n";
     }
     if (!different.empty() &&
-        Tell(form, "这个排版中的 " + std::to_string(different.size()) + " 个模块与本机“我的模块”中的同名模块内容不同：" +
-                       Listed(different) + "。\r\n\r\n是：用排版中的替换本机的\r\n否：保留本机的（这个排版仍用它自己的）",
+        MineTell(form, "这个排版中的 " + std::to_string(different.size()) + " 个模块与本机“我的模块”中的同名模块内容不同：" +
+                       MineListed(different) + "。\r\n\r\n是：用排版中的替换本机的\r\n否：保留本机的（这个排版仍用它自己的）",
              MB_YESNO | MB_ICONQUESTION) == IDYES) {
         for (const std::string& name : different)
             if (const std::string error = store.Save(name, MineEntryName(name), page.myBlocks.at(name), true); !error.empty())
                 errors += error + "\r\n";
     }
-    if (!errors.empty()) Tell(form, errors);
+    if (!errors.empty()) MineTell(form, errors);
 }
 
 }  // namespace mojian

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mojian {
 
@@ -39,6 +40,16 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, Durability 
 bool WriteNewFile(const std::string& path, std::string_view bytes, bool& exists);
 
 bool FolderExists(const std::string& path);
+
+// One entry of a folder as the folder's listing gives it, without opening it.
+struct FolderItem {
+    std::string name;
+    bool isFile = false;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // the last write, in the system's own units: for comparing only
+};
+// What the folder holds ("." and ".." left out); empty when it cannot be read.
+std::vector<FolderItem> ListFolder(const std::string& folder);
 bool CreateFolder(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Gives a folder another name in the same parent; false when `to` exists

@@ -127,6 +127,26 @@ bool FolderExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::vector<FolderItem> ListFolder(const std::string& folder) {
+    std::vector<FolderItem> items;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return items;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::stat(JoinPath(folder, name).c_str(), &st) != 0) continue;
+        FolderItem item;
+        item.name = name;
+        item.isFile = S_ISREG(st.st_mode);
+        item.size = static_cast<std::uint64_t>(st.st_size);
+        item.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        items.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    return items;
+}
+
 bool CreateFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && FolderExists(path));
 }

@@ -121,6 +121,29 @@ bool FolderExists(const std::string& path) {
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::vector<FolderItem> ListFolder(const std::string& folder) {
+    std::vector<FolderItem> items;
+    WIN32_FIND_DATAW found{};
+    // One pass of the folder gives every name, size and time: no file is
+    // opened (which costs Wine a server call or more each).
+    const HANDLE find = FindFirstFileExW(Wide(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return items;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        FolderItem item;
+        item.name = Narrow(found.cFileName);
+        item.isFile = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        item.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        item.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                  found.ftLastWriteTime.dwLowDateTime);
+        items.push_back(std::move(item));
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return items;
+}
+
 bool CreateFolder(const std::string& path) {
     return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0 || FolderExists(path);
 }

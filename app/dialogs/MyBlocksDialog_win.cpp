@@ -19,6 +19,8 @@
 
 namespace mojian {
 
+// Named, so that its helpers never meet another file's in a unity build.
+namespace blocks_dialog {
 namespace {
 
 using myblocks::Entry;
@@ -40,12 +42,16 @@ constexpr int kDialogMinWidthPx = 640, kDialogMinHeightPx = 400;
 
 enum Column { kNameColumn, kSavedColumn, kSourceColumn, kSizeColumn };
 
+// The first preview comes once the dialog is up: the list shows first.
+constexpr UINT kMsgFirstPreview = WM_APP + 50;
+
 struct MyBlocksDialog {
     const MyBlocksHost* host = nullptr;
     HWND dialog = nullptr, list = nullptr, preview = nullptr;
     int dpi = USER_DEFAULT_SCREEN_DPI;
     std::vector<Entry> entries;  // as the list shows them
     std::string note;            // what the last action did, after the count
+    bool previewing = false;     // off until the dialog is up
 
     int Px(int px) const { return MulDiv(px, dpi, USER_DEFAULT_SCREEN_DPI); }
     myblocks::MyBlocks& Store() const { return *host->store; }
@@ -100,6 +106,7 @@ std::optional<myblocks::Block> ReadListed(const MyBlocksDialog& d, const Entry& 
 }
 
 void ShowPreview(MyBlocksDialog& d) {
+    if (!d.previewing) return;
     const std::vector<int> rows = SelectedRows(d);
     std::string html;
     if (rows.size() == 1) {
@@ -373,11 +380,9 @@ void OnInitDialog(MyBlocksDialog& d, HWND dialog) {
     SizeToScreen(d);
     Layout(d);
     Reload(d, {});
-    if (!d.entries.empty()) {
-        SelectRow(d.list, 0);
-        ShowPreview(d);
-    }
+    if (!d.entries.empty()) SelectRow(d.list, 0);
     SetFocus(d.list);
+    PostMessageW(dialog, kMsgFirstPreview, 0, 0);
 }
 
 INT_PTR CALLBACK MyBlocksProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
@@ -392,6 +397,10 @@ INT_PTR CALLBACK MyBlocksProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SIZE:
         Layout(*d);
+        return TRUE;
+    case kMsgFirstPreview:
+        d->previewing = true;
+        ShowPreview(*d);
         return TRUE;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lp);
@@ -427,13 +436,14 @@ INT_PTR CALLBACK MyBlocksProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 }  // namespace
+}  // namespace blocks_dialog
 
 void ShowMyBlocksDialog(HWND owner, const MyBlocksHost& host) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
     html::RegisterHtmlViewClass(instance);
-    MyBlocksDialog d;
+    blocks_dialog::MyBlocksDialog d;
     d.host = &host;
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MYBLOCKS), owner, &MyBlocksProc, reinterpret_cast<LPARAM>(&d));
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MYBLOCKS), owner, &blocks_dialog::MyBlocksProc, reinterpret_cast<LPARAM>(&d));
 }
 
 }  // namespace mojian

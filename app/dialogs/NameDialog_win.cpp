@@ -7,6 +7,8 @@
 
 namespace mojian {
 
+// Named, so that its helpers never meet another file's in a unity build.
+namespace name_dialog {
 namespace {
 
 struct NameDialog {
@@ -57,12 +59,13 @@ INT_PTR CALLBACK NameProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 }  // namespace
+}  // namespace name_dialog
 
 std::optional<std::string> AskName(HWND owner, const NameQuestion& question) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE));
-    NameDialog d;
+    name_dialog::NameDialog d;
     d.question = &question;
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MINE_NAME), owner, &NameProc, reinterpret_cast<LPARAM>(&d));
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MINE_NAME), owner, &name_dialog::NameProc, reinterpret_cast<LPARAM>(&d));
     return std::move(d.name);
 }
 

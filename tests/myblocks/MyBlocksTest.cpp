@@ -160,6 +160,30 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     EXPECT_EQ(usable.size(), 2u);
 }
 
+TEST_F(MyBlocksTest, TheListIsTakenFromItsCacheOnlyWhileTheFilesAreAsTheyWere) {
+    ASSERT_EQ(store.Save("尺码表", "s", "<table/>"), "");
+    ASSERT_EQ(store.Save("品牌故事", "s", "<p/>"), "");
+    const std::vector<std::string> names = Names();  // the files read, the cache written
+    const std::string cachePath = store.Folder() + ".cache.json";
+    auto cache = nlohmann::json::parse(ReadWholeFile(cachePath).value_or("null"), nullptr, false);
+    ASSERT_TRUE(cache.is_object());
+    // a cache that says otherwise for files as they were is believed: it is read, not the files
+    for (auto& file : cache["files"]) file[4] = "缓存里的" + file[4].get<std::string>();
+    ASSERT_TRUE(WriteWholeFile(cachePath, cache.dump()));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"缓存里的品牌故事", "缓存里的尺码表"}));
+
+    // a file changed behind the store's back is read again; the store's own changes drop the cache
+    ASSERT_TRUE(WriteWholeFile(PathOf("尺码表.json"), "{"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"尺码表", "缓存里的品牌故事"}));
+    EXPECT_EQ(store.List()[0].state, State::Damaged);
+    ASSERT_TRUE(RemoveFile(cachePath));
+    ASSERT_EQ(store.Rename("品牌故事", "品牌"), "");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"品牌", "尺码表"}));
+    ASSERT_TRUE(WriteWholeFile(cachePath, "不是缓存"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"品牌", "尺码表"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"品牌故事", "尺码表"}));
+}
+
 TEST_F(MyBlocksTest, RenameKeepsTheBlockAndDeleteRemovesIt) {
     ASSERT_EQ(store.Save("尺码表", "图片展示-样式3", "<table/>"), "");
     ASSERT_EQ(store.Save("品牌故事", "栏目文字-炫黑", "<p/>"), "");
