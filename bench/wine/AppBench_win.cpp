@@ -470,8 +470,15 @@ public:
         for (int i = 0; i < 20; ++i)
             handOvers.push_back(Timed([&] { (void)check::LinesOf(Form1Page(form_)); }));
 
-        // One keystroke at a time, each left to be counted.
+        // One keystroke at a time into the first line's block (the editor
+        // writes through to the selected line only), each left to be counted.
+        SendMessageW(C(form1::kList), LB_SETCURSEL, 0, 0);
+        SendMessageW(form_, WM_COMMAND, MAKEWPARAM(form1::kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(C(form1::kList)));
+        SendMessageW(C(form1::kEditCodeButton), BM_CLICK, 0, 0);
+        Pump();
         const HWND editor = Form1Control(form_, form1::kEditor);
+        const int end = GetWindowTextLengthW(editor);
+        SendMessageW(editor, EM_SETSEL, static_cast<WPARAM>(end), end);
         std::vector<double> follows;
         for (int i = 0; i < 15; ++i) {
             Pump();
