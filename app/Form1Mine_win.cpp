@@ -4,6 +4,7 @@
 // about the blocks it carries.
 #include <windowsx.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -179,9 +180,15 @@ void OfferPageBlocks(HWND form, const PageData& page) {
     const std::string folder = myblocks::UserBlocksFolder();
     if (folder.empty()) return;
     myblocks::MyBlocks store(folder);
+    // The folder listed once, not once per block (Get lists it each time).
+    std::map<std::string, myblocks::Entry> listed;
+    for (myblocks::Entry& entry : store.List())
+        if (entry.state != myblocks::State::Damaged) listed.try_emplace(myblocks::CaseFold(entry.name), std::move(entry));
     std::vector<std::string> missing, different;
     for (const auto& [name, html] : page.myBlocks) {
-        const std::optional<myblocks::Block> kept = store.Get(name);
+        const auto entry = listed.find(myblocks::CaseFold(myblocks::TidyName(name)));
+        const std::optional<myblocks::Block> kept =
+            entry == listed.end() ? std::nullopt : store.Read(entry->second);
         if (!kept) missing.push_back(name);
         else if (kept->html != html) different.push_back(name);
     }

@@ -128,6 +128,13 @@ bool HasExtension(std::string_view file) {
            CaseFold(file.substr(file.size() - kExtension.size())) == CaseFold(kExtension);
 }
 
+std::optional<Block> ReadBlockFile(const std::string& path) {
+    const std::optional<std::string> text = ReadWholeFile(path);
+    std::string problem;
+    bool newer = false;
+    return text ? ParseBlock(*text, problem, newer) : std::nullopt;
+}
+
 // From the folder's listing: Windows gives names, sizes and times without
 // opening a file.
 using FolderFile = FolderItem;
@@ -362,11 +369,13 @@ std::optional<MyBlocks::Found> MyBlocks::Find(std::string_view name) const {
 
 std::optional<Block> MyBlocks::Get(std::string_view name) const {
     const std::optional<Found> found = Find(name);
-    if (!found) return std::nullopt;
-    const std::optional<std::string> text = ReadWholeFile(found->path);
-    std::string problem;
-    bool newer = false;
-    return text ? ParseBlock(*text, problem, newer) : std::nullopt;
+    return found ? ReadBlockFile(found->path) : std::nullopt;
+}
+
+std::optional<Block> MyBlocks::Read(const Entry& entry) const {
+    std::optional<Block> block = ReadBlockFile(JoinPath(folder_, entry.file));
+    if (block && block->name != entry.name) return std::nullopt;
+    return block;
 }
 
 std::string MyBlocks::FreeFileName(std::string_view name) const {

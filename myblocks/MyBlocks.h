@@ -65,6 +65,9 @@ public:
     // Every file of the folder, sorted by name (UTF-8 byte order).
     std::vector<Entry> List() const;
     std::optional<Block> Get(std::string_view name) const;
+    // The block of an entry List gave, from its file alone: nothing when the
+    // file is damaged or holds another block by now.
+    std::optional<Block> Read(const Entry& entry) const;
     // Every block that is not damaged (a later version's too), in List's
     // order, each file read once: what the import recognises.
     std::vector<Block> UsableBlocks() const;

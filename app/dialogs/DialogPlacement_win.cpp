@@ -20,4 +20,20 @@ void CentreOnOwner(HWND dialog) {
     SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void SizeOverOwner(HWND dialog, int width, int height) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    const HWND owner = GetWindow(dialog, GW_OWNER);
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int w = std::min(width, static_cast<int>(work.right - work.left));
+    const int h = std::min(height, static_cast<int>(work.bottom - work.top));
+    SetWindowPos(dialog, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOnOwner(dialog);
+}
+
+void PlaceControl(HWND dialog, int id, int x, int y, int w, int h) {
+    MoveWindow(GetDlgItem(dialog, id), x, y, std::max(0, w), std::max(0, h), TRUE);
+}
+
 }  // namespace mojian

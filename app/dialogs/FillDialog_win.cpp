@@ -325,10 +325,6 @@ void BrowsePicture(FillDialog& d) {
 
 // ---- Layout ---------------------------------------------------------------------
 
-void Place(HWND dialog, int id, int x, int y, int w, int h) {
-    MoveWindow(GetDlgItem(dialog, id), x, y, std::max(0, w), std::max(0, h), TRUE);
-}
-
 void Layout(FillDialog& d) {
     EndEditing(d, true);
     RECT rc{};
@@ -340,19 +336,19 @@ void Layout(FillDialog& d) {
     const int bottom = height - m - bh;  // the 确定 and 取消 row
     const int label = d.Px(kLabelHeightPx), note = d.Px(kNoteHeightPx);
 
-    Place(d.dialog, IDC_FILL_SUMMARY, m, m, formWidth, label);
+    PlaceControl(d.dialog, IDC_FILL_SUMMARY, m, m, formWidth, label);
     const int listTop = m + label;
     const int listBottom = bottom - gap - note - gap - bh - gap;
-    Place(d.dialog, IDC_FILL_FIELDS, m, listTop, formWidth, listBottom - listTop);
-    Place(d.dialog, IDC_FILL_EDIT, m, listBottom + gap, bw, bh);
-    Place(d.dialog, IDC_FILL_BROWSE, m + bw + gap, listBottom + gap, d.Px(kWideButtonWidthPx), bh);
-    Place(d.dialog, IDC_FILL_NOTE, m, listBottom + gap + bh + gap, formWidth, note);
+    PlaceControl(d.dialog, IDC_FILL_FIELDS, m, listTop, formWidth, listBottom - listTop);
+    PlaceControl(d.dialog, IDC_FILL_EDIT, m, listBottom + gap, bw, bh);
+    PlaceControl(d.dialog, IDC_FILL_BROWSE, m + bw + gap, listBottom + gap, d.Px(kWideButtonWidthPx), bh);
+    PlaceControl(d.dialog, IDC_FILL_NOTE, m, listBottom + gap + bh + gap, formWidth, note);
 
     const int previewLeft = m + formWidth + m;
-    Place(d.dialog, IDC_FILL_PREVIEW_LABEL, previewLeft, m, previewWidth, label);
+    PlaceControl(d.dialog, IDC_FILL_PREVIEW_LABEL, previewLeft, m, previewWidth, label);
     MoveWindow(d.preview, previewLeft, listTop, previewWidth, bottom - gap - listTop, TRUE);
-    Place(d.dialog, IDCANCEL, width - m - bw, bottom, bw, bh);
-    Place(d.dialog, IDOK, width - m - bw - gap - bw, bottom, bw, bh);
+    PlaceControl(d.dialog, IDCANCEL, width - m - bw, bottom, bw, bh);
+    PlaceControl(d.dialog, IDOK, width - m - bw - gap - bw, bottom, bw, bh);
 
     // The value and the note share what the number and the kind leave.
     const int fixed = static_cast<int>(SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kNumberColumn, 0) +
@@ -366,18 +362,6 @@ std::string Summary(const FillDialog& d) {
     if (d.set.fields.empty()) return "这个模块里没有可以填写的文字、图片或链接。";
     return "共 " + std::to_string(d.set.fields.size()) + " 项：文字 " + std::to_string(d.set.texts) + "，图片 " +
            std::to_string(d.set.pictures) + "，链接 " + std::to_string(d.set.links) + "。";
-}
-
-void SizeToScreen(FillDialog& d) {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    const HWND owner = GetWindow(d.dialog, GW_OWNER);
-    GetMonitorInfoW(MonitorFromWindow(owner ? owner : d.dialog, MONITOR_DEFAULTTONEAREST), &monitor);
-    const RECT& work = monitor.rcWork;
-    const int w = std::min(d.Px(kDialogWidthPx), static_cast<int>(work.right - work.left));
-    const int h = std::min(d.Px(kDialogHeightPx), static_cast<int>(work.bottom - work.top));
-    SetWindowPos(d.dialog, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CentreOnOwner(d.dialog);
 }
 
 bool OnInitDialog(FillDialog& d, HWND dialog) {
@@ -402,7 +386,7 @@ bool OnInitDialog(FillDialog& d, HWND dialog) {
     SetText(GetDlgItem(dialog, IDC_FILL_SUMMARY), Summary(d));
 
     d.preview = html::CreateHtmlView(dialog, IDC_FILL_PREVIEW, 0, 0, 10, 10);
-    SizeToScreen(d);
+    SizeOverOwner(dialog, d.Px(kDialogWidthPx), d.Px(kDialogHeightPx));
     Layout(d);
     if (!d.set.fields.empty()) SelectRow(d, 0);
     ShowNote(d);

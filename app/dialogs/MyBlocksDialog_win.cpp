@@ -13,7 +13,6 @@
 #include "app/dialogs/NameDialog_win.h"
 #include "app/dialogs/VirtualList_win.h"
 #include "app/env/Environment.h"
-#include "base/File.h"
 #include "html/HtmlView_win.h"
 #include "myblocks/Names.h"
 
@@ -94,17 +93,6 @@ void ShowSummary(const MyBlocksDialog& d) {
     SetText(GetDlgItem(d.dialog, IDC_MB_SUMMARY), text);
 }
 
-// The block of a row, read from the file the list found it in: choosing
-// one of a thousand reads one file.
-std::optional<myblocks::Block> ReadListed(const MyBlocksDialog& d, const Entry& entry) {
-    const std::optional<std::string> text = ReadWholeFile(JoinPath(d.Store().Folder(), entry.file));
-    std::string problem;
-    bool newer = false;
-    std::optional<myblocks::Block> block = text ? myblocks::ParseBlock(*text, problem, newer) : std::nullopt;
-    if (block && block->name != entry.name) return std::nullopt;  // another block's file by now
-    return block;
-}
-
 void ShowPreview(MyBlocksDialog& d) {
     if (!d.previewing) return;
     const std::vector<int> rows = SelectedRows(d);
@@ -113,7 +101,7 @@ void ShowPreview(MyBlocksDialog& d) {
         const Entry& entry = d.entries[static_cast<std::size_t>(rows[0])];
         if (entry.state == State::Damaged) {
             html = "<p style=\"color:#c00\">这个文件已损坏，无法预览：" + entry.problem + "</p>";
-        } else if (const auto block = ReadListed(d, entry)) {
+        } else if (const auto block = d.Store().Read(entry)) {
             html = block->html;
         }
     }
@@ -181,7 +169,7 @@ void Add(MyBlocksDialog& d) {
             Tell(d, Quoted(entry.name) + "的文件已损坏，无法添加：" + entry.problem);
             continue;
         }
-        const auto block = ReadListed(d, entry);
+        const auto block = d.Store().Read(entry);
         if (!block) {
             Tell(d, Quoted(entry.name) + "已经不在“我的模块”文件夹里了。");
             continue;
@@ -321,10 +309,6 @@ void Import(MyBlocksDialog& d) {
 
 // ---- Layout ---------------------------------------------------------------------
 
-void Place(HWND dialog, int id, int x, int y, int w, int h) {
-    MoveWindow(GetDlgItem(dialog, id), x, y, std::max(0, w), std::max(0, h), TRUE);
-}
-
 void Layout(MyBlocksDialog& d) {
     RECT rc{};
     GetClientRect(d.dialog, &rc);
@@ -334,15 +318,15 @@ void Layout(MyBlocksDialog& d) {
     const int top = m + label;
     const int secondRow = height - m - bh, firstRow = secondRow - gap - bh;
 
-    Place(d.dialog, IDC_MB_SUMMARY, m, m, width - 2 * m, label);
-    Place(d.dialog, IDC_MB_LIST, m, top, side, firstRow - gap - top);
+    PlaceControl(d.dialog, IDC_MB_SUMMARY, m, m, width - 2 * m, label);
+    PlaceControl(d.dialog, IDC_MB_LIST, m, top, side, firstRow - gap - top);
     const int ids[] = {IDC_MB_ADD, IDC_MB_RENAME, IDC_MB_DELETE, IDC_MB_EXPORT, IDC_MB_IMPORT};
     for (int i = 0; i < 5; ++i)
-        Place(d.dialog, ids[i], m + (i % 3) * (bw + gap), i < 3 ? firstRow : secondRow, bw, bh);
+        PlaceControl(d.dialog, ids[i], m + (i % 3) * (bw + gap), i < 3 ? firstRow : secondRow, bw, bh);
 
     const int left = m + side + m;
     MoveWindow(d.preview, left, top, std::max(0, width - left - m), std::max(0, firstRow - gap - top), TRUE);
-    Place(d.dialog, IDCANCEL, width - m - bw, secondRow, bw, bh);
+    PlaceControl(d.dialog, IDCANCEL, width - m - bw, secondRow, bw, bh);
 
     const int fixed = static_cast<int>(SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kSavedColumn, 0) +
                                        SendMessageW(d.list, LVM_GETCOLUMNWIDTH, kSizeColumn, 0));
@@ -351,20 +335,13 @@ void Layout(MyBlocksDialog& d) {
     SendMessageW(d.list, LVM_SETCOLUMNWIDTH, kSourceColumn, room - room / 2);
 }
 
+// Wide enough for the list and the page's column beside it.
 void SizeToScreen(MyBlocksDialog& d) {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    const HWND owner = GetWindow(d.dialog, GW_OWNER);
-    GetMonitorInfoW(MonitorFromWindow(owner ? owner : d.dialog, MONITOR_DEFAULTTONEAREST), &monitor);
-    const RECT& work = monitor.rcWork;
     RECT frame{0, 0, 0, 0};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(d.dialog, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(d.dialog, GWL_EXSTYLE)));
     const int clientWidth = d.Px(kMarginPx * 3 + kListSideWidthPx + WidthPixels(d.host->width) + kPreviewFramePx);
-    const int w = std::min(clientWidth + static_cast<int>(frame.right - frame.left), static_cast<int>(work.right - work.left));
-    const int h = std::min(d.Px(kDialogHeightPx), static_cast<int>(work.bottom - work.top));
-    SetWindowPos(d.dialog, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CentreOnOwner(d.dialog);
+    SizeOverOwner(d.dialog, clientWidth + static_cast<int>(frame.right - frame.left), d.Px(kDialogHeightPx));
 }
 
 void OnInitDialog(MyBlocksDialog& d, HWND dialog) {
