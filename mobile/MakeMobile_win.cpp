@@ -140,11 +140,13 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     pack.cancel = request.cancel;
     for (const std::string& url : outcome.failedPictures) pack.notes.push_back("图片载入不了，画成了破图框：" + url);
     pack.progress = [&](PackStage stage, double fraction) { Progress(request, StageOf(stage), fraction); };
+    pack.newEncoder = [] { return std::make_unique<WicEncoder>(); };
+    pack.newEncoder = [] { return std::make_unique<WicEncoder>(); };
     pack.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
         std::optional<Raster> sheet = painter.Sheet(in.cuts);
         if (!sheet) sheet = PaintContactSheet(in.page, in.cuts);
         if (!sheet) return std::nullopt;
-        auto bytes = encoder.Encode(*sheet, Format::Jpeg, kSheetQuality);
+        auto bytes = in.encoder.Encode(*sheet, Format::Jpeg, kSheetQuality);
         if (!bytes) return std::nullopt;
         outcome.contactSheet = "总览.jpg";
         return ContactSheetFile{outcome.contactSheet, std::move(*bytes)};

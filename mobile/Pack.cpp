@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -18,6 +20,8 @@ using OrderedJson = nlohmann::ordered_json;
 
 constexpr int kBandRows = 256;   // rows painted at a time while scanning
 constexpr int kLeastHeight = 64;  // a seller's limit below this makes no sense
+// Pieces in flight at once: each holds its raster (7.7 MB at 1,242 x 1,546).
+constexpr std::size_t kMostEncodingThreads = 4;
 
 std::string SizeText(std::uint64_t bytes) {
     char buf[32];
@@ -55,6 +59,22 @@ std::string WindowsText(const std::string& text) {
     }
     return out;
 }
+
+// The one painter shared by the threads that paint pieces and the sheet.
+class LockedPainter final : public PagePainter {
+public:
+    LockedPainter(PagePainter& inner, std::mutex& lock) : inner_(inner), lock_(lock) {}
+    int Width() const override { return inner_.Width(); }
+    int Height() const override { return inner_.Height(); }
+    bool Paint(int top, Raster& band) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        return inner_.Paint(top, band);
+    }
+
+private:
+    PagePainter& inner_;
+    std::mutex& lock_;
+};
 
 // Every file is on the disk before the folder takes its name: a power cut
 // cannot leave a folder that looks complete with empty pictures in it.
@@ -169,30 +189,100 @@ private:
         Progress(PackStage::Planning, 1);
     }
 
+    // Each piece painted in order under a lock (one painter), then encoded
+    // and written on the thread that painted it: with a second encoder the
+    // pieces are encoded two or more at a time, as JPEG's quality search and
+    // PNG take most of the time.
+    // Each piece painted in order under a lock (one painter), then encoded
+    // and written on the thread that painted it. With another encoder the
+    // pieces are encoded two or more at a time, since JPEG's quality search
+    // and PNG take most of the time, and the contact sheet is made first,
+    // beside them.
     bool Pieces() {
         std::vector<int> edges{0};
         edges.insert(edges.end(), r_.cuts.begin(), r_.cuts.end());
         edges.push_back(height_);
         const std::size_t count = edges.size() - 1;
-        Raster piece;  // its memory used again for every piece
-        for (std::size_t i = 0; i < count; ++i) {
-            if (Stopped()) return false;
-            piece.width = width_;
-            piece.height = edges[i + 1] - edges[i];
-            piece.pixels.assign(static_cast<std::size_t>(piece.width) * static_cast<std::size_t>(piece.height), 0xFFFFFFFFu);
-            const std::string which = "第 " + std::to_string(i + 1) + " 张图";
-            if (!painter_.Paint(edges[i], piece)) return Error(which + "：画页面时出错");
-            std::string why;
-            const auto encoded = EncodePiece(encoder_, piece, choice_, o_.rules.maxBytes, o_.bestQuality, why);
-            if (!encoded) return Error(which + "：" + why);
-            PieceInfo info{PieceName(i, count, encoded->format), edges[i], piece.width, piece.height,
-                           encoded->bytes.size(), encoded->format, encoded->quality};
-            if (!WriteWholeFile(JoinPath(temp_, info.file), encoded->bytes))
-                return Error("写不进文件“" + info.file + "”（磁盘满了，或没有写入权限？）");
-            r_.pieces.push_back(std::move(info));
-            Progress(PackStage::Encoding, static_cast<double>(i + 1) / count);
+        const std::size_t sheetJob = o_.contactSheet ? 1 : 0;  // job 0 when there is a sheet
+        r_.pieces.assign(count, PieceInfo{});
+        std::mutex paintLock, doneLock;
+        LockedPainter locked(painter_, paintLock);
+        std::size_t next = 0, done = 0;
+        std::string error;  // the first one, under doneLock
+        std::atomic<bool> failed{false};
+        const auto fail = [&](std::string message) {
+            std::lock_guard<std::mutex> lock(doneLock);
+            if (!failed.exchange(true)) error = std::move(message);
+        };
+        const auto cancelled = [&] { return failed.load() || (o_.cancel && o_.cancel->load()); };
+        const auto work = [&](PieceEncoder& encoder) {
+            try {
+                Raster piece;  // its memory used again for every piece
+                for (;;) {
+                    std::size_t job = 0;
+                    {
+                        std::lock_guard<std::mutex> lock(paintLock);
+                        if (next == count + sheetJob || cancelled()) return;
+                        job = next++;
+                        if (job >= sheetJob) {
+                            const std::size_t i = job - sheetJob;
+                            piece.width = width_;
+                            piece.height = edges[i + 1] - edges[i];
+                            piece.pixels.assign(static_cast<std::size_t>(piece.width) *
+                                                    static_cast<std::size_t>(piece.height), 0xFFFFFFFFu);
+                            if (!painter_.Paint(edges[i], piece))
+                                return fail("第 " + std::to_string(i + 1) + " 张图：画页面时出错");
+                        }
+                    }
+                    if (job < sheetJob) {
+                        MakeSheet(locked, encoder);
+                        continue;
+                    }
+                    const std::size_t i = job - sheetJob;
+                    std::string why;
+                    const auto encoded = EncodePiece(encoder, piece, choice_, o_.rules.maxBytes, o_.bestQuality, why);
+                    if (!encoded) return fail("第 " + std::to_string(i + 1) + " 张图：" + why);
+                    PieceInfo info{PieceName(i, count, encoded->format), edges[i], piece.width, piece.height,
+                                   encoded->bytes.size(), encoded->format, encoded->quality};
+                    if (!WriteWholeFile(JoinPath(temp_, info.file), encoded->bytes))
+                        return fail("写不进文件“" + info.file + "”（磁盘满了，或没有写入权限？）");
+                    std::lock_guard<std::mutex> lock(doneLock);
+                    r_.pieces[i] = std::move(info);
+                    Progress(PackStage::Encoding, static_cast<double>(++done) / static_cast<double>(count));
+                }
+            } catch (const std::bad_alloc&) {
+                fail("内存不够，没能画完或编码完所有图片");
+            }
+        };
+        std::vector<std::thread> helpers;
+        if (o_.newEncoder) {
+            const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+            const std::size_t extra = std::min<std::size_t>({cores - 1, kMostEncodingThreads - 1, count + sheetJob - 1});
+            for (std::size_t t = 0; t < extra; ++t) {
+                try {
+                    helpers.emplace_back([&] {
+                        // Made on its own thread: WIC's objects live in the thread's COM apartment.
+                        if (const std::unique_ptr<PieceEncoder> own = o_.newEncoder()) work(*own);
+                    });
+                } catch (const std::system_error&) {
+                    break;  // fewer threads do the same work
+                }
+            }
         }
+        work(encoder_);
+        for (std::thread& h : helpers) h.join();
+        if (Stopped()) return false;
+        if (failed) return Error(error);
         return true;
+    }
+
+    // The sheet is worth having but never worth failing for.
+    void MakeSheet(PagePainter& page, PieceEncoder& encoder) {
+        try {
+            sheet_ = o_.contactSheet(ContactSheetInput{page, r_.cuts, encoder});
+        } catch (const std::bad_alloc&) {
+            sheet_.reset();
+        }
     }
 
     bool Texts() {
@@ -209,17 +299,16 @@ private:
 
     bool Sheet() {
         if (!o_.contactSheet) return true;
-        const auto sheet = o_.contactSheet(ContactSheetInput{painter_, r_.cuts, r_.pieces});
-        const bool plain = sheet && !sheet->file.empty() && sheet->file.find_first_of("/\\:") == std::string::npos &&
-                           sheet->file != "热区.json" && sheet->file != "说明.txt" &&
+        const bool plain = sheet_ && !sheet_->file.empty() && sheet_->file.find_first_of("/\\:") == std::string::npos &&
+                           sheet_->file != "热区.json" && sheet_->file != "说明.txt" &&
                            std::none_of(r_.pieces.begin(), r_.pieces.end(),
-                                        [&](const PieceInfo& p) { return p.file == sheet->file; });
+                                        [&](const PieceInfo& p) { return p.file == sheet_->file; });
         if (!plain) {
             r_.notes.push_back("没能生成总览图；各张图片不受影响");
             return true;
         }
-        if (!WriteWholeFile(JoinPath(temp_, sheet->file), sheet->bytes))
-            return Error("写不进文件“" + sheet->file + "”（磁盘满了，或没有写入权限？）");
+        if (!WriteWholeFile(JoinPath(temp_, sheet_->file), sheet_->bytes))
+            return Error("写不进文件“" + sheet_->file + "”（磁盘满了，或没有写入权限？）");
         return true;
     }
 
@@ -248,6 +337,7 @@ private:
     PagePainter& painter_;
     PieceEncoder& encoder_;
     const PackOptions& o_;
+    std::optional<ContactSheetFile> sheet_;
     PackResult r_;
     int width_ = 0, height_ = 0, maxHeight_ = 0;
     FormatChoice choice_ = FormatChoice::Auto;

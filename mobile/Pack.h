@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,12 +35,13 @@ struct PieceInfo {
 };
 
 // What the contact sheet needs: the page to paint it from (in bands, as
-// small as it likes) and the pieces with their cuts. It gives a file's name
-// and bytes, or nothing when it could not make one.
+// small as it likes), the cuts, and an encoder of the thread making it
+// (the sheet is made beside the pieces). It gives a file's name and bytes,
+// or nothing when it could not make one.
 struct ContactSheetInput {
     PagePainter& page;
     const std::vector<int>& cuts;
-    const std::vector<PieceInfo>& pieces;
+    PieceEncoder& encoder;
 };
 struct ContactSheetFile {
     std::string file;  // a plain name, written into the folder
@@ -60,7 +62,11 @@ struct PackOptions {
     std::function<void(PackStage, double)> progress;  // fraction 0..1 of the stage
     const std::atomic<bool>* cancel = nullptr;
     // The contact sheet of all pieces with the cut lines; none: no sheet.
+    // It runs beside the pieces' painting, on another thread when there is one.
     std::function<std::optional<ContactSheetFile>(const ContactSheetInput&)> contactSheet;
+    // Another encoder, made on the thread that will use it; given, pieces
+    // are encoded on as many threads as there are cores (up to four).
+    std::function<std::unique_ptr<PieceEncoder>()> newEncoder;
 };
 
 struct PackResult {

@@ -28,7 +28,8 @@ public:
 
     // The contact sheet of the pieces between `cuts`, from the small copy;
     // nothing unless the page was painted whole from the top first (then
-    // PaintContactSheet paints it again).
+    // PaintContactSheet paints it again). Once the page was painted whole,
+    // painting changes the copy no more, so this may run beside Paint.
     std::optional<Raster> Sheet(const std::vector<int>& cuts) const;
 
     int Shrink() const { return shrink_; }  // the copy is 1/Shrink() of the page each way

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <string>
 
 #include "base/File.h"
 #include "mobile/Pack.h"
@@ -63,55 +65,64 @@ PackOptions Options(const std::string& folder, std::uint64_t maxBytes) {
     return o;
 }
 
+// Pieces encoded on one thread, then on several: the same folder.
 TEST(MobilePack, WritesPiecesHotAreasAndNotesThatStackBackToThePage) {
-    testing::TempFolder temp;
-    const std::string folder = JoinPath(temp.Utf8(), "手机详情");
-    StripePainter painter(750, 3000, {{0, 40}, {1500, 1530}, {2990, 3000}});
-    FakeEncoder encoder;
-    PackOptions o = Options(folder, 1546 * 80);
-    int sheets = 0;
-    o.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
-        ++sheets;
-        EXPECT_EQ(in.pieces.size(), in.cuts.size() + 1);
-        return ContactSheetFile{"总览.jpg", "sheet"};
-    };
-    std::vector<PackStage> stages;
-    o.progress = [&](PackStage s, double) { stages.push_back(s); };
-    const PackResult r = Pack(painter, encoder, o);
-    ASSERT_TRUE(r.ok) << (r.errors.empty() ? "" : r.errors[0]);
-    EXPECT_LE(painter.largest, 1546);  // never the whole page at once
-    ASSERT_EQ(r.pieces.size(), 2u);
-    int top = 0;
-    for (const PieceInfo& p : r.pieces) {
-        EXPECT_EQ(p.top, top);
-        EXPECT_LE(p.height, 1546);
-        EXPECT_EQ(p.format, Format::Jpeg);
-        EXPECT_EQ(p.quality, std::min(100, static_cast<int>(1546 * 80 / p.height)));  // the highest that fits
-        const auto bytes = ReadWholeFile(JoinPath(folder, p.file));
-        ASSERT_TRUE(bytes) << p.file;
-        EXPECT_EQ(bytes->substr(0, bytes->find(';')), std::to_string(p.top));
-        top += p.height;
-    }
-    EXPECT_EQ(top, 3000);
-    EXPECT_EQ(r.pieces[0].file, "01.jpg");
-    EXPECT_TRUE(r.pieces[0].height < 1500 || r.pieces[0].height >= 1530);  // not through the text
-    EXPECT_EQ(sheets, 1);
-    EXPECT_EQ(ReadWholeFile(JoinPath(folder, "总览.jpg")), "sheet");
-    ASSERT_EQ(r.leftOut.size(), 1u);
-    EXPECT_EQ(r.areas[0].size() + r.areas[1].size(), 2u);  // the link crosses the cut
+    for (const bool threaded : {false, true}) {
+        SCOPED_TRACE(threaded ? "encoded on several threads" : "encoded on one thread");
+        testing::TempFolder temp;
+        const std::string folder = JoinPath(temp.Utf8(), "手机详情");
+        StripePainter painter(750, 3000, {{0, 40}, {1500, 1530}, {2990, 3000}});
+        FakeEncoder encoder;
+        PackOptions o = Options(folder, 1546 * 80);
+        if (threaded) o.newEncoder = [] { return std::make_unique<FakeEncoder>(); };
+        int sheets = 0;
+        o.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
+            ++sheets;
+            EXPECT_EQ(in.cuts.size(), 1u);
+            // Made beside the pieces: through the shared painter and its thread's own encoder.
+            Raster band{750, 16, std::vector<std::uint32_t>(750 * 16, 0)};
+            EXPECT_TRUE(in.page.Paint(2000, band));
+            EXPECT_TRUE(in.encoder.Encode(band, Format::Jpeg, 90));
+            return ContactSheetFile{"总览.jpg", "sheet"};
+        };
+        std::vector<PackStage> stages;
+        o.progress = [&](PackStage s, double) { stages.push_back(s); };
+        const PackResult r = Pack(painter, encoder, o);
+        ASSERT_TRUE(r.ok) << (r.errors.empty() ? "" : r.errors[0]);
+        EXPECT_LE(painter.largest, 1546);  // never the whole page at once
+        ASSERT_EQ(r.pieces.size(), 2u);
+        int top = 0;
+        for (const PieceInfo& p : r.pieces) {
+            EXPECT_EQ(p.top, top);
+            EXPECT_LE(p.height, 1546);
+            EXPECT_EQ(p.format, Format::Jpeg);
+            EXPECT_EQ(p.quality, std::min(100, static_cast<int>(1546 * 80 / p.height)));  // the highest that fits
+            const auto bytes = ReadWholeFile(JoinPath(folder, p.file));
+            ASSERT_TRUE(bytes) << p.file;
+            EXPECT_EQ(bytes->substr(0, bytes->find(';')), std::to_string(p.top));
+            top += p.height;
+        }
+        EXPECT_EQ(top, 3000);
+        EXPECT_EQ(r.pieces[0].file, "01.jpg");
+        EXPECT_TRUE(r.pieces[0].height < 1500 || r.pieces[0].height >= 1530);  // not through the text
+        EXPECT_EQ(sheets, 1);
+        EXPECT_EQ(ReadWholeFile(JoinPath(folder, "总览.jpg")), "sheet");
+        ASSERT_EQ(r.leftOut.size(), 1u);
+        EXPECT_EQ(r.areas[0].size() + r.areas[1].size(), 2u);  // the link crosses the cut
 
-    const auto json = ReadWholeFile(JoinPath(folder, "热区.json"));
-    ASSERT_TRUE(json);
-    EXPECT_NE(json->find("\"file\": \"02.jpg\""), std::string::npos);
-    EXPECT_NE(json->find("https://shop.cn/"), std::string::npos);
-    const auto notes = ReadWholeFile(JoinPath(folder, "说明.txt"));
-    ASSERT_TRUE(notes);
-    EXPECT_EQ(notes->substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_NE(notes->find("javascript:x()"), std::string::npos);
-    EXPECT_NE(notes->find("01.jpg"), std::string::npos);
-    EXPECT_NE(notes->find("\r\n"), std::string::npos);
-    EXPECT_FALSE(FolderExists(folder + ".正在生成"));
-    EXPECT_EQ(stages.back(), PackStage::Writing);
+        const auto json = ReadWholeFile(JoinPath(folder, "热区.json"));
+        ASSERT_TRUE(json);
+        EXPECT_NE(json->find("\"file\": \"02.jpg\""), std::string::npos);
+        EXPECT_NE(json->find("https://shop.cn/"), std::string::npos);
+        const auto notes = ReadWholeFile(JoinPath(folder, "说明.txt"));
+        ASSERT_TRUE(notes);
+        EXPECT_EQ(notes->substr(0, 3), "\xEF\xBB\xBF");
+        EXPECT_NE(notes->find("javascript:x()"), std::string::npos);
+        EXPECT_NE(notes->find("01.jpg"), std::string::npos);
+        EXPECT_NE(notes->find("\r\n"), std::string::npos);
+        EXPECT_FALSE(FolderExists(folder + ".正在生成"));
+        EXPECT_EQ(stages.back(), PackStage::Writing);
+    }
 }
 
 TEST(MobilePack, FailuresAndCancelLeaveNothingBehind) {
@@ -132,26 +143,34 @@ TEST(MobilePack, FailuresAndCancelLeaveNothingBehind) {
         {"cancelled", 1 << 20, false, -1, true, nullptr},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        StripePainter painter(750, 3000, {});
-        painter.failAt = c.paintFailsAt;
-        FakeEncoder encoder;
-        encoder.fail = c.encoderFails;
-        PackOptions o = Options(folder, c.maxBytes);
-        std::atomic<bool> cancel{false};
-        o.cancel = &cancel;
-        o.progress = [&](PackStage s, double) {
-            if (c.cancel && s == PackStage::Encoding) cancel = true;
-        };
-        const PackResult r = Pack(painter, encoder, o);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.cancelled, c.cancel);
-        if (c.message) {
-            ASSERT_EQ(r.errors.size(), 1u);
-            EXPECT_NE(r.errors[0].find(c.message), std::string::npos) << r.errors[0];
+        for (const bool threaded : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (threaded ? ", several threads" : ""));
+            StripePainter painter(750, 3000, {});
+            painter.failAt = c.paintFailsAt;
+            FakeEncoder encoder;
+            encoder.fail = c.encoderFails;
+            PackOptions o = Options(folder, c.maxBytes);
+            if (threaded)
+                o.newEncoder = [fails = c.encoderFails] {
+                    auto own = std::make_unique<FakeEncoder>();
+                    own->fail = fails;
+                    return own;
+                };
+            std::atomic<bool> cancel{false};
+            o.cancel = &cancel;
+            o.progress = [&](PackStage s, double) {
+                if (c.cancel && s == PackStage::Encoding) cancel = true;
+            };
+            const PackResult r = Pack(painter, encoder, o);
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.cancelled, c.cancel);
+            if (c.message) {
+                ASSERT_EQ(r.errors.size(), 1u);
+                EXPECT_NE(r.errors[0].find(c.message), std::string::npos) << r.errors[0];
+            }
+            EXPECT_FALSE(FolderExists(folder));
+            EXPECT_FALSE(FolderExists(folder + ".正在生成"));
         }
-        EXPECT_FALSE(FolderExists(folder));
-        EXPECT_FALSE(FolderExists(folder + ".正在生成"));
     }
 }
 
