@@ -37,8 +37,9 @@ private:
     html::GdiFonts& fonts_;
     html::PictureSource& pictures_;
     // Kept across bands: a picture met again in the next band is not
-    // resampled again (bounded by the cache's byte limit).
-    html::ScaledPictures scaled_;
+    // resampled again. A band's pictures need little; the rest of the
+    // maker's memory goes to the kept rows and the decoded pictures.
+    html::ScaledPictures scaled_{24u * 1024 * 1024};
     float reach_ = 8;  // how far text may draw beyond its box
     Surface surface_;  // the last band's size, reused
     int surfaceRows_ = 0;

@@ -22,10 +22,16 @@ namespace mojian::mobile {
 namespace {
 
 constexpr auto kPoll = std::chrono::milliseconds(20);
+// A picture dropped from memory comes back from the disk cache in a few
+// milliseconds; painting waits for it in steps this short.
+constexpr auto kReloadPoll = std::chrono::milliseconds(2);
 constexpr int kSheetQuality = 90;
-// The page's first rows kept from the first painting for the pieces: 20,000
-// rows are painted once at 750 pixels and at 1,242.
-constexpr std::size_t kKeepBytes = 96u * 1024 * 1024;
+// Memory stays bounded whatever the page's height: the page's first rows
+// kept from the first painting for the pieces (16,000 rows at 750 pixels;
+// the rest is painted again), and the decoded pictures (the rest reload
+// from the disk cache as painting reaches them).
+constexpr std::size_t kKeepBytes = 48u * 1024 * 1024;
+constexpr std::size_t kPictureBytes = 64u * 1024 * 1024;
 
 bool Cancelled(const MakeRequest& r) { return r.cancel && r.cancel->load(); }
 
@@ -55,7 +61,7 @@ public:
         for (;;) {
             if (auto pixels = loader_.Pixels(url)) return pixels;
             if (loader_.Query(url).state == html::PictureInfo::State::Failed || Cancelled(request_)) return nullptr;
-            std::this_thread::sleep_for(kPoll);
+            std::this_thread::sleep_for(kReloadPoll);
         }
     }
 
@@ -102,7 +108,9 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     outcome.pack.folder = request.folder;
     // The loader's workers report to nobody: this thread asks them.
     auto backend = std::make_shared<html::WinPictureBackend>();
-    html::PictureLoader loader(html::PictureLoaderOptions{}, backend,
+    html::PictureLoaderOptions pictureOptions;
+    pictureOptions.memory.decodedBytes = kPictureBytes;
+    html::PictureLoader loader(pictureOptions, backend,
                                html::OpenPictureFolder(html::DefaultPictureFolder()));
     const html::Document document = html::ParseHtml(request.pageHtml);
     html::GdiFonts fonts;

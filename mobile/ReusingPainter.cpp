@@ -41,10 +41,12 @@ ReusingPainter::ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sh
     const std::size_t rowBytes = std::max<std::size_t>(1, static_cast<std::size_t>(width_) * sizeof(std::uint32_t));
     keepRows_ = static_cast<int>(std::min<std::size_t>(keepBytes / rowBytes, static_cast<std::size_t>(height_)));
     // The sheet shows the page at about sheetSide / sqrt(area) of its size;
-    // the copy is kept at least that big, in powers of two.
+    // the copy is kept about that big, in powers of two: up to a quarter
+    // smaller (the sheet enlarges it that little) rather than twice as big,
+    // which at shrink 1 would be a second copy of the whole page.
     const double area = std::max(1.0, static_cast<double>(width_) * static_cast<double>(height_));
     const double scale = std::min(1.0, std::max(1, sheetSide) / std::sqrt(area));
-    while (shrink_ * 2 <= 1.0 / scale) shrink_ *= 2;
+    while (shrink_ * 2 <= 1.25 / scale) shrink_ *= 2;
     smallWidth_ = (width_ + shrink_ - 1) / shrink_;
     sums_.assign(static_cast<std::size_t>(smallWidth_) * 4, 0);
     kept_.width = width_;

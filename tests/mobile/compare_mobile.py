@@ -12,7 +12,7 @@ pixels that differ by more than 48 in some channel from every pixel within
 2 pixels in the other picture, each way, the larger kept. Not part of make
 test: it needs Wine, Chromium and ImageMagick, and prints figures.
 
-  compare_mobile.py --mojian build/win64/cli/mojian.com PAGE.html... [--widths 750,1242] [--out DIR]
+  compare_mobile.py --mojian build/win64/cli/mojian.com PAGE.html... [--widths 750,1242] [--out DIR] [--documents]
 """
 
 import argparse
@@ -76,11 +76,22 @@ def main():
     ap.add_argument("--wine", default=os.environ.get("MOJIAN_WINE", "wine"))
     ap.add_argument("--widths", default="750,1242")
     ap.add_argument("--out", help="keep the stacked pieces and the screenshots here")
+    ap.add_argument("--documents", action="store_true",
+                    help="give Chromium each file as a document of its own (mails), not as a fragment of a page")
     args = ap.parse_args()
     site = cp.Site()
     server = cp.start_server(site)
     base = "http://127.0.0.1:%d" % server.server_address[1]
     work = tempfile.mkdtemp(prefix="mobile-compare-")
+    # Debian's ImageMagick refuses pictures over 16,384 rows; a long page's
+    # stacked pieces and Chromium's screenshot of it are taller.
+    with open(os.path.join(work, "policy.xml"), "w") as f:
+        f.write('<policymap><policy domain="resource" name="width" value="1MP"/>'
+                '<policy domain="resource" name="height" value="1MP"/>'
+                '<policy domain="resource" name="area" value="4GP"/>'
+                '<policy domain="resource" name="memory" value="2GiB"/>'
+                '<policy domain="resource" name="disk" value="16GiB"/></policymap>')
+    os.environ["MAGICK_CONFIGURE_PATH"] = work
     if args.out:
         os.makedirs(args.out, exist_ok=True)
     try:
@@ -89,7 +100,8 @@ def main():
             text = cp.strip_sheets(cp.read_text(page))
             column = cp.width_of(text, "auto")
             text = cp.rewrite_pictures(text, base)
-            site.files["/doc/" + name] = (cp.as_fragment_page(text).encode("utf-8"), "text/html; charset=utf-8")
+            shown = text if args.documents else cp.as_fragment_page(text)
+            site.files["/doc/" + name] = (shown.encode("utf-8"), "text/html; charset=utf-8")
             source = os.path.join(work, "page.html")
             with open(source, "w", encoding="utf-8") as f:
                 f.write(text)
