@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 #include "html/BlockLayout.h"
 
@@ -109,7 +110,10 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
                 if (a.kind == Atom::Kind::Close && !stack.empty()) stack.pop_back();
             }
         }
-        float above = 0, below = 0;
+        // Below may go negative: with a line-height under the font's height
+        // (line-height: 0 in sellers' picture wrappers) every box shrinks to
+        // a point above the baseline and the line is that tall, not taller.
+        float above = 0, below = std::numeric_limits<float>::lowest();
         auto extend = [&](const Style& s, float down = 0) {
             const FontMetrics& m = ctx.MetricsOf(s);
             const float lh = s.lineHeight >= 0 ? s.lineHeight : static_cast<float>(m.lineHeight);
@@ -141,6 +145,7 @@ float LayoutLines(LayoutContext& ctx, Box& b, float innerW, float left, float to
             }
         }
         if (edgeAligned > above + below) below = edgeAligned - above;
+        below = std::max(below, -above);
         const float lineH = above + below;
         float el, er;
         LineEdges(y, above + below, el, er);

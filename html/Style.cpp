@@ -446,11 +446,19 @@ std::vector<Property> MakeProperties() {
         {"line-height", Phase::Late, MOJIAN_APPLY {
             float n;
             std::string_view unit;
-            if (lv == "normal") s.lineHeight = -1;
-            else if (ParseNumber(lv, n, unit) && n >= 0) {
-                if (unit.empty()) s.lineHeight = n * s.fontSize;
-                else if (unit == "%") s.lineHeight = n * s.fontSize / 100;
-                else if (auto l = ParseLength(lv, s.fontSize); l && l->unit == Length::Px) s.lineHeight = l->value;
+            if (lv == "normal") {
+                s.lineHeight = s.lineHeightNumber = -1;
+            } else if (ParseNumber(lv, n, unit) && n >= 0) {
+                if (unit.empty()) {
+                    s.lineHeight = n * s.fontSize;
+                    s.lineHeightNumber = n;
+                } else if (unit == "%") {
+                    s.lineHeight = n * s.fontSize / 100;
+                    s.lineHeightNumber = -1;
+                } else if (auto l = ParseLength(lv, s.fontSize); l && l->unit == Length::Px) {
+                    s.lineHeight = l->value;
+                    s.lineHeightNumber = -1;
+                }
             }
         }},
         {"letter-spacing", Phase::Late, Spacing<&Style::letterSpacing>},
@@ -700,7 +708,7 @@ void UserAgentContext(Style& s, const Node& e, const Style& parent, float bodyMa
         }
         if (s.quirks) {
             s.bold = s.italic = false;
-            s.lineHeight = -1;
+            s.lineHeight = s.lineHeightNumber = -1;
             s.noWrap = false;
             s.textAlign = TextAlign::Start;
         }
@@ -919,6 +927,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.textAlign = parent.textAlign;
     s.alignBlocks = parent.alignBlocks;
     s.lineHeight = parent.lineHeight;
+    s.lineHeightNumber = parent.lineHeightNumber;
     s.letterSpacing = parent.letterSpacing;
     s.wordSpacing = parent.wordSpacing;
     s.textTransform = parent.textTransform;
@@ -950,6 +959,9 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
             for (const Known& d : inline_)
                 if (d.important == important) Run(d, s, c);
     }
+    // A bare number is inherited as itself: 1.5 under a 14px parent gives
+    // 18px lines in 12px text, not the parent's 21px.
+    if (s.lineHeightNumber >= 0) s.lineHeight = s.lineHeightNumber * s.fontSize;
     return s;
 }
 

@@ -62,6 +62,9 @@ struct Style {
     bool rtl = false;  // direction: rtl (the dir attribute)
     bool alignBlocks = false;  // align= and <center> also centre block children, as browsers do
     float lineHeight = -1;  // pixels; negative: "normal"
+    // A line-height given as a bare number: what descendants inherit, each
+    // multiplying its own font size (negative: none).
+    float lineHeightNumber = -1;
     float letterSpacing = 0;
     float wordSpacing = 0;
     enum class Transform : std::uint8_t { None, Upper, Lower, Capitalize } textTransform = Transform::None;

@@ -179,6 +179,16 @@ TEST(HtmlLayout, LinesStackByLineHeight) {
     EXPECT_NEAR(t[1]->baseline - t[0]->baseline, 30, 0.5);
     EXPECT_NEAR(t[2]->baseline - t[1]->baseline, 60, 0.5);  // the empty line keeps its height
     EXPECT_NEAR(p.height, 120, 0.5);
+
+    // A bare number is inherited as a number: 1.5 of the paragraph's own 10px.
+    const auto number = Lay("<div style=\"font-size:20px;line-height:1.5\"><p style=\"font-size:10px;margin:0\">a</p></div>");
+    ASSERT_EQ(Boxes(number, "p").size(), 1u);
+    EXPECT_NEAR(Boxes(number, "p")[0].h, 15, 0.5);
+    // line-height: 0 (sellers' picture wrappers) gives text lines no height at all.
+    const auto none = Lay("<div style=\"line-height:0;font-size:16px\"><p style=\"margin:0\">a <b>b</b></p><p>c</p></div>");
+    ASSERT_EQ(Boxes(none, "p").size(), 2u);
+    EXPECT_NEAR(Boxes(none, "p")[0].h, 0, 0.01);
+    EXPECT_NEAR(Boxes(none, "p")[1].y, 16, 0.01);  // only the second paragraph's margin above it
 }
 
 // The box of the first picture of `html` laid out in a 400-pixel block,
