@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "html/PictureLayout.h"
@@ -152,17 +153,38 @@ void DrawPicture(Blitter& blit, ScaledPictures& scaled, PictureSource& pictures,
               visible.bottom - visible.top);
 }
 
+// A background tile's size in the painted page: background-size against
+// the box `w` x `h`, the picture's natural size scaled as the page is.
+std::pair<float, float> TileSize(const PaintOp& op, const PictureInfo& info, float w, float h) {
+    const float nw = static_cast<float>(info.width), nh = static_cast<float>(info.height);
+    using Size = BackgroundImage::Size;
+    if ((op.tileSize == Size::Cover || op.tileSize == Size::Contain) && w > 0 && h > 0) {
+        const float s = op.tileSize == Size::Cover ? std::max(w / nw, h / nh) : std::min(w / nw, h / nh);
+        return {nw * s, nh * s};
+    }
+    if (op.tileSize == Size::Lengths) {
+        const bool autoW = op.tileWidth.IsAuto(), autoH = op.tileHeight.IsAuto();
+        float tw = op.tileWidth.Resolve(w), th = op.tileHeight.Resolve(h);
+        if (autoW && !autoH) tw = th * nw / nh;
+        if (autoH && !autoW) th = tw * nh / nw;
+        if (!autoW || !autoH) return {tw, th};
+    }
+    return {nw * op.tileScale, nh * op.tileScale};
+}
+
 void DrawBackground(HDC dc, Blitter& blit, ScaledPictures& scaled, PictureSource& pictures, const PaintOp& op,
                     int ox, int oy, const RECT& paintClip) {
     const PictureInfo info = pictures.Query(op.url);
     if (info.state != PictureInfo::State::Ready || info.width <= 0 || info.height <= 0) return;
     const std::shared_ptr<const Picture> pixels = pictures.Pixels(op.url);
     if (!pixels) return;
-    const int tw = std::max(1, static_cast<int>(std::lround(static_cast<float>(info.width) * op.tileScale)));
-    const int th = std::max(1, static_cast<int>(std::lround(static_cast<float>(info.height) * op.tileScale)));
+    const RECT area = ToRect(op.rect, ox, oy);
+    const auto [tileW, tileH] = TileSize(op, info, static_cast<float>(area.right - area.left),
+                                         static_cast<float>(area.bottom - area.top));
+    const int tw = std::max(1, static_cast<int>(std::lround(tileW)));
+    const int th = std::max(1, static_cast<int>(std::lround(tileH)));
     const ScaledPictures::Entry* e = scaled.Get(op.url, pixels, tw, th, true);
     if (!e) return;
-    const RECT area = ToRect(op.rect, ox, oy);
     const RECT clip = Intersect(ToRect(op.clip, ox, oy), paintClip);
     if (clip.right <= clip.left || clip.bottom <= clip.top) return;
     auto place = [](const Length& l, int room) {

@@ -51,6 +51,10 @@ struct PaintOp {
     // Background: the tile's size over its natural size (a page painted
     // larger than it was laid out, as its mobile pictures are).
     float tileScale = 1;
+    // Background: background-size, worked out against `rect` and the
+    // picture's natural size when painting.
+    BackgroundImage::Size tileSize = BackgroundImage::Size::Natural;
+    Length tileWidth, tileHeight;
 };
 
 // One laid-out box: a table, cell, picture or block with text of its own,

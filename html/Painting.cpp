@@ -131,6 +131,9 @@ private:
         op.repeatY = bg.repeatY;
         op.positionX = bg.x;
         op.positionY = bg.y;
+        op.tileSize = bg.size;
+        op.tileWidth = bg.width;
+        op.tileHeight = bg.height;
         page_.ops.push_back(std::move(op));
     }
     void Borders(const Style& s, const Rect& r) {

@@ -320,22 +320,59 @@ void BorderSideShorthand(std::string_view v, Longhands& out) {
     BorderShorthand(Side, v, out);
 }
 
-// background: colour, picture, repeat and position, each back to its
-// initial value when left out.
+// background: colour, picture, repeat, position and "/ size", each back
+// to its initial value when left out.
 void BackgroundShorthand(std::string_view value, Longhands& out) {
-    std::string color = "transparent", image = "none", repeat = "repeat", position;
+    std::string color = "transparent", image = "none", repeat = "repeat", position, size;
+    bool sizing = false;  // after the slash: the words of the size
+    const auto placeWord = [&](std::string_view w) {
+        if (w.empty()) return;
+        std::string& into = sizing ? size : position;
+        into += (into.empty() ? "" : " ") + std::string(w);
+    };
     for (std::string_view t : css::Words(value)) {
         const std::string w = AsciiLowered(t);
         if (w.rfind("url(", 0) == 0) image = std::string(t);
-        else if (w == "repeat" || w == "no-repeat" || w == "repeat-x" || w == "repeat-y") repeat = w;
+        else if (w == "repeat" || w == "no-repeat" || w == "repeat-x" || w == "repeat-y") repeat = w, sizing = false;
         else if (w == "none" || w == "transparent" || w == "scroll" || w == "fixed" || w == "local") continue;
-        else if (ParseColor(t)) color = std::string(t);
-        else position += (position.empty() ? "" : " ") + w;
+        else if (ParseColor(t)) color = std::string(t), sizing = false;
+        else if (const std::size_t slash = w.find('/'); slash != std::string::npos) {
+            placeWord(std::string_view(w).substr(0, slash));
+            sizing = true;
+            placeWord(std::string_view(w).substr(slash + 1));
+        } else {
+            placeWord(w);
+        }
     }
     out.Set("background-color", color);
     out.Set("background-image", image);
     out.Set("background-repeat", repeat);
     out.Set("background-position", position.empty() ? "0% 0%" : position);
+    out.Set("background-size", size.empty() ? "auto" : size);
+}
+
+// background-size: cover, contain, or a width and an optional height.
+void ApplySize(BackgroundImage& b, std::string_view value, float fontSize) {
+    std::vector<std::string> words;
+    for (std::string_view w : css::Words(value)) words.emplace_back(w);
+    if (words.size() == 1 && words[0] == "cover") {
+        b.size = BackgroundImage::Size::Cover;
+        return;
+    }
+    if (words.size() == 1 && words[0] == "contain") {
+        b.size = BackgroundImage::Size::Contain;
+        return;
+    }
+    if (words.empty() || words.size() > 2) return;  // not a size: the declaration is dropped
+    std::optional<Length> lengths[2];
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        lengths[i] = ParseLength(words[i], fontSize);
+        if (!lengths[i] || (!lengths[i]->IsAuto() && lengths[i]->value < 0)) return;
+    }
+    const Length w = *lengths[0], h = lengths[1].value_or(Length{});
+    b.size = w.IsAuto() && h.IsAuto() ? BackgroundImage::Size::Natural : BackgroundImage::Size::Lengths;
+    b.width = w;
+    b.height = h;
 }
 
 // The font shorthand: [style] [variant] [weight] size[/line-height] family,
@@ -557,6 +594,7 @@ std::vector<Property> MakeProperties() {
             for (std::string_view w : css::Words(lv)) words.emplace_back(w);
             ApplyPosition(s.backgroundImage, words, s.fontSize);
         }},
+        {"background-size", Phase::Late, MOJIAN_APPLY { ApplySize(s.backgroundImage, lv, s.fontSize); }},
         {"list-style-type", Phase::Late, MOJIAN_APPLY {
             if (lv.find("decimal") != std::string::npos) s.orderedList = true;
             else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;

@@ -42,11 +42,16 @@ struct BorderSide {
     void Update() { width = styled ? declaredWidth : 0; }
 };
 
-// A background picture: its address and how it is placed and repeated.
+// A background picture: its address and how it is placed, sized and repeated.
 struct BackgroundImage {
+    // background-size: the picture's own size, scaled to cover or fit in
+    // the box, or a width and height (auto keeps the picture's proportions).
+    enum class Size : std::uint8_t { Natural, Cover, Contain, Lengths };
     std::string url;  // as written; empty: none
     bool repeatX = true, repeatY = true;
     Length x{Length::Percent, 0}, y{Length::Percent, 0};  // background-position; percentages as CSS means them
+    Size size = Size::Natural;
+    Length width, height;  // Size::Lengths: percentages of the box
 };
 
 struct Style {

@@ -28,6 +28,8 @@ html::PageLayout ScaleLayout(const html::PageLayout& page, float scale) {
         op.wordSpacing *= scale;
         op.positionX = Scaled(op.positionX, scale);
         op.positionY = Scaled(op.positionY, scale);
+        op.tileWidth = Scaled(op.tileWidth, scale);
+        op.tileHeight = Scaled(op.tileHeight, scale);
         op.tileScale *= scale;
     }
     for (html::BoxRecord& box : out.boxes) {

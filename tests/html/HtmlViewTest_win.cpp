@@ -77,7 +77,12 @@ protected:
     COLORREF PixelAt(int x, int y) {
         int width = 0;
         const auto pixels = Snapshot(width);
-        return pixels[static_cast<std::size_t>(y * width + x)];
+        const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+        if (x < 0 || y < 0 || x >= width || at >= pixels.size()) {
+            ADD_FAILURE() << "pixel (" << x << ", " << y << ") is outside the view";
+            return CLR_INVALID;
+        }
+        return pixels[at];
     }
 
     HWND parent_ = nullptr;
@@ -303,6 +308,17 @@ TEST_F(HtmlViewTest, BackgroundPicturesRepeatInsideTheirBox) {
     EXPECT_EQ(PixelAt(8 + 150, 208 + 1), RGB(255, 0, 0));
     EXPECT_EQ(PixelAt(8 + 150, 208 + 2), RGB(0, 255, 0));
     EXPECT_EQ(PixelAt(8 + 150, 208 + 30), RGB(0, 255, 0));
+
+    // Sized: covering the whole box, and 10 pixels wide (as tall, kept in proportion).
+    HtmlViewSetHtml(view_, "<div style=\"width:200px;height:50px;background:url(red.png) no-repeat center/cover "
+                           "#00ff00\"></div>"
+                           "<div style=\"width:200px;height:50px;background:url(red.png) no-repeat #00ff00;"
+                           "background-size:10px\"></div>");
+    EXPECT_EQ(PixelAt(8, 8), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 199, 8 + 49), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 9, 58 + 9), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 11, 58 + 5), RGB(0, 255, 0));
+    EXPECT_EQ(PixelAt(8 + 5, 58 + 11), RGB(0, 255, 0));
 }
 
 TEST_F(HtmlViewTest, ShowsEveryBlockAndFramedDocuments) {

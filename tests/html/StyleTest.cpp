@@ -99,6 +99,35 @@ TEST(HtmlStyle, ShorthandsAndFontElement) {
     EXPECT_EQ(StyleOf("<h1 id=h>").fontSize, 32);
 }
 
+TEST(HtmlStyle, BackgroundSizeFromItsPropertyAndTheShorthand) {
+    using Size = BackgroundImage::Size;
+    struct Case {
+        const char* css;
+        Size size;
+        Length width, height;
+    };
+    const Case cases[] = {
+        {"background-size:cover", Size::Cover, {}, {}},
+        {"background:url(a.png) center / contain no-repeat", Size::Contain, {}, {}},
+        {"background:url(a.png) 0 0/100% auto", Size::Lengths, {Length::Percent, 100}, {}},
+        {"background-size:2em 30px", Size::Lengths, {Length::Px, 20}, {Length::Px, 30}},
+        {"background-size:cover;background:url(a.png)", Size::Natural, {}, {}},  // the shorthand resets it
+        {"background-size:cover;background-size:-5px", Size::Cover, {}, {}},     // a bad size is dropped
+    };
+    for (const Case& c : cases) {
+        const BackgroundImage b = StyleOf(std::string("<div id=x style=\"font-size:10px;") + c.css + "\">").backgroundImage;
+        EXPECT_EQ(b.size, c.size) << c.css;
+        EXPECT_EQ(b.width.unit, c.width.unit) << c.css;
+        EXPECT_EQ(b.width.value, c.width.value) << c.css;
+        EXPECT_EQ(b.height.unit, c.height.unit) << c.css;
+        EXPECT_EQ(b.height.value, c.height.value) << c.css;
+    }
+    // The position before the slash is kept.
+    const BackgroundImage p = StyleOf("<div id=x style=\"background:url(a.png) right bottom/cover\">").backgroundImage;
+    EXPECT_EQ(p.x.value, 100);
+    EXPECT_EQ(p.y.value, 100);
+}
+
 TEST(HtmlStyle, FontShorthandAndTextSpacing) {
     const Style s = StyleOf("<p style=\"font-size:10px\"><span id=x style=\"font:italic bold 12px/30px Georgia, "
                             "'Times New Roman', serif;letter-spacing:2px;word-spacing:0.5em;text-transform:uppercase\">");
