@@ -28,10 +28,17 @@ constexpr UINT kMsgProgress = WM_APP + 50;
 constexpr UINT kMsgDone = WM_APP + 51;
 
 
+// The contact sheet scaled to its box, ready to draw.
+struct SheetPicture {
+    Bitmap bitmap;
+    SIZE size{};
+};
+
 // The dialog's state, owned by ShowMobileDialog's frame for the dialog's
-// whole life. The worker thread reads `request` and `input`, writes
-// `outcome` once, reads `cancel` and posts messages; nothing else. The
-// dialog reads `outcome` only after joining it, and never ends while it runs.
+// whole life. The worker thread reads `request`, `input` and `sheetBox`,
+// writes `outcome` and `made` once, reads `cancel` and posts messages;
+// nothing else. The dialog reads `outcome` and `made` only after joining
+// it, and never ends while it runs.
 struct MobileDialog {
     const MobileDialogInput* input = nullptr;
     HWND dialog = nullptr, list = nullptr, sheetView = nullptr;
@@ -39,6 +46,8 @@ struct MobileDialog {
     std::thread worker;
     std::atomic<bool> cancel{false};
     mobile::MakeOutcome outcome;
+    SIZE sheetBox{};    // where the sheet is shown, measured before the run
+    SheetPicture made;  // the worker's decoding of the run's sheet
     Bitmap sheet;  // the contact sheet scaled to its box; none before a run
     SIZE sheetSize{};
 
@@ -64,9 +73,11 @@ void ShowWorking(MobileDialog& d, bool working) {
     if (working) EnableWindow(Item(d, IDC_MOBILE_OPEN), FALSE);
 }
 
-// The contact sheet decoded with WIC and scaled to fit `box`, keeping its shape.
-void LoadSheet(MobileDialog& d, const std::string& file, SIZE box) {
-    d.sheet.reset();
+// The contact sheet decoded with WIC and scaled to fit `box`, keeping its
+// shape. On the worker: decoding a sheet of a few megapixels would hold the
+// window for a fifth of a second.
+SheetPicture LoadSheet(const std::string& file, SIZE box) {
+    SheetPicture out;
     const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IWICImagingFactory* factory = nullptr;
     IWICBitmapDecoder* decoder = nullptr;
@@ -96,14 +107,15 @@ void LoadSheet(MobileDialog& d, const std::string& file, SIZE box) {
             void* bits = nullptr;
             Bitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
             if (bitmap && SUCCEEDED(converter->CopyPixels(nullptr, sw * 4, sw * sh * 4, static_cast<BYTE*>(bits)))) {
-                d.sheet = std::move(bitmap);
-                d.sheetSize = {static_cast<LONG>(sw), static_cast<LONG>(sh)};
+                out.bitmap = std::move(bitmap);
+                out.size = {static_cast<LONG>(sw), static_cast<LONG>(sh)};
             }
         }
     }
     for (IUnknown* p : std::initializer_list<IUnknown*>{converter, scaler, frame, decoder, factory})
         if (p) p->Release();
     if (SUCCEEDED(joined)) CoUninitialize();
+    return out;
 }
 
 void DrawSheet(const MobileDialog& d, const DRAWITEMSTRUCT& di) {
@@ -141,9 +153,18 @@ void Start(MobileDialog& d) {
     SendMessageW(Item(d, IDC_MOBILE_PROGRESS), PBM_SETPOS, 0, 0);
     SetItemText(d, IDC_MOBILE_STAGE, mobile::StageText(mobile::MakeStage::Pictures) + "…");
     ShowWorking(d, true);
+    RECT box{};
+    GetClientRect(d.sheetView, &box);
+    d.sheetBox = {box.right - 2, box.bottom - 2};
+    d.made = {};
     d.worker = std::thread([&d] {
         try {
             d.outcome = d.input->make(d.request);
+            const mobile::MakeOutcome& o = d.outcome;
+            if (o.pack.ok && !o.contactSheet.empty())
+                d.made = LoadSheet(mobile::IsFullFolderPath(o.contactSheet) ? o.contactSheet
+                                                                             : JoinPath(o.pack.folder, o.contactSheet),
+                                   d.sheetBox);
         } catch (const std::exception& e) {
             d.outcome = {};
             d.outcome.pack.errors.push_back(std::string("生成时出错：") + e.what());
@@ -208,11 +229,9 @@ void ShowOutcome(MobileDialog& d) {
         }
     }
     SetItemText(d, IDC_MOBILE_RESULT, mobile::OutcomeText(o));
-    if (pack.ok && !o.contactSheet.empty()) {
-        const std::string file = mobile::IsFullFolderPath(o.contactSheet) ? o.contactSheet : JoinPath(pack.folder, o.contactSheet);
-        RECT box{};
-        GetClientRect(d.sheetView, &box);
-        LoadSheet(d, file, {box.right - 2, box.bottom - 2});
+    if (pack.ok && d.made.bitmap) {
+        d.sheet = std::move(d.made.bitmap);
+        d.sheetSize = d.made.size;
         InvalidateRect(d.sheetView, nullptr, TRUE);
     }
     EnableWindow(Item(d, IDC_MOBILE_OPEN), pack.ok);
