@@ -487,8 +487,7 @@ std::vector<Property> MakeProperties() {
                 s.lineHeight = s.lineHeightNumber = -1;
             } else if (ParseNumber(lv, n, unit) && n >= 0) {
                 if (unit.empty()) {
-                    s.lineHeight = n * s.fontSize;
-                    s.lineHeightNumber = n;
+                    s.lineHeightNumber = n;  // its pixels are worked out once the style is complete
                 } else if (unit == "%") {
                     s.lineHeight = n * s.fontSize / 100;
                     s.lineHeightNumber = -1;

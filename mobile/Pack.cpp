@@ -190,10 +190,6 @@ private:
     }
 
     // Each piece painted in order under a lock (one painter), then encoded
-    // and written on the thread that painted it: with a second encoder the
-    // pieces are encoded two or more at a time, as JPEG's quality search and
-    // PNG take most of the time.
-    // Each piece painted in order under a lock (one painter), then encoded
     // and written on the thread that painted it. With another encoder the
     // pieces are encoded two or more at a time, since JPEG's quality search
     // and PNG take most of the time, and the contact sheet is made first,
