@@ -140,6 +140,7 @@ void MyBlocks_Click(HWND form, Form1State& s) {
     MyBlocksHost host;
     host.store = &*store;
     host.width = s.doc.page.Width();
+    host.font = s.view.normalFont.get();
     host.add = [form, &s](const myblocks::Block& block) {
         return AddMineToPage(form, s, GetLastActivePopup(form), block);
     };
