@@ -39,6 +39,7 @@ void MobileDescription_Click(HWND form, Form1State& s) {
     input.lineOffsets = mobile::LineOffsets(s.doc.page);
     input.column = s.doc.page.Width();
     input.projectPath = s.doc.file.Path();
+    input.font = s.view.normalFont.get();
     input.make = s.options.makeMobile;
     ShowMobileDialog(form, input);
 }

@@ -148,7 +148,12 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     pack.cancel = request.cancel;
     for (const std::string& url : outcome.failedPictures) pack.notes.push_back("图片载入不了，画成了破图框：" + url);
     pack.progress = [&](PackStage stage, double fraction) { Progress(request, StageOf(stage), fraction); };
-    pack.newEncoder = [] { return std::make_unique<WicEncoder>(); };
+    // The encoders work at the priority of the thread that asked for the
+    // pictures: below the window's when the window asked.
+    pack.newEncoder = [priority = GetThreadPriority(GetCurrentThread())] {
+        SetThreadPriority(GetCurrentThread(), priority);
+        return std::make_unique<WicEncoder>();
+    };
     pack.contactSheet = [&](const ContactSheetInput& in) -> std::optional<ContactSheetFile> {
         std::optional<Raster> sheet = painter.Sheet(in.cuts);
         if (!sheet) sheet = PaintContactSheet(in.page, in.cuts);

@@ -32,6 +32,12 @@ void SizeOverOwner(HWND dialog, int width, int height) {
     CentreOnOwner(dialog);
 }
 
+void UseFont(HWND dialog, HFONT font) {
+    if (!font) return;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
 void PlaceControl(HWND dialog, int id, int x, int y, int w, int h) {
     MoveWindow(GetDlgItem(dialog, id), x, y, std::max(0, w), std::max(0, h), TRUE);
 }

@@ -7,11 +7,13 @@
 #include <atomic>
 #include <exception>
 #include <initializer_list>
+#include <iterator>
 #include <thread>
 
 #include "app/CommandIds.h"
 #include "app/WinText_win.h"
 #include "app/dialogs/DialogPlacement_win.h"
+#include "app/dialogs/VirtualList_win.h"
 #include "app/env/Environment.h"
 #include "base/File.h"
 #include "base/Scoped_win.h"
@@ -26,6 +28,14 @@ namespace {
 constexpr UINT kMsgProgress = WM_APP + 50;
 // Posted by the worker once its outcome is in place, as its last act.
 constexpr UINT kMsgDone = WM_APP + 51;
+// Greying the options and giving them back cost Wine 15-55 ms (ten
+// skinned controls redrawn while the encoders take every core): one
+// control a message, so that the window answers between them. wParam: the
+// step (ShowWorkingStep).
+constexpr UINT kMsgGreyOptions = WM_APP + 52;
+constexpr UINT kMsgOptionsBack = WM_APP + 53;
+// The outcome's text, after the rest of it: the text box takes Wine 12-17 ms.
+constexpr UINT kMsgOutcomeText = WM_APP + 54;
 
 
 // The contact sheet scaled to its box, ready to draw.
@@ -46,6 +56,8 @@ struct MobileDialog {
     std::thread worker;
     std::atomic<bool> cancel{false};
     mobile::MakeOutcome outcome;
+    std::vector<mobile::PieceRow> pieces;  // as the list shows them
+    int shownStage = -1;  // the stage the progress line names; its text is redrawn only when it changes
     SIZE sheetBox{};    // where the sheet is shown, measured before the run
     SheetPicture made;  // the worker's decoding of the run's sheet
     Bitmap sheet;  // the contact sheet scaled to its box; none before a run
@@ -64,13 +76,24 @@ void SetItemText(const MobileDialog& d, int id, const std::string& text) {
     SetWindowTextW(Item(d, id), Wide(text).c_str());
 }
 
-// While it works only 取消 and 关闭 answer; the options wait for the next run.
-void ShowWorking(MobileDialog& d, bool working) {
-    for (int id : {IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_AUTO, IDC_MOBILE_JPEG, IDC_MOBILE_PNG,
-                   IDC_MOBILE_HEIGHT, IDC_MOBILE_FOLDER, IDC_MOBILE_BROWSE, IDC_MOBILE_MAKE})
-        EnableWindow(Item(d, id), !working);
+// While it works only 取消 and 关闭 answer; the options wait for the next
+// run. Step 0 sets 取消 (and 打开文件夹 while working), step k the k-th
+// option: 生成 last, so that it comes back only once everything else has.
+constexpr int kOptionIds[] = {IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_AUTO,   IDC_MOBILE_JPEG, IDC_MOBILE_PNG,
+                              IDC_MOBILE_HEIGHT, IDC_MOBILE_FOLDER, IDC_MOBILE_BROWSE, IDC_MOBILE_MAKE};
+constexpr int kWorkingSteps = 1 + static_cast<int>(std::size(kOptionIds));
+
+void ShowWorkingStep(MobileDialog& d, bool working, int step) {
+    if (step > 0) {
+        EnableWindow(Item(d, kOptionIds[step - 1]), !working);
+        return;
+    }
     EnableWindow(Item(d, IDC_MOBILE_STOP), working);
     if (working) EnableWindow(Item(d, IDC_MOBILE_OPEN), FALSE);
+}
+
+void ShowWorking(MobileDialog& d, bool working) {
+    for (int step = 0; step < kWorkingSteps; ++step) ShowWorkingStep(d, working, step);
 }
 
 // The contact sheet decoded with WIC and scaled to fit `box`, keeping its
@@ -131,7 +154,8 @@ void DrawSheet(const MobileDialog& d, const DRAWITEMSTRUCT& di) {
 }
 
 void ClearResult(MobileDialog& d) {
-    SendMessageW(d.list, LVM_DELETEALLITEMS, 0, 0);
+    d.pieces.clear();
+    SendMessageW(d.list, LVM_SETITEMCOUNT, 0, 0);
     SetItemText(d, IDC_MOBILE_RESULT, {});
     d.sheet.reset();
     InvalidateRect(d.sheetView, nullptr, TRUE);
@@ -152,12 +176,17 @@ void Start(MobileDialog& d) {
     };
     SendMessageW(Item(d, IDC_MOBILE_PROGRESS), PBM_SETPOS, 0, 0);
     SetItemText(d, IDC_MOBILE_STAGE, mobile::StageText(mobile::MakeStage::Pictures) + "…");
-    ShowWorking(d, true);
+    d.shownStage = static_cast<int>(mobile::MakeStage::Pictures);
+    // Posted before the worker starts, so it always comes before its end.
+    PostMessageW(d.dialog, kMsgGreyOptions, 0, 0);
     RECT box{};
     GetClientRect(d.sheetView, &box);
     d.sheetBox = {box.right - 2, box.bottom - 2};
     d.made = {};
     d.worker = std::thread([&d] {
+        // Below the window's thread, and so are the encoders it starts: with
+        // every core busy encoding, the window still answers at once.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
         try {
             d.outcome = d.input->make(d.request);
             const mobile::MakeOutcome& o = d.outcome;
@@ -215,20 +244,10 @@ void ShowOutcome(MobileDialog& d) {
     const mobile::PackResult& pack = o.pack;
     SetItemText(d, IDC_MOBILE_STAGE, pack.ok ? "完成" : pack.cancelled ? "已取消" : "没有生成");
     SendMessageW(Item(d, IDC_MOBILE_PROGRESS), PBM_SETPOS, pack.ok ? 1000 : 0, 0);
-    const std::vector<mobile::PieceRow> rows = mobile::PieceRows(pack);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string* cells[] = {&rows[i].file, &rows[i].size, &rows[i].bytes, &rows[i].areas};
-        for (int column = 0; column < 4; ++column) {
-            std::wstring text = Wide(*cells[column]);
-            LVITEMW item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = static_cast<int>(i);
-            item.iSubItem = column;
-            item.pszText = text.data();
-            SendMessageW(d.list, column == 0 ? LVM_INSERTITEMW : LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        }
-    }
-    SetItemText(d, IDC_MOBILE_RESULT, mobile::OutcomeText(o));
+    // The list asks for what it shows: a row at a time cost Wine a
+    // millisecond a cell.
+    d.pieces = mobile::PieceRows(pack);
+    SendMessageW(d.list, LVM_SETITEMCOUNT, d.pieces.size(), 0);
     if (pack.ok && d.made.bitmap) {
         d.sheet = std::move(d.made.bitmap);
         d.sheetSize = d.made.size;
@@ -237,10 +256,17 @@ void ShowOutcome(MobileDialog& d) {
     EnableWindow(Item(d, IDC_MOBILE_OPEN), pack.ok);
 }
 
+void OnGetDispInfo(const MobileDialog& d, NMLVDISPINFOW& info) {
+    LVITEMW& item = info.item;
+    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= d.pieces.size()) return;
+    const mobile::PieceRow& row = d.pieces[static_cast<std::size_t>(item.iItem)];
+    const std::string* cells[] = {&row.file, &row.size, &row.bytes, &row.areas};
+    if (item.iSubItem >= 0 && item.iSubItem < 4) SetCellText(item, *cells[item.iSubItem]);
+}
+
 void Done(MobileDialog& d) {
     if (!d.Working()) return;
     d.worker.join();
-    ShowWorking(d, false);
     const mobile::MakeOutcome& o = d.outcome;
     if (o.stoppedForPictures && !o.failedPictures.empty() && !d.cancel) {
         if (Ask(d, mobile::FailedPicturesQuestion(o.failedPictures), MB_YESNO | MB_ICONWARNING) == IDYES) {
@@ -250,6 +276,8 @@ void Done(MobileDialog& d) {
         }
     }
     ShowOutcome(d);
+    PostMessageW(d.dialog, kMsgOutcomeText, 0, 0);
+    PostMessageW(d.dialog, kMsgOptionsBack, 0, 0);
 }
 
 // Closing while it works cancels and waits: the worker writes into this
@@ -276,6 +304,7 @@ void Browse(MobileDialog& d) {
 }
 
 void Init(MobileDialog& d) {
+    UseFont(d.dialog, d.input->font);
     d.list = Item(d, IDC_MOBILE_PIECES);
     d.sheetView = Item(d, IDC_MOBILE_SHEET);
     CheckRadioButton(d.dialog, IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_W750);
@@ -322,6 +351,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         switch (LOWORD(wp)) {
         case IDC_MOBILE_MAKE: Make(*d); return TRUE;
         case IDC_MOBILE_STOP:
+            if (!d->Working()) return TRUE;  // the run ended; its options come back next
             d->cancel = true;
             SetItemText(*d, IDC_MOBILE_STAGE, "正在取消…");
             EnableWindow(Item(*d, IDC_MOBILE_STOP), FALSE);
@@ -337,12 +367,35 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgProgress:
         if (d && d->Working() && !d->cancel) {
             SendMessageW(Item(*d, IDC_MOBILE_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(lp), 0);
-            SetItemText(*d, IDC_MOBILE_STAGE, mobile::StageText(static_cast<mobile::MakeStage>(wp)) + "…");
+            if (static_cast<int>(wp) != d->shownStage) {
+                d->shownStage = static_cast<int>(wp);
+                SetItemText(*d, IDC_MOBILE_STAGE, mobile::StageText(static_cast<mobile::MakeStage>(wp)) + "…");
+            }
         }
         return TRUE;
     case kMsgDone:
         if (d) Done(*d);
         return TRUE;
+    case kMsgOutcomeText:
+        if (d && !d->Working()) SetItemText(*d, IDC_MOBILE_RESULT, mobile::OutcomeText(d->outcome));
+        return TRUE;
+    case kMsgGreyOptions:
+    case kMsgOptionsBack: {
+        // A run that ended, or a new one, overtakes the steps left.
+        const bool working = msg == kMsgGreyOptions;
+        if (!d || d->Working() != working) return TRUE;
+        const int step = static_cast<int>(wp);
+        if (step < 0 || step >= kWorkingSteps) return TRUE;
+        ShowWorkingStep(*d, working, step);
+        if (step + 1 < kWorkingSteps) PostMessageW(hwnd, msg, static_cast<WPARAM>(step + 1), 0);
+        return TRUE;
+    }
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lp);
+        if (!d || header->idFrom != IDC_MOBILE_PIECES || header->code != LVN_GETDISPINFOW) return FALSE;
+        OnGetDispInfo(*d, *reinterpret_cast<NMLVDISPINFOW*>(lp));
+        return TRUE;
+    }
     case WM_DRAWITEM:
         if (d && wp == IDC_MOBILE_SHEET) {
             DrawSheet(*d, *reinterpret_cast<const DRAWITEMSTRUCT*>(lp));

@@ -29,6 +29,7 @@ struct MobileDialogInput {
     std::vector<std::size_t> lineOffsets;  // mobile::LineOffsets
     DescriptionWidth column = kDefaultDescriptionWidth;
     std::string projectPath;  // the page's file; empty for a page never saved
+    HFONT font = nullptr;     // the window's, for the controls; the dialog's own when none
     MobileMaker make;
 };
 

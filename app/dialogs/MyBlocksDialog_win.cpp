@@ -355,12 +355,7 @@ void OnInitDialog(MyBlocksDialog& d, HWND dialog) {
     AddListColumn(d.list, kSavedColumn, L"保存时间", d.Px(112));
     AddListColumn(d.list, kSourceColumn, L"来自", d.Px(90));
     AddListColumn(d.list, kSizeColumn, L"大小", d.Px(56));
-    // The list and the summary in the window's own font: its glyphs are
-    // drawn already, which makes the dialog's first paint much cheaper.
-    if (d.host->font) {
-        SendMessageW(d.list, WM_SETFONT, reinterpret_cast<WPARAM>(d.host->font), FALSE);
-        SendMessageW(GetDlgItem(dialog, IDC_MB_SUMMARY), WM_SETFONT, reinterpret_cast<WPARAM>(d.host->font), FALSE);
-    }
+    UseFont(dialog, d.host->font);
     d.preview = html::CreateHtmlView(dialog, IDC_MB_PREVIEW, 0, 0, 10, 10);
     SizeToScreen(d);
     if (d.layouts == 0) Layout(d);  // the size it was made at was already right

@@ -16,7 +16,7 @@ namespace mojian {
 struct MyBlocksHost {
     myblocks::MyBlocks* store = nullptr;
     DescriptionWidth width = kDefaultDescriptionWidth;  // the preview's column
-    HFONT font = nullptr;  // the window's, for the list; the dialog's own when none
+    HFONT font = nullptr;  // the window's, for the controls; the dialog's own when none
     // Puts a line of the block on the page; the window reflects it and tells
     // the seller itself when it cannot. False when nothing was added.
     std::function<bool(const myblocks::Block& block)> add;

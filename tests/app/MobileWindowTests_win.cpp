@@ -146,6 +146,11 @@ TEST_F(MobileWindowTest, TheOptionsAndThePageReachTheMakerAndWhatWasMadeIsShown)
         EXPECT_EQ(DialogScript::Cell(list, 0, 3), "1");
         EXPECT_EQ(Text(d, IDC_MOBILE_STAGE), "完成");
         EXPECT_EQ(Text(d, IDC_MOBILE_RESULT), "已生成 2 张图片（共 450 KB），1 个热区，保存在 " + Target());
+        // The options come back one by one after the run; every one of them, and 取消 goes.
+        for (int id : {IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_AUTO, IDC_MOBILE_JPEG, IDC_MOBILE_PNG,
+                       IDC_MOBILE_HEIGHT, IDC_MOBILE_FOLDER, IDC_MOBILE_BROWSE})
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, id))) << id;
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MOBILE_STOP)));
         DialogScript::Press(d, IDC_MOBILE_OPEN);
     }));
     ASSERT_EQ(maker->requests.size(), 1u);
@@ -170,8 +175,9 @@ TEST_F(MobileWindowTest, ProgressIsShownWhileTheWindowAnswersAndCancelStopsTheRu
         DialogScript::Press(d, IDC_MOBILE_MAKE);
         ASSERT_TRUE(Until([&] { return Text(d, IDC_MOBILE_STAGE) == "编码…"; })) << Text(d, IDC_MOBILE_STAGE);
         EXPECT_EQ(SendMessageW(GetDlgItem(d, IDC_MOBILE_PROGRESS), PBM_GETPOS, 0, 0), 700);
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MOBILE_MAKE)));
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MOBILE_HEIGHT)));
+        for (int id : {IDC_MOBILE_W750, IDC_MOBILE_W1242, IDC_MOBILE_AUTO, IDC_MOBILE_JPEG, IDC_MOBILE_PNG,
+                       IDC_MOBILE_HEIGHT, IDC_MOBILE_FOLDER, IDC_MOBILE_BROWSE, IDC_MOBILE_MAKE})
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, id))) << id;
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_MOBILE_STOP)));
         DialogScript::Press(d, IDC_MOBILE_STOP);
         ASSERT_TRUE(Until([&] { return IsWindowEnabled(GetDlgItem(d, IDC_MOBILE_MAKE)) != FALSE; }));
