@@ -82,6 +82,8 @@ Bitmap MakeDib(const Picture& p) {
     return bitmap;
 }
 
+constexpr long long kLargestKeptScaledBytes = 16LL * 1024 * 1024;
+
 // Copies of a tile side by side until the block is at least this wide (or
 // high), so that a small repeated picture is drawn with a few blits.
 constexpr int kTileBlockPx = 256;
@@ -146,9 +148,23 @@ void DrawPicture(Blitter& blit, ScaledPictures& scaled, PictureSource& pictures,
     if (w <= 0 || h <= 0) return;
     const std::shared_ptr<const Picture> pixels = pictures.Pixels(op.url);
     if (!pixels) return;  // loading (or reloading): the browser leaves the box empty meanwhile
+    const RECT visible = Intersect(r, clip);
+    if (visible.right <= visible.left || visible.bottom <= visible.top) return;
+    // A picture that would take more than this scaled whole (a 30,000-px
+    // banner at a phone's width is hundreds of MB) is scaled for the rows
+    // this paint shows, and kept no longer than the paint.
+    if (static_cast<long long>(w) * h * 4 > kLargestKeptScaledBytes) {
+        const Picture rows = ScalePictureRows(*pixels, w, h, visible.top - r.top, visible.bottom - visible.top);
+        ScaledPictures::Entry band;
+        band.bitmap = MakeDib(rows);
+        if (!band.bitmap) return;
+        band.opaque = IsOpaque(rows);
+        blit.Draw(band, visible.left, visible.top, visible.left - r.left, 0, visible.right - visible.left,
+                  visible.bottom - visible.top);
+        return;
+    }
     const ScaledPictures::Entry* e = scaled.Get(op.url, pixels, w, h, false);
     if (!e) return;
-    const RECT visible = Intersect(r, clip);
     blit.Draw(*e, visible.left, visible.top, visible.left - r.left, visible.top - r.top, visible.right - visible.left,
               visible.bottom - visible.top);
 }

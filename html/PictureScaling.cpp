@@ -24,14 +24,17 @@ struct Taps {
     std::vector<std::uint32_t> weights;
 };
 
-Taps MakeTaps(int from, int to) {
+// Outputs begin to end - 1 of `to` (all of them by default), indexed from begin.
+Taps MakeTaps(int from, int to, int begin = 0, int end = -1) {
+    if (end < 0) end = to;
     Taps t;
-    t.first.resize(static_cast<std::size_t>(to));
-    t.count.resize(static_cast<std::size_t>(to));
-    t.offset.resize(static_cast<std::size_t>(to));
+    const auto n = static_cast<std::size_t>(end - begin);
+    t.first.resize(n);
+    t.count.resize(n);
+    t.offset.resize(n);
     const double scale = static_cast<double>(from) / to;
     std::vector<double> w;
-    for (int i = 0; i < to; ++i) {
+    for (int i = begin; i < end; ++i) {
         w.clear();
         int s0;
         if (scale >= 1.0) {
@@ -57,7 +60,7 @@ Taps MakeTaps(int from, int to) {
             if (frac > 0) w.push_back(frac);
         }
         // To fixed point, the rounding error given to the heaviest weight so they sum to exactly 256.
-        const auto ix = static_cast<std::size_t>(i);
+        const auto ix = static_cast<std::size_t>(i - begin);
         t.first[ix] = s0;
         t.offset[ix] = t.weights.size();
         int sum = 0, heaviest = 0;
@@ -89,26 +92,31 @@ inline std::uint32_t Blend(const std::uint32_t* p, std::size_t step, const std::
 }  // namespace
 
 Picture ScalePicture(const Picture& source, int width, int height) {
+    return ScalePictureRows(source, width, height, 0, height);
+}
+
+Picture ScalePictureRows(const Picture& source, int width, int height, int top, int rows) {
     Picture out;
     const int sw = source.width, sh = source.height;
-    if (sw <= 0 || sh <= 0 || width <= 0 || height <= 0 ||
+    if (sw <= 0 || sh <= 0 || width <= 0 || height <= 0 || top < 0 || rows <= 0 || rows > height - top ||
         source.pixels.size() < static_cast<std::size_t>(sw) * static_cast<std::size_t>(sh) ||
-        static_cast<long long>(width) * height > kMaxScaledPixels)
+        static_cast<long long>(width) * rows > kMaxScaledPixels)
         return out;
     out.width = width;
-    out.height = height;
+    out.height = rows;
+    const auto stride = static_cast<std::size_t>(sw);
     if (width == sw && height == sh) {
-        out.pixels = source.pixels;
+        const auto from = source.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(top) * stride);
+        out.pixels.assign(from, from + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(rows) * stride));
         return out;
     }
-    const Taps across = MakeTaps(sw, width), down = MakeTaps(sh, height);
+    const Taps across = MakeTaps(sw, width), down = MakeTaps(sh, height, top, top + rows);
     // Each output row: the source rows it covers blended into one row, then
     // that row's pixels blended across.
-    std::vector<std::uint32_t> row(static_cast<std::size_t>(sw));
-    out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    const auto stride = static_cast<std::size_t>(sw);
-    for (int y = 0; y < height; ++y) {
-        const auto iy = static_cast<std::size_t>(y);
+    std::vector<std::uint32_t> row(stride);
+    out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
+    for (int y = top; y < top + rows; ++y) {
+        const auto iy = static_cast<std::size_t>(y - top);
         const std::uint32_t* wy = down.weights.data() + down.offset[iy];
         const std::uint32_t* src = source.pixels.data() + static_cast<std::size_t>(down.first[iy]) * stride;
         if (down.count[iy] == 1) {
@@ -116,7 +124,7 @@ Picture ScalePicture(const Picture& source, int width, int height) {
         } else {
             for (std::size_t x = 0; x < stride; ++x) row[x] = Blend(src + x, stride, wy, down.count[iy]);
         }
-        std::uint32_t* dst = out.pixels.data() + iy * static_cast<std::size_t>(width);
+        std::uint32_t* dst = out.pixels.data() + static_cast<std::size_t>(y - top) * static_cast<std::size_t>(width);
         for (int x = 0; x < width; ++x) {
             const auto ix = static_cast<std::size_t>(x);
             dst[ix] = Blend(row.data() + across.first[ix], 1, across.weights.data() + across.offset[ix], across.count[ix]);

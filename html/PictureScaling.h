@@ -22,6 +22,11 @@ namespace mojian::html {
 // kMaxScaledPixels or an empty source gives an empty picture).
 Picture ScalePicture(const Picture& source, int width, int height);
 
+// Rows top to top + rows - 1 of `source` scaled to width x height, exactly
+// as ScalePicture gives them: a picture too large to keep scaled whole is
+// drawn a band at a time. Empty when the rows are not all inside.
+Picture ScalePictureRows(const Picture& source, int width, int height, int top, int rows);
+
 // Whether every pixel is fully opaque (the painter may copy instead of blend).
 bool IsOpaque(const Picture& picture);
 

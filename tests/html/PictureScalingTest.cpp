@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace mojian::html {
@@ -67,6 +69,29 @@ TEST(PictureScaling, TransparencyStaysPremultipliedAndOddRequestsGiveNothing) {
     Picture shortOfPixels = Row({kRed});
     shortOfPixels.width = 4;
     EXPECT_TRUE(ScalePicture(shortOfPixels, 2, 1).pixels.empty());
+}
+
+// A tall picture is drawn a band at a time: the bands stacked must be the
+// picture scaled whole, row for row, whether it shrinks, grows or keeps its size.
+TEST(PictureScaling, BandsOfRowsAreTheRowsOfThePictureScaledWhole) {
+    Picture source;
+    source.width = 7;
+    source.height = 23;
+    for (int i = 0; i < source.width * source.height; ++i)
+        source.pixels.push_back(0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8));
+    for (const auto& [w, h] : {std::pair{3, 9}, std::pair{12, 38}, std::pair{7, 23}, std::pair{5, 40}}) {
+        const Picture whole = ScalePicture(source, w, h);
+        std::vector<std::uint32_t> stacked;
+        for (int top = 0; top < h; top += 4) {
+            const Picture band = ScalePictureRows(source, w, h, top, std::min(4, h - top));
+            ASSERT_EQ(band.width, w);
+            stacked.insert(stacked.end(), band.pixels.begin(), band.pixels.end());
+        }
+        EXPECT_EQ(stacked, whole.pixels) << w << " x " << h;
+    }
+    EXPECT_TRUE(ScalePictureRows(source, 3, 9, 7, 3).pixels.empty()) << "rows past the bottom";
+    EXPECT_TRUE(ScalePictureRows(source, 3, 9, -1, 2).pixels.empty());
+    EXPECT_TRUE(ScalePictureRows(source, 3, 9, 2, 0).pixels.empty());
 }
 
 }  // namespace
