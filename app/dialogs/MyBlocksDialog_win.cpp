@@ -41,8 +41,10 @@ constexpr int kDialogMinWidthPx = 640, kDialogMinHeightPx = 400;
 
 enum Column { kNameColumn, kSavedColumn, kSourceColumn, kSizeColumn };
 
-// The first preview comes once the dialog is up: the list shows first.
-constexpr UINT kMsgFirstPreview = WM_APP + 50;
+// The first preview comes once the dialog is up: the list shows first. A
+// timer, because a dialog shows only when its queue is empty, and a posted
+// message would come before; a timer waits for the paint.
+constexpr UINT_PTR kFirstPreviewTimer = 1;
 
 struct MyBlocksDialog {
     const MyBlocksHost* host = nullptr;
@@ -362,7 +364,7 @@ void OnInitDialog(MyBlocksDialog& d, HWND dialog) {
     Reload(d, {});
     if (!d.entries.empty()) SelectRow(d.list, 0);
     SetFocus(d.list);
-    PostMessageW(dialog, kMsgFirstPreview, 0, 0);
+    SetTimer(dialog, kFirstPreviewTimer, 0, nullptr);
 }
 
 INT_PTR CALLBACK MyBlocksProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
@@ -378,7 +380,9 @@ INT_PTR CALLBACK MyBlocksProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Layout(*d);
         return TRUE;
-    case kMsgFirstPreview:
+    case WM_TIMER:
+        if (wp != kFirstPreviewTimer) return FALSE;
+        KillTimer(dialog, kFirstPreviewTimer);
         d->previewing = true;
         ShowPreview(*d);
         return TRUE;

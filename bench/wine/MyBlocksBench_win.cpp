@@ -114,6 +114,7 @@ void MeasureMyBlocks(Rows& rows, HWND form) {
                 GetWindowRect(dialog, &frame);
                 font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
                 if (run > 0) return;
+                DialogScript::PumpFor(50);  // the first preview, which waits for the dialog to show
                 // Choosing a block: the click's selection until the preview is laid out.
                 for (int i = 1; i <= 30; ++i) {
                     LVITEMW state{};
