@@ -102,8 +102,9 @@ def side_by_side(ours, theirs, w, top, band, dest):
 
 
 def pages_of_blocks(folder, work):
-    """Each built-in block as a page of its own, then one page of all of them in
-    the library's order, put together as the composition puts lines together."""
+    """One page of all the built-in blocks in the library's order, put together
+    as the composition puts lines together, then each block as a page of its
+    own: the long page first, as it tells the most."""
     names = sorted(n for n in os.listdir(folder) if n.endswith(".html"))
     texts = []
     for n in names:
@@ -112,7 +113,7 @@ def pages_of_blocks(folder, work):
     everything = os.path.join(work, "all-blocks.html")
     with open(everything, "wb") as f:
         f.write(b"".join(texts))
-    return [os.path.join(folder, n) for n in names] + [everything]
+    return [everything] + [os.path.join(folder, n) for n in names]
 
 
 def children_cpu():
@@ -146,10 +147,11 @@ def one(args, tool, site, base, work, page, name, width, column, deadline):
     cell = {}
     left = lambda: deadline - time.monotonic()  # noqa: E731
     folder = os.path.join(work, "out-%d" % width)
-    # Exit 1 is something left out: on a loaded machine that is most often a
-    # picture whose download ran out of time, so it is asked once more.
+    # A download mojian gave up on (out of time on a loaded machine) leaves a
+    # broken box: the page is made once more then.
     for _ in range(2):
         shutil.rmtree(folder, ignore_errors=True)
+        cut = site.cut_short
         try:
             made, _, _ = run([args.wine, args.mojian, "mobile", cp.win_path(page), "-o", cp.win_path(folder),
                               "--width", str(width), "--page-width", str(column), "--format", "png",
@@ -157,7 +159,7 @@ def one(args, tool, site, base, work, page, name, width, column, deadline):
         except subprocess.TimeoutExpired:
             cell["text"] = "mojian timed out"
             return cell
-        if made != 1:
+        if made != 1 or site.cut_short == cut:
             break
     pieces = sorted(glob.glob(os.path.join(folder, "[0-9]*.png")))
     cell["pieces"] = len(pieces)
@@ -225,6 +227,12 @@ def main():
     tool = comparator(args.comparator)
     site = cp.Site()
     server = cp.start_server(site)
+    site.cut_short = 0
+
+    def cut_short(request, address):
+        site.cut_short += 1  # the client closed the connection before the picture was sent
+
+    server.handle_error = cut_short
     base = "http://127.0.0.1:%d" % server.server_address[1]
     work = tempfile.mkdtemp(prefix="mobile-compare-")
     # Debian's ImageMagick refuses pictures over 16,384 rows; a long page's
