@@ -307,7 +307,17 @@ void PaintLayout(HDC dc, const PageLayout& page, GdiFonts& fonts, PictureSource&
         if (op.kind == PaintOp::Kind::ClipPush) {
             clips.push_back(SaveDC(dc));
             const RECT r = ToRect(op.rect, ox, oy);
-            IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+            if (op.radiusX > 0 && op.radiusY > 0) {
+                // Regions are in device units: the corners go through the DC's mapping.
+                POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
+                LPtoDP(dc, corners, 2);
+                const Region rounded(CreateRoundRectRgn(corners[0].x, corners[0].y, corners[1].x + 1, corners[1].y + 1,
+                                                        std::max<LONG>(1, Device(2 * op.radiusX)),
+                                                        std::max<LONG>(1, Device(2 * op.radiusY))));
+                if (rounded) ExtSelectClipRgn(dc, rounded.get(), RGN_AND);
+            } else {
+                IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+            }
             continue;
         }
         if (op.kind == PaintOp::Kind::ClipPop) {

@@ -48,6 +48,9 @@ struct PaintOp {
     bool repeatX = true, repeatY = true;
     Length positionX, positionY;
     Rect clip;
+    // ClipPush: the corners' radii across and down (a box's border-radius:
+    // its background, borders and picture are drawn inside the rounded box).
+    float radiusX = 0, radiusY = 0;
     // Background: the tile's size over its natural size (a page painted
     // larger than it was laid out, as its mobile pictures are).
     float tileScale = 1;

@@ -20,11 +20,17 @@ public:
         const Style& s = *b.style;
         const Rect r{ax, ay, b.w, b.h};
         if (b.node) owner = b.node;
+        // border-radius rounds the box's own painting; what is inside it
+        // overflows the corners as in browsers.
+        const bool rounded = RoundedClip(s, r);
         if (s.background) Fill(r, *s.background);
         BackgroundPicture(s, r);
         Borders(s, r);
         Record(b, r, owner);
-        if (depth > 4 * kMaxDepth) return;
+        if (depth > 4 * kMaxDepth) {
+            if (rounded) PopClip();
+            return;
+        }
         if (b.kind == Box::Kind::Image) {
             PaintOp op;
             op.kind = b.brokenIcon ? PaintOp::Kind::BrokenIcon : PaintOp::Kind::Picture;
@@ -37,8 +43,10 @@ public:
             op.font = ctx_.FontOf(s);
             op.color = s.color;
             page_.ops.push_back(std::move(op));
+            if (rounded) PopClip();
             return;
         }
+        if (rounded) PopClip();
         if (s.overflowHidden) {
             PaintOp op;
             op.kind = PaintOp::Kind::ClipPush;
@@ -108,6 +116,24 @@ public:
     }
 
 private:
+    bool RoundedClip(const Style& s, const Rect& r) {
+        if (s.borderRadius.value <= 0 || r.w <= 0 || r.h <= 0) return false;
+        const float rx = std::min(s.borderRadius.Resolve(r.w), r.w / 2);
+        const float ry = std::min(s.borderRadius.Resolve(r.h), r.h / 2);
+        if (rx <= 0 || ry <= 0) return false;
+        PaintOp op;
+        op.kind = PaintOp::Kind::ClipPush;
+        op.rect = r;
+        op.radiusX = rx;
+        op.radiusY = ry;
+        page_.ops.push_back(std::move(op));
+        return true;
+    }
+    void PopClip() {
+        PaintOp op;
+        op.kind = PaintOp::Kind::ClipPop;
+        page_.ops.push_back(std::move(op));
+    }
     void Fill(const Rect& r, Color c) {
         if (r.w <= 0 || r.h <= 0) return;
         PaintOp op;

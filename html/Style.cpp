@@ -498,6 +498,10 @@ std::vector<Property> MakeProperties() {
             }
         }},
         {"letter-spacing", Phase::Late, Spacing<&Style::letterSpacing>},
+        {"border-radius", Phase::Late, MOJIAN_APPLY {
+            const std::string first = lv.substr(0, lv.find_first_of(" /"));
+            if (auto l = ParseLength(first, s.fontSize); l && !l->IsAuto() && l->value >= 0) s.borderRadius = *l;
+        }},
         {"word-spacing", Phase::Late, Spacing<&Style::wordSpacing>},
         {"text-transform", Phase::Late, MOJIAN_APPLY {
             if (lv == "uppercase") s.textTransform = Style::Transform::Upper;

@@ -96,6 +96,9 @@ struct Style {
     float cellSpacing = 2;  // tables only
     bool collapseBorders = false;  // border-collapse: collapse (tables): no spacing between cells
     bool overflowHidden = false;
+    // border-radius: one radius for every corner (the first given); a
+    // percentage is of the box's width across and of its height down.
+    Length borderRadius{Length::Px, 0};
     bool borderBox = false;  // box-sizing: border-box
     int colSpan = 1;
     int rowSpan = 1;

@@ -31,6 +31,8 @@ html::PageLayout ScaleLayout(const html::PageLayout& page, float scale) {
         op.tileWidth = Scaled(op.tileWidth, scale);
         op.tileHeight = Scaled(op.tileHeight, scale);
         op.tileScale *= scale;
+        op.radiusX *= scale;
+        op.radiusY *= scale;
     }
     for (html::BoxRecord& box : out.boxes) {
         box.rect = Scaled(box.rect, scale);

@@ -170,6 +170,14 @@ TEST_F(HtmlViewTest, PaintsColoursWherePlacedAndFollowsTheScroll) {
     EXPECT_EQ(PixelAt(200, top - 3), RGB(255, 255, 255));
 }
 
+TEST_F(HtmlViewTest, RoundedCornersLeaveTheCornersUnpainted) {
+    HtmlViewSetHtml(view_, "<div style=\"width:100px;height:100px;background:#ff0000;border-radius:50px\"></div>");
+    EXPECT_EQ(PixelAt(8 + 50, 8 + 50), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(8 + 50, 8 + 1), RGB(255, 0, 0)) << "the top of the circle";
+    EXPECT_EQ(PixelAt(8 + 3, 8 + 3), RGB(255, 255, 255)) << "a corner, outside it";
+    EXPECT_EQ(PixelAt(8 + 96, 8 + 96), RGB(255, 255, 255));
+}
+
 // The view is drawn in bands of rows: a strip across their seams comes out
 // whole and in its place, scrolled or not.
 TEST_F(HtmlViewTest, DrawsAcrossTheSeamsOfItsBandsWithoutGapsOrShifts) {

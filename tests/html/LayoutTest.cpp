@@ -117,6 +117,31 @@ TEST(HtmlLayout, PercentWidthsAndCentring) {
     EXPECT_NEAR(t[2].x, 5 + 325, 0.5);
 }
 
+// border-radius rounds what the box itself paints (its background and its
+// picture); text inside it is not clipped, and a radius past half a side is
+// cut to half, as browsers do.
+TEST(HtmlLayout, BorderRadiusRoundsTheBoxesOwnPaintingOnly) {
+    const auto p = Lay("<div style=\"width:100px;height:40px;background:#f00;border-radius:10px\">x</div>"
+                       "<img src=a.png width=60 height=30 style=\"display:block;border-radius:50%\">"
+                       "<div style=\"width:20px;height:20px;background:#0f0;border-radius:30px 2px\"></div>"
+                       "<div style=\"width:20px;height:20px;background:#00f;border-radius:-3px\"></div>");
+    std::string kinds;
+    std::vector<const PaintOp*> clips;
+    for (const auto& op : p.ops) {
+        kinds += "FTPBG()"[static_cast<int>(op.kind)];
+        if (op.kind == PaintOp::Kind::ClipPush) clips.push_back(&op);
+    }
+    EXPECT_EQ(kinds.substr(0, 4), "(F)T") << kinds;
+    EXPECT_EQ(kinds.substr(kinds.size() - 4), "(F)F") << "the negative radius is refused: " << kinds;
+    ASSERT_EQ(clips.size(), 3u) << kinds;
+    EXPECT_RECT(clips[0]->rect, 0, 0, 100, 40);
+    EXPECT_FLOAT_EQ(clips[0]->radiusX, 10);
+    EXPECT_FLOAT_EQ(clips[0]->radiusY, 10);
+    EXPECT_FLOAT_EQ(clips[1]->radiusX, 30) << "50 % of the width across";
+    EXPECT_FLOAT_EQ(clips[1]->radiusY, 15) << "and of the height down";
+    EXPECT_FLOAT_EQ(clips[2]->radiusX, 10) << "the first radius, cut to half the side";
+}
+
 TEST(HtmlLayout, TableShownAsBlockKeepsItsOwnWidth) {
     // The column headings: a 750-pixel table displayed as a block around a 720-pixel cell.
     const auto p = Lay(BuiltInLibrary().Get(0, 0));
