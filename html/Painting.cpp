@@ -27,11 +27,8 @@ public:
         BackgroundPicture(s, r);
         Borders(s, r);
         Record(b, r, owner);
-        if (depth > 4 * kMaxDepth) {
-            if (rounded) PopClip();
-            return;
-        }
-        if (b.kind == Box::Kind::Image) {
+        const bool deepest = depth > 4 * kMaxDepth;
+        if (!deepest && b.kind == Box::Kind::Image) {
             PaintOp op;
             op.kind = b.brokenIcon ? PaintOp::Kind::BrokenIcon : PaintOp::Kind::Picture;
             op.rect = Rect{ax + s.border[3].width + s.padding[3], ay + s.border[0].width + s.padding[0],
@@ -43,10 +40,9 @@ public:
             op.font = ctx_.FontOf(s);
             op.color = s.color;
             page_.ops.push_back(std::move(op));
-            if (rounded) PopClip();
-            return;
         }
         if (rounded) PopClip();
+        if (deepest || b.kind == Box::Kind::Image) return;
         if (s.overflowHidden) {
             PaintOp op;
             op.kind = PaintOp::Kind::ClipPush;
