@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace mojian::mobile {
 
@@ -35,62 +36,133 @@ std::vector<unsigned char> Inside(const std::vector<RowSpan>& spans, int height)
     return in;
 }
 
+constexpr double kNone = std::numeric_limits<double>::infinity();
+
 }  // namespace
 
-CutPlan PlanCutsWithNotes(const CutInput& in) {
-    CutPlan plan;
-    const int height = in.height;
-    const int maxH = std::max(1, in.maxHeight);
-    if (height <= maxH) return plan;
-    const int minH = in.minHeight > 0 ? std::min(in.minHeight, maxH) : std::max(1, maxH / 5);
-
-    const auto text = Inside(in.text, height);
-    const auto avoid = Inside(in.avoid, height);
-    std::vector<unsigned char> line(static_cast<std::size_t>(height) + 1, 0);
+CutPlanner::CutPlanner(const CutInput& in, int mostPendingRows)
+    : height_(std::max(0, in.height)),
+      maxH_(std::max(1, in.maxHeight)),
+      minH_(in.minHeight > 0 ? std::min(in.minHeight, maxH_) : std::max(1, maxH_ / 5)),
+      mostPending_(mostPendingRows > 0 ? std::max(mostPendingRows, maxH_) : 0) {
+    if (height_ <= maxH_) return;  // one piece: nothing to plan
+    text_ = Inside(in.text, height_);
+    avoid_ = Inside(in.avoid, height_);
+    line_.assign(static_cast<std::size_t>(height_) + 1, 0);
     for (int r : in.lineStarts)
-        if (r > 0 && r < height) line[static_cast<std::size_t>(r)] = 1;
-    // A cut between rows c-1 and c shows as much as the busier of the two.
-    const auto busy = [&](int c) -> double {
-        if (in.uniform.size() < static_cast<std::size_t>(height)) return 0;
-        return 1.0 - std::min(in.uniform[static_cast<std::size_t>(c) - 1], in.uniform[static_cast<std::size_t>(c)]);
-    };
-    std::vector<double> cutCost(static_cast<std::size_t>(height) + 1, 0);
-    for (int c = 1; c < height; ++c) {
-        const std::size_t i = static_cast<std::size_t>(c);
-        const double b = std::clamp(busy(c), 0.0, 1.0);
-        if (text[i]) cutCost[i] = kText + 100 * b;
-        else if (avoid[i]) cutCost[i] = kAvoided + 200 * b;
-        else if (line[i]) cutCost[i] = kLineStart;
-        else cutCost[i] = kClear + 10 * b;
-    }
-    const auto pieceCost = [&](int h) {
-        return kPiece + (h < minH ? kSliver * (minH - h) / minH : 0.0);
-    };
+        if (r > 0 && r < height_) line_[static_cast<std::size_t>(r)] = 1;
+    uniform_.reserve(static_cast<std::size_t>(height_));
+    best_.assign(static_cast<std::size_t>(height_) + 1, kNone);
+    from_.assign(static_cast<std::size_t>(height_) + 1, -1);
+    best_[0] = 0;
+}
 
-    // The cheapest way to end a piece at each row, over every piece height allowed.
-    constexpr double kNone = std::numeric_limits<double>::infinity();
-    std::vector<double> best(static_cast<std::size_t>(height) + 1, kNone);
-    std::vector<int> from(static_cast<std::size_t>(height) + 1, -1);
-    best[0] = 0;
-    for (int c = 1; c <= height; ++c) {
-        const double own = c < height ? cutCost[static_cast<std::size_t>(c)] : 0;
-        double b = kNone;
-        int f = -1;
-        for (int p = std::max(0, c - maxH); p < c; ++p) {
-            const double v = best[static_cast<std::size_t>(p)];
-            if (v == kNone) continue;
-            const double total = v + pieceCost(c - p) + own;
-            if (total < b) b = total, f = p;
+// A cut between rows c-1 and c shows as much as the busier of the two.
+double CutPlanner::CutCost(int c) const {
+    const std::size_t i = static_cast<std::size_t>(c);
+    const double b = std::clamp(1.0 - std::min(uniform_[i - 1], uniform_[i]), 0.0, 1.0);
+    if (text_[i]) return kText + 100 * b;
+    if (avoid_[i]) return kAvoided + 200 * b;
+    if (line_[i]) return kLineStart;
+    return kClear + 10 * b;
+}
+
+void CutPlanner::Step(int c) {
+    const double own = c < height_ ? CutCost(c) : 0;
+    double b = kNone;
+    int f = -1;
+    // Nothing before the last certain cut: every way on passes through it.
+    for (int p = std::max(settled_, c - maxH_); p < c; ++p) {
+        const double v = best_[static_cast<std::size_t>(p)];
+        if (v == kNone) continue;
+        const int h = c - p;
+        const double total = v + kPiece + (h < minH_ ? kSliver * (minH_ - h) / minH_ : 0.0) + own;
+        if (total < b) b = total, f = p;
+    }
+    best_[static_cast<std::size_t>(c)] = b;
+    from_[static_cast<std::size_t>(c)] = f;
+    stepped_ = c;
+}
+
+void CutPlanner::Settle(int to) {
+    std::vector<int> way;
+    for (int c = to; c > settled_; c = from_[static_cast<std::size_t>(c)]) way.push_back(c);
+    for (auto it = way.rbegin(); it != way.rend(); ++it) {
+        if (*it >= height_) continue;
+        ready_.push_back(*it);
+        if (text_[static_cast<std::size_t>(*it)]) throughText_ = true;
+    }
+    settled_ = to;
+}
+
+// The way to every row a later piece may start from; where they all meet,
+// the cuts before are certain.
+void CutPlanner::SettleCertain() {
+    const auto meet = [&](int x, int y) {
+        while (x != y && x > settled_ && y > settled_) {
+            if (x > y) x = from_[static_cast<std::size_t>(x)];
+            else y = from_[static_cast<std::size_t>(y)];
         }
-        best[static_cast<std::size_t>(c)] = b;
-        from[static_cast<std::size_t>(c)] = f;
+        return std::min(x, y);
+    };
+    int common = -1;
+    for (int s = std::max(settled_, stepped_ + 1 - maxH_); s <= stepped_; ++s) {
+        if (best_[static_cast<std::size_t>(s)] == kNone) continue;
+        common = common < 0 ? s : meet(common, s);
+        if (common <= settled_) return;
     }
-    for (int c = from[static_cast<std::size_t>(height)]; c > 0; c = from[static_cast<std::size_t>(c)]) {
-        plan.cuts.push_back(c);
-        if (text[static_cast<std::size_t>(c)]) plan.throughText = true;
+    if (common > settled_) Settle(common);
+}
+
+// Too many rows wait: the next piece ends at the cheapest row it may end
+// at (the tallest piece among equals), and the ways on are worked out again
+// from there.
+void CutPlanner::ForceSettle() {
+    while (mostPending_ > 0 && stepped_ - settled_ > mostPending_) {
+        int next = -1;
+        double cheapest = kNone;
+        for (int c = settled_ + minH_; c <= std::min(settled_ + maxH_, stepped_); ++c) {
+            const double cost = CutCost(c);
+            if (cost <= cheapest) cheapest = cost, next = c;
+        }
+        if (next < 0) return;
+        const int to = stepped_;
+        ready_.push_back(next);
+        if (text_[static_cast<std::size_t>(next)]) throughText_ = true;
+        settled_ = next;
+        for (int c = next + 1; c <= to; ++c) Step(c);
     }
-    std::reverse(plan.cuts.begin(), plan.cuts.end());
-    return plan;
+}
+
+void CutPlanner::AddRows(const float* uniform, int count) {
+    if (finished_ || count <= 0) return;
+    count = std::min(count, height_ - known_);
+    known_ += count;
+    if (height_ <= maxH_) return;
+    uniform_.insert(uniform_.end(), uniform, uniform + count);
+    // Row c's cost needs rows c-1 and c.
+    for (int c = stepped_ + 1; c < known_; ++c) Step(c);
+    SettleCertain();
+    ForceSettle();
+}
+
+void CutPlanner::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    if (height_ <= maxH_) return;
+    uniform_.resize(static_cast<std::size_t>(height_), 1.0f);  // rows never given count as plain
+    for (int c = stepped_ + 1; c <= height_; ++c) Step(c);
+    Settle(height_);
+}
+
+std::vector<int> CutPlanner::TakeCuts() { return std::exchange(ready_, {}); }
+
+CutPlan PlanCutsWithNotes(const CutInput& in) {
+    CutPlanner planner(in);
+    if (in.uniform.size() >= static_cast<std::size_t>(std::max(0, in.height)))
+        planner.AddRows(in.uniform.data(), in.height);
+    planner.Finish();
+    return CutPlan{planner.TakeCuts(), planner.ThroughText()};
 }
 
 }  // namespace mojian::mobile

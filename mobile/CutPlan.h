@@ -35,4 +35,48 @@ struct CutPlan {
 CutPlan PlanCutsWithNotes(const CutInput& input);
 inline std::vector<int> PlanCuts(const CutInput& input) { return PlanCutsWithNotes(input).cuts; }
 
+// The same plan made while the page is painted, so that each piece can be
+// encoded as soon as its cuts are certain and its rows need not be kept or
+// painted again. A cut is certain once every way the plan can still go
+// passes through it; the plan is then the one PlanCutsWithNotes makes.
+// Rows waiting for a certain cut are bounded by `mostPendingRows` (0: no
+// bound): past it the next piece ends at the cheapest row it may, which on
+// a page of long even stretches differs from the whole-page plan only in
+// where the stretches are cut.
+class CutPlanner {
+public:
+    // `input.uniform` is ignored: rows come through AddRows.
+    explicit CutPlanner(const CutInput& input, int mostPendingRows = 0);
+
+    // The uniformity of the next rows of the page, in order.
+    void AddRows(const float* uniform, int count);
+    // After every row was added: the cuts not yet taken become certain.
+    void Finish();
+    // The cuts that became certain since the last call, ascending.
+    std::vector<int> TakeCuts();
+
+    int Settled() const { return settled_; }  // rows above the last certain cut (or 0)
+    int RowsAdded() const { return known_; }
+    bool ThroughText() const { return throughText_; }
+
+private:
+    double CutCost(int c) const;
+    void Step(int c);  // the cheapest way to end a piece at row c
+    void Settle(int to);  // the cuts on the way to `to`, above settled_, become certain
+    void SettleCertain();
+    void ForceSettle();
+
+    int height_, maxH_, minH_, mostPending_;
+    std::vector<unsigned char> text_, avoid_, line_;
+    std::vector<float> uniform_;
+    std::vector<double> best_;
+    std::vector<int> from_;
+    int known_ = 0;    // rows whose uniformity came
+    int stepped_ = 0;  // best_ is worked out for rows [0, stepped_]
+    int settled_ = 0;
+    bool finished_ = false;
+    bool throughText_ = false;
+    std::vector<int> ready_;
+};
+
 }  // namespace mojian::mobile

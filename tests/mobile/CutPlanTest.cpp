@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "mobile/CutPlan.h"
 
 namespace mojian::mobile {
@@ -70,6 +72,84 @@ TEST(MobileCutPlan, PiecesCoverThePageWithinTheLimitAndHonourThePreferences) {
             EXPECT_LE(plan.cuts[0], c.wantTo);
         }
     }
+}
+
+// Random pages of text, pictures, composition lines and rows of one colour,
+// planned while they are painted in bands of any height: the cuts come in
+// order, never below the rows given, and are those of the whole-page plan;
+// with a bound on the rows waiting, the rows waiting stay within it and the
+// pieces within the rules.
+TEST(MobileCutPlan, PlannedBandByBandAsThePageIsPainted) {
+    std::mt19937 random(7);
+    const auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int page = 0; page < 30; ++page) {
+        CutInput in;
+        in.height = between(100, 6000);
+        in.maxHeight = between(0, 3) ? 1546 : between(64, 600);
+        for (int y = between(0, 200); y < in.height;) {
+            const int h = between(10, 900);
+            const int kind = between(0, 3);
+            if (kind == 0) in.lineStarts.push_back(y);
+            for (int t = y; kind == 1 && t + 24 <= std::min(in.height, y + h); t += 30) in.text.push_back({t, t + 24});
+            if (kind == 2) in.avoid.push_back({y, std::min(in.height, y + h)});
+            y += h;
+        }
+        in.uniform.resize(static_cast<std::size_t>(in.height));
+        for (float& u : in.uniform) u = between(0, 4) ? 1.0f : static_cast<float>(between(0, 100)) / 100;
+        SCOPED_TRACE("page " + std::to_string(page) + ", " + std::to_string(in.height) + " rows");
+        const CutPlan whole = PlanCutsWithNotes(in);
+
+        for (const int bound : {0, in.maxHeight + in.maxHeight / 2}) {
+            CutPlanner planner(in, bound);
+            std::vector<int> cuts;
+            const auto take = [&] {
+                for (const int c : planner.TakeCuts()) {
+                    EXPECT_GT(c, cuts.empty() ? 0 : cuts.back());
+                    EXPECT_LT(c, planner.RowsAdded());  // only rows already painted
+                    cuts.push_back(c);
+                }
+            };
+            for (int top = 0; top < in.height;) {
+                const int rows = std::min(between(1, 400), in.height - top);
+                planner.AddRows(in.uniform.data() + top, rows);
+                top += rows;
+                take();
+                if (bound) {
+                    EXPECT_LE(planner.RowsAdded() - planner.Settled(), bound + 1);
+                }
+            }
+            planner.Finish();
+            take();
+            if (bound == 0) {
+                EXPECT_EQ(cuts, whole.cuts);
+                EXPECT_EQ(planner.ThroughText(), whole.throughText);
+            }
+            int top = 0;
+            for (const int c : cuts) {
+                EXPECT_LE(c - top, in.maxHeight);
+                top = c;
+            }
+            EXPECT_LE(in.height - top, in.maxHeight);
+        }
+    }
+}
+
+// A long page of one colour gives no cut that every way agrees on; with a
+// bound the rows waiting stay within it all the same.
+TEST(MobileCutPlan, AnEvenPageIsCutWithinTheBound) {
+    CutInput in{30000, 1546};
+    CutPlanner planner(in, 2000);
+    const std::vector<float> band(256, 1.0f);
+    std::size_t cuts = 0;
+    for (int top = 0; top < in.height; top += 256) {
+        planner.AddRows(band.data(), std::min(256, in.height - top));
+        cuts += planner.TakeCuts().size();
+        ASSERT_LE(planner.RowsAdded() - planner.Settled(), 2001);
+    }
+    planner.Finish();
+    cuts += planner.TakeCuts().size();
+    EXPECT_EQ(cuts, 19u);  // as few pieces as the whole-page plan
+    EXPECT_EQ(PlanCuts(in).size(), 19u);
 }
 
 }  // namespace
