@@ -238,7 +238,8 @@ const ScaledPictures::Entry* ScaledPictures::Get(const std::string& url, const s
     if (!source || width <= 0 || height <= 0) return nullptr;
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->url != url || it->width != width || it->height != height || it->tile != tile) continue;
-        if (it->source != source) {  // reloaded since: made again below
+        // Another control block: reloaded since, made again below.
+        if (it->source.owner_before(source) || source.owner_before(it->source)) {
             bytes_ -= it->bytes;
             entries_.erase(it);
             break;

@@ -33,7 +33,10 @@ public:
         std::string url;
         int width = 0, height = 0;  // as shown (a tile block: one copy's size)
         bool tile = false;
-        std::shared_ptr<const Picture> source;  // what it was made from: a reloaded picture is made again
+        // What it was made from: a reloaded picture is made again. Held
+        // weakly, so that the picture loader's memory bound holds: a kept
+        // copy does not keep its original decoded.
+        std::weak_ptr<const Picture> source;
         Bitmap bitmap;
         int bitmapWidth = 0, bitmapHeight = 0;
         bool opaque = false;

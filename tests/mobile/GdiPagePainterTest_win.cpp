@@ -78,6 +78,8 @@ TEST(GdiPagePainter, BandsStackedGiveThePagePaintedWhole) {
     const Raster whole = Stacked(painter, {h});
     EXPECT_EQ(whole.pixels[5 * 200 + 5], p.pictures.picture->pixels[5 * 200 + 5]);  // the div's background
     // Cut every few rows, so every line and picture is cut somewhere.
+    // What painting keeps does not keep the decoded original: the loader's memory bound holds.
+    EXPECT_EQ(p.pictures.picture.use_count(), 1);
     for (int step : {5, 7, 42}) {
         std::vector<int> bands(static_cast<std::size_t>(h / step), step);
         bands.push_back(h % step ? h % step : step);
