@@ -55,6 +55,8 @@ bool RemoveFile(const std::string& path);
 // Gives a folder another name in the same parent; false when `to` exists
 // (nothing is replaced) or the folder cannot be moved.
 bool RenameFolder(const std::string& from, const std::string& to);
+// The same for a file.
+bool RenameFile(const std::string& from, const std::string& to);
 // Removes the files directly in the folder, then the folder. False, with
 // what could not go left in place, when it holds a folder of its own or a
 // file cannot be removed: a folder the user may have filled is never

@@ -162,6 +162,12 @@ bool RenameFolder(const std::string& from, const std::string& to) {
     return FolderExists(from) && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 || ::lstat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool RemoveFolderOfFiles(const std::string& path) {
     DIR* dir = ::opendir(path.c_str());
     if (!dir) return false;

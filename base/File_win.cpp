@@ -157,6 +157,12 @@ bool RenameFolder(const std::string& from, const std::string& to) {
     return FolderExists(from) && MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) != 0;
 }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+    const DWORD attributes = GetFileAttributesW(Wide(from).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) != 0;
+}
+
 bool RemoveFolderOfFiles(const std::string& path) {
     WIN32_FIND_DATAW found{};
     const HANDLE find = FindFirstFileW(Wide(JoinPath(path, "*")).c_str(), &found);

@@ -40,8 +40,7 @@ std::optional<int> Number(const std::string& text) {
 const char* StageName(mobile::MakeStage stage) {
     switch (stage) {
         case mobile::MakeStage::Pictures: return "载入图片";
-        case mobile::MakeStage::Scanning: return "查看页面";
-        case mobile::MakeStage::Planning: return "找切分位置";
+        case mobile::MakeStage::Scanning: return "画页面、切图";
         case mobile::MakeStage::Encoding: return "编码图片";
         case mobile::MakeStage::Writing: return "写入文件";
     }

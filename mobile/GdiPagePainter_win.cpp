@@ -72,4 +72,11 @@ bool GdiPagePainter::Paint(int top, Raster& band) {
     return true;
 }
 
+void GdiPagePainter::ReleaseKept() {
+    scaled_.Clear();
+    surface_.reset();
+    bits_ = nullptr;
+    surfaceRows_ = 0;
+}
+
 }  // namespace mojian::mobile

@@ -26,6 +26,7 @@ public:
     int Width() const override { return width_; }
     int Height() const override { return height_; }
     bool Paint(int top, Raster& band) override;
+    void ReleaseKept() override;
 
 private:
     bool PicturesReady(int top, int bottom);
@@ -38,8 +39,9 @@ private:
     html::PictureSource& pictures_;
     // Kept across bands: a picture met again in the next band is not
     // resampled again. A band's pictures need little; the rest of the
-    // maker's memory goes to the kept rows and the decoded pictures.
-    html::ScaledPictures scaled_{24u * 1024 * 1024};
+    // maker's memory goes to the rows waiting for a cut and the decoded
+    // pictures.
+    html::ScaledPictures scaled_{16u * 1024 * 1024};
     float reach_ = 8;  // how far text may draw beyond its box
     Surface surface_;  // the last band's size, reused
     int surfaceRows_ = 0;

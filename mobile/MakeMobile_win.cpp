@@ -26,12 +26,11 @@ constexpr auto kPoll = std::chrono::milliseconds(20);
 // milliseconds; painting waits for it in steps this short.
 constexpr auto kReloadPoll = std::chrono::milliseconds(2);
 constexpr int kSheetQuality = 90;
-// Memory stays bounded whatever the page's height: the page's first rows
-// kept from the first painting for the pieces (16,000 rows at 750 pixels;
-// the rest is painted again), and the decoded pictures (the rest reload
-// from the disk cache as painting reaches them).
-constexpr std::size_t kKeepBytes = 48u * 1024 * 1024;
-constexpr std::size_t kPictureBytes = 64u * 1024 * 1024;
+// Memory stays bounded whatever the page's height: the page is painted
+// once, top to bottom, and only the rows not yet in a piece are held; the
+// decoded pictures are kept within this bound (the rest reload from the
+// disk cache as painting reaches them, once each).
+constexpr std::size_t kPictureBytes = 24u * 1024 * 1024;
 
 bool Cancelled(const MakeRequest& r) { return r.cancel && r.cancel->load(); }
 
@@ -94,7 +93,6 @@ bool LoadPictures(html::PictureLoader& loader, const html::PageLayout& first, co
 MakeStage StageOf(PackStage stage) {
     switch (stage) {
         case PackStage::Scanning: return MakeStage::Scanning;
-        case PackStage::Planning: return MakeStage::Planning;
         case PackStage::Encoding: return MakeStage::Encoding;
         case PackStage::Writing: return MakeStage::Writing;
     }
@@ -132,11 +130,15 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     }
 
     // Laid out again now that every picture's size is known.
-    const html::PageLayout layout = html::LayoutDocument(document, options, fonts, loader);
-    const html::PageLayout scaled = ScaleLayout(layout, static_cast<float>(request.outputWidth) / column);
+    html::PageLayout layout = html::LayoutDocument(document, options, fonts, loader);
+    PageGeometry geometry = MeasurePage(layout, request.lineOffsets, request.outputWidth);
+    // Painting needs neither the unscaled page nor its box records: a long
+    // page is not held twice.
+    layout.boxes = {};
+    const html::PageLayout scaled = ScaleLayout(std::move(layout), static_cast<float>(request.outputWidth) / column);
     SteadyPictures pictures(loader, request);
     GdiPagePainter gdi(scaled, request.outputWidth, fonts, pictures);
-    ReusingPainter painter(gdi, kKeepBytes);
+    ReusingPainter painter(gdi);
     WicEncoder encoder;
 
     PackOptions pack;
@@ -144,7 +146,7 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     pack.overwrite = request.overwrite;
     pack.format = request.format;
     pack.maxHeight = request.maxHeight;
-    pack.geometry = MeasurePage(layout, request.lineOffsets, request.outputWidth);
+    pack.geometry = std::move(geometry);
     pack.cancel = request.cancel;
     for (const std::string& url : outcome.failedPictures) pack.notes.push_back("图片载入不了，画成了破图框：" + url);
     pack.progress = [&](PackStage stage, double fraction) { Progress(request, StageOf(stage), fraction); };

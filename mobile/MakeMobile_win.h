@@ -18,7 +18,7 @@
 namespace mojian::mobile {
 
 // What the seller sees while it works, stage by stage.
-enum class MakeStage : std::uint8_t { Pictures, Scanning, Planning, Encoding, Writing };
+enum class MakeStage : std::uint8_t { Pictures, Scanning, Encoding, Writing };
 
 struct MakeRequest {
     std::string pageHtml;                  // the page as a copy gives it (Composition::PageHtml())

@@ -63,8 +63,7 @@ CheckedOptions CheckOptions(const TypedOptions& typed, const MobileRules& rules)
 std::string StageText(MakeStage stage) {
     switch (stage) {
     case MakeStage::Pictures: return "载入图片";
-    case MakeStage::Scanning: return "绘制";
-    case MakeStage::Planning: return "切图";
+    case MakeStage::Scanning: return "绘制、切图";
     case MakeStage::Encoding: return "编码";
     case MakeStage::Writing: return "写入";
     }
@@ -72,7 +71,7 @@ std::string StageText(MakeStage stage) {
 }
 
 int OverallProgress(MakeStage stage, double fraction) {
-    constexpr int kStages = 5, kShare = 1000 / kStages;
+    constexpr int kStages = 4, kShare = 1000 / kStages;
     const double f = fraction != fraction ? 0.0 : std::clamp(fraction, 0.0, 1.0);  // NaN counts as nothing yet
     const int index = std::min(static_cast<int>(stage), kStages - 1);
     return index * kShare + static_cast<int>(f * kShare);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <mutex>
 #include <system_error>
@@ -60,22 +62,6 @@ std::string WindowsText(const std::string& text) {
     return out;
 }
 
-// The one painter shared by the threads that paint pieces and the sheet.
-class LockedPainter final : public PagePainter {
-public:
-    LockedPainter(PagePainter& inner, std::mutex& lock) : inner_(inner), lock_(lock) {}
-    int Width() const override { return inner_.Width(); }
-    int Height() const override { return inner_.Height(); }
-    bool Paint(int top, Raster& band) override {
-        std::lock_guard<std::mutex> hold(lock_);
-        return inner_.Paint(top, band);
-    }
-
-private:
-    PagePainter& inner_;
-    std::mutex& lock_;
-};
-
 // Every file is on the disk before the folder takes its name: a power cut
 // cannot leave a folder that looks complete with empty pictures in it.
 class Packer {
@@ -88,8 +74,7 @@ public:
         r_.notes = o_.notes;
         while (r_.folder.size() > 1 && (r_.folder.back() == '/' || r_.folder.back() == kPathSeparator))
             r_.folder.pop_back();
-        if (!Check() || !Scan() || Stopped()) return Finish();
-        Plan();
+        if (!Check()) return Finish();
         temp_ = r_.folder + ".正在生成";
         if ((FolderExists(temp_) && !RemoveFolderOfFiles(temp_)) || !CreateFolder(temp_))
             return Fail("无法在“" + r_.folder + "”旁边建立临时文件夹；请检查这个位置能否写入");
@@ -157,125 +142,177 @@ private:
         return true;
     }
 
-    bool Scan() {
-        Raster band;
-        band.width = width_;
-        for (int top = 0; top < height_; top += kBandRows) {
-            if (Stopped()) return false;
-            band.height = std::min(kBandRows, height_ - top);
-            band.pixels.assign(static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height), 0xFFFFFFFFu);
-            if (!painter_.Paint(top, band)) return Error("画页面时出错（第 " + std::to_string(top) + " 行起）");
-            const std::vector<float> rows = RowUniformity(band);
-            uniform_.insert(uniform_.end(), rows.begin(), rows.end());
-            Progress(PackStage::Scanning, static_cast<double>(top + band.height) / height_);
-        }
-        return true;
-    }
-
-    void Plan() {
-        Progress(PackStage::Planning, 0);
+    // The page is painted once, top to bottom, in bands. Each piece goes to
+    // the encoders as soon as its cuts are certain, so only the rows not yet
+    // in a piece are held, and nothing is painted twice. The encoders (JPEG's
+    // quality search and PNG take most of the time) work beside the
+    // painting; when they fall behind, the painting thread encodes too.
+    bool Pieces() {
         CutInput in;
         in.height = height_;
         in.maxHeight = maxHeight_;
         in.text = o_.geometry.text;
         in.avoid = o_.geometry.avoid;
         in.lineStarts = o_.geometry.lineStarts;
-        in.uniform = std::move(uniform_);
-        const CutPlan plan = PlanCutsWithNotes(in);
-        r_.cuts = plan.cuts;
-        if (plan.throughText)
-            r_.notes.push_back("有一行文字比一张图允许的高度（" + std::to_string(maxHeight_) +
-                               " 像素）还高，只好从这行文字中间切开");
-        Progress(PackStage::Planning, 1);
-    }
-
-    // Each piece painted in order under a lock (one painter), then encoded
-    // and written on the thread that painted it. With another encoder the
-    // pieces are encoded two or more at a time, since JPEG's quality search
-    // and PNG take most of the time, and the contact sheet is made first,
-    // beside them.
-    bool Pieces() {
-        std::vector<int> edges{0};
-        edges.insert(edges.end(), r_.cuts.begin(), r_.cuts.end());
-        edges.push_back(height_);
-        const std::size_t count = edges.size() - 1;
-        const std::size_t sheetJob = o_.contactSheet ? 1 : 0;  // job 0 when there is a sheet
-        r_.pieces.assign(count, PieceInfo{});
-        std::mutex paintLock, doneLock;
-        LockedPainter locked(painter_, paintLock);
-        std::size_t next = 0, done = 0;
-        std::string error;  // the first one, under doneLock
-        std::atomic<bool> failed{false};
-        const auto fail = [&](std::string message) {
-            std::lock_guard<std::mutex> lock(doneLock);
-            if (!failed.exchange(true)) error = std::move(message);
-        };
-        const auto cancelled = [&] { return failed.load() || (o_.cancel && o_.cancel->load()); };
-        const auto work = [&](PieceEncoder& encoder) {
-            try {
-                Raster piece;  // its memory used again for every piece
-                for (;;) {
-                    std::size_t job = 0;
-                    {
-                        std::lock_guard<std::mutex> lock(paintLock);
-                        if (next == count + sheetJob || cancelled()) return;
-                        job = next++;
-                        if (job >= sheetJob) {
-                            const std::size_t i = job - sheetJob;
-                            piece.width = width_;
-                            piece.height = edges[i + 1] - edges[i];
-                            piece.pixels.assign(static_cast<std::size_t>(piece.width) *
-                                                    static_cast<std::size_t>(piece.height), 0xFFFFFFFFu);
-                            if (!painter_.Paint(edges[i], piece))
-                                return fail("第 " + std::to_string(i + 1) + " 张图：画页面时出错");
-                        }
-                    }
-                    if (job < sheetJob) {
-                        MakeSheet(locked, encoder);
-                        continue;
-                    }
-                    const std::size_t i = job - sheetJob;
-                    std::string why;
-                    const auto encoded = EncodePiece(encoder, piece, choice_, o_.rules.maxBytes, o_.bestQuality, why);
-                    if (!encoded) return fail("第 " + std::to_string(i + 1) + " 张图：" + why);
-                    PieceInfo info{PieceName(i, count, encoded->format), edges[i], piece.width, piece.height,
-                                   encoded->bytes.size(), encoded->format, encoded->quality};
-                    if (!WriteWholeFile(JoinPath(temp_, info.file), encoded->bytes))
-                        return fail("写不进文件“" + info.file + "”（磁盘满了，或没有写入权限？）");
-                    std::lock_guard<std::mutex> lock(doneLock);
-                    r_.pieces[i] = std::move(info);
-                    Progress(PackStage::Encoding, static_cast<double>(++done) / static_cast<double>(count));
-                }
-            } catch (const std::bad_alloc&) {
-                fail("内存不够，没能画完或编码完所有图片");
-            }
-        };
+        CutPlanner planner(in, maxHeight_ + maxHeight_ / 2);
         std::vector<std::thread> helpers;
         if (o_.newEncoder) {
             const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-            const std::size_t extra = std::min<std::size_t>({cores - 1, kMostEncodingThreads - 1, count + sheetJob - 1});
+            const std::size_t extra = std::min<std::size_t>(cores - 1, kMostEncodingThreads - 1);
             for (std::size_t t = 0; t < extra; ++t) {
                 try {
-                    helpers.emplace_back([&] {
+                    helpers.emplace_back([this] {
                         // Made on its own thread: WIC's objects live in the thread's COM apartment.
-                        if (const std::unique_ptr<PieceEncoder> own = o_.newEncoder()) work(*own);
+                        if (const std::unique_ptr<PieceEncoder> own = o_.newEncoder()) EncodeWaiting(*own, false);
                     });
                 } catch (const std::system_error&) {
                     break;  // fewer threads do the same work
                 }
             }
         }
-        work(encoder_);
+        room_ = std::max<std::size_t>(1, helpers.size());
+        try {
+            Raster band;
+            band.width = width_;
+            for (int top = 0; top < height_ && !Halted(); top += kBandRows) {
+                band.height = std::min(kBandRows, height_ - top);
+                band.pixels.assign(static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height), 0xFFFFFFFFu);
+                if (!painter_.Paint(top, band)) {
+                    Failed("画页面时出错（第 " + std::to_string(top) + " 行起）");
+                    break;
+                }
+                pending_.insert(pending_.end(), band.pixels.begin(), band.pixels.end());
+                const std::vector<float> rows = RowUniformity(band);
+                planner.AddRows(rows.data(), band.height);
+                for (const int cut : planner.TakeCuts()) HandOver(cut);
+                Progress(PackStage::Scanning, static_cast<double>(top + band.height) / height_);
+            }
+            if (!Halted()) {
+                planner.Finish();
+                for (const int cut : planner.TakeCuts()) HandOver(cut);
+                HandOver(height_);
+                r_.cuts.pop_back();  // the page's end is no cut
+                if (planner.ThroughText())
+                    r_.notes.push_back("有一行文字比一张图允许的高度（" + std::to_string(maxHeight_) +
+                                       " 像素）还高，只好从这行文字中间切开");
+            }
+        } catch (const std::bad_alloc&) {
+            Failed("内存不够，没能画完或编码完所有图片");
+        }
+        pending_ = {};
+        painter_.ReleaseKept();  // before the sheet and the last pieces need memory
+        {
+            std::lock_guard<std::mutex> lock(jobsLock_);
+            noMoreJobs_ = true;
+        }
+        jobsReady_.notify_all();
+        if (!Halted() && o_.contactSheet) MakeSheet();
+        if (!Halted()) Progress(PackStage::Encoding, EncodedShare());
+        EncodeWaiting(encoder_, true);
         for (std::thread& h : helpers) h.join();
         if (Stopped()) return false;
-        if (failed) return Error(error);
+        if (failed_) return Error(error_);
+        return Number();
+    }
+
+    bool Halted() { return failed_.load() || Stopped(); }
+    void Failed(std::string message) {
+        std::lock_guard<std::mutex> lock(jobsLock_);
+        if (!failed_.exchange(true)) error_ = std::move(message);
+        jobsReady_.notify_all();
+    }
+
+    // The piece from the last cut down to `cut` leaves the rows held for
+    // an encoder; the painting thread encodes it itself when the encoders
+    // are busy and enough pieces wait.
+    void HandOver(int cut) {
+        const int top = r_.cuts.empty() ? 0 : r_.cuts.back();
+        r_.cuts.push_back(cut);
+        const std::size_t rowPixels = static_cast<std::size_t>(width_);
+        const std::size_t n = static_cast<std::size_t>(cut - top) * rowPixels;
+        Job job{pieceCount_++, top, Raster{width_, cut - top, {}}};
+        job.piece.pixels.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+        std::unique_lock<std::mutex> lock(jobsLock_);
+        jobs_.push_back(std::move(job));
+        jobsReady_.notify_one();
+        while (jobs_.size() > room_ && !Halted()) {
+            Job mine = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            Encode(encoder_, mine);
+            lock.lock();
+        }
+    }
+
+    struct Job {
+        std::size_t index = 0;
+        int top = 0;
+        Raster piece;
+    };
+
+    // Takes the pieces waiting until there are no more (or, for the
+    // painting thread at the end, until none waits), then returns.
+    void EncodeWaiting(PieceEncoder& encoder, bool painter) {
+        try {
+            for (;;) {
+                Job job;
+                {
+                    std::unique_lock<std::mutex> lock(jobsLock_);
+                    // A cancel comes from another thread without a word: look again now and then.
+                    while (jobs_.empty() && !noMoreJobs_ && !Halted())
+                        jobsReady_.wait_for(lock, std::chrono::milliseconds(50));
+                    if (jobs_.empty() || Halted()) return;
+                    job = std::move(jobs_.front());
+                    jobs_.pop_front();
+                }
+                Encode(encoder, job);
+                if (painter) Progress(PackStage::Encoding, EncodedShare());
+            }
+        } catch (const std::bad_alloc&) {
+            Failed("内存不够，没能画完或编码完所有图片");
+        }
+    }
+
+    double EncodedShare() {
+        std::lock_guard<std::mutex> lock(jobsLock_);
+        return pieceCount_ ? static_cast<double>(encoded_) / static_cast<double>(pieceCount_) : 1.0;
+    }
+
+    void Encode(PieceEncoder& encoder, const Job& job) {
+        std::string why;
+        const auto encoded = EncodePiece(encoder, job.piece, choice_, o_.rules.maxBytes, o_.bestQuality, why);
+        if (!encoded) return Failed("第 " + std::to_string(job.index + 1) + " 张图：" + why);
+        // Two digits at least; more are given at the end, when the count is known.
+        PieceInfo info{PieceName(job.index, 0, encoded->format), job.top, job.piece.width, job.piece.height,
+                       encoded->bytes.size(), encoded->format, encoded->quality};
+        if (!WriteWholeFile(JoinPath(temp_, info.file), encoded->bytes))
+            return Failed("写不进文件“" + info.file + "”（磁盘满了，或没有写入权限？）");
+        std::lock_guard<std::mutex> lock(jobsLock_);
+        if (r_.pieces.size() <= job.index) r_.pieces.resize(job.index + 1);
+        r_.pieces[job.index] = std::move(info);
+        ++encoded_;
+    }
+
+    // With a hundred pieces or more, every name takes as many digits, so
+    // that the names sort in the pieces' order.
+    bool Number() {
+        const std::size_t count = r_.pieces.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            PieceInfo& p = r_.pieces[i];
+            const std::string name = PieceName(i, count, p.format);
+            if (name == p.file) continue;
+            if (!RenameFile(JoinPath(temp_, p.file), JoinPath(temp_, name)))
+                return Error("无法给图片“" + p.file + "”改名");
+            p.file = name;
+        }
         return true;
     }
 
     // The sheet is worth having but never worth failing for.
-    void MakeSheet(PagePainter& page, PieceEncoder& encoder) {
+    void MakeSheet() {
         try {
-            sheet_ = o_.contactSheet(ContactSheetInput{page, r_.cuts, encoder});
+            sheet_ = o_.contactSheet(ContactSheetInput{painter_, r_.cuts, encoder_});
         } catch (const std::bad_alloc&) {
             sheet_.reset();
         }
@@ -337,8 +374,16 @@ private:
     PackResult r_;
     int width_ = 0, height_ = 0, maxHeight_ = 0;
     FormatChoice choice_ = FormatChoice::Auto;
-    std::vector<float> uniform_;
     std::string temp_;
+    std::vector<std::uint32_t> pending_;  // painted rows from the last cut down
+    std::mutex jobsLock_;                 // guards what follows, and r_.pieces while encoding
+    std::condition_variable jobsReady_;
+    std::deque<Job> jobs_;
+    std::size_t room_ = 1;  // pieces that may wait before the painting thread encodes one
+    bool noMoreJobs_ = false;
+    std::atomic<bool> failed_{false};
+    std::string error_;
+    std::size_t pieceCount_ = 0, encoded_ = 0;
     bool made_ = false;
 };
 

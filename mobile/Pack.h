@@ -1,6 +1,7 @@
-// The mobile description made and written: the page painted in bands to
-// learn where its rows are of one colour, cut where it shows least, each
-// piece painted and encoded to fit the rules, and the folder written with
+// The mobile description made and written: the page painted once in bands,
+// cut where it shows least (where its rows are of one colour), each piece
+// encoded to fit the rules as soon as its cuts are certain, and the folder
+// written with
 // the pictures (01.jpg, 02.png...), 热区.json and 说明.txt. The folder is
 // written beside the target under another name and takes its name only
 // when complete, so a failure or a cancel leaves nothing that looks done.
@@ -23,7 +24,9 @@ namespace mojian::mobile {
 
 enum class FormatChoice : std::uint8_t { Auto, Jpeg, Png };
 
-enum class PackStage : std::uint8_t { Scanning, Planning, Encoding, Writing };
+// Scanning: the page painted and cut, the pieces encoded as their cuts
+// come; Encoding: the pieces left once the page is painted.
+enum class PackStage : std::uint8_t { Scanning, Encoding, Writing };
 
 struct PieceInfo {
     std::string file;  // "01.jpg"
@@ -36,7 +39,8 @@ struct PieceInfo {
 
 // What the contact sheet needs: the page to paint it from (in bands, as
 // small as it likes), the cuts, and an encoder of the thread making it
-// (the sheet is made beside the pieces). It gives a file's name and bytes,
+// (the painting thread, once the page is painted, beside the encoding of
+// the last pieces). It gives a file's name and bytes,
 // or nothing when it could not make one.
 struct ContactSheetInput {
     PagePainter& page;
@@ -62,10 +66,12 @@ struct PackOptions {
     std::function<void(PackStage, double)> progress;  // fraction 0..1 of the stage
     const std::atomic<bool>* cancel = nullptr;
     // The contact sheet of all pieces with the cut lines; none: no sheet.
-    // It runs beside the pieces' painting, on another thread when there is one.
+    // It runs once the page is painted, beside the last pieces' encoding.
     std::function<std::optional<ContactSheetFile>(const ContactSheetInput&)> contactSheet;
     // Another encoder, made on the thread that will use it; given, pieces
-    // are encoded on as many threads as there are cores (up to four).
+    // are encoded beside the painting on as many threads as there are
+    // cores less one (up to three), and on the painting thread when they
+    // fall behind.
     std::function<std::unique_ptr<PieceEncoder>()> newEncoder;
 };
 

@@ -36,10 +36,8 @@ const std::uint32_t* ReusingPainter::Rows::Row(int y) const {
     return chunks[static_cast<std::size_t>(y / kChunkRows)].data() + static_cast<std::size_t>(y % kChunkRows) * static_cast<std::size_t>(width);
 }
 
-ReusingPainter::ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sheetSide)
+ReusingPainter::ReusingPainter(PagePainter& inner, int sheetSide)
     : inner_(inner), width_(std::max(0, inner.Width())), height_(std::max(0, inner.Height())), sheetSide_(sheetSide) {
-    const std::size_t rowBytes = std::max<std::size_t>(1, static_cast<std::size_t>(width_) * sizeof(std::uint32_t));
-    keepRows_ = static_cast<int>(std::min<std::size_t>(keepBytes / rowBytes, static_cast<std::size_t>(height_)));
     // The sheet shows the page at about sheetSide / sqrt(area) of its size;
     // the copy is kept about that big, in powers of two: up to a quarter
     // smaller (the sheet enlarges it that little) rather than twice as big,
@@ -49,35 +47,15 @@ ReusingPainter::ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sh
     while (shrink_ * 2 <= 1.25 / scale) shrink_ *= 2;
     smallWidth_ = (width_ + shrink_ - 1) / shrink_;
     sums_.assign(static_cast<std::size_t>(smallWidth_) * 4, 0);
-    kept_.width = width_;
     small_.width = smallWidth_;
 }
 
 bool ReusingPainter::Paint(int top, Raster& band) {
-    if (band.width != width_ || band.height <= 0 || top < 0) return inner_.Paint(top, band);
-    const std::size_t rowPixels = static_cast<std::size_t>(width_);
-    const int fromMemory = std::clamp(kept_.count - top, 0, band.height);
-    if (fromMemory > 0) {
-        // The kept rows copied, the rest painted: bands painted apart stack
-        // up to the page painted whole.
-        band.pixels.clear();
-        for (int y = top; y < top + fromMemory; ++y)
-            band.pixels.insert(band.pixels.end(), kept_.Row(y), kept_.Row(y) + width_);
-        if (fromMemory == band.height) return true;
-        Raster rest{width_, band.height - fromMemory, {}};
-        rest.pixels.assign(static_cast<std::size_t>(rest.height) * rowPixels, 0xFFFFFFFFu);
-        if (!inner_.Paint(top + fromMemory, rest)) return false;
-        painted_ += rest.height;
-        band.pixels.insert(band.pixels.end(), rest.pixels.begin(), rest.pixels.end());
-        return true;
-    }
     if (!inner_.Paint(top, band)) return false;
-    painted_ += band.height;
-    if (band.pixels.size() != static_cast<std::size_t>(band.height) * rowPixels) return true;
-    if (top == kept_.count && kept_.count < keepRows_ &&
-        !kept_.Append(band.pixels.data(), std::min(band.height, keepRows_ - kept_.count)))
-        keepRows_ = kept_.count;  // out of memory: what is kept serves, no more is
-    if (top == next_) AddToCopy(band);
+    // The copy grows from the bands painted in order from the top.
+    if (band.width == width_ && top == next_ &&
+        band.pixels.size() == static_cast<std::size_t>(band.height) * static_cast<std::size_t>(width_))
+        AddToCopy(band);
     return true;
 }
 

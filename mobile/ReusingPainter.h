@@ -1,10 +1,9 @@
 // Painting is most of the time a mobile description takes: the pack paints
-// the whole page once to see where its rows are of one colour, then each
-// piece again, and the contact sheet would paint it a third time. This
-// painter in front of the real one keeps the first rows painted, up to a
-// byte budget, so that the pieces at the top come from memory, and a small
-// copy of the whole page, shrunk as it is painted the first time, which the
-// contact sheet is made from. Memory stays bounded whatever the height.
+// the page once, top to bottom, and the contact sheet would paint it a
+// second time. This painter in front of the real one keeps a small copy of
+// the whole page, shrunk as it is painted the first time, which the contact
+// sheet is made from. Its memory is bounded by the sheet's size, whatever
+// the page's height.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +17,14 @@ namespace mojian::mobile {
 
 class ReusingPainter final : public PagePainter {
 public:
-    // `keepBytes`: the most the kept rows take; `sheetSide`: the contact
-    // sheet's largest side, which sets how small the copy may be.
-    ReusingPainter(PagePainter& inner, std::size_t keepBytes, int sheetSide = 2000);
+    // `sheetSide`: the contact sheet's largest side, which sets how small
+    // the copy may be.
+    explicit ReusingPainter(PagePainter& inner, int sheetSide = 2000);
 
     int Width() const override { return inner_.Width(); }
     int Height() const override { return inner_.Height(); }
     bool Paint(int top, Raster& band) override;
+    void ReleaseKept() override { inner_.ReleaseKept(); }
 
     // The contact sheet of the pieces between `cuts`, from the small copy;
     // nothing unless the page was painted whole from the top first (then
@@ -33,7 +33,6 @@ public:
     std::optional<Raster> Sheet(const std::vector<int>& cuts) const;
 
     int Shrink() const { return shrink_; }  // the copy is 1/Shrink() of the page each way
-    int Painted() const { return painted_; }  // rows the real painter painted
 
 private:
     // Rows in chunks of a few hundred: a 32-bit program seldom finds tens
@@ -50,8 +49,6 @@ private:
     PagePainter& inner_;
     int width_, height_;
     int sheetSide_;
-    int keepRows_;
-    Rows kept_;  // the page's rows [0, kept_.count)
     int shrink_ = 1;
     int smallWidth_ = 0;
     Rows small_;  // the copy's finished rows
@@ -60,7 +57,6 @@ private:
     std::vector<std::uint32_t> row_;    // the copy's row made from them
     int gathered_ = 0;                   // page rows in sums_
     int next_ = 0;                       // the page row the copy needs next
-    int painted_ = 0;
 };
 
 }  // namespace mojian::mobile

@@ -1,6 +1,7 @@
 #include "mobile/ScaleLayout.h"
 
 #include <cmath>
+#include <utility>
 
 namespace mojian::mobile {
 
@@ -16,8 +17,8 @@ html::Length Scaled(html::Length l, float s) {
 
 }  // namespace
 
-html::PageLayout ScaleLayout(const html::PageLayout& page, float scale) {
-    html::PageLayout out = page;
+html::PageLayout ScaleLayout(html::PageLayout page, float scale) {
+    html::PageLayout out = std::move(page);
     if (!(scale > 0) || !std::isfinite(scale) || scale == 1.0f) return out;
     for (html::FontKey& font : out.fonts) font.size *= scale;
     for (html::PaintOp& op : out.ops) {

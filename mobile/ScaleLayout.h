@@ -13,6 +13,8 @@ namespace mojian::mobile {
 // `page` with every rect, clip, baseline, spacing, picture position and
 // font size multiplied by `scale` (a positive factor; anything else gives
 // the page unchanged). What the page names (text, addresses, nodes) is kept.
-html::PageLayout ScaleLayout(const html::PageLayout& page, float scale);
+// Taken by value: a caller done with the page moves it in, and a long
+// page is not held twice.
+html::PageLayout ScaleLayout(html::PageLayout page, float scale);
 
 }  // namespace mojian::mobile

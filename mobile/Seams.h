@@ -25,6 +25,10 @@ public:
     // Fills `band` (band.width == Width(), band.height rows) with rows
     // [top, top + band.height) of the page, on white. False when it could not.
     virtual bool Paint(int top, Raster& band) = 0;
+    // The page was painted to its end: what painting kept for the bands
+    // to come (pictures resampled, the band's surface) may go. Painting
+    // again still works, from scratch.
+    virtual void ReleaseKept() {}
 };
 
 enum class Format : std::uint8_t { Jpeg, Png };

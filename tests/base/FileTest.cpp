@@ -81,6 +81,12 @@ TEST(File, FoldersRenameWithoutReplacingAndGoOnlyWhenTheyHoldNoFolder) {
     EXPECT_TRUE(RenameFolder(a, b));
     EXPECT_EQ(ReadWholeFile(JoinPath(b, "01.jpg")), "x");
     EXPECT_FALSE(RenameFolder(a, b));  // nothing to move
+    ASSERT_TRUE(WriteWholeFile(JoinPath(b, "02.jpg"), "y"));
+    EXPECT_FALSE(RenameFile(JoinPath(b, "01.jpg"), JoinPath(b, "02.jpg")));  // never over a file
+    EXPECT_TRUE(RenameFile(JoinPath(b, "01.jpg"), JoinPath(b, "001.jpg")));
+    EXPECT_EQ(ReadWholeFile(JoinPath(b, "001.jpg")), "x");
+    EXPECT_FALSE(RenameFile(b, JoinPath(dir.Utf8(), "c")));  // a folder is no file
+    ASSERT_TRUE(RemoveFile(JoinPath(b, "001.jpg")) && RemoveFile(JoinPath(b, "02.jpg")));
 
     ASSERT_TRUE(CreateFolder(JoinPath(b, "用户的")));
     EXPECT_FALSE(RemoveFolderOfFiles(b));

@@ -174,6 +174,31 @@ TEST(MobilePack, FailuresAndCancelLeaveNothingBehind) {
     }
 }
 
+// A hundred pieces or more: every name has as many digits, in order.
+TEST(MobilePack, ManyPiecesAreNamedToSortInOrder) {
+    testing::TempFolder temp;
+    const std::string folder = JoinPath(temp.Utf8(), "out");
+    StripePainter painter(750, 64 * 120, {});
+    FakeEncoder encoder;
+    PackOptions o = Options(folder, 1 << 20);
+    o.geometry = {};
+    o.maxHeight = 64;
+    o.format = FormatChoice::Jpeg;  // a fake PNG is 4 MB
+    o.newEncoder = [] { return std::make_unique<FakeEncoder>(); };
+    const PackResult r = Pack(painter, encoder, o);
+    ASSERT_TRUE(r.ok) << (r.errors.empty() ? "" : r.errors[0]);
+    ASSERT_EQ(r.pieces.size(), 120u);
+    for (std::size_t i = 0; i < r.pieces.size(); ++i) {
+        const std::string number = std::to_string(i + 1);
+        const std::string name = std::string(3 - number.size(), '0') + number + ".jpg";
+        EXPECT_EQ(r.pieces[i].file, name);
+        const auto bytes = ReadWholeFile(JoinPath(folder, name));
+        ASSERT_TRUE(bytes) << name;
+        EXPECT_EQ(bytes->substr(0, bytes->find(';')), std::to_string(r.pieces[i].top));
+    }
+    EXPECT_FALSE(FileSize(JoinPath(folder, "01.jpg")));
+}
+
 TEST(MobilePack, AnExistingFolderIsReplacedOnlyWhenAsked) {
     testing::TempFolder temp;
     const std::string folder = JoinPath(temp.Utf8(), "out");

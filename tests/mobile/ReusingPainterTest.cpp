@@ -36,39 +36,17 @@ Raster PaintThrough(PagePainter& p, int top, int height) {
     return band;
 }
 
-TEST(ReusingPainter, PiecesAtTheTopComeFromMemoryAndMatchThePainter) {
-    struct Case {
-        int width, height;
-        std::size_t keepBytes;
-        int repainted;  // rows the real painter paints again for the pieces
-    };
-    const Case cases[] = {
-        {100, 900, 100 * 4 * 900, 0},     // all kept
-        {100, 900, 100 * 4 * 500, 400},   // 500 rows kept: a piece across them is painted from there
-        {100, 900, 0, 900},               // nothing kept
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keepBytes);
-        RowPainter real(c.width, c.height);
-        RowPainter reference(c.width, c.height);
-        ReusingPainter painter(real, c.keepBytes);
-        for (int top = 0; top < c.height; top += 256) PaintThrough(painter, top, std::min(256, c.height - top));
-        EXPECT_EQ(real.rows, c.height);
-        for (const auto& [top, height] : {std::pair{0, 300}, {300, 300}, {600, 300}})
-            EXPECT_EQ(PaintThrough(painter, top, height).pixels, PaintThrough(reference, top, height).pixels) << top;
-        EXPECT_EQ(real.rows - c.height, c.repainted);
-        Raster wrong{c.width + 1, 10, {}};
-        EXPECT_FALSE(painter.Paint(0, wrong));
-    }
-}
-
 TEST(ReusingPainter, ItsSheetIsThePaintedOnesAtFullSizeAndNoneWithoutAWholeFirstPass) {
     const std::vector<int> cuts{300, 650};
-    RowPainter real(120, 900), again(120, 900);
-    ReusingPainter painter(real, 0);
+    RowPainter real(120, 900), again(120, 900), reference(120, 900);
+    ReusingPainter painter(real);
     EXPECT_EQ(painter.Shrink(), 1);  // a small page: the copy is the page itself
     EXPECT_FALSE(painter.Sheet(cuts));
-    for (int top = 0; top < 900; top += 256) PaintThrough(painter, top, std::min(256, 900 - top));
+    for (int top = 0; top < 900; top += 256)
+        EXPECT_EQ(PaintThrough(painter, top, std::min(256, 900 - top)).pixels,
+                  PaintThrough(reference, top, std::min(256, 900 - top)).pixels);
+    Raster wrong{121, 10, {}};
+    EXPECT_FALSE(painter.Paint(0, wrong));
     const auto sheet = painter.Sheet(cuts);
     const auto painted = PaintContactSheet(again, cuts);
     ASSERT_TRUE(sheet && painted);
@@ -77,7 +55,7 @@ TEST(ReusingPainter, ItsSheetIsThePaintedOnesAtFullSizeAndNoneWithoutAWholeFirst
 
     // A tall page: a copy shrunk enough for the sheet, and the sheet's size bounded.
     RowPainter tall(750, 60000);
-    ReusingPainter big(tall, 0);
+    ReusingPainter big(tall);
     EXPECT_EQ(big.Shrink(), 4);  // shown at 0.3 of its size: a quarter-size copy, enlarged a little
     for (int top = 0; top < 60000; top += 1000) PaintThrough(big, top, 1000);
     const auto bigSheet = big.Sheet({1500, 3000, 59999});
