@@ -44,6 +44,28 @@ TEST(MakeOptionsTest, TheMaxHeightAndTheFolderAreCheckedWithTheBoxToGoBackTo) {
         << "the message names the rules' limit";
 }
 
+TEST(MakeOptionsTest, AWholeDocumentIsOneWhoseFirstThingIsADoctype) {
+    const struct {
+        const char* text;
+        bool whole;
+    } cases[] = {
+        {"<!DOCTYPE html><p>a", true},
+        {"\xEF\xBB\xBF<!doctype html>", true},
+        {" \r\n\t<!DocType HTML PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\">", true},
+        {"<!-- 墨笺 --><!----><!-->\n<!-- a -- b --!><!DOCTYPE html>", true},
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE html>", true},
+        {"<p>a</p><!DOCTYPE html>", false},
+        {"<!-- not closed <!DOCTYPE html>", false},
+        {"<!-- a -> <!DOCTYPE html>", false},
+        {"<html><!DOCTYPE html>", false},
+        {"<!DOCTYP html>", false},
+        {"", false},
+        {"  \r\n", false},
+        {"<img src=a.jpg>", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsWholeDocument(c.text), c.whole) << c.text;
+}
+
 TEST(MakeOptionsTest, ProgressOnlyGoesForwardAcrossTheStages) {
     int last = -1;
     for (MakeStage stage : {MakeStage::Pictures, MakeStage::Scanning, MakeStage::Planning, MakeStage::Encoding,
