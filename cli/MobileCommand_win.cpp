@@ -2,7 +2,8 @@
 // [--format auto|jpg|png] [--max-height N] [--allow-broken]: the mobile
 // description's pictures, 热区.json, 说明.txt and 总览.jpg made into a new
 // folder, as 文件 → 生成手机详情… makes them. A description is imported first,
-// as for check, so that cuts fall between its lines.
+// as for check, so that cuts fall between its lines; a file that is a whole
+// document (it begins with a doctype) is laid out as a browser shows it.
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -17,6 +18,7 @@
 #include "import/Import.h"
 #include "mobile/Geometry.h"
 #include "mobile/MakeMobile_win.h"
+#include "mobile/MakeOptions.h"
 #include "project/ProjectFile.h"
 
 namespace mojian::cli {
@@ -97,13 +99,31 @@ int RunMobile(const std::vector<std::string>& args, Output& out) {
         if (!read.Ok()) return Fail(out, kNothingMade, file + "：" + project::ProjectErrorMessage(read.error));
         page.Open(*read.page);
     } else {
-        const import::ImportResult result = import::ImportDescriptionFile(file, import::FreshPageContext());
-        if (!result.Ok()) return Fail(out, kNothingMade, file + "：" + import::ImportErrorMessage(result.error));
-        page.Open(result.imported->page);
+        // Read and decoded as the import reads it, with the same messages.
+        import::DecodeResult decoded;
+        if (const auto size = FileSize(file); size && *size > import::kMaxImportBytes)
+            decoded.error = {import::ImportErrorKind::TooLarge, "共 " + std::to_string(*size / 1024 / 1024) + " MB"};
+        else if (const auto bytes = ReadWholeFile(file))
+            decoded = import::DecodeDescription(*bytes);
+        else
+            decoded.error = {import::ImportErrorKind::CannotRead, {}};
+        if (!decoded.Ok()) return Fail(out, kNothingMade, file + "：" + import::ImportErrorMessage(decoded.error));
+        if (mobile::IsWholeDocument(decoded.decoded->text)) {
+            // A whole document (a mail, a saved web page) is its own HTML,
+            // shown as a browser shows it; it has no composition lines.
+            request.wholeDocument = true;
+            request.pageHtml = std::move(decoded.decoded->text);
+        } else {
+            const import::ImportResult result = import::ImportDecoded(*decoded.decoded, import::FreshPageContext());
+            if (!result.Ok()) return Fail(out, kNothingMade, file + "：" + import::ImportErrorMessage(result.error));
+            page.Open(result.imported->page);
+        }
     }
     request.column = column.value_or(page.Width());
-    request.pageHtml = page.PageHtml();
-    request.lineOffsets = mobile::LineOffsets(page);
+    if (!request.wholeDocument) {
+        request.pageHtml = page.PageHtml();
+        request.lineOffsets = mobile::LineOffsets(page);
+    }
     // Each stage on its own line with the seconds since the start, so that a
     // slow page shows where its time goes.
     const auto start = std::chrono::steady_clock::now();

@@ -26,6 +26,7 @@ constexpr auto kPoll = std::chrono::milliseconds(20);
 // milliseconds; painting waits for it in steps this short.
 constexpr auto kReloadPoll = std::chrono::milliseconds(2);
 constexpr int kSheetQuality = 90;
+constexpr float kBodyMargin = 8;  // a browser's default margin around a document's body
 // Memory stays bounded whatever the page's height: the page is painted
 // once, top to bottom, and only the rows not yet in a piece are held; the
 // decoded pictures are kept within this bound (the rest reload from the
@@ -113,7 +114,10 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     const html::Document document = html::ParseHtml(request.pageHtml);
     html::GdiFonts fonts;
     const float column = static_cast<float>(WidthPixels(request.column));
-    html::LayoutOptions options{column, 0};
+    // A description sits in the marketplace's standards-mode column with no
+    // margin of its own; a document keeps what a browser gives it.
+    html::LayoutOptions options{column, request.wholeDocument ? kBodyMargin : 0.0f};
+    if (request.wholeDocument) options.compat.reset();
     options.recordEveryBox = true;
 
     Progress(request, MakeStage::Pictures, 0);

@@ -23,6 +23,10 @@ enum class MakeStage : std::uint8_t { Pictures, Scanning, Encoding, Writing };
 struct MakeRequest {
     std::string pageHtml;                  // the page as a copy gives it (Composition::PageHtml())
     std::vector<std::size_t> lineOffsets;  // where each composition line begins in it (LineOffsets)
+    // The page is a whole HTML document of its own (IsWholeDocument), not a
+    // description: laid out as a browser shows it, in the mode its doctype
+    // asks for and with the body's default margin.
+    bool wholeDocument = false;
     DescriptionWidth column = kDefaultDescriptionWidth;  // the page's own column: 750 or 790
     int outputWidth = 750;                 // the pictures' width: 750 or 1,242
     std::string folder;                    // the folder to make (UTF-8)

@@ -16,6 +16,25 @@ std::string_view Trim(std::string_view s) {
 
 bool IsSlash(char c) { return c == '\\' || c == '/'; }
 
+bool StartsCaseless(std::string_view text, std::string_view lowered) {
+    return text.size() >= lowered.size() &&
+           std::equal(lowered.begin(), lowered.end(), text.begin(), [](char a, char b) {
+               return a == static_cast<char>(std::tolower(static_cast<unsigned char>(b)));
+           });
+}
+
+// Where a comment that `text` begins with ("<!--") ends, as a browser reads
+// it ("<!-->" and "--!>" close it too); npos when nothing does.
+std::size_t CommentEnd(std::string_view text) {
+    if (text.starts_with("<!-->")) return 5;
+    if (text.starts_with("<!--->")) return 6;
+    for (std::size_t q = text.find("--", 4); q != std::string_view::npos; q = text.find("--", q + 1)) {
+        if (text.substr(q + 2).starts_with(">")) return q + 3;
+        if (text.substr(q + 2).starts_with("!>")) return q + 4;
+    }
+    return std::string_view::npos;
+}
+
 constexpr std::size_t kPicturesListed = 10;  // more are counted, not listed
 
 }  // namespace
@@ -24,6 +43,28 @@ bool IsFullFolderPath(std::string_view path) {
     if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && IsSlash(path[2]))
         return true;
     return path.size() > 2 && IsSlash(path[0]) && IsSlash(path[1]) && !IsSlash(path[2]);
+}
+
+bool IsWholeDocument(std::string_view text) {
+    // What a browser passes over before a doctype still counts: white space,
+    // comments, and "<?...>" or "<!...>", which it reads as comments.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    for (;;) {
+        const std::size_t start = text.find_first_not_of(" \t\n\f\r");
+        if (start == std::string_view::npos) return false;
+        text.remove_prefix(start);
+        if (StartsCaseless(text, "<!doctype")) return true;
+        std::size_t end = std::string_view::npos;
+        if (text.starts_with("<!--")) {
+            end = CommentEnd(text);
+        } else if (text.starts_with("<?") || text.starts_with("<!")) {
+            if (const std::size_t gt = text.find('>'); gt != std::string_view::npos) end = gt + 1;
+        } else {
+            return false;
+        }
+        if (end == std::string_view::npos) return false;  // a comment never closed runs to the end
+        text.remove_prefix(end);
+    }
 }
 
 CheckedOptions CheckOptions(const TypedOptions& typed, const MobileRules& rules) {

@@ -42,6 +42,12 @@ CheckedOptions CheckOptions(const TypedOptions& typed, const MobileRules& rules)
 // "\\server\share"), not one relative to wherever the program runs.
 bool IsFullFolderPath(std::string_view path);
 
+// Whether a file's text is a whole HTML document rather than a description:
+// the first thing in it, after a byte-order mark, white space and comments
+// (an XML declaration reads as one), is a doctype. Such a file is made as a
+// browser shows it (MakeRequest::wholeDocument).
+bool IsWholeDocument(std::string_view text);
+
 // The stage's name as the dialog shows it, and the whole run's progress in
 // thousandths (every stage an equal share; a later stage is always further).
 std::string StageText(MakeStage stage);

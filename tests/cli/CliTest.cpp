@@ -340,6 +340,7 @@ TEST_F(CliTest, MobileSaysWhatItMadeLeftOutOrCouldNotMake) {
     const std::string page = Write("描述.html", Utf8ToGbk("<p style='font-size:20px'>春装上新</p>\r\n"));
     const std::string linked = Write("链接.html", Utf8ToGbk("<p><a href='#top'>回到顶部</a></p>\r\n"));
     const std::string broken = Write("破图.html", "<img src='nowhere.png' width=200 height=100>\r\n");
+    const std::string mail = Write("邮件.html", Utf8ToGbk("<!-- 存档 -->\r\n<!DOCTYPE html>\r\n<p>订单已发货</p>\r\n"));
 #ifdef _WIN32
     ASSERT_TRUE(CreateFolder(Path("已有")));
     struct Case {
@@ -353,6 +354,7 @@ TEST_F(CliTest, MobileSaysWhatItMadeLeftOutOrCouldNotMake) {
         {{linked, "-o", Path("图2"), "--page-width", "790", "--max-height", "600"}, 1, "没有做成热区的链接：#top", "热区.json"},
         {{broken, "-o", Path("图3")}, 2, "--allow-broken", nullptr},
         {{broken, "-o", Path("图4"), "--allow-broken"}, 1, "nowhere.png", "总览.jpg"},
+        {{mail, "-o", Path("图7"), "--format", "png"}, 0, "生成 1 张图片", "01.png"},
         {{page, "-o", Path("已有")}, 2, "已经存在", nullptr},
         {{Path("没有.html"), "-o", Path("图5")}, 2, "没有.html", nullptr},
         {{page}, 2, "-o", nullptr},

@@ -125,5 +125,23 @@ TEST(MakeMobile, BrokenPicturesStopUnlessAskedAndCancelLeavesNothing) {
     }
 }
 
+// A document keeps the body's 8-pixel margin and, in limited-quirks mode (a
+// mail's transitional doctype), no room below a picture alone in a cell.
+TEST(MakeMobile, AWholeDocumentKeepsItsModeAndTheBodyMargin) {
+    Fixture f;
+    int rows[2] = {};
+    for (const bool whole : {false, true}) {
+        MakeRequest r = f.Request();
+        r.pageHtml = "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                     "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\"><table cellspacing=0><tr>"
+                     "<td style='padding:0'><img src='" + f.picture + "' width=300 height=200></td></tr></table>";
+        r.wholeDocument = whole;
+        r.folder += std::to_string(whole);
+        for (const PieceInfo& p : MakeMobileDescription(r).pack.pieces) rows[whole] += p.height;
+    }
+    EXPECT_EQ(rows[true], 8 + 200 + 8);
+    EXPECT_GT(rows[false], 200) << "a description's cell keeps room below its picture";
+}
+
 }  // namespace
 }  // namespace mojian::mobile

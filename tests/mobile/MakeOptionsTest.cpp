@@ -44,6 +44,15 @@ TEST(MakeOptionsTest, TheMaxHeightAndTheFolderAreCheckedWithTheBoxToGoBackTo) {
         << "the message names the rules' limit";
 }
 
+TEST(MakeOptionsTest, AWholeDocumentIsOneWhoseFirstThingIsADoctype) {
+    for (const char* text : {"<!DOCTYPE html><p>a", "\xEF\xBB\xBF \r\n\t<!doctype html>", "<?xml?><!DocType HTML>",
+                             "<!-- 墨笺 --><!----><!-->\n<!-- a -- b --!><!DOCTYPE html>"})
+        EXPECT_TRUE(IsWholeDocument(text)) << text;
+    for (const char* text :
+         {"<p>a</p><!DOCTYPE html>", "<!-- never closed <!DOCTYPE html>", "<!DOCTYP html>", " \r\n", ""})
+        EXPECT_FALSE(IsWholeDocument(text)) << text;
+}
+
 TEST(MakeOptionsTest, ProgressOnlyGoesForwardAcrossTheStages) {
     int last = -1;
     for (MakeStage stage : {MakeStage::Pictures, MakeStage::Scanning, MakeStage::Encoding, MakeStage::Writing})
