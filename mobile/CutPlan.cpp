@@ -60,11 +60,16 @@ CutPlanner::CutPlanner(const CutInput& in, int mostPendingRows)
 // A cut between rows c-1 and c shows as much as the busier of the two.
 double CutPlanner::CutCost(int c) const {
     const std::size_t i = static_cast<std::size_t>(c);
-    const double b = std::clamp(1.0 - std::min(uniform_[i - 1], uniform_[i]), 0.0, 1.0);
-    if (text_[i]) return kText + 100 * b;
-    if (avoid_[i]) return kAvoided + 200 * b;
+    return CostOf(i, std::clamp(1.0 - std::min(uniform_[i - 1], uniform_[i]), 0.0, 1.0));
+}
+
+double CutPlanner::PlainCutCost(int c) const { return CostOf(static_cast<std::size_t>(c), 0); }
+
+double CutPlanner::CostOf(std::size_t i, double busy) const {
+    if (text_[i]) return kText + 100 * busy;
+    if (avoid_[i]) return kAvoided + 200 * busy;
     if (line_[i]) return kLineStart;
-    return kClear + 10 * b;
+    return kClear + 10 * busy;
 }
 
 void CutPlanner::Step(int c) {
@@ -77,7 +82,9 @@ void CutPlanner::Step(int c) {
         if (v == kNone) continue;
         const int h = c - p;
         const double total = v + kPiece + (h < minH_ ? kSliver * (minH_ - h) / minH_ : 0.0) + own;
-        if (total < b) b = total, f = p;
+        // Among equals the tallest last piece: the ways to nearby rows then
+        // share their cuts sooner, so cuts become certain sooner.
+        if (total <= b) b = total, f = p;
     }
     best_[static_cast<std::size_t>(c)] = b;
     from_[static_cast<std::size_t>(c)] = f;
@@ -114,22 +121,42 @@ void CutPlanner::SettleCertain() {
     if (common > settled_) Settle(common);
 }
 
-// Too many rows wait: the next piece ends at the cheapest row it may end
-// at (the tallest piece among equals), and the ways on are worked out again
-// from there.
+// The cheapest way from each row to the page's end, as far as the page is
+// known without painting it (rows taken as plain): what a forced cut
+// weighs the rows not painted yet by.
+void CutPlanner::EstimateRest() {
+    rest_.assign(static_cast<std::size_t>(height_) + 1, kNone);
+    rest_[static_cast<std::size_t>(height_)] = 0;
+    for (int c = height_ - 1; c >= 0; --c) {
+        double b = kNone;
+        for (int q = c + 1; q <= std::min(height_, c + maxH_); ++q) {
+            const double v = rest_[static_cast<std::size_t>(q)];
+            if (v == kNone) continue;
+            const int h = q - c;
+            const double own = q < height_ ? PlainCutCost(q) : 0;
+            b = std::min(b, v + kPiece + (h < minH_ ? kSliver * (minH_ - h) / minH_ : 0.0) + own);
+        }
+        rest_[static_cast<std::size_t>(c)] = b;
+    }
+}
+
+// Too many rows wait: the way that looks cheapest to the page's end (the
+// rows painted as they are, the rest as plain rows) takes its next cut, and
+// the ways on are worked out again from there.
 void CutPlanner::ForceSettle() {
     while (mostPending_ > 0 && stepped_ - settled_ > mostPending_) {
-        int next = -1;
+        if (rest_.empty()) EstimateRest();
+        int through = -1;
         double cheapest = kNone;
-        for (int c = settled_ + minH_; c <= std::min(settled_ + maxH_, stepped_); ++c) {
-            const double cost = CutCost(c);
-            if (cost <= cheapest) cheapest = cost, next = c;
+        for (int s = std::max(settled_ + 1, stepped_ + 1 - maxH_); s <= stepped_; ++s) {
+            const double total = best_[static_cast<std::size_t>(s)] + rest_[static_cast<std::size_t>(s)];
+            if (total <= cheapest) cheapest = total, through = s;
         }
-        if (next < 0) return;
+        if (through < 0) return;
+        int next = through;
+        while (from_[static_cast<std::size_t>(next)] > settled_) next = from_[static_cast<std::size_t>(next)];
         const int to = stepped_;
-        ready_.push_back(next);
-        if (text_[static_cast<std::size_t>(next)]) throughText_ = true;
-        settled_ = next;
+        Settle(next);
         for (int c = next + 1; c <= to; ++c) Step(c);
     }
 }

@@ -6,6 +6,7 @@
 // text is never cut unless it alone is taller than a piece may be.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "mobile/Geometry.h"
@@ -40,9 +41,9 @@ inline std::vector<int> PlanCuts(const CutInput& input) { return PlanCutsWithNot
 // painted again. A cut is certain once every way the plan can still go
 // passes through it; the plan is then the one PlanCutsWithNotes makes.
 // Rows waiting for a certain cut are bounded by `mostPendingRows` (0: no
-// bound): past it the next piece ends at the cheapest row it may, which on
-// a page of long even stretches differs from the whole-page plan only in
-// where the stretches are cut.
+// bound): past it the way that looks cheapest to the page's end is
+// followed, the rows not painted yet counted as plain rows, which differs
+// from the whole-page plan only where their colours would have decided.
 class CutPlanner {
 public:
     // `input.uniform` is ignored: rows come through AddRows.
@@ -61,6 +62,9 @@ public:
 
 private:
     double CutCost(int c) const;
+    double PlainCutCost(int c) const;
+    double CostOf(std::size_t row, double busy) const;
+    void EstimateRest();
     void Step(int c);  // the cheapest way to end a piece at row c
     void Settle(int to);  // the cuts on the way to `to`, above settled_, become certain
     void SettleCertain();
@@ -71,6 +75,7 @@ private:
     std::vector<float> uniform_;
     std::vector<double> best_;
     std::vector<int> from_;
+    std::vector<double> rest_;  // EstimateRest, made when first needed
     int known_ = 0;    // rows whose uniformity came
     int stepped_ = 0;  // best_ is worked out for rows [0, stepped_]
     int settled_ = 0;

@@ -154,7 +154,7 @@ private:
         in.text = o_.geometry.text;
         in.avoid = o_.geometry.avoid;
         in.lineStarts = o_.geometry.lineStarts;
-        CutPlanner planner(in, maxHeight_ + maxHeight_ / 2);
+        CutPlanner planner(in, 2 * maxHeight_);
         std::vector<std::thread> helpers;
         if (o_.newEncoder) {
             const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
