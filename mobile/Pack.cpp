@@ -154,7 +154,11 @@ private:
         in.text = o_.geometry.text;
         in.avoid = o_.geometry.avoid;
         in.lineStarts = o_.geometry.lineStarts;
-        CutPlanner planner(in, 2 * maxHeight_);
+        const int mostPending = 2 * maxHeight_;
+        CutPlanner planner(in, mostPending);
+        // Room for every row that may wait, once: growing it would copy the
+        // rows and, for a while, need twice the room.
+        pending_.reserve(static_cast<std::size_t>(mostPending + 1 + kBandRows) * static_cast<std::size_t>(width_));
         std::vector<std::thread> helpers;
         if (o_.newEncoder) {
             const unsigned cores = std::max(1u, std::thread::hardware_concurrency());

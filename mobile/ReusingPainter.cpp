@@ -39,12 +39,12 @@ const std::uint32_t* ReusingPainter::Rows::Row(int y) const {
 ReusingPainter::ReusingPainter(PagePainter& inner, int sheetSide)
     : inner_(inner), width_(std::max(0, inner.Width())), height_(std::max(0, inner.Height())), sheetSide_(sheetSide) {
     // The sheet shows the page at about sheetSide / sqrt(area) of its size;
-    // the copy is kept about that big, in powers of two: up to a quarter
-    // smaller (the sheet enlarges it that little) rather than twice as big,
-    // which at shrink 1 would be a second copy of the whole page.
+    // the copy is kept about that big, shrunk by a whole factor: up to a
+    // quarter smaller (the sheet enlarges it that little) rather than
+    // bigger, which on a long page at 1,242 would take tens of megabytes.
     const double area = std::max(1.0, static_cast<double>(width_) * static_cast<double>(height_));
     const double scale = std::min(1.0, std::max(1, sheetSide) / std::sqrt(area));
-    while (shrink_ * 2 <= 1.25 / scale) shrink_ *= 2;
+    shrink_ = std::max(1, static_cast<int>(1.25 / scale));
     smallWidth_ = (width_ + shrink_ - 1) / shrink_;
     sums_.assign(static_cast<std::size_t>(smallWidth_) * 4, 0);
     small_.width = smallWidth_;

@@ -61,6 +61,15 @@ TEST(ReusingPainter, ItsSheetIsThePaintedOnesAtFullSizeAndNoneWithoutAWholeFirst
     const auto bigSheet = big.Sheet({1500, 3000, 59999});
     ASSERT_TRUE(bigSheet);
     EXPECT_LE(std::max(bigSheet->width, bigSheet->height), 2000);
+
+    // Shown at 0.21: a fifth-size copy, not a quarter-size one twice the sheet's area.
+    RowPainter odd(300, 3000);
+    ReusingPainter oddCopy(odd, 200);
+    EXPECT_EQ(oddCopy.Shrink(), 5);
+    for (int top = 0; top < 3000; top += 500) PaintThrough(oddCopy, top, 500);
+    const auto oddSheet = oddCopy.Sheet({1000, 2000});
+    ASSERT_TRUE(oddSheet);
+    EXPECT_LE(std::max(oddSheet->width, oddSheet->height), 200);
 }
 
 }  // namespace
