@@ -153,10 +153,14 @@ void DrawSheet(const MobileDialog& d, const DRAWITEMSTRUCT& di) {
     SelectObject(memory.get(), old);
 }
 
+// Only what shows something is cleared: at the click on 生成, an edit box
+// given even empty text held the window 8-13 ms under Wine.
 void ClearResult(MobileDialog& d) {
-    d.pieces.clear();
-    SendMessageW(d.list, LVM_SETITEMCOUNT, 0, 0);
-    SetItemText(d, IDC_MOBILE_RESULT, {});
+    if (!d.pieces.empty()) {
+        d.pieces.clear();
+        SendMessageW(d.list, LVM_SETITEMCOUNT, 0, 0);
+    }
+    if (GetWindowTextLengthW(Item(d, IDC_MOBILE_RESULT)) > 0) SetItemText(d, IDC_MOBILE_RESULT, {});
     d.sheet.reset();
     InvalidateRect(d.sheetView, nullptr, TRUE);
 }
