@@ -134,6 +134,10 @@ float SnapBorder(float w, float zoom) {
 // A border width of `css` CSS pixels in device pixels at `zoom`.
 float DeviceBorder(float css, float zoom) { return SnapBorder(css * zoom, zoom); }
 
+// The spacing between a table's cells, zoomed: browsers keep it in whole
+// pixels, dropping the fraction.
+float SnapSpacing(float w, float zoom) { return zoom == 1 ? w : std::floor(w); }
+
 // A border width: a length or thin, medium, thick.
 std::optional<float> BorderWidth(std::string_view v, float fontSize, float zoom = 1) {
     if (v == "thin") return DeviceBorder(1, zoom);
@@ -544,7 +548,7 @@ std::vector<Property> MakeProperties() {
         {"border-spacing", Phase::Late, MOJIAN_APPLY {
             const auto words = css::Words(lv);
             if (auto l = ParseLength(words.empty() ? lv : words.front(), s.fontSize, s.zoom); l && l->unit == Length::Px)
-                s.cellSpacing = std::max(0.0f, l->value);
+                s.cellSpacing = SnapSpacing(std::max(0.0f, l->value), s.zoom);
         }},
         {"box-sizing", Phase::Late, MOJIAN_APPLY {
             if (lv == "border-box") s.borderBox = true;
@@ -863,7 +867,7 @@ const AttributeRule kAttributeRules[] = {
             for (auto& b : s.border) b = BorderSide{DeviceBorder(border, s.zoom), s.color};
     }},
     {"cellspacing", "table", false, MOJIAN_ATTR {
-        s.cellSpacing = std::max(0.0f, AttrNumber(e, "cellspacing", 2)) * s.zoom;
+        s.cellSpacing = SnapSpacing(std::max(0.0f, AttrNumber(e, "cellspacing", 2)) * s.zoom, s.zoom);
     }},
     {"cellpadding", "table", false, MOJIAN_ATTR {
         s.tableCellPadding = std::max(0.0f, AttrNumber(e, "cellpadding", 1)) * s.zoom;
@@ -998,7 +1002,7 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.quirks = parent.quirks;
     s.zoom = parent.zoom;
     s.rtl = parent.rtl;
-    s.cellSpacing *= s.zoom;
+    s.cellSpacing = SnapSpacing(s.cellSpacing * s.zoom, s.zoom);
     for (auto& b : s.border) b.declaredWidth = DeviceBorder(b.declaredWidth, s.zoom);
     for (auto& m : s.margin) m = Length{Length::Px, 0};
     if (const std::string* dir = e.Attr("dir")) {

@@ -654,6 +654,9 @@ TEST(HtmlLayout, ZoomLaysThePageOutInDevicePixels) {
         {"<div style=\"border:2px solid;width:10px;height:10px\"></div>", "div", 1.656f, {0, 0, 22.56f, 22.56f}},
         {"<table border=1 cellspacing=0 cellpadding=0><tr><td style=\"width:10px;height:10px\"></td></tr></table>",
          "table", 1.656f, {0, 0, 20.56f, 20.56f}},
+        // So is the spacing between cells, its fraction dropped.
+        {"<table cellspacing=1 cellpadding=0><tr><td style=\"width:10px;height:10px\"></td></tr></table>", "table",
+         1.656f, {0, 0, 18.56f, 18.56f}},
         // Text is measured at the zoomed size: a 14-px line at 1.656 is the
         // line of a 23-px font, not 1.656 lines of 14 px (28.15).
         {"<p style=\"margin:0;font-size:14px\">a</p>", "p", 1.656f, {0, 0, 1242, 28}},
