@@ -32,8 +32,8 @@ class BoxBuilder {
 public:
     explicit BoxBuilder(LayoutContext& ctx) : ctx_(ctx) {}
 
-    Box* BuildRoot(const Node& root, float margin) {
-        Style rootStyle = RootStyle();
+    Box* BuildRoot(const Node& root, float margin, float zoom) {
+        Style rootStyle = RootStyle(zoom);
         rootStyle.quirks = ctx_.GetCompat() == Compat::Quirks;
         Style* s = ctx_.NewStyle(ComputeBodyStyle(root, rootStyle, margin));
         s->display = Display::Block;
@@ -217,7 +217,7 @@ private:
     // The broken-picture icon, floated at the start of the fallback's box.
     Box* BrokenIcon(const Style& s) {
         Style* icon = ctx_.AnonymousStyle(s, Display::Block);
-        icon->width = icon->height = Length{Length::Px, kBrokenIconPx};
+        icon->width = icon->height = Length{Length::Px, kBrokenIconPx * s.zoom};
         icon->floating = Float::Left;
         Box* b = ctx_.NewBox(Box::Kind::Image, nullptr, icon);
         b->brokenIcon = true;
@@ -367,6 +367,8 @@ private:
 
 }  // namespace
 
-Box* BuildBoxTree(LayoutContext& ctx, const Node& root, float margin) { return BoxBuilder(ctx).BuildRoot(root, margin); }
+Box* BuildBoxTree(LayoutContext& ctx, const Node& root, float margin, float zoom) {
+    return BoxBuilder(ctx).BuildRoot(root, margin, zoom);
+}
 
 }  // namespace mojian::html

@@ -12,6 +12,6 @@ namespace mojian::html {
 
 // The root box for the children of `body`, with the page margin on every
 // side. The boxes belong to `ctx`.
-Box* BuildBoxTree(LayoutContext& ctx, const Node& body, float margin);
+Box* BuildBoxTree(LayoutContext& ctx, const Node& body, float margin, float zoom = 1);
 
 }  // namespace mojian::html

@@ -1,6 +1,7 @@
 #include "html/Layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "html/BlockLayout.h"
 #include "html/BoxTree.h"
@@ -13,7 +14,8 @@ PageLayout LayoutDocument(const Document& document, const LayoutOptions& options
                           PictureSource& pictures) {
     PageLayout out;
     LayoutContext ctx(measurer, pictures, out, options.compat.value_or(document.compat));
-    Box* top = BuildBoxTree(ctx, *document.body, std::max(0.0f, options.margin));
+    const float zoom = std::isfinite(options.zoom) && options.zoom > 0 ? options.zoom : 1.0f;
+    Box* top = BuildBoxTree(ctx, *document.body, std::max(0.0f, options.margin), zoom);
     const float width = std::max(1.0f, options.width);
     LayoutBox(ctx, *top, width, false);
     // The body's margins, with those of its first and last children that collapse with them.

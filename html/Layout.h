@@ -17,8 +17,14 @@
 namespace mojian::html {
 
 struct LayoutOptions {
+    // Both in the page's pixels, device pixels when zoomed.
     float width = 750;  // the viewport, page margins included
     float margin = 8;   // the body's margin where the document gives none
+    // Device pixels per CSS pixel: the page laid out as a browser lays it out
+    // at that device scale, every length, font size and picture's own size
+    // multiplied by it, text measured at the bigger size and borders kept to
+    // whole device pixels. Not a positive number: 1.
+    float zoom = 1;
     // The mode to lay out in; empty: the one the document's doctype asks
     // for. Descriptions are shown in the marketplace's standards-mode page.
     std::optional<Compat> compat = Compat::NoQuirks;

@@ -71,7 +71,7 @@ public:
                 }
                 const float w = ctx_.TextWidth(s, op.text);
                 const float base = b.firstBaseline >= 0 ? b.firstBaseline : static_cast<float>(ctx_.MetricsOf(s).ascent);
-                op.rect = Rect{ax - w - 8, cy + base - static_cast<float>(ctx_.MetricsOf(s).ascent), w,
+                op.rect = Rect{ax - w - 8 * s.zoom, cy + base - static_cast<float>(ctx_.MetricsOf(s).ascent), w,
                                static_cast<float>(ctx_.MetricsOf(s).ascent + ctx_.MetricsOf(s).descent)};
                 op.baseline = cy + base;
                 page_.ops.push_back(std::move(op));
@@ -156,6 +156,7 @@ private:
         op.tileSize = bg.size;
         op.tileWidth = bg.width;
         op.tileHeight = bg.height;
+        op.tileScale = s.zoom;  // a picture's own size is in CSS pixels
         page_.ops.push_back(std::move(op));
     }
     void Borders(const Style& s, const Rect& r) {

@@ -104,7 +104,8 @@ std::pair<float, float> PictureSize(const Box& b, float cbWidth, float cbHeight)
 
     const PictureInfo& p = b.picture;
     const bool natural = p.state == PictureInfo::State::Ready && p.width > 0 && p.height > 0;
-    const float nw = natural ? static_cast<float>(p.width) : 0, nh = natural ? static_cast<float>(p.height) : 0;
+    // A picture's own size is in CSS pixels.
+    const float nw = natural ? static_cast<float>(p.width) * s.zoom : 0, nh = natural ? static_cast<float>(p.height) * s.zoom : 0;
     const float ratio = natural ? nw / nh : s.aspectRatio;
 
     float w, h;

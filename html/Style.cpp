@@ -93,14 +93,14 @@ Color Blend(Color c, float alpha) {  // over white, the preview's page colour
     return mix(16) | mix(8) | mix(0);
 }
 
-float FontSizeKeyword(std::string_view v, float parent) {
-    if (v == "xx-small") return 9;
-    if (v == "x-small") return 10;
-    if (v == "small") return 13;
-    if (v == "medium") return 16;
-    if (v == "large") return 18;
-    if (v == "x-large") return 24;
-    if (v == "xx-large") return 32;
+float FontSizeKeyword(std::string_view v, float parent, float zoom = 1) {
+    if (v == "xx-small") return 9 * zoom;
+    if (v == "x-small") return 10 * zoom;
+    if (v == "small") return 13 * zoom;
+    if (v == "medium") return 16 * zoom;
+    if (v == "large") return 18 * zoom;
+    if (v == "x-large") return 24 * zoom;
+    if (v == "xx-large") return 32 * zoom;
     if (v == "smaller") return parent / 1.2f;
     if (v == "larger") return parent * 1.2f;
     return -1;
@@ -123,12 +123,28 @@ bool IsBorderStyle(std::string_view v) {
            v == "inset" || v == "outset";
 }
 
+// A zoomed border width in whole device pixels, as browsers draw borders
+// at a device scale; one too thin to show still takes one. Unzoomed pages
+// keep the width they give.
+float SnapBorder(float w, float zoom) {
+    if (zoom == 1) return w;
+    return w > 0 && w < 1 ? 1.0f : std::floor(w);
+}
+
+// A border width of `css` CSS pixels in device pixels at `zoom`.
+float DeviceBorder(float css, float zoom) { return SnapBorder(css * zoom, zoom); }
+
+// The spacing between a table's cells, zoomed: browsers keep it in whole
+// pixels, dropping the fraction.
+float SnapSpacing(float w, float zoom) { return zoom == 1 ? w : std::floor(w); }
+
 // A border width: a length or thin, medium, thick.
-std::optional<float> BorderWidth(std::string_view v, float fontSize) {
-    if (v == "thin") return 1.0f;
-    if (v == "medium") return 3.0f;
-    if (v == "thick") return 5.0f;
-    if (auto l = ParseLength(v, fontSize); l && l->unit == Length::Px) return std::max(0.0f, l->value);
+std::optional<float> BorderWidth(std::string_view v, float fontSize, float zoom = 1) {
+    if (v == "thin") return DeviceBorder(1, zoom);
+    if (v == "medium") return DeviceBorder(3, zoom);
+    if (v == "thick") return DeviceBorder(5, zoom);
+    if (auto l = ParseLength(v, fontSize, zoom); l && l->unit == Length::Px)
+        return SnapBorder(std::max(0.0f, l->value), zoom);
     return std::nullopt;
 }
 
@@ -142,7 +158,7 @@ bool ApplyRepeat(BackgroundImage& b, std::string_view word) {
 }
 
 // background-position from its words: keywords and lengths, one or two.
-void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, float fontSize) {
+void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, float fontSize, float zoom) {
     std::optional<Length> x, y;
     std::vector<Length> plain;  // lengths and "center", in order
     for (const std::string& w : words) {
@@ -151,7 +167,7 @@ void ApplyPosition(BackgroundImage& b, const std::vector<std::string>& words, fl
         else if (w == "top") y = Length{Length::Percent, 0};
         else if (w == "bottom") y = Length{Length::Percent, 100};
         else if (w == "center") plain.push_back(Length{Length::Percent, 50});
-        else if (auto l = ParseLength(w, fontSize); l && !l->IsAuto()) plain.push_back(*l);
+        else if (auto l = ParseLength(w, fontSize, zoom); l && !l->IsAuto()) plain.push_back(*l);
     }
     std::size_t next = 0;
     if (!x && next < plain.size()) x = plain[next++];
@@ -248,12 +264,12 @@ constexpr float kAnyFontSize = 16;
 template <int Side>
 void MarginSide(Style& s, std::string_view, const std::string& lv, const Context&) {
     if (lv == "auto") s.margin[Side] = Length{};
-    else if (auto l = ParseLength(lv, s.fontSize); l && !l->IsAuto()) s.margin[Side] = *l;
+    else if (auto l = ParseLength(lv, s.fontSize, s.zoom); l && !l->IsAuto()) s.margin[Side] = *l;
 }
 
 template <int Side>
 void PaddingSide(Style& s, std::string_view, const std::string& lv, const Context&) {
-    if (auto l = ParseLength(lv, s.fontSize); l && !l->IsAuto())
+    if (auto l = ParseLength(lv, s.fontSize, s.zoom); l && !l->IsAuto())
         s.padding[Side] = std::max(0.0f, l->unit == Length::Px ? l->value : 0.0f);
 }
 
@@ -268,7 +284,7 @@ void BoxShorthand(const SideNames& names, std::string_view value, bool autoAllow
 
 template <int Side>
 void BorderWidthSide(Style& s, std::string_view, const std::string& lv, const Context&) {
-    if (const auto w = BorderWidth(lv, s.fontSize)) s.border[Side].declaredWidth = *w;
+    if (const auto w = BorderWidth(lv, s.fontSize, s.zoom)) s.border[Side].declaredWidth = *w;
     s.border[Side].Update();
 }
 
@@ -352,7 +368,7 @@ void BackgroundShorthand(std::string_view value, Longhands& out) {
 }
 
 // background-size: cover, contain, or a width and an optional height.
-void ApplySize(BackgroundImage& b, std::string_view value, float fontSize) {
+void ApplySize(BackgroundImage& b, std::string_view value, float fontSize, float zoom) {
     std::vector<std::string> words;
     for (std::string_view w : css::Words(value)) words.emplace_back(w);
     if (words.size() == 1 && words[0] == "cover") {
@@ -366,7 +382,7 @@ void ApplySize(BackgroundImage& b, std::string_view value, float fontSize) {
     if (words.empty() || words.size() > 2) return;  // not a size: the declaration is dropped
     std::optional<Length> lengths[2];
     for (std::size_t i = 0; i < words.size(); ++i) {
-        lengths[i] = ParseLength(words[i], fontSize);
+        lengths[i] = ParseLength(words[i], fontSize, zoom);
         if (!lengths[i] || (!lengths[i]->IsAuto() && lengths[i]->value < 0)) return;
     }
     const Length w = *lengths[0], h = lengths[1].value_or(Length{});
@@ -414,17 +430,17 @@ template <Length Style::*Field, bool IsMax>
 void SizeProperty(Style& s, std::string_view, const std::string& lv, const Context&) {
     if (lv == "none" && IsMax) s.*Field = Length{};
     else if (lv == "auto" && !IsMax) s.*Field = Length{Length::Px, 0};
-    else if (auto l = ParseLength(lv, s.fontSize); l && !l->IsAuto() && l->value >= 0) s.*Field = *l;
+    else if (auto l = ParseLength(lv, s.fontSize, s.zoom); l && !l->IsAuto() && l->value >= 0) s.*Field = *l;
 }
 
 template <Length Style::*Field>
 void WidthOrHeight(Style& s, std::string_view, const std::string& lv, const Context&) {
-    if (auto l = ParseLength(lv, s.fontSize); l && l->value >= 0) s.*Field = *l;
+    if (auto l = ParseLength(lv, s.fontSize, s.zoom); l && l->value >= 0) s.*Field = *l;
 }
 
 template <float Style::*Field>
 void Spacing(Style& s, std::string_view, const std::string& lv, const Context&) {
-    if (auto l = ParseLength(lv, s.fontSize); l && l->unit == Length::Px) s.*Field = l->value;
+    if (auto l = ParseLength(lv, s.fontSize, s.zoom); l && l->unit == Length::Px) s.*Field = l->value;
     else if (lv == "normal") s.*Field = 0;
 }
 
@@ -434,9 +450,9 @@ std::vector<Property> MakeProperties() {
             if (auto col = ParseColor(v)) s.color = *col;
         }},
         {"font-size", Phase::Early, MOJIAN_APPLY {
-            const float k = FontSizeKeyword(lv, c.parent.fontSize);
+            const float k = FontSizeKeyword(lv, c.parent.fontSize, s.zoom);
             if (k > 0) s.fontSize = k;
-            else if (auto l = ParseLength(v, c.parent.fontSize); l && !l->IsAuto() && l->value >= 0)
+            else if (auto l = ParseLength(v, c.parent.fontSize, s.zoom); l && !l->IsAuto() && l->value >= 0)
                 s.fontSize = l->Resolve(c.parent.fontSize);  // 0 too: spacer cells hide their &nbsp; that way
         }},
         {"font", Phase::Late, nullptr, FontShorthand},
@@ -491,7 +507,7 @@ std::vector<Property> MakeProperties() {
                 } else if (unit == "%") {
                     s.lineHeight = n * s.fontSize / 100;
                     s.lineHeightNumber = -1;
-                } else if (auto l = ParseLength(lv, s.fontSize); l && l->unit == Length::Px) {
+                } else if (auto l = ParseLength(lv, s.fontSize, s.zoom); l && l->unit == Length::Px) {
                     s.lineHeight = l->value;
                     s.lineHeightNumber = -1;
                 }
@@ -500,7 +516,7 @@ std::vector<Property> MakeProperties() {
         {"letter-spacing", Phase::Late, Spacing<&Style::letterSpacing>},
         {"border-radius", Phase::Late, MOJIAN_APPLY {
             const std::string first = lv.substr(0, lv.find_first_of(" /"));
-            if (auto l = ParseLength(first, s.fontSize); l && !l->IsAuto() && l->value >= 0) s.borderRadius = *l;
+            if (auto l = ParseLength(first, s.fontSize, s.zoom); l && !l->IsAuto() && l->value >= 0) s.borderRadius = *l;
         }},
         {"word-spacing", Phase::Late, Spacing<&Style::wordSpacing>},
         {"text-transform", Phase::Late, MOJIAN_APPLY {
@@ -531,8 +547,8 @@ std::vector<Property> MakeProperties() {
         {"border-collapse", Phase::Late, MOJIAN_APPLY { s.collapseBorders = lv == "collapse"; }},
         {"border-spacing", Phase::Late, MOJIAN_APPLY {
             const auto words = css::Words(lv);
-            if (auto l = ParseLength(words.empty() ? lv : words.front(), s.fontSize); l && l->unit == Length::Px)
-                s.cellSpacing = std::max(0.0f, l->value);
+            if (auto l = ParseLength(words.empty() ? lv : words.front(), s.fontSize, s.zoom); l && l->unit == Length::Px)
+                s.cellSpacing = SnapSpacing(std::max(0.0f, l->value), s.zoom);
         }},
         {"box-sizing", Phase::Late, MOJIAN_APPLY {
             if (lv == "border-box") s.borderBox = true;
@@ -595,9 +611,9 @@ std::vector<Property> MakeProperties() {
         {"background-position", Phase::Late, MOJIAN_APPLY {
             std::vector<std::string> words;
             for (std::string_view w : css::Words(lv)) words.emplace_back(w);
-            ApplyPosition(s.backgroundImage, words, s.fontSize);
+            ApplyPosition(s.backgroundImage, words, s.fontSize, s.zoom);
         }},
-        {"background-size", Phase::Late, MOJIAN_APPLY { ApplySize(s.backgroundImage, lv, s.fontSize); }},
+        {"background-size", Phase::Late, MOJIAN_APPLY { ApplySize(s.backgroundImage, lv, s.fontSize, s.zoom); }},
         {"list-style-type", Phase::Late, MOJIAN_APPLY {
             if (lv.find("decimal") != std::string::npos) s.orderedList = true;
             else if (lv.find("disc") != std::string::npos || lv.find("circle") != std::string::npos) s.orderedList = false;
@@ -740,7 +756,7 @@ void UserAgentContext(Style& s, const Node& e, const Style& parent, float bodyMa
         // also give a table the default font size, weight, style, line
         // height, wrapping and alignment, whatever is around it.
         if (early) {
-            if (s.quirks) s.fontSize = 16;
+            if (s.quirks) s.fontSize = 16 * s.zoom;
             return;
         }
         if (s.alignBlocks) {
@@ -753,7 +769,7 @@ void UserAgentContext(Style& s, const Node& e, const Style& parent, float bodyMa
             s.noWrap = false;
             s.textAlign = TextAlign::Start;
         }
-        s.tableCellPadding = 1;
+        s.tableCellPadding = s.zoom;
         s.tableCellBorder = false;
     } else if (early) {
         return;
@@ -765,7 +781,7 @@ void UserAgentContext(Style& s, const Node& e, const Style& parent, float bodyMa
         s.verticalAlign = parent.verticalAlign == VAlign::Baseline ? VAlign::Middle : parent.verticalAlign;
         for (float& p : s.padding) p = parent.tableCellPadding;
         if (parent.tableCellBorder)
-            for (auto& b : s.border) b = BorderSide{1, 0x808080};
+            for (auto& b : s.border) b = BorderSide{DeviceBorder(1, s.zoom), 0x808080};
     }
 }
 
@@ -782,7 +798,7 @@ float AttrNumber(const Node& e, std::string_view name, float fallback) {
     return fallback;
 }
 
-std::optional<Length> AttrLength(const Node& e, std::string_view name) {
+std::optional<Length> AttrLength(const Node& e, std::string_view name, float zoom) {
     const std::string* v = e.Attr(name);
     if (!v) return std::nullopt;
     float f;
@@ -790,7 +806,12 @@ std::optional<Length> AttrLength(const Node& e, std::string_view name) {
     if (!ParseNumber(TrimSpaceAndControls(*v), f, unit) || f < 0) return std::nullopt;
     if (unit.rfind("%", 0) == 0) return Length{Length::Percent, f};
     if (f == 0 && name == "width") return std::nullopt;  // width="0" means auto to browsers
-    return Length{Length::Px, f};
+    return Length{Length::Px, f * zoom};
+}
+
+// A body margin attribute, in pixels.
+Length AttrMargin(const Style& s, const Node& e, std::string_view name) {
+    return Length{Length::Px, std::max(0.0f, AttrNumber(e, name, 0)) * s.zoom};
 }
 
 std::string LowerTrimmed(const std::string& v) { return AsciiLowered(TrimSpaceAndControls(v)); }
@@ -821,33 +842,35 @@ struct AttributeRule {
 
 const AttributeRule kAttributeRules[] = {
     {"width", "table td th hr", false, MOJIAN_ATTR {
-        if (auto w = AttrLength(e, "width")) s.width = *w;
+        if (auto w = AttrLength(e, "width", s.zoom)) s.width = *w;
     }},
     {"width", "img", false, MOJIAN_ATTR {
         // Both attributes in pixels give the picture its proportions before it arrives.
-        const auto w = AttrLength(e, "width"), h = AttrLength(e, "height");
+        const auto w = AttrLength(e, "width", s.zoom), h = AttrLength(e, "height", s.zoom);
         if (w) s.width = *w;
         if (w && h && w->unit == Length::Px && h->unit == Length::Px && w->value > 0 && h->value > 0)
             s.aspectRatio = w->value / h->value;
     }},
     {"height", "table td th tr img", false, MOJIAN_ATTR {
-        if (auto h = AttrLength(e, "height")) s.height = *h;
+        if (auto h = AttrLength(e, "height", s.zoom)) s.height = *h;
     }},
     {"border", "table", false, MOJIAN_ATTR {
         const float border = AttrNumber(e, "border", 1);
         if (border > 0) {
-            for (auto& b : s.border) b = BorderSide{border, 0x808080};
+            for (auto& b : s.border) b = BorderSide{DeviceBorder(border, s.zoom), 0x808080};
             s.tableCellBorder = true;
         }
     }},
     {"border", "img", false, MOJIAN_ATTR {
         const float border = AttrNumber(e, "border", 0);
         if (border > 0)
-            for (auto& b : s.border) b = BorderSide{border, s.color};
+            for (auto& b : s.border) b = BorderSide{DeviceBorder(border, s.zoom), s.color};
     }},
-    {"cellspacing", "table", false, MOJIAN_ATTR { s.cellSpacing = std::max(0.0f, AttrNumber(e, "cellspacing", 2)); }},
+    {"cellspacing", "table", false, MOJIAN_ATTR {
+        s.cellSpacing = SnapSpacing(std::max(0.0f, AttrNumber(e, "cellspacing", 2)) * s.zoom, s.zoom);
+    }},
     {"cellpadding", "table", false, MOJIAN_ATTR {
-        s.tableCellPadding = std::max(0.0f, AttrNumber(e, "cellpadding", 1));
+        s.tableCellPadding = std::max(0.0f, AttrNumber(e, "cellpadding", 1)) * s.zoom;
     }},
     {"align", "table", false, MOJIAN_ATTR {
         const std::string a = LowerTrimmed(v);
@@ -897,7 +920,7 @@ const AttributeRule kAttributeRules[] = {
         if (ParseNumber(z, n, unit)) {
             int level = static_cast<int>(n);
             if (!z.empty() && (z[0] == '+' || z[0] == '-')) level += 3;
-            s.fontSize = kSizes[std::clamp(level, 1, 7) - 1];
+            s.fontSize = kSizes[std::clamp(level, 1, 7) - 1] * s.zoom;
         }
     }},
     {"clear", "br", false, MOJIAN_ATTR {
@@ -907,17 +930,17 @@ const AttributeRule kAttributeRules[] = {
     }},
     // The old margin attributes: marginwidth/marginheight and IE's leftmargin and the rest.
     {"marginheight", "body", false, MOJIAN_ATTR {
-        if (!e.Attr("topmargin")) s.margin[0] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginheight", 0))};
-        if (!e.Attr("bottommargin")) s.margin[2] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginheight", 0))};
+        if (!e.Attr("topmargin")) s.margin[0] = AttrMargin(s, e, "marginheight");
+        if (!e.Attr("bottommargin")) s.margin[2] = AttrMargin(s, e, "marginheight");
     }},
     {"marginwidth", "body", false, MOJIAN_ATTR {
-        if (!e.Attr("rightmargin")) s.margin[1] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginwidth", 0))};
-        if (!e.Attr("leftmargin")) s.margin[3] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "marginwidth", 0))};
+        if (!e.Attr("rightmargin")) s.margin[1] = AttrMargin(s, e, "marginwidth");
+        if (!e.Attr("leftmargin")) s.margin[3] = AttrMargin(s, e, "marginwidth");
     }},
-    {"topmargin", "body", false, MOJIAN_ATTR { s.margin[0] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "topmargin", 0))}; }},
-    {"rightmargin", "body", false, MOJIAN_ATTR { s.margin[1] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "rightmargin", 0))}; }},
-    {"bottommargin", "body", false, MOJIAN_ATTR { s.margin[2] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "bottommargin", 0))}; }},
-    {"leftmargin", "body", false, MOJIAN_ATTR { s.margin[3] = Length{Length::Px, std::max(0.0f, AttrNumber(e, "leftmargin", 0))}; }},
+    {"topmargin", "body", false, MOJIAN_ATTR { s.margin[0] = AttrMargin(s, e, "topmargin"); }},
+    {"rightmargin", "body", false, MOJIAN_ATTR { s.margin[1] = AttrMargin(s, e, "rightmargin"); }},
+    {"bottommargin", "body", false, MOJIAN_ATTR { s.margin[2] = AttrMargin(s, e, "bottommargin"); }},
+    {"leftmargin", "body", false, MOJIAN_ATTR { s.margin[3] = AttrMargin(s, e, "leftmargin"); }},
     {"text", "body", true, MOJIAN_ATTR {
         if (auto col = ParseColor(v)) s.color = *col;
     }},
@@ -977,7 +1000,10 @@ Style Compute(const Node& e, const Style& parent, float bodyMargin) {
     s.tableCellPadding = parent.tableCellPadding;
     s.tableCellBorder = parent.tableCellBorder;
     s.quirks = parent.quirks;
+    s.zoom = parent.zoom;
     s.rtl = parent.rtl;
+    s.cellSpacing = SnapSpacing(s.cellSpacing * s.zoom, s.zoom);
+    for (auto& b : s.border) b.declaredWidth = DeviceBorder(b.declaredWidth, s.zoom);
     for (auto& m : s.margin) m = Length{Length::Px, 0};
     if (const std::string* dir = e.Attr("dir")) {
         const std::string d = LowerTrimmed(*dir);
@@ -1043,24 +1069,35 @@ std::optional<Color> ParseColor(std::string_view text) {
     return std::nullopt;
 }
 
-std::optional<Length> ParseLength(std::string_view text, float fontSize) {
+std::optional<Length> ParseLength(std::string_view text, float fontSize, float zoom) {
     const std::string v = AsciiLowered(TrimSpaceAndControls(text));
     if (v == "auto") return Length{};
     float f;
     std::string_view unit;
     if (!ParseNumber(v, f, unit)) return std::nullopt;
-    if (unit.empty() || unit == "px") return Length{Length::Px, f};
     if (unit == "%") return Length{Length::Percent, f};
-    if (unit == "em" || unit == "rem") return Length{Length::Px, f * (unit == "em" ? fontSize : 16.0f)};
-    if (unit == "pt") return Length{Length::Px, f * 4.0f / 3.0f};
-    if (unit == "pc") return Length{Length::Px, f * 16.0f};
-    if (unit == "in") return Length{Length::Px, f * 96.0f};
-    if (unit == "cm") return Length{Length::Px, f * 96.0f / 2.54f};
-    if (unit == "mm") return Length{Length::Px, f * 96.0f / 25.4f};
-    return std::nullopt;
+    if (unit == "em") return Length{Length::Px, f * fontSize};  // the font size is zoomed already
+    float px;
+    if (unit.empty() || unit == "px") px = f;
+    else if (unit == "rem") px = f * 16.0f;
+    else if (unit == "pt") px = f * 4.0f / 3.0f;
+    else if (unit == "pc") px = f * 16.0f;
+    else if (unit == "in") px = f * 96.0f;
+    else if (unit == "cm") px = f * 96.0f / 2.54f;
+    else if (unit == "mm") px = f * 96.0f / 25.4f;
+    else return std::nullopt;
+    return Length{Length::Px, px * zoom};
 }
 
-Style RootStyle() { return Style{}; }
+Style RootStyle(float zoom) {
+    Style s;
+    if (std::isfinite(zoom) && zoom > 0 && zoom != 1) {
+        s.zoom = zoom;
+        s.fontSize *= zoom;
+        s.tableCellPadding *= zoom;
+    }
+    return s;
+}
 
 Style ComputeStyle(const Node& e, const Style& parent) { return Compute(e, parent, 8); }
 

@@ -76,6 +76,10 @@ struct Style {
     bool noWrap = false;
     bool orderedList = false;
     bool quirks = false;  // the document is laid out in quirks mode
+    // Device pixels per CSS pixel (LayoutOptions::zoom): every length here
+    // is already multiplied by it, as a browser lays a page out at a
+    // device scale.
+    float zoom = 1;
     // What the nearest table gives its cells.
     float tableCellPadding = 1;
     bool tableCellBorder = false;
@@ -118,11 +122,14 @@ Style ComputeStyle(const Node& element, const Style& parent);
 // document sets its own.
 Style ComputeBodyStyle(const Node& body, const Style& parent, float margin);
 
-// The initial style of the root: the inherited defaults of a document.
-Style RootStyle();
+// The initial style of the root: the inherited defaults of a document, its
+// lengths in device pixels at `zoom` of them per CSS pixel.
+Style RootStyle(float zoom = 1);
 
 // Value parsers, shared with the tests.
 std::optional<Color> ParseColor(std::string_view text);
-std::optional<Length> ParseLength(std::string_view text, float fontSize);
+// `fontSize` is the one em stands for, already zoomed; absolute units are
+// multiplied by `zoom`.
+std::optional<Length> ParseLength(std::string_view text, float fontSize, float zoom = 1);
 
 }  // namespace mojian::html

@@ -14,7 +14,7 @@ namespace mojian::mobile {
 
 class GdiPagePainter final : public PagePainter {
 public:
-    // `page` is laid out and already scaled to the output (ScaleLayout);
+    // `page` is laid out at the output's size (LayoutOptions::zoom);
     // `width` is the output's width in pixels. Every picture the page shows
     // must be loaded (Ready or Failed) before painting: a band with a
     // picture still loading is not painted (Paint gives false). The page,

@@ -40,8 +40,9 @@ struct PageGeometry {
 };
 
 // The page laid out (html::LayoutDocument, with recordEveryBox so that every
-// block starting a line is known) at its own width, read at `outputWidth`:
-// every figure is scaled by outputWidth / layout.width. `lineOffsets` are
+// block starting a line is known), read at `outputWidth`: every figure is
+// scaled by outputWidth / layout.width (none when the page was laid out at
+// the output's width, LayoutOptions::zoom). `lineOffsets` are
 // the byte offsets in the page HTML where each composition line begins.
 PageGeometry MeasurePage(const html::PageLayout& layout, const std::vector<std::size_t>& lineOffsets,
                          int outputWidth);

@@ -14,7 +14,6 @@
 #include "mobile/Geometry.h"
 #include "mobile/PaintedSheet.h"
 #include "mobile/ReusingPainter.h"
-#include "mobile/ScaleLayout.h"
 #include "mobile/WicEncoder_win.h"
 
 namespace mojian::mobile {
@@ -114,9 +113,14 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     const html::Document document = html::ParseHtml(request.pageHtml);
     html::GdiFonts fonts;
     const float column = static_cast<float>(WidthPixels(request.column));
+    // Wider pictures than the column are the page as a phone lays it out at
+    // that device scale (fonts measured at their bigger size, borders in
+    // whole device pixels), not the column's layout enlarged.
+    const float zoom = request.outputWidth > 0 ? static_cast<float>(request.outputWidth) / column : 1.0f;
     // A description sits in the marketplace's standards-mode column with no
     // margin of its own; a document keeps what a browser gives it.
-    html::LayoutOptions options{column, request.wholeDocument ? kBodyMargin : 0.0f};
+    html::LayoutOptions options{column * zoom, (request.wholeDocument ? kBodyMargin : 0.0f) * zoom};
+    options.zoom = zoom;
     if (request.wholeDocument) options.compat.reset();
     options.recordEveryBox = true;
 
@@ -136,12 +140,9 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     // Laid out again now that every picture's size is known.
     html::PageLayout layout = html::LayoutDocument(document, options, fonts, loader);
     PageGeometry geometry = MeasurePage(layout, request.lineOffsets, request.outputWidth);
-    // Painting needs neither the unscaled page nor its box records: a long
-    // page is not held twice.
-    layout.boxes = {};
-    const html::PageLayout scaled = ScaleLayout(std::move(layout), static_cast<float>(request.outputWidth) / column);
+    layout.boxes = {};  // painting does not need them
     SteadyPictures pictures(loader, request);
-    GdiPagePainter gdi(scaled, request.outputWidth, fonts, pictures);
+    GdiPagePainter gdi(layout, request.outputWidth, fonts, pictures);
     ReusingPainter painter(gdi);
     WicEncoder encoder;
 

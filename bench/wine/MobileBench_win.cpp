@@ -24,7 +24,6 @@
 #include "mobile/ContactSheet.h"
 #include "mobile/Pack.h"
 #include "mobile/GdiPagePainter_win.h"
-#include "mobile/ScaleLayout.h"
 #include "mobile/WicEncoder_win.h"
 
 namespace mojian::bench {
@@ -127,13 +126,15 @@ int wmain(int argc, wchar_t** argv) {
                 kColumn, layout);
     for (int width : {750, 1242}) {
         const double t = NowMs();
-        const html::PageLayout scaled = mobile::ScaleLayout(page, static_cast<float>(width) / kColumn);
-        const double scaling = NowMs() - t;
+        html::LayoutOptions options{static_cast<float>(width), 0};
+        options.zoom = static_cast<float>(width) / kColumn;
+        const html::PageLayout scaled = html::LayoutDocument(html::ParseHtml(source), options, fonts, pictures);
+        const double layingOut = NowMs() - t;
         const Figures f = Run(scaled, width, fonts, pictures, folder);
         const double total = f.paint + f.jpeg;
-        std::printf("%d x %d in %d bands: scaling %.1f ms, painting %.0f ms, row measure %.0f ms, JPEG q90 %.0f ms "
+        std::printf("%d x %d in %d bands: laid out in %.0f ms, painting %.0f ms, row measure %.0f ms, JPEG q90 %.0f ms "
                     "(%.1f MB), PNG %.0f ms (%.1f MB); painting + JPEG %.0f ms = %.0f rows/s, %.1f Mpixel/s\n",
-                    width, std::min(kRows, static_cast<int>(scaled.height)), f.bands, scaling, f.paint, f.spread, f.jpeg,
+                    width, std::min(kRows, static_cast<int>(scaled.height)), f.bands, layingOut, f.paint, f.spread, f.jpeg,
                     f.jpegBytes / 1048576.0, f.png, f.pngBytes / 1048576.0, total, kRows * 1000.0 / total,
                     static_cast<double>(width) * kRows / total / 1000.0);
     }

@@ -618,5 +618,59 @@ TEST(HtmlLayout, TextTransformAndSpacing) {
     EXPECT_NEAR(t[1]->rect.w, 7 * 8 + 10, 0.5);
 }
 
+// The page at `zoom` device pixels per CSS pixel, in a viewport of 750 CSS px.
+PageLayout LayZoomed(const std::string& html, float zoom, PictureSource& pictures) {
+    FixedMeasurer m;
+    LayoutOptions options{750 * zoom, 0};
+    options.zoom = zoom;
+    options.recordEveryBox = true;
+    return LayoutDocument(ParseHtml(html), options, m, pictures);
+}
+
+TEST(HtmlLayout, ZoomLaysThePageOutInDevicePixels) {
+    FakePictures pictures;
+    pictures.known["a.jpg"] = {PictureInfo::State::Ready, 300, 200};
+    const std::string cell = "<tr><td style=\"width:10px;height:10px\"></td></tr></table>";
+    struct Case {
+        std::string html;
+        const char* tag;
+        float zoom;
+        Rect want;
+    } cases[] = {
+        {"<div style=\"width:12pt;height:1in;margin-left:1rem\"></div>", "div", 2, {32, 0, 32, 192}},
+        {"<div style=\"font-size:10px;margin-left:2em;height:10px\"></div>", "div", 2, {40, 0, 1460, 20}},
+        {"<div style=\"width:50%;height:10px\"></div>", "div", 2, {0, 0, 750, 20}},
+        {"<table width=300 height=50 cellspacing=3 cellpadding=4><tr><td></td></tr></table>", "td", 2, {6, 6, 588, 88}},
+        {"<img src=a.jpg style=\"display:block\">", "img", 1.5f, {0, 0, 450, 300}},
+        // Borders and the spacing between cells keep to whole device pixels;
+        // a border too thin to show takes one.
+        {"<div style=\"border:1px solid;width:10px;height:10px\"></div>", "div", 1.656f, {0, 0, 18.56f, 18.56f}},
+        {"<div style=\"border:0.5px solid;width:10px;height:10px\"></div>", "div", 1.656f, {0, 0, 18.56f, 18.56f}},
+        {"<table border=1 cellspacing=0 cellpadding=0>" + cell, "table", 1.656f, {0, 0, 20.56f, 20.56f}},
+        {"<table cellspacing=1 cellpadding=0>" + cell, "table", 1.656f, {0, 0, 18.56f, 18.56f}},
+        // Text is measured at the zoomed size: a 14-px line at 1.656 is the
+        // line of a 23-px font, not 1.656 lines of 14 px (28.15).
+        {"<p style=\"margin:0;font-size:14px\">a</p>", "p", 1.656f, {0, 0, 1242, 28}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.html);
+        const auto boxes = Boxes(LayZoomed(c.html, c.zoom, pictures), c.tag);
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_RECT(boxes[0], c.want.x, c.want.y, c.want.w, c.want.h);
+    }
+    // With whole-pixel borders and a font the fixed measurer scales evenly,
+    // a page at zoom 2 is the unzoomed one twice over, box for box.
+    const std::string page = "<body style=\"margin:8px\"><p>one two</p><ul><li>item</li></ul><hr><table width=\"80%\" "
+                             "border=2 cellpadding=5 align=center><tr><td width=100 style=\"padding:1em\">a b</td><td "
+                             "height=40><img src=a.jpg style=\"max-width:60px\"><font size=6>big</font></td></tr></table>";
+    const PageLayout plain = LayZoomed(page, 1, pictures), twice = LayZoomed(page, 2, pictures);
+    ASSERT_EQ(plain.boxes.size(), twice.boxes.size());
+    for (std::size_t i = 0; i < plain.boxes.size(); ++i) {
+        const Rect& r = plain.boxes[i].rect;
+        EXPECT_RECT(twice.boxes[i].rect, 2 * r.x, 2 * r.y, 2 * r.w, 2 * r.h);
+    }
+    EXPECT_NEAR(twice.height, 2 * plain.height, 0.5);
+}
+
 }  // namespace
 }  // namespace mojian::html

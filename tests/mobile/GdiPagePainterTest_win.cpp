@@ -7,7 +7,6 @@
 #include "html/Layout.h"
 #include "html/Parser.h"
 #include "html/PictureScaling.h"
-#include "mobile/ScaleLayout.h"
 #include "tests/skin/WinSupport.h"
 
 namespace mojian::mobile {
@@ -92,10 +91,12 @@ TEST(GdiPagePainter, BandsStackedGiveThePagePaintedWhole) {
     }
 }
 
-TEST(GdiPagePainter, AScaledPageHasBiggerTextAndPicturesResampledFromTheirOriginals) {
+TEST(GdiPagePainter, AZoomedPageHasBiggerTextAndPicturesResampledFromTheirOriginals) {
     Page p(kPage);
     constexpr float kScale = 1.656f;
-    const html::PageLayout big = ScaleLayout(p.layout, kScale);
+    html::LayoutOptions zoomed{200 * kScale, 0};
+    zoomed.zoom = kScale;
+    const html::PageLayout big = html::LayoutDocument(html::ParseHtml(kPage), zoomed, p.fonts, p.pictures);
     GdiPagePainter small(p.layout, 200, p.fonts, p.pictures), large(big, 331, p.fonts, p.pictures);
     const Raster a = Stacked(small, {small.Height()});
     const Raster b = Stacked(large, {large.Height() / 2, large.Height() - large.Height() / 2});
