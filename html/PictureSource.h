@@ -30,6 +30,9 @@ public:
     virtual PictureInfo Query(std::string_view url) = 0;
     // Painting: the decoded pixels when Ready, else null.
     virtual std::shared_ptr<const Picture> Pixels(std::string_view url) = 0;
+    // Painting down a page: the pixels are wanted soon. Never blocks; a
+    // source that drops decoded pictures may start bringing them back.
+    virtual void Prefetch(std::string_view /*url*/) {}
 };
 
 }  // namespace mojian::html

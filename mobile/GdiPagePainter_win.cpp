@@ -6,6 +6,10 @@
 
 namespace mojian::mobile {
 
+namespace {
+constexpr int kAheadRows = 1024;  // below a band, whose pictures are asked for ahead
+}
+
 GdiPagePainter::GdiPagePainter(const html::PageLayout& page, int width, html::GdiFonts& fonts,
                                html::PictureSource& pictures)
     : page_(page),
@@ -29,6 +33,17 @@ bool GdiPagePainter::PicturesReady(int top, int bottom) {
         if (pictures_.Query(op.url).state == html::PictureInfo::State::Loading) return false;
     }
     return true;
+}
+
+// Bands are painted down the page: the pictures of the rows just below are
+// asked for now, so that one dropped from memory is back when its band comes.
+void GdiPagePainter::Prefetch(int top, int bottom) {
+    for (const html::PaintOp& op : page_.ops) {
+        if (op.kind != html::PaintOp::Kind::Picture && op.kind != html::PaintOp::Kind::Background) continue;
+        const html::Rect& r = op.kind == html::PaintOp::Kind::Background ? op.clip : op.rect;
+        if (r.Bottom() < static_cast<float>(top) || r.y > static_cast<float>(bottom) || op.broken) continue;
+        pictures_.Prefetch(op.url);
+    }
 }
 
 bool GdiPagePainter::Prepare(int rows) {
@@ -69,6 +84,7 @@ bool GdiPagePainter::Paint(int top, Raster& band) {
     band.pixels.resize(count);
     // GDI leaves the alpha byte as it pleases; the page is opaque.
     for (std::size_t i = 0; i < count; ++i) band.pixels[i] = bits_[i] | 0xFF000000u;
+    Prefetch(top + rows, top + rows + kAheadRows);
     return true;
 }
 

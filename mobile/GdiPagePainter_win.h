@@ -30,6 +30,7 @@ public:
 
 private:
     bool PicturesReady(int top, int bottom);
+    void Prefetch(int top, int bottom);
     bool Prepare(int height);
 
     const html::PageLayout& page_;

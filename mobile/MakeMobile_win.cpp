@@ -27,10 +27,14 @@ constexpr auto kReloadPoll = std::chrono::milliseconds(2);
 constexpr int kSheetQuality = 90;
 constexpr float kBodyMargin = 8;  // a browser's default margin around a document's body
 // Memory stays bounded whatever the page's height: the page is painted
-// once, top to bottom, and only the rows not yet in a piece are held; the
-// decoded pictures are kept within this bound (the rest reload from the
-// disk cache as painting reaches them, once each).
-constexpr std::size_t kPictureBytes = 24u * 1024 * 1024;
+// once, top to bottom, and only the rows not yet in a piece are held. The
+// decoded pictures get what the maker's bound leaves once the page itself
+// is held (its document and layout take about 24 bytes for each byte of
+// HTML), never less than the least; the rest reload from the disk cache as
+// painting nears them, once each.
+constexpr std::size_t kPictureBytes = 48u * 1024 * 1024;
+constexpr std::size_t kLeastPictureBytes = 24u * 1024 * 1024;
+constexpr std::size_t kHeldPerHtmlByte = 24;
 
 bool Cancelled(const MakeRequest& r) { return r.cancel && r.cancel->load(); }
 
@@ -55,6 +59,10 @@ public:
         }
         return info;
     }
+
+    // The loader brings a dropped picture back on its own threads while
+    // painting goes on above it.
+    void Prefetch(std::string_view url) override { loader_.Pixels(url); }
 
     std::shared_ptr<const html::Picture> Pixels(std::string_view url) override {
         for (;;) {
@@ -107,7 +115,8 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     // The loader's workers report to nobody: this thread asks them.
     auto backend = std::make_shared<html::WinPictureBackend>();
     html::PictureLoaderOptions pictureOptions;
-    pictureOptions.memory.decodedBytes = kPictureBytes;
+    const std::size_t held = std::min(request.pageHtml.size(), kPictureBytes) * kHeldPerHtmlByte;
+    pictureOptions.memory.decodedBytes = held < kPictureBytes - kLeastPictureBytes ? kPictureBytes - held : kLeastPictureBytes;
     html::PictureLoader loader(pictureOptions, backend,
                                html::OpenPictureFolder(html::DefaultPictureFolder()));
     const html::Document document = html::ParseHtml(request.pageHtml);

@@ -22,12 +22,15 @@ public:
     }
     html::PictureInfo Query(std::string_view url) override {
         if (url == "wait.png") return {html::PictureInfo::State::Loading, 0, 0};
-        return {url == "pic.png" ? html::PictureInfo::State::Ready : html::PictureInfo::State::Failed, 200, 100};
+        const bool ready = url == "pic.png" || url == "near.png" || url == "far.png";
+        return {ready ? html::PictureInfo::State::Ready : html::PictureInfo::State::Failed, 200, 100};
     }
     std::shared_ptr<const html::Picture> Pixels(std::string_view url) override {
         return url == "pic.png" ? picture : nullptr;
     }
+    void Prefetch(std::string_view url) override { prefetched.emplace_back(url); }
     std::shared_ptr<html::Picture> picture = std::make_shared<html::Picture>(html::Picture{200, 100, {}});
+    std::vector<std::string> prefetched;
 };
 
 struct Page {
@@ -142,6 +145,13 @@ TEST(GdiPagePainter, GdiObjectsComeBackAndWhatCannotBePaintedIsRefused) {
     Raster band{100, 40, {}};
     EXPECT_TRUE(painter.Paint(0, band));
     EXPECT_FALSE(painter.Paint(30, band));
+
+    // Painting down the page asks ahead for the pictures just below the band, not for those far below.
+    Page ahead("<div style='height:300px'></div><img src='near.png' width=40 height=20 style='display:block'>"
+               "<div style='height:3000px'></div><img src='far.png' width=40 height=20 style='display:block'>", 100);
+    GdiPagePainter down(ahead.layout, 100, ahead.fonts, ahead.pictures);
+    EXPECT_TRUE(down.Paint(0, band));
+    EXPECT_EQ(ahead.pictures.prefetched, std::vector<std::string>{"near.png"});
 }
 
 }  // namespace
