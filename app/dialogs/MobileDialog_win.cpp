@@ -36,6 +36,10 @@ constexpr UINT kMsgGreyOptions = WM_APP + 52;
 constexpr UINT kMsgOptionsBack = WM_APP + 53;
 // The outcome's text, after the rest of it: the text box takes Wine 12-17 ms.
 constexpr UINT kMsgOutcomeText = WM_APP + 54;
+// The pieces' rows come into the list a few per message, each painted in
+// its own: painting all of them at once held the window 21 ms under Wine.
+constexpr UINT kMsgMoreRows = WM_APP + 55;
+constexpr std::size_t kRowsPerStep = 2;
 
 
 // The contact sheet scaled to its box, ready to draw.
@@ -57,6 +61,7 @@ struct MobileDialog {
     std::atomic<bool> cancel{false};
     mobile::MakeOutcome outcome;
     std::vector<mobile::PieceRow> pieces;  // as the list shows them
+    std::size_t listed = 0;                // of them, the rows the list has been given
     int shownStage = -1;  // the stage the progress line names; its text is redrawn only when it changes
     SIZE sheetBox{};    // where the sheet is shown, measured before the run
     SheetPicture made;  // the worker's decoding of the run's sheet
@@ -158,6 +163,7 @@ void DrawSheet(const MobileDialog& d, const DRAWITEMSTRUCT& di) {
 void ClearResult(MobileDialog& d) {
     if (!d.pieces.empty()) {
         d.pieces.clear();
+        d.listed = 0;
         SendMessageW(d.list, LVM_SETITEMCOUNT, 0, 0);
     }
     if (GetWindowTextLengthW(Item(d, IDC_MOBILE_RESULT)) > 0) SetItemText(d, IDC_MOBILE_RESULT, {});
@@ -251,13 +257,23 @@ void ShowOutcome(MobileDialog& d) {
     // The list asks for what it shows: a row at a time cost Wine a
     // millisecond a cell.
     d.pieces = mobile::PieceRows(pack);
-    SendMessageW(d.list, LVM_SETITEMCOUNT, d.pieces.size(), 0);
+    d.listed = 0;
+    SendMessageW(d.list, LVM_SETITEMCOUNT, 0, 0);
+    PostMessageW(d.dialog, kMsgMoreRows, 0, 0);
     if (pack.ok && d.made.bitmap) {
         d.sheet = std::move(d.made.bitmap);
         d.sheetSize = d.made.size;
         InvalidateRect(d.sheetView, nullptr, TRUE);
     }
     EnableWindow(Item(d, IDC_MOBILE_OPEN), pack.ok);
+}
+
+void ListMoreRows(MobileDialog& d) {
+    if (d.listed >= d.pieces.size()) return;
+    d.listed = std::min(d.pieces.size(), d.listed + kRowsPerStep);
+    SendMessageW(d.list, LVM_SETITEMCOUNT, d.listed, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    UpdateWindow(d.list);
+    if (d.listed < d.pieces.size()) PostMessageW(d.dialog, kMsgMoreRows, 0, 0);
 }
 
 void OnGetDispInfo(const MobileDialog& d, NMLVDISPINFOW& info) {
@@ -379,6 +395,9 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     case kMsgDone:
         if (d) Done(*d);
+        return TRUE;
+    case kMsgMoreRows:
+        if (d && !d->Working()) ListMoreRows(*d);
         return TRUE;
     case kMsgOutcomeText:
         if (d && !d->Working()) SetItemText(*d, IDC_MOBILE_RESULT, mobile::OutcomeText(d->outcome));

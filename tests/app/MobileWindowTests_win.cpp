@@ -167,6 +167,24 @@ TEST_F(MobileWindowTest, TheOptionsAndThePageReachTheMakerAndWhatWasMadeIsShown)
     EXPECT_EQ(env.openedFolders, std::vector<std::string>{Target()});
 }
 
+// Many pieces come into the list a few rows per message: all of them, in order.
+TEST_F(MobileWindowTest, EveryPieceIsListed) {
+    CleanPage();
+    maker->answer = [](const MakeRequest& r, std::size_t) {
+        MakeOutcome o = Made(r);
+        for (int i = 3; i <= 9; ++i)
+            o.pack.pieces.push_back({"0" + std::to_string(i) + ".jpg", 0, r.outputWidth, 100, 1024, mobile::Format::Jpeg, 90});
+        o.pack.areas.resize(o.pack.pieces.size());
+        return o;
+    };
+    EXPECT_TRUE(InDialog([&](HWND d) {
+        Make(d, Target());
+        const HWND list = GetDlgItem(d, IDC_MOBILE_PIECES);
+        EXPECT_TRUE(Until([&] { return DialogScript::Rows(list) == 9; })) << DialogScript::Rows(list);
+        EXPECT_EQ(DialogScript::Cell(list, 8, 0), "09.jpg");
+    }));
+}
+
 TEST_F(MobileWindowTest, ProgressIsShownWhileTheWindowAnswersAndCancelStopsTheRun) {
     CleanPage();
     maker->answer = [m = maker.get()](const MakeRequest& r, std::size_t) { return UntilCancelled(r, *m); };
