@@ -63,6 +63,9 @@ double CutPlanner::CutCost(int c) const {
     return CostOf(i, std::clamp(1.0 - std::min(uniform_[i - 1], uniform_[i]), 0.0, 1.0));
 }
 
+// A piece of `h` rows: slivers cost more, the less they hold.
+double CutPlanner::PieceCost(int h) const { return kPiece + (h < minH_ ? kSliver * (minH_ - h) / minH_ : 0.0); }
+
 double CutPlanner::PlainCutCost(int c) const { return CostOf(static_cast<std::size_t>(c), 0); }
 
 double CutPlanner::CostOf(std::size_t i, double busy) const {
@@ -80,8 +83,7 @@ void CutPlanner::Step(int c) {
     for (int p = std::max(settled_, c - maxH_); p < c; ++p) {
         const double v = best_[static_cast<std::size_t>(p)];
         if (v == kNone) continue;
-        const int h = c - p;
-        const double total = v + kPiece + (h < minH_ ? kSliver * (minH_ - h) / minH_ : 0.0) + own;
+        const double total = v + PieceCost(c - p) + own;
         // Among equals the tallest last piece: the ways to nearby rows then
         // share their cuts sooner, so cuts become certain sooner.
         if (total <= b) b = total, f = p;
@@ -132,9 +134,8 @@ void CutPlanner::EstimateRest() {
         for (int q = c + 1; q <= std::min(height_, c + maxH_); ++q) {
             const double v = rest_[static_cast<std::size_t>(q)];
             if (v == kNone) continue;
-            const int h = q - c;
             const double own = q < height_ ? PlainCutCost(q) : 0;
-            b = std::min(b, v + kPiece + (h < minH_ ? kSliver * (minH_ - h) / minH_ : 0.0) + own);
+            b = std::min(b, v + PieceCost(q - c) + own);
         }
         rest_[static_cast<std::size_t>(c)] = b;
     }

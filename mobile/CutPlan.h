@@ -63,6 +63,7 @@ public:
 private:
     double CutCost(int c) const;
     double PlainCutCost(int c) const;
+    double PieceCost(int rows) const;
     double CostOf(std::size_t row, double busy) const;
     void EstimateRest();
     void Step(int c);  // the cheapest way to end a piece at row c

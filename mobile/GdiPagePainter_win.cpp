@@ -23,27 +23,32 @@ GdiPagePainter::GdiPagePainter(const html::PageLayout& page, int width, html::Gd
     // a band are painted too, as they are in the neighbouring band, so that
     // both bands draw the same ink on their common edge.
     for (const html::FontKey& font : page.fonts) reach_ = std::max(reach_, font.size);
+    // Every band asks about the pictures it meets: they are found once, not
+    // among all the page's ops each time.
+    for (const html::PaintOp& op : page.ops)
+        if ((op.kind == html::PaintOp::Kind::Picture || op.kind == html::PaintOp::Kind::Background) && !op.broken)
+            pictureOps_.push_back(&op);
+}
+
+std::vector<const html::PaintOp*> GdiPagePainter::PicturesIn(int top, int bottom) const {
+    std::vector<const html::PaintOp*> in;
+    for (const html::PaintOp* op : pictureOps_) {
+        const html::Rect& r = op->kind == html::PaintOp::Kind::Background ? op->clip : op->rect;
+        if (r.Bottom() >= static_cast<float>(top) && r.y <= static_cast<float>(bottom)) in.push_back(op);
+    }
+    return in;
 }
 
 bool GdiPagePainter::PicturesReady(int top, int bottom) {
-    for (const html::PaintOp& op : page_.ops) {
-        if (op.kind != html::PaintOp::Kind::Picture && op.kind != html::PaintOp::Kind::Background) continue;
-        const html::Rect& r = op.kind == html::PaintOp::Kind::Background ? op.clip : op.rect;
-        if (r.Bottom() < static_cast<float>(top) || r.y > static_cast<float>(bottom) || op.broken) continue;
-        if (pictures_.Query(op.url).state == html::PictureInfo::State::Loading) return false;
-    }
+    for (const html::PaintOp* op : PicturesIn(top, bottom))
+        if (pictures_.Query(op->url).state == html::PictureInfo::State::Loading) return false;
     return true;
 }
 
 // Bands are painted down the page: the pictures of the rows just below are
 // asked for now, so that one dropped from memory is back when its band comes.
 void GdiPagePainter::Prefetch(int top, int bottom) {
-    for (const html::PaintOp& op : page_.ops) {
-        if (op.kind != html::PaintOp::Kind::Picture && op.kind != html::PaintOp::Kind::Background) continue;
-        const html::Rect& r = op.kind == html::PaintOp::Kind::Background ? op.clip : op.rect;
-        if (r.Bottom() < static_cast<float>(top) || r.y > static_cast<float>(bottom) || op.broken) continue;
-        pictures_.Prefetch(op.url);
-    }
+    for (const html::PaintOp* op : PicturesIn(top, bottom)) pictures_.Prefetch(op->url);
 }
 
 bool GdiPagePainter::Prepare(int rows) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "base/Scoped_win.h"
 #include "html/GdiFonts_win.h"
 #include "html/GdiPaint_win.h"
@@ -29,6 +31,7 @@ public:
     void ReleaseKept() override;
 
 private:
+    std::vector<const html::PaintOp*> PicturesIn(int top, int bottom) const;  // rows [top, bottom]
     bool PicturesReady(int top, int bottom);
     void Prefetch(int top, int bottom);
     bool Prepare(int height);
@@ -38,6 +41,7 @@ private:
     int height_;
     html::GdiFonts& fonts_;
     html::PictureSource& pictures_;
+    std::vector<const html::PaintOp*> pictureOps_;  // the page's pictures and backgrounds, not broken
     // Kept across bands: a picture met again in the next band is not
     // resampled again. A band's pictures need little; the rest of the
     // maker's memory goes to the rows waiting for a cut and the decoded

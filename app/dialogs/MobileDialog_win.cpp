@@ -256,9 +256,7 @@ void ShowOutcome(MobileDialog& d) {
     SendMessageW(Item(d, IDC_MOBILE_PROGRESS), PBM_SETPOS, pack.ok ? 1000 : 0, 0);
     // The list asks for what it shows: a row at a time cost Wine a
     // millisecond a cell.
-    d.pieces = mobile::PieceRows(pack);
-    d.listed = 0;
-    SendMessageW(d.list, LVM_SETITEMCOUNT, 0, 0);
+    d.pieces = mobile::PieceRows(pack);  // the list was emptied when the run started
     PostMessageW(d.dialog, kMsgMoreRows, 0, 0);
     if (pack.ok && d.made.bitmap) {
         d.sheet = std::move(d.made.bitmap);
