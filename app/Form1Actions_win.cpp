@@ -77,6 +77,7 @@ void SelectCustomKind(HWND form, Form1State& s) {
     const HWND custom = s.view.Control(kCustomOption);
     if (IsChecked(custom)) return;
     for (int k = 0; k < kKindCount; ++k) SendMessageW(KindOption(s, k), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(s.view.Control(kMineOption), BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(custom, BM_SETCHECK, BST_CHECKED, 0);
     Option4_Click(form, s);
 }
@@ -128,6 +129,7 @@ void Option1_Click(HWND form, Form1State& s, int kind) {
     };
     for (int i = 0; i < kMaxStyles; ++i) SetCaption(StyleOption(s, i), caption(i));
     ShowIfChanged(s.view.Control(kEditor), false);
+    ShowIfChanged(s.view.Control(kMineList), false);
     const bool wasSelected = IsChecked(StyleOption(s, 0));
     SelectStyle(s, 0);
     if (!wasSelected) Option2_Click(form, s);  // as the click on style 1 would
@@ -151,6 +153,7 @@ void Option2_Click(HWND, Form1State& s) {
 void Option4_Click(HWND, Form1State& s) {
     s.doc.page.SetChoice(Choice::Custom());
     for (int i = 0; i < kMaxStyles; ++i) Show(StyleOption(s, i), false);
+    ShowIfChanged(s.view.Control(kMineList), false);
     ShowEditor(s);
     SetText(s.view.Control(kChoiceFrame), std::string(kCustomEntryPrefix) + GetText(s.view.Control(kLatestCustom)));
     WriteFramedPreview(s.view.Preview(), GetText(s.view.Control(kEditor)));
@@ -163,6 +166,7 @@ void ShowChoice(HWND form, Form1State& s) {
         return;
     }
     SendMessageW(s.view.Control(kCustomOption), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(s.view.Control(kMineOption), BM_SETCHECK, BST_UNCHECKED, 0);
     for (int k = 0; k < kKindCount; ++k)
         SendMessageW(KindOption(s, k), BM_SETCHECK, k == choice.kind ? BST_CHECKED : BST_UNCHECKED, 0);
     Option1_Click(form, s, choice.kind);
@@ -201,6 +205,11 @@ void List1_Click(HWND, Form1State& s) {
 }
 
 void Command1_Click(HWND form, Form1State& s) {
+    // The seller's blocks are no choice the page keeps: the one chosen in the list is added.
+    if (MineKindChosen(s)) {
+        AddChosenMine(form, s);
+        return;
+    }
     TakeChoice(s);
     const PageEffects e = s.doc.page.AddChosen(GetText(s.view.Control(kEditor)));
     if (e.outcome == Outcome::PageFull) {

@@ -11,6 +11,7 @@
 #include "app/Form1Texts.h"
 #include "app/Frame_win.h"
 #include "app/WinText_win.h"
+#include "app/dialogs/VirtualList_win.h"
 #include "catalogue/Catalogue.h"
 #include "compose/EditorText.h"
 
@@ -70,6 +71,8 @@ const std::vector<ControlRow>& Controls() {
         }
         t.push_back({kCustomOption, 0, L"BUTTON", Wide(kCustomSourceCaption), 240, 840, 1455, 255,
                      kChild | WS_VISIBLE | BS_AUTORADIOBUTTON, 0, FontKind::Kind});
+        t.push_back({kMineOption, 0, L"BUTTON", L"我的模块", 2880, 840, 1215, 255,
+                     kChild | WS_VISIBLE | BS_AUTORADIOBUTTON, 0, FontKind::Kind});
         t.push_back({kChoiceFrame, 0, kFrameClass, L"栏目文字", 240, 1200, 6375, 2535, kFrameStyle,
                      WS_EX_CONTROLPARENT, FontKind::Normal});
         constexpr std::array<int, 5> kStyleLefts = {240, 1410, 2580, 3750, 4920};
@@ -83,6 +86,10 @@ const std::vector<ControlRow>& Controls() {
         t.push_back({kEditor, 0, L"EDIT", L"", 360, 1440, 6135, 2175,
                      kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
                          ES_AUTOHSCROLL | ES_WANTRETURN,
+                     WS_EX_CLIENTEDGE, FontKind::Normal});
+        // In the editor's place: a virtual list, which shows a thousand blocks as fast as ten.
+        t.push_back({kMineList, 0, WC_LISTVIEWW, L"", 360, 1440, 6135, 2175,
+                     kChild | WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                      WS_EX_CLIENTEDGE, FontKind::Normal});
         t.push_back({kWelcomeLabel, 0, L"STATIC", L"欢迎使用墨笺，岚舟出品", 360, 3960, 2415, 255,
                      kChild | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_CENTERIMAGE, 0, FontKind::Normal});
@@ -128,6 +135,11 @@ const std::vector<ControlRow>& Controls() {
     }();
     return table;
 }
+
+// The 我的模块 list's columns: name, where it came from, when it was saved;
+// together the list's width less its border and scroll bar.
+constexpr std::array<std::pair<const wchar_t*, int>, 3> kMineColumnsTwips = {
+    {{L"名称", 2580}, {L"来自", 1700}, {L"保存时间", 1560}}};
 
 // WebBrowser1's place in Frame4.
 constexpr RECT kPreviewTwips{120, 240, 120 + 11895, 240 + 6135};
@@ -213,8 +225,13 @@ bool CreateControls(HWND form, Form1State& s) {
     // No edit box of ours may cut a long page or source at 32K characters.
     for (int id : {kEditor, kEntrySource, kPageBuffer}) SendMessageW(s.view.Control(id), EM_SETLIMITTEXT, 0, 0);
     SetText(s.view.Control(kEditor), DefaultEditorText());
-    // The editor lies over the style grid: keep it above the frame.
-    SetWindowPos(s.view.Control(kEditor), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The editor and the 我的模块 list lie over the style grid: keep them above the frame.
+    for (const int id : {kMineList, kEditor})
+        SetWindowPos(s.view.Control(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const HWND mine = s.view.Control(kMineList);
+    SendMessageW(mine, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    for (std::size_t i = 0; i < kMineColumnsTwips.size(); ++i)
+        AddListColumn(mine, static_cast<int>(i), kMineColumnsTwips[i].first, s.view.Px(kMineColumnsTwips[i].second));
 
     s.view.preview = CreatePreviewHost(form, s.view.Control(kPreviewFrame), kPreview, PreviewPx(s));
     if (!s.view.preview || !s.view.preview->View()) return false;
@@ -248,6 +265,8 @@ void ApplyLayout(HWND form, Form1State& s) {
         const HFONT font = c.font == FontKind::Kind ? kindFont.get() : normalFont.get();
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
+    for (std::size_t i = 0; i < kMineColumnsTwips.size(); ++i)
+        SendMessageW(s.view.Control(kMineList), LVM_SETCOLUMNWIDTH, i, s.view.Px(kMineColumnsTwips[i].second));
     if (s.view.preview) {
         s.view.preview->Place(PreviewPx(s));
         SendMessageW(s.view.preview->View(), WM_SETFONT, reinterpret_cast<WPARAM>(normalFont.get()), TRUE);
@@ -299,7 +318,7 @@ LRESULT OnCtlColor(Form1State& s, HDC dc, HWND control) {
     COLORREF text = GetSysColor(COLOR_BTNTEXT);
     HBRUSH brush = GetSysColorBrush(COLOR_BTNFACE);
     COLORREF back = GetSysColor(COLOR_BTNFACE);
-    if ((id >= kKindOptions && id < kKindOptions + kKindCount) || id == kCustomOption) text = kBlack;
+    if ((id >= kKindOptions && id < kKindOptions + kKindCount) || id == kCustomOption || id == kMineOption) text = kBlack;
     if (id >= kStyleOptions && id < kStyleOptions + kMaxStyles) text = kBlue;
     if (id == kSiteLink) text = kRed;
     if (id == kWelcomeLabel) {

@@ -2,7 +2,9 @@
 // dialog that adds them to the page and manages them, the composition
 // list's right-click menu, and the question a page from another PC asks
 // about the blocks it carries.
+#include <windows.h>
 #include <windowsx.h>
+#include <commctrl.h>
 
 #include <map>
 #include <optional>
@@ -15,6 +17,7 @@
 #include "app/WinText_win.h"
 #include "app/dialogs/MyBlocksDialog_win.h"
 #include "app/dialogs/NameDialog_win.h"
+#include "app/dialogs/VirtualList_win.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Library.h"
 #include "myblocks/MyBlocks.h"
@@ -79,7 +82,119 @@ bool AddMineToPage(HWND form, Form1State& s, HWND asking, const myblocks::Block&
     return e.Applied();
 }
 
+constexpr char kMineNoneYet[] =
+    "<p>还没有我的模块。在排版列表中选中一行，按 Ctrl+B（或右键 → 存为我的模块）就能保存，以后在这里选用。</p>";
+
+HWND MineList(const Form1State& s) { return s.view.Control(kMineList); }
+
+int ChosenMineRow(const Form1State& s) {
+    return static_cast<int>(SendMessageW(MineList(s), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void PreviewChosenMine(HWND form, Form1State& s) {
+    const int row = ChosenMineRow(s);
+    std::string html;
+    if (row >= 0 && static_cast<std::size_t>(row) < s.view.mineEntries.size()) {
+        const myblocks::Entry& entry = s.view.mineEntries[static_cast<std::size_t>(row)];
+        s.view.mineChosen = entry.name;
+        if (std::optional<myblocks::MyBlocks> store = MineStore(form)) html = store->PreviewHtml(entry);
+    } else if (s.view.mineEntries.empty()) {
+        html = kMineNoneYet;
+    }
+    s.view.Preview().SetBodyInnerHtml(html);
+}
+
+// The list afresh from the folder, the block chosen last chosen again (else
+// the first), and the choice previewed once.
+void RefillMineList(HWND form, Form1State& s) {
+    const HWND list = MineList(s);
+    std::optional<myblocks::MyBlocks> store = MineStore(form);
+    s.view.mineEntries = store ? store->List() : std::vector<myblocks::Entry>{};
+    int chosen = s.view.mineEntries.empty() ? -1 : 0;
+    for (std::size_t i = 0; i < s.view.mineEntries.size(); ++i)
+        if (s.view.mineEntries[i].name == s.view.mineChosen) chosen = static_cast<int>(i);
+    s.view.mineListing = true;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0)  // the clearing visits every row
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list, LVM_SETITEMCOUNT, s.view.mineEntries.size(), LVSICF_NOSCROLL);
+    if (chosen >= 0) {
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(chosen), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(chosen), FALSE);
+    }
+    InvalidateRect(list, nullptr, FALSE);
+    s.view.mineListing = false;
+    PreviewChosenMine(form, s);
+}
+
 }  // namespace
+
+bool MineKindChosen(const Form1State& s) { return IsChecked(s.view.Control(kMineOption)); }
+
+void MineOption_Click(HWND form, Form1State& s) {
+    for (int i = 0; i < kMaxStyles; ++i) {
+        const HWND style = s.view.Control(kStyleOptions + i);
+        if (GetWindowLongPtrW(style, GWL_STYLE) & WS_VISIBLE) ShowWindow(style, SW_HIDE);  // hidden ones cost nothing
+    }
+    ShowWindow(s.view.Control(kEditor), SW_HIDE);
+    SetText(s.view.Control(kChoiceFrame), "我的模块");
+    SetWindowPos(MineList(s), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    RefillMineList(form, s);
+}
+
+void AddChosenMine(HWND form, Form1State& s) {
+    const int row = ChosenMineRow(s);
+    if (row < 0 || static_cast<std::size_t>(row) >= s.view.mineEntries.size()) {
+        MineTell(form, s.view.mineEntries.empty() ? "还没有我的模块可以添加。" : "请先在列表中选中要添加的模块。",
+                 MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const myblocks::Entry entry = s.view.mineEntries[static_cast<std::size_t>(row)];
+    if (entry.state == myblocks::State::Damaged) {
+        MineTell(form, MineQuoted(entry.name) + "的文件已损坏，无法添加：" + entry.problem);
+        return;
+    }
+    std::optional<myblocks::MyBlocks> store = MineStore(form);
+    if (!store) return;
+    const std::optional<myblocks::Block> block = store->Read(entry);
+    if (!block) {
+        MineTell(form, MineQuoted(entry.name) + "已经不在“我的模块”文件夹里了。");
+        RefillMineList(form, s);
+        return;
+    }
+    AddMineToPage(form, s, form, *block);
+}
+
+LRESULT MineList_Notify(HWND form, Form1State& s, const NMHDR& header) {
+    switch (header.code) {
+    case LVN_GETDISPINFOW: {
+        LVITEMW& item = const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header)).item;
+        if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= s.view.mineEntries.size())
+            break;
+        const myblocks::Entry& entry = s.view.mineEntries[static_cast<std::size_t>(item.iItem)];
+        SetCellText(item, item.iSubItem == 0   ? entry.name
+                          : item.iSubItem == 1 ? myblocks::ShownSource(entry)
+                                               : myblocks::ShownSaved(entry));
+        break;
+    }
+    case LVN_ITEMCHANGED: {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if (!s.view.mineListing && (change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) &&
+            !(change.uOldState & LVIS_SELECTED))
+            PreviewChosenMine(form, s);
+        break;
+    }
+    case NM_DBLCLK:
+        if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) {
+            EndTyping(s);
+            AddChosenMine(form, s);
+        }
+        break;
+    }
+    return 0;
+}
 
 bool HasSelectedBlock(const Form1State& s) {
     return s.doc.page.Selected() >= 0 && s.doc.page.LineHtml(static_cast<std::size_t>(s.doc.page.Selected())).has_value();
@@ -130,6 +245,7 @@ void SaveAsMine_Click(HWND form, Form1State& s) {
         }
         s.view.statusNote = "已存为我的模块" + MineQuoted(name);
         UpdateStatusBar(s);
+        if (MineKindChosen(s)) RefillMineList(form, s);
         return;
     }
 }
@@ -145,6 +261,7 @@ void MyBlocks_Click(HWND form, Form1State& s) {
         return AddMineToPage(form, s, GetLastActivePopup(form), block);
     };
     ShowMyBlocksDialog(form, host);
+    if (MineKindChosen(s)) RefillMineList(form, s);  // renamed, deleted or imported there
 }
 
 void ShowListMenu(HWND form, Form1State& s, LPARAM at) {

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/Form1_win.h"
 #include "app/Preview_win.h"
@@ -26,6 +27,7 @@
 #include "base/Scoped_win.h"
 #include "compose/WorkingFolderWriter.h"
 #include "doc/Document.h"
+#include "myblocks/MyBlocks.h"
 #include "project/RecoveryWriter.h"
 
 namespace mojian {
@@ -62,6 +64,11 @@ struct Form1View {
     bool suppressWriteThrough = false;
     HWND checkReport = nullptr;  // 发布检查, while it is open (it is owned, so it goes with the form)
     FindReplaceMemory findReplace;  // what 查找和替换 held last
+    // The 我的模块 kind: the seller's blocks as its list shows them, and the
+    // name chosen there last (chosen again when the list is read afresh).
+    std::vector<myblocks::Entry> mineEntries;
+    std::string mineChosen;
+    bool mineListing = false;  // while the list is refilled: its own selection changes preview nothing
 
     // Threads that follow the document and post to the window.
     std::unique_ptr<WorkingFolderWriter> workingFolder;  // the page's custom-source files
@@ -189,6 +196,12 @@ void MobileDescription_Click(HWND form, Form1State& s);  // 文件 → 生成手
 // ---- Form1Mine_win.cpp: 我的模块 ----
 void SaveAsMine_Click(HWND form, Form1State& s);  // 我的模块 → 把选中的行存为我的模块…
 void MyBlocks_Click(HWND form, Form1State& s);    // 我的模块 → 管理和添加我的模块…
+// The 我的模块 option beside the kinds: the seller's blocks listed over the
+// style grid, the chosen one previewed; 添加模块 adds it.
+void MineOption_Click(HWND form, Form1State& s);
+bool MineKindChosen(const Form1State& s);
+void AddChosenMine(HWND form, Form1State& s);
+LRESULT MineList_Notify(HWND form, Form1State& s, const NMHDR& header);
 bool HasSelectedBlock(const Form1State& s);
 // The composition list's right-click menu at `at` (WM_CONTEXTMENU's point).
 void ShowListMenu(HWND form, Form1State& s, LPARAM at);

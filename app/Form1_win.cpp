@@ -101,6 +101,12 @@ bool OnControlNotification(HWND form, Form1State& s, int id, int code) {
             Option4_Click(form, s);
         }
         return true;
+    case kMineOption:
+        if (code == BN_CLICKED) {
+            EndTyping(s);
+            MineOption_Click(form, s);
+        }
+        return true;
     case kList:
         if (code == LBN_SELCHANGE) {  // mouse and keyboard alike
             EndTyping(s);
@@ -144,6 +150,10 @@ LRESULT CALLBACK Form1Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         OnCommand(hwnd, *s, LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
         return 0;
+    case WM_NOTIFY:
+        if (const auto* header = reinterpret_cast<const NMHDR*>(lp); header->idFrom == kMineList)
+            return MineList_Notify(hwnd, *s, *header);
+        break;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wp) == s->view.Control(kList)) {
             ShowListMenu(hwnd, *s, lp);

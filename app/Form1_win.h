@@ -26,6 +26,7 @@ namespace mojian {
 namespace form1 {
 inline constexpr int kKindOptions = 100;    // Option1(0..9): the block kinds
 inline constexpr int kCustomOption = 120;   // Option4: "自定义源码"
+inline constexpr int kMineOption = 121;     // "我的模块": the seller's own blocks, listed where the styles are
 inline constexpr int kStyleOptions = 200;   // Option2(0..19): the styles, in Frame1
 inline constexpr int kChoiceFrame = 300;    // Frame1
 inline constexpr int kListFrame = 301;      // Frame2: "排版"
@@ -33,6 +34,7 @@ inline constexpr int kPreviewFrame = 302;   // Frame4
 inline constexpr int kEditor = 400;         // Text1: the custom-source editor
 inline constexpr int kEntrySource = 401;    // Text3: the source of the entry last previewed (hidden)
 inline constexpr int kPageBuffer = 402;     // Text4: the copy's page buffer (hidden, empty at rest)
+inline constexpr int kMineList = 403;       // the seller's blocks, over the style grid while 我的模块 is chosen
 inline constexpr int kLatestCustom = 501;   // Label1: the number of the latest custom source (hidden)
 inline constexpr int kVersionLabel = 502;   // Label2
 inline constexpr int kWelcomeLabel = 504;   // Label4

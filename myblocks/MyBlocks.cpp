@@ -271,6 +271,23 @@ std::string UserBlocksFolder() {
     return user.empty() ? std::string() : JoinPath(user, "我的模块");
 }
 
+std::string ShownSaved(const Entry& entry) {
+    if (entry.state == State::Damaged) return "—";
+    if (entry.saved.size() < 16) return entry.saved;
+    std::string shown = entry.saved.substr(0, 16);
+    shown[10] = ' ';
+    return shown;
+}
+
+std::string ShownSource(const Entry& entry) {
+    switch (entry.state) {
+    case State::Damaged: return "文件已损坏：" + entry.problem;
+    case State::Newer: return "较新版本的文件（只读）：" + entry.source;
+    case State::Usable: break;
+    }
+    return entry.source;
+}
+
 std::string NowIso() {
     const std::time_t now = std::time(nullptr);
     std::tm local{}, utc{};
@@ -376,6 +393,20 @@ std::optional<Block> MyBlocks::Read(const Entry& entry) const {
     std::optional<Block> block = ReadBlockFile(JoinPath(folder_, entry.file));
     if (block && block->name != entry.name) return std::nullopt;
     return block;
+}
+
+std::string MyBlocks::PreviewHtml(const Entry& entry) const {
+    if (entry.state != State::Damaged) {
+        const std::optional<Block> block = Read(entry);
+        return block ? block->html : std::string();
+    }
+    std::string why;
+    for (const char c : entry.problem) {
+        if (c == '<') why += "&lt;";
+        else if (c == '&') why += "&amp;";
+        else why += c;
+    }
+    return "<p style=\"color:#c00\">这个文件已损坏，无法预览：" + why + "</p>";
 }
 
 std::string MyBlocks::FreeFileName(std::string_view name) const {

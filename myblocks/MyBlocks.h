@@ -35,6 +35,13 @@ struct Entry {
     bool ReadOnly() const { return state != State::Usable; }
 };
 
+// What lists of the seller's blocks show of an entry: when it was saved
+// ("2026-05-01 14:03", a dash for a damaged file) and where it came from
+// (with why a damaged file cannot be read, or that a later version's is
+// read-only).
+std::string ShownSaved(const Entry& entry);
+std::string ShownSource(const Entry& entry);
+
 // The folder of 我的模块 under the user's folder; empty when there is none.
 std::string UserBlocksFolder();
 
@@ -68,6 +75,9 @@ public:
     // The block of an entry List gave, from its file alone: nothing when the
     // file is damaged or holds another block by now.
     std::optional<Block> Read(const Entry& entry) const;
+    // What choosing an entry previews: its block's HTML, or a line saying
+    // why a damaged file has none (nothing when the file went meanwhile).
+    std::string PreviewHtml(const Entry& entry) const;
     // Every block that is not damaged (a later version's too), in List's
     // order, each file read once: what the import recognises.
     std::vector<Block> UsableBlocks() const;

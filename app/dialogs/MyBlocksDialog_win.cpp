@@ -100,14 +100,7 @@ void ShowPreview(MyBlocksDialog& d) {
     if (!d.previewing) return;
     const std::vector<int> rows = SelectedRows(d);
     std::string html;
-    if (rows.size() == 1) {
-        const Entry& entry = d.entries[static_cast<std::size_t>(rows[0])];
-        if (entry.state == State::Damaged) {
-            html = "<p style=\"color:#c00\">这个文件已损坏，无法预览：" + entry.problem + "</p>";
-        } else if (const auto block = d.Store().Read(entry)) {
-            html = block->html;
-        }
-    }
+    if (rows.size() == 1) html = d.Store().PreviewHtml(d.entries[static_cast<std::size_t>(rows[0])]);
     html::HtmlViewSetHtml(d.preview, html);
 }
 
@@ -125,13 +118,6 @@ void Reload(MyBlocksDialog& d, const std::set<std::string>& select) {
     ShowPreview(d);
 }
 
-std::string ShownTime(const std::string& iso) {
-    if (iso.size() < 16) return iso;
-    std::string shown = iso.substr(0, 16);
-    shown[10] = ' ';
-    return shown;
-}
-
 std::string ShownSize(std::size_t bytes) {
     if (bytes < 1024) return std::to_string(bytes) + " 字节";
     return std::to_string((bytes + 512) / 1024) + " KB";
@@ -144,12 +130,8 @@ void OnGetDispInfo(const MyBlocksDialog& d, NMLVDISPINFOW& info) {
     std::string text;
     switch (item.iSubItem) {
     case kNameColumn: text = e.name; break;
-    case kSavedColumn: text = e.state == State::Damaged ? std::string("—") : ShownTime(e.saved); break;
-    case kSourceColumn:
-        text = e.state == State::Damaged ? "文件已损坏：" + e.problem
-               : e.state == State::Newer ? "较新版本的文件（只读）：" + e.source
-                                         : e.source;
-        break;
+    case kSavedColumn: text = myblocks::ShownSaved(e); break;
+    case kSourceColumn: text = myblocks::ShownSource(e); break;
     case kSizeColumn: text = e.state == State::Damaged ? std::string() : ShownSize(e.htmlBytes); break;
     default: break;
     }

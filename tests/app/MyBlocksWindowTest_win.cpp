@@ -91,6 +91,65 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     EndMenu();
 }
 
+TEST_F(MyBlocksWindowTest, TheMineKindListsThemWhereTheStylesArePreviewsTheChosenOneAndAddsIt) {
+    myblocks::MyBlocks store = Store();
+    const std::string chart = "<table><tr><td>S</td><td>84</td></tr></table>";
+    ASSERT_EQ(store.Save("尺码", "尺码表格-样式2", chart), "");
+    ASSERT_EQ(store.Save("售后", "自定义源码-1", "<p>售后 \r\n承诺</p>"), "");
+    ASSERT_TRUE(WriteWholeFile(JoinPath(store.Folder(), "坏.json"), "{"));
+    const HWND mine = C(form1::kMineOption), list = C(form1::kMineList);
+    const auto rows = [list] {
+        Names names;
+        for (int i = 0; i < DialogScript::Rows(list); ++i) names.push_back(DialogScript::Cell(list, i, 0));
+        return names;
+    };
+
+    Click(mine);
+    EXPECT_TRUE(Shown(list));
+    EXPECT_FALSE(Shown(Style(0)));
+    EXPECT_FALSE(Shown(C(form1::kEditor)));
+    EXPECT_EQ(GetText(C(form1::kChoiceFrame)), "我的模块");
+    EXPECT_EQ(rows(), (Names{"售后", "坏", "尺码"}));
+    EXPECT_EQ(DialogScript::Cell(list, 2, 1), "尺码表格-样式2");
+    EXPECT_EQ(Doc().Body(), "<p>售后 \r\n承诺</p>");  // the first, chosen for the seller
+
+    DialogScript::SelectRow(list, 1);  // the damaged file: why, and nothing added
+    EXPECT_NE(Doc().Body().find("已损坏"), std::string::npos);
+    Click(C(form1::kAddButton));
+    ASSERT_EQ(env.boxes.size(), 1u);
+    EXPECT_EQ(env.boxes[0].text.rfind("“坏”的文件已损坏，无法添加：", 0), 0u) << env.boxes[0].text;
+    EXPECT_TRUE(Lines().empty());
+
+    DialogScript::SelectRow(list, 2);
+    EXPECT_EQ(Doc().Body(), chart);
+    Click(C(form1::kAddButton));
+    EXPECT_EQ(Lines(), Names{"我的模块-尺码"});
+    EXPECT_EQ(Page().LineHtml(0), chart);
+    EXPECT_EQ(env.boxes.size(), 1u);
+
+    // a kind takes the styles back; the list comes again on the block chosen last
+    Click(Kind(2));
+    EXPECT_FALSE(Shown(list));
+    EXPECT_TRUE(Shown(Style(0)));
+    EXPECT_FALSE(Checked(mine));
+    ASSERT_TRUE(store.Delete("售后").empty());
+    Click(mine);
+    EXPECT_EQ(rows(), (Names{"坏", "尺码"}));
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+    EXPECT_EQ(Doc().Body(), chart);
+
+    // with none kept, the list says how to keep one
+    ASSERT_TRUE(store.Delete("尺码").empty());
+    ASSERT_TRUE(store.DeleteDamaged("坏.json").empty());
+    Click(Kind(0));
+    Click(mine);
+    EXPECT_EQ(DialogScript::Rows(list), 0);
+    EXPECT_NE(Doc().Body().find("还没有我的模块"), std::string::npos);
+    Click(C(form1::kAddButton));
+    EXPECT_EQ(env.boxes.back().text, "还没有我的模块可以添加。");
+    EXPECT_EQ(Lines(), Names{"我的模块-尺码"});
+}
+
 TEST_F(MyBlocksWindowTest, ARightClickChoosesTheLineUnderThePointerForItsMenu) {
     AddLine("栏目文字-炫黑");
     AddLine("图片展示-样式2");

@@ -99,6 +99,8 @@ TEST_F(MyBlocksTest, SavesByteForByteUnderUniqueNames) {
     EXPECT_EQ(block->html, html);
     EXPECT_EQ(block->source, "栏目文字-健康");
     EXPECT_EQ(block->saved, "2026-05-01T14:03:00+08:00");
+    EXPECT_EQ(ShownSaved(store.List()[0]), "2026-05-01 14:03");
+    EXPECT_EQ(ShownSource(store.List()[0]), "栏目文字-健康");
     const std::string file = ReadWholeFile(PathOf("售后承诺.json")).value_or("");
     EXPECT_NE(file.find("\"format\": \"墨笺我的模块\""), std::string::npos) << file;
     EXPECT_NE(file.find("\"version\": 1"), std::string::npos);
@@ -134,6 +136,15 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     EXPECT_NE(entries[1].problem.find("不完整"), std::string::npos) << entries[1].problem;
     EXPECT_EQ(entries[2].state, State::Newer);
     EXPECT_TRUE(entries[2].ReadOnly());
+
+    // what the lists show of them, and what choosing one previews
+    EXPECT_EQ(ShownSaved(entries[1]), "—");
+    EXPECT_EQ(ShownSource(entries[1]), "文件已损坏：" + entries[1].problem);
+    EXPECT_EQ(ShownSource(entries[2]), "较新版本的文件（只读）：");
+    EXPECT_EQ(store.PreviewHtml(entries[2]), "<p>新</p>");
+    Entry told = entries[1];
+    told.problem = "<b>&";  // shown as text, never as markup
+    EXPECT_EQ(store.PreviewHtml(told), "<p style=\"color:#c00\">这个文件已损坏，无法预览：&lt;b>&amp;</p>");
 
     // the damaged file's name is not reused, the newer one is used as it is
     EXPECT_EQ(store.Save("坏", "s", "<p>好</p>"), "");
