@@ -118,7 +118,8 @@ void RefillMineList(HWND form, Form1State& s) {
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0)  // the clearing visits every row
         SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    SendMessageW(list, LVM_SETITEMCOUNT, s.view.mineEntries.size(), LVSICF_NOSCROLL);
+    if (static_cast<std::size_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) != s.view.mineEntries.size())  // else repainted below
+        SendMessageW(list, LVM_SETITEMCOUNT, s.view.mineEntries.size(), LVSICF_NOSCROLL);
     if (chosen >= 0) {
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(chosen), reinterpret_cast<LPARAM>(&state));
@@ -134,14 +135,20 @@ void RefillMineList(HWND form, Form1State& s) {
 bool MineKindChosen(const Form1State& s) { return IsChecked(s.view.Control(kMineOption)); }
 
 void MineOption_Click(HWND form, Form1State& s) {
+    // The styles go unseen under the list: hidden one by one with the frame
+    // drawing, each would repaint it (half the time, under Wine).
+    const HWND frame = s.view.Control(kChoiceFrame);
+    SendMessageW(frame, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < kMaxStyles; ++i) {
         const HWND style = s.view.Control(kStyleOptions + i);
         if (GetWindowLongPtrW(style, GWL_STYLE) & WS_VISIBLE) ShowWindow(style, SW_HIDE);  // hidden ones cost nothing
     }
+    SendMessageW(frame, WM_SETREDRAW, TRUE, 0);
     ShowWindow(s.view.Control(kEditor), SW_HIDE);
-    SetText(s.view.Control(kChoiceFrame), "我的模块");
+    SetText(frame, "我的模块");
+    RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    RefillMineList(form, s);  // before it shows: a shown list view takes its new count slowly (17 ms)
     SetWindowPos(MineList(s), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    RefillMineList(form, s);
 }
 
 void AddChosenMine(HWND form, Form1State& s) {
