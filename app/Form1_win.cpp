@@ -126,6 +126,12 @@ bool OnControlNotification(HWND form, Form1State& s, int id, int code) {
 
 void OnCommand(HWND form, Form1State& s, int id, int code, HWND control) {
     if (control && OnControlNotification(form, s, id, code)) return;
+    // Enter in the 我的模块 list adds its block, as a double click does.
+    if (id == IDOK && GetFocus() == s.view.Control(kMineList)) {
+        EndTyping(s);
+        AddChosenMine(form, s);
+        return;
+    }
     // Buttons say BN_CLICKED (0), menu items 0 and accelerators 1.
     if (control ? code == BN_CLICKED : code == 0 || code == 1) RunCommand(form, s, id, control != nullptr);
 }

@@ -125,6 +125,11 @@ TEST_F(MyBlocksWindowTest, TheMineKindListsThemWhereTheStylesArePreviewsTheChose
     Click(C(form1::kAddButton));
     EXPECT_EQ(Lines(), Names{"我的模块-尺码"});
     EXPECT_EQ(Page().LineHtml(0), chart);
+    SetFocus(list);
+    MSG enter{list, WM_KEYDOWN, VK_RETURN, 1, 0, {}};  // through the window's keys, as typed
+    ASSERT_TRUE(Form1TranslateMessage(form, enter));
+    Pump();
+    EXPECT_EQ(Lines(), (Names{"我的模块-尺码", "我的模块-尺码"}));
     EXPECT_EQ(env.boxes.size(), 1u);
 
     // a kind takes the styles back; the list comes again on the block chosen last
@@ -147,7 +152,7 @@ TEST_F(MyBlocksWindowTest, TheMineKindListsThemWhereTheStylesArePreviewsTheChose
     EXPECT_NE(Doc().Body().find("还没有我的模块"), std::string::npos);
     Click(C(form1::kAddButton));
     EXPECT_EQ(env.boxes.back().text, "还没有我的模块可以添加。");
-    EXPECT_EQ(Lines(), Names{"我的模块-尺码"});
+    EXPECT_EQ(Lines().size(), 2u);
 }
 
 TEST_F(MyBlocksWindowTest, ARightClickChoosesTheLineUnderThePointerForItsMenu) {
