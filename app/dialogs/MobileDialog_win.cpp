@@ -266,7 +266,14 @@ void ShowOutcome(MobileDialog& d) {
     EnableWindow(Item(d, IDC_MOBILE_OPEN), pack.ok);
 }
 
-void ListMoreRows(MobileDialog& d) {
+// Each step is two messages, the new rows and then their paint: in one,
+// they held the window 15 ms under Wine where the scroll bar comes.
+void ListMoreRows(MobileDialog& d, bool paint) {
+    if (paint) {
+        UpdateWindow(d.list);
+        if (d.listed < d.pieces.size()) PostMessageW(d.dialog, kMsgMoreRows, 0, 0);
+        return;
+    }
     if (d.listed >= d.pieces.size()) return;
     d.listed = std::min(d.pieces.size(), d.listed + kRowsPerStep);
     // Rows past the list's height are not painted, but each count past it
@@ -274,8 +281,7 @@ void ListMoreRows(MobileDialog& d) {
     const auto shown = static_cast<std::size_t>(std::max<LRESULT>(0, SendMessageW(d.list, LVM_GETCOUNTPERPAGE, 0, 0)));
     if (d.listed > shown) d.listed = d.pieces.size();
     SendMessageW(d.list, LVM_SETITEMCOUNT, d.listed, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    UpdateWindow(d.list);
-    if (d.listed < d.pieces.size()) PostMessageW(d.dialog, kMsgMoreRows, 0, 0);
+    PostMessageW(d.dialog, kMsgMoreRows, 1, 0);  // before the paint, which waits for an empty queue
 }
 
 void OnGetDispInfo(const MobileDialog& d, NMLVDISPINFOW& info) {
@@ -399,7 +405,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (d) Done(*d);
         return TRUE;
     case kMsgMoreRows:
-        if (d && !d->Working()) ListMoreRows(*d);
+        if (d && !d->Working()) ListMoreRows(*d, wp != 0);
         return TRUE;
     case kMsgOutcomeText:
         if (d && !d->Working()) SetItemText(*d, IDC_MOBILE_RESULT, mobile::OutcomeText(d->outcome));
