@@ -231,7 +231,7 @@ bool CreateControls(HWND form, Form1State& s) {
     const HWND mine = s.view.Control(kMineList);
     SendMessageW(mine, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     for (std::size_t i = 0; i < kMineColumnsTwips.size(); ++i)
-        AddListColumn(mine, static_cast<int>(i), kMineColumnsTwips[i].first, s.view.Px(kMineColumnsTwips[i].second));
+        AddListColumn(mine, static_cast<int>(i), kMineColumnsTwips[i].first, 0);  // sized by ApplyLayout
 
     s.view.preview = CreatePreviewHost(form, s.view.Control(kPreviewFrame), kPreview, PreviewPx(s));
     if (!s.view.preview || !s.view.preview->View()) return false;

@@ -135,18 +135,9 @@ void RefillMineList(HWND form, Form1State& s) {
 bool MineKindChosen(const Form1State& s) { return IsChecked(s.view.Control(kMineOption)); }
 
 void MineOption_Click(HWND form, Form1State& s) {
-    // The styles go unseen under the list: hidden one by one with the frame
-    // drawing, each would repaint it (half the time, under Wine).
-    const HWND frame = s.view.Control(kChoiceFrame);
-    SendMessageW(frame, WM_SETREDRAW, FALSE, 0);
-    for (int i = 0; i < kMaxStyles; ++i) {
-        const HWND style = s.view.Control(kStyleOptions + i);
-        if (GetWindowLongPtrW(style, GWL_STYLE) & WS_VISIBLE) ShowWindow(style, SW_HIDE);  // hidden ones cost nothing
-    }
-    SendMessageW(frame, WM_SETREDRAW, TRUE, 0);
+    HideStyles(s);
     ShowWindow(s.view.Control(kEditor), SW_HIDE);
-    SetText(frame, "我的模块");
-    RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    SetText(s.view.Control(kChoiceFrame), "我的模块");
     RefillMineList(form, s);  // before it shows: a shown list view takes its new count slowly (17 ms)
     SetWindowPos(MineList(s), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
@@ -159,16 +150,13 @@ void AddChosenMine(HWND form, Form1State& s) {
         return;
     }
     const myblocks::Entry entry = s.view.mineEntries[static_cast<std::size_t>(row)];
-    if (entry.state == myblocks::State::Damaged) {
-        MineTell(form, MineQuoted(entry.name) + "的文件已损坏，无法添加：" + entry.problem);
-        return;
-    }
     std::optional<myblocks::MyBlocks> store = MineStore(form);
     if (!store) return;
-    const std::optional<myblocks::Block> block = store->Read(entry);
+    std::string why;
+    const std::optional<myblocks::Block> block = store->ReadToAdd(entry, why);
     if (!block) {
-        MineTell(form, MineQuoted(entry.name) + "已经不在“我的模块”文件夹里了。");
-        RefillMineList(form, s);
+        MineTell(form, why);
+        if (entry.state != myblocks::State::Damaged) RefillMineList(form, s);  // it went: the list follows the folder
         return;
     }
     AddMineToPage(form, s, form, *block);

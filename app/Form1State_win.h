@@ -106,6 +106,8 @@ void UpdateStatusBar(Form1State& s);
 void Option1_Click(HWND form, Form1State& s, int kind);
 void Option2_Click(HWND form, Form1State& s);
 void Option4_Click(HWND form, Form1State& s);
+// The style buttons hidden, for what takes their place over the frame.
+void HideStyles(Form1State& s);
 // The user chose a line in the list box (mouse or keyboard).
 void List1_SelChange(HWND form, Form1State& s);
 // Previews the selected line's entry.

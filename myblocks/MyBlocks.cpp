@@ -395,6 +395,16 @@ std::optional<Block> MyBlocks::Read(const Entry& entry) const {
     return block;
 }
 
+std::optional<Block> MyBlocks::ReadToAdd(const Entry& entry, std::string& why) const {
+    if (entry.state == State::Damaged) {
+        why = "“" + entry.name + "”的文件已损坏，无法添加：" + entry.problem;
+        return std::nullopt;
+    }
+    std::optional<Block> block = Read(entry);
+    if (!block) why = "“" + entry.name + "”已经不在“我的模块”文件夹里了。";
+    return block;
+}
+
 std::string MyBlocks::PreviewHtml(const Entry& entry) const {
     if (entry.state != State::Damaged) {
         const std::optional<Block> block = Read(entry);

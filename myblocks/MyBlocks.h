@@ -75,6 +75,9 @@ public:
     // The block of an entry List gave, from its file alone: nothing when the
     // file is damaged or holds another block by now.
     std::optional<Block> Read(const Entry& entry) const;
+    // The block of an entry to add to a page; nothing, with `why` in
+    // Chinese, when its file is damaged or the block went meanwhile.
+    std::optional<Block> ReadToAdd(const Entry& entry, std::string& why) const;
     // What choosing an entry previews: its block's HTML, or a line saying
     // why a damaged file has none (nothing when the file went meanwhile).
     std::string PreviewHtml(const Entry& entry) const;

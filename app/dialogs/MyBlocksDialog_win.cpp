@@ -149,14 +149,10 @@ void Add(MyBlocksDialog& d) {
     int added = 0;
     std::string last;
     for (const int row : rows) {
-        const Entry& entry = d.entries[static_cast<std::size_t>(row)];
-        if (entry.state == State::Damaged) {
-            Tell(d, Quoted(entry.name) + "的文件已损坏，无法添加：" + entry.problem);
-            continue;
-        }
-        const auto block = d.Store().Read(entry);
+        std::string why;
+        const auto block = d.Store().ReadToAdd(d.entries[static_cast<std::size_t>(row)], why);
         if (!block) {
-            Tell(d, Quoted(entry.name) + "已经不在“我的模块”文件夹里了。");
+            Tell(d, why);
             continue;
         }
         if (!d.host->add(*block)) break;
