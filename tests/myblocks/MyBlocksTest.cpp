@@ -145,6 +145,10 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     Entry told = entries[1];
     told.problem = "<b>&";  // shown as text, never as markup
     EXPECT_EQ(store.PreviewHtml(told), "<p style=\"color:#c00\">这个文件已损坏，无法预览：&lt;b>&amp;</p>");
+    std::string why;
+    EXPECT_FALSE(store.ReadToAdd(entries[1], why));
+    EXPECT_EQ(why, "“坏”的文件已损坏，无法添加：" + entries[1].problem);
+    EXPECT_EQ(store.ReadToAdd(entries[2], why)->html, "<p>新</p>");
 
     // the damaged file's name is not reused, the newer one is used as it is
     EXPECT_EQ(store.Save("坏", "s", "<p>好</p>"), "");
@@ -154,6 +158,8 @@ TEST_F(MyBlocksTest, DamagedAndNewerFilesAreListedAndNeverRewritten) {
     EXPECT_NE(store.Rename("新版", "旧版").find("较新版本"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(PathOf("新版.json")), newer);
     EXPECT_EQ(store.Delete("新版"), "");  // the seller's own wish: a newer file may go
+    EXPECT_FALSE(store.ReadToAdd(entries[2], why));  // gone since it was listed
+    EXPECT_EQ(why, "“新版”已经不在“我的模块”文件夹里了。");
     EXPECT_FALSE(FileSize(PathOf("新版.json")));
     EXPECT_NE(store.DeleteDamaged("坏 (2).json").find("没有名为"), std::string::npos);  // a sound block
     EXPECT_EQ(store.DeleteDamaged("坏.json"), "");
