@@ -22,7 +22,8 @@ else
     MOJIAN_WINDOWS=win32
     MOJIAN_WINE=wine
 fi
-wine() { "$MOJIAN_WINE" "$@"; }
+# `command`: with MOJIAN_WINE=wine, the function must not call itself.
+wine() { command "$MOJIAN_WINE" "$@"; }
 
 MOJIAN_XVFB_PID=""
 
