@@ -77,6 +77,9 @@ inline OwnedDc CreateMemoryDc(HDC compatibleWith = nullptr) { return OwnedDc(::C
 // Memory from GlobalAlloc (GlobalFree); release() it once the clipboard has taken it.
 using GlobalMemory = ScopedHandle<NullableHandleTraits<HGLOBAL, ::GlobalFree>>;
 
+// A loaded module, or a reference taken on one (FreeLibrary).
+using ModuleHandle = ScopedHandle<NullableHandleTraits<HMODULE, ::FreeLibrary>>;
+
 // A kernel object's handle (CloseHandle). Both null and INVALID_HANDLE_VALUE
 // mean none, as the functions that make them disagree on which they return.
 struct KernelHandleTraits {

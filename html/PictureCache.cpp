@@ -78,7 +78,7 @@ void PictureCache::MarkChanged(Entry& e) {
 void PictureCache::HoldPixels(Entry& e, std::shared_ptr<const Picture> pixels) {
     DropPixels(e);
     e.pixels = std::move(pixels);
-    e.pixelBytes = e.pixels->pixels.size() * sizeof(std::uint32_t);
+    e.pixelBytes = e.pixels->Bytes();
     decoded_.push_front(&e);
     e.decoded = decoded_.begin();
     decodedBytes_ += e.pixelBytes;

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <condition_variable>
 #include <list>
+#include <memory>
 #include <new>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
+
+#include "html/PngRows.h"
 
 namespace mojian::html {
 
@@ -279,6 +283,32 @@ Fetched PictureLoader::Shared::FetchWithDeadline(PictureWorker& worker, const Pi
     return f;
 }
 
+namespace {
+
+// A long PNG past the decoding limits keeps its natural size, read from the
+// file as it is drawn: the system's decoder would hold it whole, at up to
+// 8 bytes a pixel, and a copy scaled to fit would show it blurred.
+std::optional<PictureResult> ReadAsDrawn(std::string_view bytes, const DecodeLimits& limits) {
+    if (limits.maxReadAsDrawnPixels <= 0) return std::nullopt;
+    const auto header = ReadPngHeader(bytes);
+    if (!header || header->interlaced) return std::nullopt;
+    const PixelSize natural{header->width, header->height};
+    const auto fitted = FitDecodedSize(natural, limits);
+    if (!fitted || *fitted == natural || std::int64_t{natural.width} * natural.height > limits.maxReadAsDrawnPixels)
+        return std::nullopt;
+    auto picture = std::make_shared<Picture>();
+    picture->width = natural.width;
+    picture->height = natural.height;
+    picture->rows = OpenPngRows(std::string(bytes));
+    if (!picture->rows) return std::nullopt;  // the system's decoder says what is wrong with it
+    PictureResult r;
+    r.natural = natural;
+    r.pixels = std::move(picture);
+    return r;
+}
+
+}  // namespace
+
 PictureResult PictureLoader::Shared::DecodeBytes(PictureWorker& worker, std::string_view bytes) {
     {
         // A big picture can take a while to decode: not for a loader shutting down.
@@ -286,6 +316,7 @@ PictureResult PictureLoader::Shared::DecodeBytes(PictureWorker& worker, std::str
         if (stopping) return Failed(PictureFailure::Stopped);
     }
     if (SniffPictureFormat(bytes) == PictureFormat::Unknown) return Failed(PictureFailure::NotAPicture);
+    if (auto r = ReadAsDrawn(bytes, options.decode)) return std::move(*r);
     Decoded d;
     try {
         d = worker.Decode(bytes, options.decode);

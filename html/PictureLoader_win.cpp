@@ -7,7 +7,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cwchar>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <utility>
 
 #include "base/File.h"
@@ -226,6 +230,70 @@ Fetched WinPictureWorker::Transfer(HINTERNET request, const DownloadLimits& limi
     return f;
 }
 
+// The decoder's first frame, read from `bytes` (which must outlive them).
+struct WicFrame {
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;  // the first frame of an animated GIF
+    HRESULT hr = E_FAIL;
+};
+
+WicFrame OpenFrame(IWICImagingFactory* factory, std::string_view bytes) {
+    WicFrame f;
+    if (FAILED(f.hr = factory->CreateStream(f.stream.put())) ||
+        FAILED(f.hr = f.stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
+                                                      static_cast<DWORD>(bytes.size()))) ||
+        FAILED(f.hr = factory->CreateDecoderFromStream(f.stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                       f.decoder.put())) ||
+        FAILED(f.hr = f.decoder->GetFrame(0, f.frame.put())))
+        f.frame.reset();
+    return f;
+}
+
+ComPtr<IWICFormatConverter> ToPremultipliedBgra(IWICImagingFactory* factory, IWICBitmapSource* source) {
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+        FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom)))
+        converter.reset();
+    return converter;
+}
+
+// A big picture's rows, read from its decoder as they are drawn. It keeps
+// the file's bytes (the decoder may read its stream at any time) and a
+// reference on windowscodecs, since the picture may outlive the worker
+// threads that had COM. Members go in reverse order: COM first, the module last.
+class WicRows : public PictureRows {
+public:
+    WicRows(std::shared_ptr<const std::string> bytes, WicFrame frame, ComPtr<IWICFormatConverter> converter,
+            PixelSize size)
+        : bytes_(std::move(bytes)), size_(size), frame_(std::move(frame)), converter_(std::move(converter)) {
+        HMODULE codecs = nullptr;
+        if (GetModuleHandleExW(0, L"windowscodecs.dll", &codecs)) codecs_.reset(codecs);
+    }
+
+    bool Read(int top, int count, std::uint32_t* out) const override {
+        const std::lock_guard<std::mutex> lock(mutex_);  // WIC objects take one caller at a time
+        const WICRect band{0, top, size_.width, count};
+        const UINT stride = static_cast<UINT>(size_.width) * 4;
+        return SUCCEEDED(converter_->CopyPixels(&band, stride, stride * static_cast<UINT>(count),
+                                                reinterpret_cast<BYTE*>(out)));
+    }
+
+    // Wine's decoders hold the picture whole, at 3 bytes a pixel or more.
+    std::size_t Bytes() const override {
+        return static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height) * 4 + bytes_->size();
+    }
+
+private:
+    ModuleHandle codecs_;
+    std::shared_ptr<const std::string> bytes_;
+    PixelSize size_;
+    WicFrame frame_;
+    ComPtr<IWICFormatConverter> converter_;
+    mutable std::mutex mutex_;
+};
+
 Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& limits) {
     Decoded d;
     auto failed = [&](PictureFailure why) {
@@ -233,20 +301,19 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
         return d;
     };
     if (!factory_) return failed(PictureFailure::NoDecoder);
-    ComPtr<IWICStream> stream;
-    if (FAILED(factory_->CreateStream(stream.put())) ||
-        FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
-                                            static_cast<DWORD>(bytes.size()))))
-        return failed(PictureFailure::Undecodable);
-    ComPtr<IWICBitmapDecoder> decoder;
-    const HRESULT hr =
-        factory_->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put());
+    // Where a picture may be read as it is drawn, its decoder reads a copy
+    // of the file that can stay with it: Wine decodes the whole picture as
+    // the decoder is made, which is not done twice.
+    std::shared_ptr<const std::string> owned;
+    if (limits.maxReadAsDrawnPixels > 0) {
+        owned = std::make_shared<const std::string>(bytes);
+        bytes = *owned;
+    }
+    WicFrame opened = OpenFrame(factory_.get(), bytes);
     // No decoder for the format here (WebP on Wine and on Windows without its codec).
-    if (hr == WINCODEC_ERR_COMPONENTNOTFOUND) return failed(PictureFailure::NoDecoder);
-    if (FAILED(hr)) return failed(PictureFailure::Undecodable);
-    ComPtr<IWICBitmapFrameDecode> frame;  // the first frame of an animated GIF
+    if (opened.hr == WINCODEC_ERR_COMPONENTNOTFOUND) return failed(PictureFailure::NoDecoder);
     UINT width = 0, height = 0;
-    if (FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
+    if (!opened.frame || FAILED(opened.frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
         width > 0x7FFFFFFF || height > 0x7FFFFFFF)
         return failed(PictureFailure::Undecodable);
 
@@ -256,12 +323,24 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
     const auto fitted = FitDecodedSize(natural, limits);
     if (!fitted) return failed(PictureFailure::TooManyPixels);
     const PixelSize target = OrientedSize(*fitted, orientation);  // back to the stored orientation
+    d.natural = natural;
 
-    ComPtr<IWICFormatConverter> converter;
-    if (FAILED(factory_->CreateFormatConverter(converter.put())) ||
-        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeCustom)))
-        return failed(PictureFailure::Undecodable);
+    ComPtr<IWICFormatConverter> converter = ToPremultipliedBgra(factory_.get(), opened.frame.get());
+    if (!converter) return failed(PictureFailure::Undecodable);
+    auto picture = std::make_shared<Picture>();
+    // Past the limits, a picture that may be read as it is drawn keeps its
+    // natural size: it is read from the decoder, which holds it whole anyway
+    // under Wine, not copied out of it scaled down.
+    if (orientation == 1 && !(target == stored) &&
+        std::int64_t{stored.width} * stored.height <= limits.maxReadAsDrawnPixels) {
+        picture->width = stored.width;
+        picture->height = stored.height;
+        picture->rows = std::make_shared<WicRows>(std::move(owned), std::move(opened), std::move(converter), stored);
+        d.pixels = std::move(picture);
+        return d;
+    }
+    picture->width = target.width;
+    picture->height = target.height;
     ComPtr<IWICBitmapSource> source = ComPtr<IWICBitmapSource>::Share(converter);
     if (!(target == stored)) {
         // Scaled while decoding, so a huge picture never exists at full size in our memory.
@@ -272,9 +351,6 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
             return failed(PictureFailure::Undecodable);
         source = ComPtr<IWICBitmapSource>::Share(scaler);
     }
-    auto picture = std::make_shared<Picture>();
-    picture->width = target.width;
-    picture->height = target.height;
     picture->pixels.resize(static_cast<std::size_t>(target.width) * static_cast<std::size_t>(target.height));
     // In bands of rows: Wine's scaler reads the whole source area of what is
     // asked in one piece, which for all of a 30,000 x 30,000 picture is 3.6 GB.
@@ -289,7 +365,6 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
             return failed(PictureFailure::Undecodable);
     }
     if (orientation != 1) *picture = Oriented(*picture, orientation);
-    d.natural = natural;
     d.pixels = std::move(picture);
     return d;
 }

@@ -89,6 +89,42 @@ inline std::uint32_t Blend(const std::uint32_t* p, std::size_t step, const std::
     return ((rb >> 8) & 0x00FF00FFu) | (ag & 0xFF00FF00u);
 }
 
+// The source rows a scaling reads, in order down the picture: the picture's
+// own, or those its decoder holds, read a window at a time so that the
+// rows of a picture kept only by its decoder are never copied whole.
+class SourceRows {
+public:
+    explicit SourceRows(const Picture& p) : p_(p) {}
+
+    // Rows first to first + count - 1, contiguous; null when the decoder fails.
+    const std::uint32_t* Get(int first, int count) {
+        const auto stride = static_cast<std::size_t>(p_.width);
+        if (!p_.pixels.empty()) return p_.pixels.data() + static_cast<std::size_t>(first) * stride;
+        if (first < top_ || first + count > top_ + held_) {
+            constexpr int kWindowRows = 64;
+            const int rows = std::min(p_.height - first, std::max(count, kWindowRows));
+            window_.resize(static_cast<std::size_t>(rows) * stride);
+            if (!p_.rows->Read(first, rows, window_.data())) return nullptr;
+            top_ = first;
+            held_ = rows;
+        }
+        return window_.data() + static_cast<std::size_t>(first - top_) * stride;
+    }
+
+    // Rows first to first + count - 1 into `to`.
+    bool Copy(int first, int count, std::uint32_t* to) const {
+        const auto n = static_cast<std::size_t>(count) * static_cast<std::size_t>(p_.width);
+        if (p_.pixels.empty()) return p_.rows->Read(first, count, to);
+        std::copy_n(p_.pixels.data() + static_cast<std::size_t>(first) * static_cast<std::size_t>(p_.width), n, to);
+        return true;
+    }
+
+private:
+    const Picture& p_;
+    std::vector<std::uint32_t> window_;
+    int top_ = 0, held_ = 0;
+};
+
 }  // namespace
 
 Picture ScalePicture(const Picture& source, int width, int height) {
@@ -98,16 +134,16 @@ Picture ScalePicture(const Picture& source, int width, int height) {
 Picture ScalePictureRows(const Picture& source, int width, int height, int top, int rows) {
     Picture out;
     const int sw = source.width, sh = source.height;
-    if (sw <= 0 || sh <= 0 || width <= 0 || height <= 0 || top < 0 || rows <= 0 || rows > height - top ||
-        source.pixels.size() < static_cast<std::size_t>(sw) * static_cast<std::size_t>(sh) ||
+    if (!source.Whole() || width <= 0 || height <= 0 || top < 0 || rows <= 0 || rows > height - top ||
         static_cast<long long>(width) * rows > kMaxScaledPixels)
         return out;
     out.width = width;
     out.height = rows;
+    SourceRows in(source);
     const auto stride = static_cast<std::size_t>(sw);
     if (width == sw && height == sh) {
-        const auto from = source.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(top) * stride);
-        out.pixels.assign(from, from + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(rows) * stride));
+        out.pixels.resize(static_cast<std::size_t>(rows) * stride);
+        if (!in.Copy(top, rows, out.pixels.data())) return Picture{};
         return out;
     }
     const Taps across = MakeTaps(sw, width), down = MakeTaps(sh, height, top, top + rows);
@@ -118,7 +154,8 @@ Picture ScalePictureRows(const Picture& source, int width, int height, int top, 
     for (int y = top; y < top + rows; ++y) {
         const auto iy = static_cast<std::size_t>(y - top);
         const std::uint32_t* wy = down.weights.data() + down.offset[iy];
-        const std::uint32_t* src = source.pixels.data() + static_cast<std::size_t>(down.first[iy]) * stride;
+        const std::uint32_t* src = in.Get(down.first[iy], down.count[iy]);
+        if (!src) return Picture{};
         if (down.count[iy] == 1) {
             std::copy(src, src + stride, row.begin());
         } else {

@@ -2,6 +2,7 @@
 // natural size, painting only for decoded pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -9,11 +10,35 @@
 
 namespace mojian::html {
 
+// The rows of a picture too big to hold a copy of beside its decoder's own:
+// they are read from the decoder as they are drawn. May be read from any
+// thread.
+class PictureRows {
+public:
+    virtual ~PictureRows() = default;
+    // Rows top to top + count - 1 into `out` (the picture's width times
+    // `count` pixels). False when the decoder fails.
+    virtual bool Read(int top, int count, std::uint32_t* out) const = 0;
+    // What it holds in memory, the decoder's included.
+    virtual std::size_t Bytes() const = 0;
+};
+
 // A decoded picture: premultiplied 32-bit BGRA, rows top to bottom, stride = width * 4.
 struct Picture {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> pixels;
+    std::vector<std::uint32_t> pixels;  // empty when `rows` gives them
+    std::shared_ptr<const PictureRows> rows;
+
+    // What it takes in memory, ours or its decoder's.
+    std::size_t Bytes() const {
+        if (rows) return rows->Bytes();
+        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(std::uint32_t);
+    }
+    bool Whole() const {
+        return width > 0 && height > 0 &&
+               (rows || pixels.size() >= static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    }
 };
 
 struct PictureInfo {

@@ -35,6 +35,11 @@ constexpr float kBodyMargin = 8;  // a browser's default margin around a documen
 constexpr std::size_t kPictureBytes = 48u * 1024 * 1024;
 constexpr std::size_t kLeastPictureBytes = 24u * 1024 * 1024;
 constexpr std::size_t kHeldPerHtmlByte = 24;
+// Pictures up to 790 x 30,000 keep their natural size past the decoding
+// limits, read as they are drawn. Wine's decoders hold such a picture whole
+// at 3 bytes a pixel or more (PNGs are read from the file instead), so
+// larger ones are still scaled down to fit.
+constexpr std::int64_t kReadAsDrawnPixels = 24 * 1000 * 1000;
 
 bool Cancelled(const MakeRequest& r) { return r.cancel && r.cancel->load(); }
 
@@ -117,6 +122,7 @@ MakeOutcome MakeMobileDescription(const MakeRequest& request) {
     html::PictureLoaderOptions pictureOptions;
     const std::size_t held = std::min(request.pageHtml.size(), kPictureBytes) * kHeldPerHtmlByte;
     pictureOptions.memory.decodedBytes = held < kPictureBytes - kLeastPictureBytes ? kPictureBytes - held : kLeastPictureBytes;
+    pictureOptions.decode.maxReadAsDrawnPixels = kReadAsDrawnPixels;
     html::PictureLoader loader(pictureOptions, backend,
                                html::OpenPictureFolder(html::DefaultPictureFolder()));
     const html::Document document = html::ParseHtml(request.pageHtml);

@@ -9,6 +9,8 @@ have() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok 
 want() { for p in "$@"; do have "$p" || need="$need $p"; done; }
 
 want cmake ninja-build make g++ googletest pkg-config nlohmann-json3-dev python3
+# zlib for both builds: long PNGs are inflated as they are drawn.
+want zlib1g-dev libz-mingw-w64-dev
 # The maker's settings service (built natively): HTTP and its record's store.
 want libcpp-httplib-dev libsqlite3-dev sqlite3
 want g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/html/MemoryPictureStore.h"
+#include "tests/html/TestPng.h"
 
 namespace mojian::html {
 namespace {
@@ -388,6 +389,45 @@ TEST(PictureLoader, EvictedPicturesComeBackFromTheDiskCache) {
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->width, 20);
     EXPECT_EQ(net->Fetches(PictureUrl(0)), 1) << "from disk, not the server";
+    EXPECT_LE(loader.Stats().cache.decodedBytes, options.memory.decodedBytes);
+}
+
+// A long PNG past the decoding limits keeps its natural size, read from the
+// file as it is drawn; it counts against the bound for what it holds, not
+// for a whole copy, so it does not push the other pictures out.
+TEST(PictureLoader, ALongPngIsReadAsDrawnAndCountsWhatItHolds) {
+    auto net = std::make_shared<FakeNet>();
+    PictureLoaderOptions options = Quick();
+    options.decode.maxPixels = 100 * 100;
+    options.decode.maxReadAsDrawnPixels = 1'000'000;
+    options.memory.decodedBytes = 1536 * 1024;  // less than the long one whole (2.4 MB)
+    PictureLoader loader(options, net, std::make_shared<MemoryPictureStore>());
+    mojian::testing::TestPng png;
+    png.width = 200;
+    png.height = 3000;
+    png.colour = 2;
+    png.sample = [](int x, int y, int c) { return static_cast<unsigned>((x + y + c) % 256); };
+    net->ServeBytes("http://h.cn/long.png", mojian::testing::MakePng(png));
+    net->Serve(PictureUrl(0), {100, 100});
+    net->Serve(PictureUrl(1), {100, 100});
+    for (const std::string& url : {PictureUrl(0), std::string("http://h.cn/long.png"), PictureUrl(1)}) {
+        loader.Query(url);
+        ASSERT_TRUE(WaitUntil([&] { return Settled(loader, url); })) << url;
+    }
+    const PictureInfo info = loader.Query("http://h.cn/long.png");
+    ASSERT_EQ(info.state, State::Ready);
+    EXPECT_EQ(info.width, 200);
+    EXPECT_EQ(info.height, 3000);
+    const auto p = loader.Pixels("http://h.cn/long.png");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->width, 200);
+    ASSERT_NE(p->rows, nullptr);
+    std::vector<std::uint32_t> row(200);
+    ASSERT_TRUE(p->rows->Read(2999, 1, row.data()));
+    EXPECT_EQ(row[1], 0xFF000000u | (3000u % 256) << 16 | (3001u % 256) << 8 | (3002u % 256));
+    EXPECT_EQ(net->Decodes(), 2) << "the long one never went to the system's decoder";
+    EXPECT_NE(loader.Pixels(PictureUrl(0)), nullptr) << "still held beside it";
+    EXPECT_NE(loader.Pixels(PictureUrl(1)), nullptr);
     EXPECT_LE(loader.Stats().cache.decodedBytes, options.memory.decodedBytes);
 }
 

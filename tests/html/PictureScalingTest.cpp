@@ -94,6 +94,52 @@ TEST(PictureScaling, BandsOfRowsAreTheRowsOfThePictureScaledWhole) {
     EXPECT_TRUE(ScalePictureRows(source, 3, 9, 2, 0).pixels.empty());
 }
 
+// Rows kept by a decoder, as a long banner's are: read as asked, counted.
+class HeldElsewhere : public PictureRows {
+public:
+    explicit HeldElsewhere(const Picture& p) : p_(p) {}
+    bool Read(int top, int count, std::uint32_t* out) const override {
+        if (top < 0 || count <= 0 || top + count > p_.height || failing) return false;
+        largestRead = std::max(largestRead, count);
+        std::copy_n(p_.pixels.begin() + static_cast<std::ptrdiff_t>(top) * p_.width,
+                    static_cast<std::size_t>(count) * static_cast<std::size_t>(p_.width), out);
+        return true;
+    }
+    std::size_t Bytes() const override { return 0; }
+    mutable int largestRead = 0;
+    bool failing = false;
+
+private:
+    const Picture& p_;
+};
+
+// A picture read from its decoder scales to exactly what the same picture
+// held whole gives, reading only a few rows at a time.
+TEST(PictureScaling, APictureReadFromItsDecoderScalesAsTheSamePictureHeld) {
+    Picture held;
+    held.width = 5;
+    held.height = 700;
+    for (int i = 0; i < held.width * held.height; ++i)
+        held.pixels.push_back(0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8));
+    auto decoder = std::make_shared<HeldElsewhere>(held);
+    Picture streamed;
+    streamed.width = held.width;
+    streamed.height = held.height;
+    streamed.rows = decoder;
+    for (const auto& [w, h] : {std::pair{3, 210}, std::pair{9, 1160}, std::pair{5, 700}}) {
+        const Picture band = ScalePictureRows(streamed, w, h, h / 2, 40);
+        EXPECT_EQ(band.pixels, ScalePictureRows(held, w, h, h / 2, 40).pixels) << w << " x " << h;
+        EXPECT_EQ(band.height, 40);
+        EXPECT_EQ(ScalePicture(streamed, w, h).pixels, ScalePicture(held, w, h).pixels) << w << " x " << h;
+        if (w != held.width) {
+            EXPECT_LT(decoder->largestRead, held.height / 4) << "scaled a window at a time";
+        }
+    }
+    decoder->failing = true;
+    EXPECT_TRUE(ScalePictureRows(streamed, 3, 210, 10, 20).pixels.empty()) << "the decoder failed";
+    EXPECT_TRUE(ScalePictureRows(streamed, 5, 700, 10, 20).pixels.empty());
+}
+
 }  // namespace
 }  // namespace mojian::html
 
