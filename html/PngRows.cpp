@@ -54,7 +54,9 @@ constexpr std::uint32_t Type(const char (&name)[5]) {
            std::uint32_t(static_cast<unsigned char>(name[2])) << 8 | static_cast<unsigned char>(name[3]);
 }
 
-// Walks the chunks after the signature; false at a chunk that runs past the end.
+// Walks the chunks after the signature up to IEND. False when the file is
+// cut short or a chunk's CRC does not match: a damaged file is left to the
+// system's decoder, which says what is wrong with it.
 template <class F>
 bool ForEachChunk(std::string_view bytes, F each) {
     std::size_t at = kSignature.size();
@@ -62,11 +64,13 @@ bool ForEachChunk(std::string_view bytes, F each) {
         const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
         const std::uint32_t length = BigEndian32(p);
         if (length > bytes.size() - at - 12) return false;
+        const uLong crc = crc32(0, p + 4, static_cast<uInt>(length) + 4);
+        if (crc != BigEndian32(p + 8 + length)) return false;
         const Chunk c{BigEndian32(p + 4), bytes.substr(at + 8, length)};
         if (!each(c)) return true;
         at += 12 + static_cast<std::size_t>(length);
     }
-    return true;
+    return false;
 }
 
 // Premultiplied as WIC premultiplies straight alpha, rounding to nearest.
@@ -96,8 +100,8 @@ public:
 
     bool Open() {
         bool ok = true;
-        std::vector<std::uint8_t> alphas;
-        ForEachChunk(bytes_, [&](const Chunk& c) {
+        bool ended = false;
+        const bool whole = ForEachChunk(bytes_, [&](const Chunk& c) {
             if (c.type == Type("PLTE")) {
                 if (c.data.size() % 3 != 0 || c.data.size() > 3 * 256) ok = false;
                 paletteSize_ = static_cast<int>(c.data.size() / 3);
@@ -110,11 +114,12 @@ public:
             } else if (c.type == Type("IDAT")) {
                 idat_.push_back(c.data);
             } else if (c.type == Type("IEND")) {
+                ended = true;
                 return false;
             }
             return true;
         });
-        if (!ok || idat_.empty() || (h_.colour == 3 && paletteSize_ == 0)) return false;
+        if (!whole || !ended || !ok || idat_.empty() || (h_.colour == 3 && paletteSize_ == 0)) return false;
         for (int i = 0; i < paletteSize_; ++i) {
             const auto& c = rgb_[static_cast<std::size_t>(i)];
             const unsigned a = static_cast<std::size_t>(i) < transparency_.size()
@@ -124,10 +129,11 @@ public:
         }
         // A band drawn reads again the last rows of the band above it, and
         // the rows scaled with them: these are kept, not decoded again from the top.
+        // (A very wide picture keeps fewer and may start over for each band.)
         constexpr std::size_t kKeptBytes = 1u << 20;
         const std::size_t rowPixels = static_cast<std::size_t>(h_.width);
         keptRows_ = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(h_.height),
-                                                           std::max<std::size_t>(256, kKeptBytes / 4 / rowPixels)));
+                                                           std::max<std::size_t>(64, kKeptBytes / 4 / rowPixels)));
         kept_.assign(static_cast<std::size_t>(keptRows_) * rowPixels, 0);
         const std::lock_guard<std::mutex> lock(mutex_);
         return Restart() && DecodeRow();

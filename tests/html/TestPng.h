@@ -23,6 +23,7 @@ struct TestPng {
     std::string transparency;  // tRNS's data
     std::size_t idatBytes = 1000;
     bool interlaced = false;  // only the header says so
+    std::size_t cutData = 0;  // compressed bytes left off the end, in chunks whose CRCs hold
 };
 
 inline void PutChunk(std::string& out, const char* type, const std::string& data) {
@@ -75,7 +76,7 @@ inline std::string MakePng(const TestPng& p) {
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
     std::string zdata(size, '\0');
     compress(reinterpret_cast<Bytef*>(zdata.data()), &size, raw.data(), static_cast<uLong>(raw.size()));
-    zdata.resize(size);
+    zdata.resize(size - std::min<std::size_t>(size, p.cutData));
 
     std::string out("\x89PNG\r\n\x1a\n", 8);
     std::string ihdr;
