@@ -30,8 +30,8 @@ inline void PutChunk(std::string& out, const char* type, const std::string& data
     auto be32 = [&](std::uint32_t v) {
         for (int s = 24; s >= 0; s -= 8) out += static_cast<char>(v >> s);
     };
-    be32(static_cast<std::uint32_t>(data.size()));
     const std::string body = std::string(type, 4) + data;
+    be32(static_cast<std::uint32_t>(data.size()));
     out += body;
     be32(static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
