@@ -69,10 +69,10 @@ struct DecodeLimits {
     // Pictures beyond this natural size are refused rather than decoded
     // (30,000 x 30,000 is still shown, scaled down).
     std::int64_t maxNaturalPixels = 1'200'000'000;
-    // A picture past maxPixels or maxSide but within this many pixels keeps
-    // its natural size and is read as it is drawn: a PNG from its file, any
-    // other from the system's decoder, which holds it whole anyway. Zero:
-    // such pictures are scaled down to fit.
+    // A picture past maxPixels or maxSide but within this many pixels, and
+    // no wider than maxSide, keeps its natural size and is read as it is
+    // drawn: a PNG from its file, any other from the system's decoder, which
+    // holds it whole anyway. Zero: such pictures are scaled down to fit.
     std::int64_t maxReadAsDrawnPixels = 0;
 };
 

@@ -294,7 +294,9 @@ std::optional<PictureResult> ReadAsDrawn(std::string_view bytes, const DecodeLim
     if (!header || header->interlaced) return std::nullopt;
     const PixelSize natural{header->width, header->height};
     const auto fitted = FitDecodedSize(natural, limits);
-    if (!fitted || *fitted == natural || std::int64_t{natural.width} * natural.height > limits.maxReadAsDrawnPixels)
+    // Long, not wide: a row is read whole.
+    if (!fitted || *fitted == natural || natural.width > limits.maxSide ||
+        std::int64_t{natural.width} * natural.height > limits.maxReadAsDrawnPixels)
         return std::nullopt;
     auto picture = std::make_shared<Picture>();
     picture->width = natural.width;
@@ -316,9 +318,9 @@ PictureResult PictureLoader::Shared::DecodeBytes(PictureWorker& worker, std::str
         if (stopping) return Failed(PictureFailure::Stopped);
     }
     if (SniffPictureFormat(bytes) == PictureFormat::Unknown) return Failed(PictureFailure::NotAPicture);
-    if (auto r = ReadAsDrawn(bytes, options.decode)) return std::move(*r);
     Decoded d;
     try {
+        if (auto r = ReadAsDrawn(bytes, options.decode)) return std::move(*r);
         d = worker.Decode(bytes, options.decode);
     } catch (const std::bad_alloc&) {
         return Failed(PictureFailure::TooManyPixels);

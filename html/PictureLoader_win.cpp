@@ -331,7 +331,7 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
     // Past the limits, a picture that may be read as it is drawn keeps its
     // natural size: it is read from the decoder, which holds it whole anyway
     // under Wine, not copied out of it scaled down.
-    if (orientation == 1 && !(target == stored) &&
+    if (orientation == 1 && !(target == stored) && stored.width <= limits.maxSide &&
         std::int64_t{stored.width} * stored.height <= limits.maxReadAsDrawnPixels) {
         picture->width = stored.width;
         picture->height = stored.height;
