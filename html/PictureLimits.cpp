@@ -59,4 +59,11 @@ std::optional<PixelSize> FitDecodedSize(PixelSize natural, const DecodeLimits& l
     return fitted;
 }
 
+bool ReadsAsDrawn(PixelSize natural, const DecodeLimits& limits) {
+    // Long, not wide: a row is read whole.
+    const auto fitted = FitDecodedSize(natural, limits);
+    return fitted && !(*fitted == natural) && natural.width <= limits.maxSide &&
+           std::int64_t{natural.width} * natural.height <= limits.maxReadAsDrawnPixels;
+}
+
 }  // namespace mojian::html

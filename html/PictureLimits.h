@@ -87,4 +87,8 @@ struct PixelSize {
 // least 1). Nothing when the picture is empty or beyond maxNaturalPixels.
 std::optional<PixelSize> FitDecodedSize(PixelSize natural, const DecodeLimits& limits);
 
+// Whether a picture of that natural size is read as it is drawn at that
+// size rather than decoded to fit (DecodeLimits::maxReadAsDrawnPixels).
+bool ReadsAsDrawn(PixelSize natural, const DecodeLimits& limits);
+
 }  // namespace mojian::html

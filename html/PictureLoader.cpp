@@ -288,16 +288,11 @@ namespace {
 // A long PNG past the decoding limits keeps its natural size, read from the
 // file as it is drawn: the system's decoder would hold it whole, at up to
 // 8 bytes a pixel, and a copy scaled to fit would show it blurred.
-std::optional<PictureResult> ReadAsDrawn(std::string_view bytes, const DecodeLimits& limits) {
-    if (limits.maxReadAsDrawnPixels <= 0) return std::nullopt;
+std::optional<PictureResult> PngReadAsDrawn(std::string_view bytes, const DecodeLimits& limits) {
     const auto header = ReadPngHeader(bytes);
     if (!header || header->interlaced) return std::nullopt;
     const PixelSize natural{header->width, header->height};
-    const auto fitted = FitDecodedSize(natural, limits);
-    // Long, not wide: a row is read whole.
-    if (!fitted || *fitted == natural || natural.width > limits.maxSide ||
-        std::int64_t{natural.width} * natural.height > limits.maxReadAsDrawnPixels)
-        return std::nullopt;
+    if (!ReadsAsDrawn(natural, limits)) return std::nullopt;
     auto picture = std::make_shared<Picture>();
     picture->width = natural.width;
     picture->height = natural.height;
@@ -320,7 +315,7 @@ PictureResult PictureLoader::Shared::DecodeBytes(PictureWorker& worker, std::str
     if (SniffPictureFormat(bytes) == PictureFormat::Unknown) return Failed(PictureFailure::NotAPicture);
     Decoded d;
     try {
-        if (auto r = ReadAsDrawn(bytes, options.decode)) return std::move(*r);
+        if (auto r = PngReadAsDrawn(bytes, options.decode)) return std::move(*r);
         d = worker.Decode(bytes, options.decode);
     } catch (const std::bad_alloc&) {
         return Failed(PictureFailure::TooManyPixels);

@@ -11,14 +11,17 @@
 #include <cwchar>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/File.h"
 #include "base/Scoped_win.h"
 #include "base/UserFolder.h"
 #include "base/Utf_win.h"
 #include "html/PictureOrientation.h"
+#include "html/PngRows.h"
 
 namespace mojian::html {
 
@@ -259,39 +262,81 @@ ComPtr<IWICFormatConverter> ToPremultipliedBgra(IWICImagingFactory* factory, IWI
     return converter;
 }
 
-// A big picture's rows, read from its decoder as they are drawn. It keeps
-// the file's bytes (the decoder may read its stream at any time) and a
-// reference on windowscodecs, since the picture may outlive the worker
-// threads that had COM. Members go in reverse order: COM first, the module last.
+// Wine's decoders hold a whole picture each (a 750 x 30,000 JPEG: 67 MB).
+// Of the long pictures read as they are drawn, one at a time has its
+// decoder open, whichever thread reads it, so that a page of several takes
+// the memory of one.
+struct LongDecoders {
+    std::mutex mutex;
+    const class WicRows* open = nullptr;  // the one whose decoder is open
+};
+
+LongDecoders& Long() {
+    static auto* decoders = new LongDecoders;  // never destroyed: a picture may go after statics do
+    return *decoders;
+}
+
+// A long picture's rows, read from WIC's decoder as they are drawn. It keeps
+// the file (the decoder is opened again after another long picture had
+// its turn) and a reference on windowscodecs, since the picture may outlive
+// the worker threads that had COM. Members go in reverse order: COM first,
+// the module last.
 class WicRows : public PictureRows {
 public:
-    WicRows(std::shared_ptr<const std::string> bytes, WicFrame frame, ComPtr<IWICFormatConverter> converter,
-            PixelSize size)
-        : bytes_(std::move(bytes)), size_(size), frame_(std::move(frame)), converter_(std::move(converter)) {
+    WicRows(ComPtr<IWICImagingFactory> factory, std::string_view bytes, PixelSize size)
+        : factory_(std::move(factory)), bytes_(bytes), size_(size) {
         HMODULE codecs = nullptr;
         if (GetModuleHandleExW(0, L"windowscodecs.dll", &codecs)) codecs_.reset(codecs);
     }
+    ~WicRows() override {
+        const std::lock_guard<std::mutex> lock(Long().mutex);
+        if (Long().open == this) Long().open = nullptr;
+        Close();
+    }
+    WicRows(const WicRows&) = delete;
+    WicRows& operator=(const WicRows&) = delete;
 
     bool Read(int top, int count, std::uint32_t* out) const override {
-        const std::lock_guard<std::mutex> lock(mutex_);  // WIC objects take one caller at a time
+        LongDecoders& d = Long();
+        const std::lock_guard<std::mutex> lock(d.mutex);  // and WIC's objects take one caller at a time
+        if (d.open != this) {
+            if (d.open) d.open->Close();
+            d.open = nullptr;
+            if (!Open()) return false;
+            d.open = this;
+        }
         const WICRect band{0, top, size_.width, count};
         const UINT stride = static_cast<UINT>(size_.width) * 4;
         return SUCCEEDED(converter_->CopyPixels(&band, stride, stride * static_cast<UINT>(count),
                                                 reinterpret_cast<BYTE*>(out)));
     }
 
-    // Wine's decoders hold the picture whole, at 3 bytes a pixel or more.
+    // Its decoder's picture, held whole by Wine's decoders, and its file.
     std::size_t Bytes() const override {
-        return static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height) * 4 + bytes_->size();
+        return static_cast<std::size_t>(size_.width) * static_cast<std::size_t>(size_.height) * 4 + bytes_.size();
     }
 
 private:
+    bool Open() const {
+        frame_ = OpenFrame(factory_.get(), bytes_);
+        UINT width = 0, height = 0;
+        if (frame_.frame && SUCCEEDED(frame_.frame->GetSize(&width, &height)) &&
+            width == static_cast<UINT>(size_.width) && height == static_cast<UINT>(size_.height))
+            converter_ = ToPremultipliedBgra(factory_.get(), frame_.frame.get());
+        if (!converter_) Close();
+        return static_cast<bool>(converter_);
+    }
+    void Close() const {
+        converter_.reset();
+        frame_ = {};
+    }
+
     ModuleHandle codecs_;
-    std::shared_ptr<const std::string> bytes_;
-    PixelSize size_;
-    WicFrame frame_;
-    ComPtr<IWICFormatConverter> converter_;
-    mutable std::mutex mutex_;
+    ComPtr<IWICImagingFactory> factory_;
+    const std::string bytes_;
+    const PixelSize size_;
+    mutable WicFrame frame_;
+    mutable ComPtr<IWICFormatConverter> converter_;
 };
 
 Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& limits) {
@@ -301,13 +346,26 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
         return d;
     };
     if (!factory_) return failed(PictureFailure::NoDecoder);
-    // Where a picture may be read as it is drawn, its decoder reads a copy
-    // of the file that can stay with it: Wine decodes the whole picture as
-    // the decoder is made, which is not done twice.
-    std::shared_ptr<const std::string> owned;
-    if (limits.maxReadAsDrawnPixels > 0) {
-        owned = std::make_shared<const std::string>(bytes);
-        bytes = *owned;
+    const PictureFormat format = SniffPictureFormat(bytes);
+    const int orientation = format == PictureFormat::Jpeg ? JpegOrientation(bytes) : 1;
+    // A long picture (a JPEG, or a PNG not read from its file) keeps its
+    // natural size and is read from WIC's decoder as it is drawn, not copied
+    // out of it scaled down. Its size is read from the file first, so that
+    // its decoder is made only in its turn; reading its last row checks it.
+    std::optional<PixelSize> stored;
+    if (format == PictureFormat::Jpeg) stored = JpegSize(bytes);
+    if (const auto png = ReadPngHeader(bytes)) stored = PixelSize{png->width, png->height};
+    if (orientation == 1 && stored && ReadsAsDrawn(*stored, limits)) {
+        auto rows = std::make_shared<WicRows>(ComPtr<IWICImagingFactory>::Share(factory_), bytes, *stored);
+        std::vector<std::uint32_t> last(static_cast<std::size_t>(stored->width));
+        if (!rows->Read(stored->height - 1, 1, last.data())) return failed(PictureFailure::Undecodable);
+        auto picture = std::make_shared<Picture>();
+        picture->width = stored->width;
+        picture->height = stored->height;
+        picture->rows = std::move(rows);
+        d.natural = *stored;
+        d.pixels = std::move(picture);
+        return d;
     }
     WicFrame opened = OpenFrame(factory_.get(), bytes);
     // No decoder for the format here (WebP on Wine and on Windows without its codec).
@@ -317,32 +375,19 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
         width > 0x7FFFFFFF || height > 0x7FFFFFFF)
         return failed(PictureFailure::Undecodable);
 
-    const int orientation = SniffPictureFormat(bytes) == PictureFormat::Jpeg ? JpegOrientation(bytes) : 1;
-    const PixelSize stored{static_cast<int>(width), static_cast<int>(height)};
-    const PixelSize natural = OrientedSize(stored, orientation);
+    const PixelSize size{static_cast<int>(width), static_cast<int>(height)};
+    const PixelSize natural = OrientedSize(size, orientation);
     const auto fitted = FitDecodedSize(natural, limits);
     if (!fitted) return failed(PictureFailure::TooManyPixels);
     const PixelSize target = OrientedSize(*fitted, orientation);  // back to the stored orientation
-    d.natural = natural;
 
     ComPtr<IWICFormatConverter> converter = ToPremultipliedBgra(factory_.get(), opened.frame.get());
     if (!converter) return failed(PictureFailure::Undecodable);
     auto picture = std::make_shared<Picture>();
-    // Past the limits, a picture that may be read as it is drawn keeps its
-    // natural size: it is read from the decoder, which holds it whole anyway
-    // under Wine, not copied out of it scaled down.
-    if (orientation == 1 && !(target == stored) && stored.width <= limits.maxSide &&
-        std::int64_t{stored.width} * stored.height <= limits.maxReadAsDrawnPixels) {
-        picture->width = stored.width;
-        picture->height = stored.height;
-        picture->rows = std::make_shared<WicRows>(std::move(owned), std::move(opened), std::move(converter), stored);
-        d.pixels = std::move(picture);
-        return d;
-    }
     picture->width = target.width;
     picture->height = target.height;
     ComPtr<IWICBitmapSource> source = ComPtr<IWICBitmapSource>::Share(converter);
-    if (!(target == stored)) {
+    if (!(target == size)) {
         // Scaled while decoding, so a huge picture never exists at full size in our memory.
         ComPtr<IWICBitmapScaler> scaler;
         if (FAILED(factory_->CreateBitmapScaler(scaler.put())) ||
@@ -365,6 +410,7 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
             return failed(PictureFailure::Undecodable);
     }
     if (orientation != 1) *picture = Oriented(*picture, orientation);
+    d.natural = natural;
     d.pixels = std::move(picture);
     return d;
 }

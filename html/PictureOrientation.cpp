@@ -56,12 +56,17 @@ int OrientationInExif(std::string_view tiff) {
 
 }  // namespace
 
-int JpegOrientation(std::string_view jpeg) {
+namespace {
+
+// Calls f(marker, segment) for each segment before the picture data; stops
+// early when f gives false or the markers stop making sense.
+template <class F>
+void ForEachJpegSegment(std::string_view jpeg, F f) {
     auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(jpeg[i]); };
-    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8) return 1;
+    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8) return;
     std::size_t pos = 2;
     while (pos + 4 <= jpeg.size()) {
-        if (byte(pos) != 0xFF) return 1;
+        if (byte(pos) != 0xFF) return;
         const std::uint8_t marker = byte(pos + 1);
         if (marker == 0xFF) {  // fill byte
             ++pos;
@@ -71,15 +76,39 @@ int JpegOrientation(std::string_view jpeg) {
             pos += 2;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9) return 1;  // the picture data starts: no EXIF before it
+        if (marker == 0xDA || marker == 0xD9) return;  // the picture data starts
         const std::size_t length = std::size_t{byte(pos + 2)} << 8 | byte(pos + 3);
-        if (length < 2 || pos + 2 + length > jpeg.size()) return 1;
-        const std::string_view segment = jpeg.substr(pos + 4, length - 2);
-        using namespace std::string_view_literals;
-        if (marker == 0xE1 && segment.substr(0, 6) == "Exif\0\0"sv) return OrientationInExif(segment.substr(6));
+        if (length < 2 || pos + 2 + length > jpeg.size()) return;
+        if (!f(marker, jpeg.substr(pos + 4, length - 2))) return;
         pos += 2 + length;
     }
-    return 1;
+}
+
+}  // namespace
+
+int JpegOrientation(std::string_view jpeg) {
+    int orientation = 1;  // no EXIF before the picture data
+    ForEachJpegSegment(jpeg, [&](std::uint8_t marker, std::string_view segment) {
+        using namespace std::string_view_literals;
+        if (marker != 0xE1 || segment.substr(0, 6) != "Exif\0\0"sv) return true;
+        orientation = OrientationInExif(segment.substr(6));
+        return false;
+    });
+    return orientation;
+}
+
+std::optional<PixelSize> JpegSize(std::string_view jpeg) {
+    std::optional<PixelSize> size;
+    ForEachJpegSegment(jpeg, [&](std::uint8_t marker, std::string_view frame) {
+        // The start of frame: every SOFn but DHT (C4), JPG (C8) and DAC (CC).
+        if (marker < 0xC0 || marker > 0xCF || marker == 0xC4 || marker == 0xC8 || marker == 0xCC) return true;
+        if (frame.size() >= 5) {
+            auto u16 = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]) << 8 | static_cast<std::uint8_t>(frame[i + 1]); };
+            if (u16(1) > 0 && u16(3) > 0) size = PixelSize{u16(3), u16(1)};
+        }
+        return false;
+    });
+    return size;
 }
 
 PixelSize OrientedSize(PixelSize stored, int orientation) {

@@ -2,6 +2,7 @@
 // says how to turn them; browsers show them turned, and so does the preview.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "html/PictureLimits.h"
@@ -11,6 +12,10 @@ namespace mojian::html {
 
 // The EXIF orientation (1..8) of a JPEG, 1 when it has none or it cannot be read.
 int JpegOrientation(std::string_view jpeg);
+
+// A JPEG's size as stored, from its frame header; nothing when it has none
+// before its picture data (its size is then unknown until it is decoded).
+std::optional<PixelSize> JpegSize(std::string_view jpeg);
 
 // The size as shown: orientations 5 to 8 turn the picture a quarter, so its
 // sides swap (and the same swap turns a shown size back into a stored one).

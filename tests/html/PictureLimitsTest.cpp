@@ -117,6 +117,24 @@ TEST(PictureOrientation, ReadsTheExifOrientationOfJpegs) {
     EXPECT_EQ(JpegOrientation(whole.substr(0, exifEnd)), 6);
     // An EXIF block after the picture data starts is not the picture's.
     EXPECT_EQ(JpegOrientation("\xff\xd8\xff\xda\0\x02"s + JpegWithOrientation(6, false).substr(2)), 1);
+
+    // The size, from the frame header after the EXIF block (baseline or progressive), not a table's.
+    std::string sized = whole.substr(0, exifEnd) + "\xff\xc4\0\x05\x01\x02\x03"s;
+    EXPECT_FALSE(JpegSize(sized + "\xff\xda"s)) << "no frame header";
+    sized += "\xff\xc2\0\x0b\x08\x75\x30\x02\xee\x01\x01\x11\x00"s;  // 750 x 30,000
+    EXPECT_EQ(JpegSize(sized), (PixelSize{750, 30000}));
+    EXPECT_FALSE(JpegSize(sized.substr(0, sized.size() - 9))) << "cut in its header";
+}
+
+TEST(PictureLimits, OnlyLongPicturesPastTheLimitsAreReadAsDrawn) {
+    DecodeLimits limits;
+    EXPECT_FALSE(ReadsAsDrawn({750, 30000}, limits)) << "not asked for";
+    limits.maxReadAsDrawnPixels = 24'000'000;
+    EXPECT_TRUE(ReadsAsDrawn({750, 30000}, limits));
+    EXPECT_TRUE(ReadsAsDrawn({790, 12000}, limits)) << "past 8 million pixels";
+    EXPECT_FALSE(ReadsAsDrawn({750, 10000}, limits)) << "kept whole";
+    EXPECT_FALSE(ReadsAsDrawn({1242, 30000}, limits)) << "past 24 million: scaled down";
+    EXPECT_FALSE(ReadsAsDrawn({20000, 800}, limits)) << "wider than the limit";
 }
 
 TEST(PictureOrientation, TurnsPixelsAsTheyAreShown) {

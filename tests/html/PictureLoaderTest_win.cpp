@@ -301,7 +301,7 @@ TEST_F(Pictures, AHugePictureKeepsItsSizeButNotItsPixels) {
 
 // Past the decoding limits, a long picture keeps its natural size when it
 // may be read as it is drawn: a PNG from its file, with the very pixels WIC
-// gives for it whatever its colour type and depth; any other from WIC's
+// gives for it whatever its colour type and depth; a JPEG from WIC's
 // decoder, which stays with the picture after the loader is gone.
 TEST_F(Pictures, LongPicturesAreReadAsDrawnWithTheSystemDecodersPixels) {
     using mojian::testing::TestPng;
@@ -319,9 +319,11 @@ TEST_F(Pictures, LongPicturesAreReadAsDrawnWithTheSystemDecodersPixels) {
     std::vector<std::string> urls;
     for (std::size_t i = 0; i < pngs.size(); ++i)
         urls.push_back(Serve("/long" + std::to_string(i) + ".png", mojian::testing::MakePng(pngs[i])));
-    auto colour = [](int x, int y) { return Opaque(static_cast<std::uint32_t>(y) << 8 | static_cast<std::uint32_t>(x)); };
-    const std::string bmp = Serve("/banner.bmp", EncodePicture(GUID_ContainerFormatBmp, 40, 900, colour), "image/bmp");
-    urls.push_back(bmp);
+    // Two long JPEGs: one decoder open at a time, each opened again in its turn.
+    for (int i = 0; i < 2; ++i)
+        urls.push_back(Serve("/banner" + std::to_string(i) + ".jpg", EncodePicture(GUID_ContainerFormatJpeg, 40, 900, [i](int x, int y) {
+                                 return Opaque(static_cast<std::uint32_t>(y / 3 + 50 * i) << 8 | static_cast<std::uint32_t>(x * 6));
+                             }), "image/jpeg"));
 
     PictureLoaderOptions asDrawn = Options();
     asDrawn.decode.maxPixels = 1000;
