@@ -103,7 +103,10 @@ public:
         bool ended = false;
         const bool whole = ForEachChunk(bytes_, [&](const Chunk& c) {
             if (c.type == Type("PLTE")) {
-                if (c.data.size() % 3 != 0 || c.data.size() > 3 * 256) ok = false;
+                if (c.data.size() % 3 != 0 || c.data.size() > 3 * 256) {
+                    ok = false;
+                    return false;
+                }
                 paletteSize_ = static_cast<int>(c.data.size() / 3);
                 for (int i = 0; i < paletteSize_; ++i) {
                     const auto* p = reinterpret_cast<const unsigned char*>(c.data.data()) + 3 * i;
@@ -333,7 +336,9 @@ std::optional<PngHeader> ReadPngHeader(std::string_view bytes) {
 
 std::shared_ptr<const PictureRows> OpenPngRows(std::string bytes) {
     const auto header = ReadPngHeader(bytes);
-    if (!header || header->interlaced) return nullptr;
+    // Its rows are held a few at a time: never rows of a size no long picture has.
+    constexpr int kWidestPx = 65536;
+    if (!header || header->interlaced || header->width > kWidestPx) return nullptr;
     auto rows = std::make_shared<PngRows>(std::move(bytes), *header);
     if (!rows->Open()) return nullptr;
     return rows;

@@ -26,8 +26,9 @@ std::optional<PngHeader> ReadPngHeader(std::string_view bytes);
 
 // Rows of a PNG that is not interlaced, as premultiplied BGRA, decoded down
 // the picture as they are asked for (going back up starts again from the
-// top, bar the last rows read). Null when the file is not such a PNG or its
-// first row cannot be decoded. Rows past damage in the file read as failed.
+// top, bar the last rows read). Null when the file is not such a PNG, is
+// wider than 65,536 px, or its first row cannot be decoded. Rows past damage
+// in the file read as failed.
 std::shared_ptr<const PictureRows> OpenPngRows(std::string bytes);
 
 }  // namespace mojian::html

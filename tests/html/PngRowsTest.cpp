@@ -53,6 +53,10 @@ TEST(PngRows, WhatItCannotReadIsRefusedOrFailsWhereTheDamageIs) {
     png.interlaced = false;
     EXPECT_FALSE(ReadPngHeader(MakePng(TestPng{5, 5, 4, 2, png.sample})).has_value()) << "RGB has no 4-bit samples";
     EXPECT_EQ(OpenPngRows(MakePng(TestPng{5, 5, 4, 3, png.sample})), nullptr) << "no palette";
+    TestPng bigPalette{5, 5, 8, 3, png.sample};
+    bigPalette.palette = std::string(3 * 300, '\x40');
+    EXPECT_EQ(OpenPngRows(MakePng(bigPalette)), nullptr) << "a palette of 300 colours";
+    EXPECT_EQ(OpenPngRows(MakePng(TestPng{70000, 1, 1, 0, png.sample})), nullptr) << "rows wider than it holds";
     // A file cut short, or with a byte changed, is left to the system's decoder.
     EXPECT_EQ(OpenPngRows(good.substr(0, good.size() / 2) + good.substr(good.size() - 12)), nullptr);
     EXPECT_EQ(OpenPngRows(good.substr(0, good.size() - 12)), nullptr) << "no IEND";
