@@ -353,8 +353,11 @@ Decoded WinPictureWorker::Decode(std::string_view bytes, const DecodeLimits& lim
     // out of it scaled down. Its size is read from the file first, so that
     // its decoder is made only in its turn; reading its last row checks it.
     std::optional<PixelSize> stored;
-    if (format == PictureFormat::Jpeg) stored = JpegSize(bytes);
-    if (const auto png = ReadPngHeader(bytes)) stored = PixelSize{png->width, png->height};
+    if (format == PictureFormat::Jpeg) {
+        stored = JpegSize(bytes);
+    } else if (const auto png = ReadPngHeader(bytes)) {
+        stored = PixelSize{png->width, png->height};
+    }
     if (orientation == 1 && stored && ReadsAsDrawn(*stored, limits)) {
         auto rows = std::make_shared<WicRows>(ComPtr<IWICImagingFactory>::Share(factory_), bytes, *stored);
         std::vector<std::uint32_t> last(static_cast<std::size_t>(stored->width));

@@ -111,14 +111,6 @@ public:
         return window_.data() + static_cast<std::size_t>(first - top_) * stride;
     }
 
-    // Rows first to first + count - 1 into `to`.
-    bool Copy(int first, int count, std::uint32_t* to) const {
-        const auto n = static_cast<std::size_t>(count) * static_cast<std::size_t>(p_.width);
-        if (p_.pixels.empty()) return p_.rows->Read(first, count, to);
-        std::copy_n(p_.pixels.data() + static_cast<std::size_t>(first) * static_cast<std::size_t>(p_.width), n, to);
-        return true;
-    }
-
 private:
     const Picture& p_;
     std::vector<std::uint32_t> window_;
@@ -139,13 +131,18 @@ Picture ScalePictureRows(const Picture& source, int width, int height, int top, 
         return out;
     out.width = width;
     out.height = rows;
-    SourceRows in(source);
     const auto stride = static_cast<std::size_t>(sw);
     if (width == sw && height == sh) {
-        out.pixels.resize(static_cast<std::size_t>(rows) * stride);
-        if (!in.Copy(top, rows, out.pixels.data())) return Picture{};
+        if (source.pixels.empty()) {
+            out.pixels.resize(static_cast<std::size_t>(rows) * stride);
+            if (!source.rows->Read(top, rows, out.pixels.data())) return Picture{};
+        } else {
+            const auto from = source.pixels.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(top) * stride);
+            out.pixels.assign(from, from + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(rows) * stride));
+        }
         return out;
     }
+    SourceRows in(source);
     const Taps across = MakeTaps(sw, width), down = MakeTaps(sh, height, top, top + rows);
     // Each output row: the source rows it covers blended into one row, then
     // that row's pixels blended across.

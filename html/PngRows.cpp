@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -99,36 +98,27 @@ public:
     PngRows& operator=(const PngRows&) = delete;
 
     bool Open() {
-        bool ok = true;
         bool ended = false;
+        std::string_view plte, trns;
         const bool whole = ForEachChunk(bytes_, [&](const Chunk& c) {
-            if (c.type == Type("PLTE")) {
-                if (c.data.size() % 3 != 0 || c.data.size() > 3 * 256) {
-                    ok = false;
-                    return false;
-                }
-                paletteSize_ = static_cast<int>(c.data.size() / 3);
-                for (int i = 0; i < paletteSize_; ++i) {
-                    const auto* p = reinterpret_cast<const unsigned char*>(c.data.data()) + 3 * i;
-                    rgb_[static_cast<std::size_t>(i)] = {p[0], p[1], p[2]};
-                }
-            } else if (c.type == Type("tRNS")) {
-                transparency_.assign(c.data.begin(), c.data.end());
-            } else if (c.type == Type("IDAT")) {
-                idat_.push_back(c.data);
-            } else if (c.type == Type("IEND")) {
-                ended = true;
-                return false;
-            }
-            return true;
+            if (c.type == Type("PLTE")) plte = c.data;
+            else if (c.type == Type("tRNS")) trns = c.data;
+            else if (c.type == Type("IDAT")) idat_.push_back(c.data);
+            else if (c.type == Type("IEND")) ended = true;
+            return !ended;
         });
-        if (!whole || !ended || !ok || idat_.empty() || (h_.colour == 3 && paletteSize_ == 0)) return false;
-        for (int i = 0; i < paletteSize_; ++i) {
-            const auto& c = rgb_[static_cast<std::size_t>(i)];
-            const unsigned a = static_cast<std::size_t>(i) < transparency_.size()
-                                   ? static_cast<unsigned char>(transparency_[static_cast<std::size_t>(i)])
-                                   : 255u;
-            palette_[static_cast<std::size_t>(i)] = Pixel(c[0], c[1], c[2], a);
+        if (!whole || !ended || idat_.empty() || plte.size() % 3 != 0 || plte.size() > 3 * 256 ||
+            (h_.colour == 3 && plte.empty()))
+            return false;
+        auto u8 = [](std::string_view v, std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(v[i])); };
+        // Indices past the palette stay opaque black; entries past tRNS's alphas are opaque.
+        for (std::size_t i = 0; i < plte.size() / 3; ++i)
+            palette_[i] = Pixel(u8(plte, 3 * i), u8(plte, 3 * i + 1), u8(plte, 3 * i + 2), i < trns.size() ? u8(trns, i) : 255u);
+        // For grey and RGB, tRNS is the one colour that is transparent.
+        const std::size_t keySamples = h_.colour == 0 ? 1 : h_.colour == 2 ? 3 : 0;
+        if (keySamples > 0 && trns.size() >= 2 * keySamples) {
+            keyed_ = true;
+            for (std::size_t i = 0; i < keySamples; ++i) key_[i] = u8(trns, 2 * i) << 8 | u8(trns, 2 * i + 1);
         }
         // A band drawn reads again the last rows of the band above it, and
         // the rows scaled with them: these are kept, not decoded again from the top.
@@ -232,7 +222,7 @@ private:
         return true;
     }
 
-    // A sample of `bits` bits (1, 2, 4, 8 or 16) at sample index i.
+    // Sample i of a row, of the picture's depth (1, 2, 4, 8 or 16 bits).
     unsigned Sample(const std::uint8_t* row, std::size_t i) const {
         switch (h_.depth) {
             case 16: return static_cast<unsigned>(row[2 * i]) << 8 | row[2 * i + 1];
@@ -251,21 +241,6 @@ private:
         if (h_.depth == 8) return s;
         return s * 255 / ((1u << h_.depth) - 1);
     }
-    // The tRNS colour key: the one grey or RGB value that is transparent.
-    bool Keyed(unsigned grey) const {
-        return transparency_.size() >= 2 &&
-               grey == (static_cast<unsigned>(static_cast<unsigned char>(transparency_[0])) << 8 |
-                        static_cast<unsigned char>(transparency_[1]));
-    }
-    bool Keyed(unsigned r, unsigned g, unsigned b) const {
-        if (transparency_.size() < 6) return false;
-        auto at = [&](int i) {
-            return static_cast<unsigned>(static_cast<unsigned char>(transparency_[static_cast<std::size_t>(2 * i)])) << 8 |
-                   static_cast<unsigned char>(transparency_[static_cast<std::size_t>(2 * i + 1)]);
-        };
-        return r == at(0) && g == at(1) && b == at(2);
-    }
-
     void Convert(std::uint32_t* out) const {
         const std::uint8_t* row = current_.data() + 1;
         const auto w = static_cast<std::size_t>(h_.width);
@@ -273,19 +248,16 @@ private:
             switch (h_.colour) {
                 case 0: {
                     const unsigned s = Sample(row, x), v = Eight(s);
-                    out[x] = Keyed(s) ? 0u : Pixel(v, v, v, 255);
+                    out[x] = keyed_ && s == key_[0] ? 0u : Pixel(v, v, v, 255);
                     break;
                 }
                 case 2: {
                     const unsigned r = Sample(row, 3 * x), g = Sample(row, 3 * x + 1), b = Sample(row, 3 * x + 2);
-                    out[x] = Keyed(r, g, b) ? 0u : Pixel(Eight(r), Eight(g), Eight(b), 255);
+                    out[x] = keyed_ && r == key_[0] && g == key_[1] && b == key_[2] ? 0u
+                                                                                   : Pixel(Eight(r), Eight(g), Eight(b), 255);
                     break;
                 }
-                case 3: {
-                    const unsigned i = Sample(row, x);
-                    out[x] = static_cast<int>(i) < paletteSize_ ? palette_[i] : 0xFF000000u;
-                    break;
-                }
+                case 3: out[x] = palette_[Sample(row, x)]; break;
                 case 4: {
                     const unsigned v = Eight(Sample(row, 2 * x));
                     out[x] = Pixel(v, v, v, Eight(Sample(row, 2 * x + 1)));
@@ -304,10 +276,9 @@ private:
     std::size_t pixelBytes_ = 1;  // the unfilter's distance back
     std::size_t rowBytes_ = 0;    // without the filter byte
     std::vector<std::string_view> idat_;
-    std::array<std::array<std::uint8_t, 3>, 256> rgb_{};
-    std::array<std::uint32_t, 256> palette_{};
-    int paletteSize_ = 0;
-    std::string transparency_;
+    std::array<std::uint32_t, 256> palette_{};  // premultiplied, with tRNS's alphas
+    bool keyed_ = false;                         // grey or RGB: tRNS's one transparent colour
+    std::array<unsigned, 3> key_{};
 
     mutable std::mutex mutex_;  // rows are read from any thread, one at a time
     mutable z_stream z_{};
